@@ -1,0 +1,128 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+// A file-backed registry with the semantics the program and its plug-ins
+// expect of one: two hives, keys opened one level at a time with or without
+// creating them, string, DWORD and binary values, deletion, and names that
+// compare without regard to case but are stored as written.
+//
+// All users share one UTF-8 text file in a REGEDIT4-like form. Every write
+// locks the file, re-reads it, applies its one change and replaces the file
+// atomically (mode 0600), so the browser and a plug-in writing at different
+// times never lose each other's values.
+
+enum class RegRoot { HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER };
+enum class RegDataType { rdUnknown, rdString, rdInteger, rdBinary };
+
+class ERegistryException : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The in-memory tree and its text form, without any file access.
+class RegistryStore
+{
+public:
+    struct Value
+    {
+        QString name;
+        RegDataType type = RegDataType::rdString;
+        QString text;
+        quint32 dword = 0;
+        QByteArray binary;
+    };
+    struct Key
+    {
+        QString name;
+        QList<Value> values;
+        std::vector<std::unique_ptr<Key>> subkeys;
+
+        Key() = default;
+        Key(const Key& other) { *this = other; }
+        Key& operator=(const Key& other);
+        Key(Key&&) = default;
+        Key& operator=(Key&&) = default;
+
+        Key* child(const QString& name) const;
+        Key* addChild(const QString& name);
+        Value* value(const QString& name);
+        const Value* value(const QString& name) const;
+    };
+
+    RegistryStore();
+
+    static RegistryStore parse(const QByteArray& text);
+    QByteArray serialize() const;
+
+    Key* root(RegRoot root) { return &roots_[int(root)]; }
+    const Key* root(RegRoot root) const { return &roots_[int(root)]; }
+    Key* find(RegRoot root, const QStringList& path) const;
+    Key* create(RegRoot root, const QStringList& path);
+    bool remove(RegRoot root, const QStringList& path);
+
+    static QString rootName(RegRoot root);
+
+private:
+    Key roots_[2];
+};
+
+class TRegistry
+{
+public:
+    // The registry file of this user: $BREVANT_REGISTRY, else
+    // $XDG_CONFIG_HOME/brevant/registry.reg.
+    static QString defaultFileName();
+
+    explicit TRegistry(const QString& fileName = defaultFileName());
+
+    RegRoot RootKey = RegRoot::HKEY_CURRENT_USER;
+
+    // `key` may hold several levels separated by "\"; a leading "\" starts
+    // from the root, otherwise it is relative to the open key.
+    bool OpenKey(const QString& key, bool canCreate);
+    void CloseKey();
+    QString CurrentPath() const { return currentPath_.join('\\'); }
+
+    bool KeyExists(const QString& key);
+    bool ValueExists(const QString& name);
+    RegDataType GetDataType(const QString& name);
+    QStringList GetKeyNames();
+    QStringList GetValueNames();
+
+    // Reading a value of another type raises ERegistryException; a missing
+    // string reads as empty, a missing number or binary value raises.
+    QString ReadString(const QString& name);
+    int ReadInteger(const QString& name);
+    QByteArray ReadBinaryData(const QString& name);
+
+    // Writes raise ERegistryException when the file cannot be replaced.
+    void WriteString(const QString& name, const QString& value);
+    void WriteInteger(const QString& name, int value);
+    void WriteBinaryData(const QString& name, const QByteArray& value);
+    bool DeleteValue(const QString& name);
+    bool DeleteKey(const QString& key);
+
+    QString fileName() const { return fileName_; }
+
+private:
+    QStringList resolve(const QString& key) const;
+    const RegistryStore& store();
+    const RegistryStore::Value* currentValue(const QString& name);
+    template <typename Change> void modify(Change change);
+    void writeValue(RegistryStore::Value value);
+
+    QString fileName_;
+    QStringList currentPath_;
+    bool keyOpen_ = false;
+    RegistryStore cache_;
+    QByteArray cacheStamp_;
+};
