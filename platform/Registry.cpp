@@ -148,6 +148,9 @@ RegistryStore::RegistryStore()
 {
     roots_[0].name = rootName(RegRoot::HKEY_LOCAL_MACHINE);
     roots_[1].name = rootName(RegRoot::HKEY_CURRENT_USER);
+    // Like every machine's registry, both hives always hold "Software".
+    for (Key& r : roots_)
+        r.addChild(QStringLiteral("Software"));
 }
 
 QString RegistryStore::rootName(RegRoot root)
