@@ -40,7 +40,9 @@ bool writeAll(int fd, const char* data, qsizetype size)
 bool write(const QString& path, const QByteArray& data, mode_t mode, QString* error)
 {
     const QByteArray target = QFile::encodeName(path);
-    QByteArray temp = target + ".XXXXXX";
+    // A short temporary name: the target's own name may already be as long
+    // as the file system allows.
+    QByteArray temp = QFile::encodeName(QFileInfo(path).absolutePath()) + "/.brevant-XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return fail(error, QStringLiteral("cannot create a temporary file beside ") + path);

@@ -10,9 +10,9 @@
 namespace LineFile {
 
 enum class ReadStatus {
-    Ok,         // the file was read whole
-    NotOpened,  // missing or not readable: an empty list
-    ReadError,  // opened, but reading failed part way
+    Ok,        // the file was read whole
+    NotOpened, // missing or not readable: an empty list
+    ReadError, // opened, but reading failed part way
 };
 
 struct ReadResult

@@ -11,7 +11,8 @@ QString ProgramFolder()
         if (QCoreApplication::instance())
             folder = QCoreApplication::applicationDirPath();
         else
-            folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);
+            folder =
+                QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section('/', 0, -2);
     }
     folder = QDir::cleanPath(folder);
     while (folder.size() > 1 && folder.endsWith('/'))

@@ -25,11 +25,21 @@ QString escapeText(const QString& text)
     out.reserve(text.size() + 2);
     for (QChar c : text) {
         switch (c.unicode()) {
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '"': out += QLatin1String("\\\""); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\t': out += QLatin1String("\\t"); break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
         default:
             if (c.unicode() < 0x20)
                 out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
@@ -55,9 +65,15 @@ QString unescapeText(const QString& line, qsizetype& pos)
         }
         const QChar e = line[pos++];
         switch (e.unicode()) {
-        case 'n': out += QChar('\n'); break;
-        case 'r': out += QChar('\r'); break;
-        case 't': out += QChar('\t'); break;
+        case 'n':
+            out += QChar('\n');
+            break;
+        case 'r':
+            out += QChar('\r');
+            break;
+        case 't':
+            out += QChar('\t');
+            break;
         case 'x': {
             bool ok = false;
             const int code = line.mid(pos, 2).toInt(&ok, 16);
@@ -67,7 +83,8 @@ QString unescapeText(const QString& line, qsizetype& pos)
             }
             break;
         }
-        default: out += e;
+        default:
+            out += e;
         }
     }
     return out;
@@ -204,7 +221,8 @@ RegistryStore RegistryStore::parse(const QByteArray& bytes)
             line.chop(1);
         if (line.startsWith('[')) {
             const qsizetype close = line.lastIndexOf(']');
-            QStringList path = line.mid(1, close > 0 ? close - 1 : -1).split('\\', Qt::SkipEmptyParts);
+            QStringList path =
+                line.mid(1, close > 0 ? close - 1 : -1).split('\\', Qt::SkipEmptyParts);
             current = nullptr;
             if (path.isEmpty())
                 continue;
@@ -288,15 +306,18 @@ QStringList TRegistry::resolve(const QString& key) const
 const RegistryStore& TRegistry::store()
 {
     // Re-read only when the file changed since the last look.
-    struct stat st {};
+    struct stat st
+    {};
     QByteArray stamp;
     if (::stat(QFile::encodeName(fileName_).constData(), &st) == 0)
-        stamp = QByteArray::number(qulonglong(st.st_ino)) + ':' + QByteArray::number(qlonglong(st.st_size)) +
-                ':' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' +
+        stamp = QByteArray::number(qulonglong(st.st_ino)) + ':' +
+                QByteArray::number(qlonglong(st.st_size)) + ':' +
+                QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' +
                 QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
     if (stamp != cacheStamp_ || stamp.isEmpty()) {
         QFile file(fileName_);
-        cache_ = file.open(QIODevice::ReadOnly) ? RegistryStore::parse(file.readAll()) : RegistryStore();
+        cache_ =
+            file.open(QIODevice::ReadOnly) ? RegistryStore::parse(file.readAll()) : RegistryStore();
         cacheStamp_ = stamp;
     }
     return cache_;
@@ -418,7 +439,8 @@ QByteArray TRegistry::ReadBinaryData(const QString& name)
 void TRegistry::writeValue(RegistryStore::Value value)
 {
     if (!keyOpen_)
-        throw ERegistryException("Failed to set data for '" + value.name.toStdString() + "': no key open");
+        throw ERegistryException("Failed to set data for '" + value.name.toStdString() +
+                                 "': no key open");
     const RegRoot root = RootKey;
     const QStringList path = currentPath_;
     modify([&](RegistryStore& s) {
@@ -468,7 +490,8 @@ bool TRegistry::DeleteValue(const QString& name)
     bool removed = false;
     modify([&](RegistryStore& s) {
         if (RegistryStore::Key* key = s.find(root, path))
-            removed = key->values.removeIf([&](const auto& v) { return sameName(v.name, name); }) > 0;
+            removed =
+                key->values.removeIf([&](const auto& v) { return sameName(v.name, name); }) > 0;
     });
     return removed;
 }

@@ -20,8 +20,10 @@ private slots:
         QCOMPARE(WordCount(QString(), blankComma), 0);
 
         const TCharSet setDelims{' ', ',', '[', ']'};
-        QCOMPARE(ExtractWord(1, QStringLiteral("[fsBold,fsItalic]"), setDelims), QStringLiteral("fsBold"));
-        QCOMPARE(ExtractWord(2, QStringLiteral("[fsBold, fsItalic]"), setDelims), QStringLiteral("fsItalic"));
+        QCOMPARE(ExtractWord(1, QStringLiteral("[fsBold,fsItalic]"), setDelims),
+                 QStringLiteral("fsBold"));
+        QCOMPARE(ExtractWord(2, QStringLiteral("[fsBold, fsItalic]"), setDelims),
+                 QStringLiteral("fsItalic"));
     }
 
     void replaceAll_data()
@@ -30,11 +32,26 @@ private slots:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<QString>("result");
-        QTest::newRow("decimal comma") << "1,5" << "," << "." << "1.5";
-        QTest::newRow("not rescanned") << "aaa" << "aa" << "b" << "ba";
-        QTest::newRow("growing") << "a.b.c" << "." << ".." << "a..b..c";
-        QTest::newRow("empty search") << "abc" << "" << "x" << "abc";
-        QTest::newRow("case sensitive") << "Aa" << "a" << "b" << "Ab";
+        QTest::newRow("decimal comma") << "1,5"
+                                       << ","
+                                       << "."
+                                       << "1.5";
+        QTest::newRow("not rescanned") << "aaa"
+                                       << "aa"
+                                       << "b"
+                                       << "ba";
+        QTest::newRow("growing") << "a.b.c"
+                                 << "."
+                                 << ".."
+                                 << "a..b..c";
+        QTest::newRow("empty search") << "abc"
+                                      << ""
+                                      << "x"
+                                      << "abc";
+        QTest::newRow("case sensitive") << "Aa"
+                                        << "a"
+                                        << "b"
+                                        << "Ab";
     }
     void replaceAll()
     {

@@ -17,11 +17,15 @@ private slots:
         QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
         QTest::newRow("lf") << QByteArray("a\nb\n") << QStringList{"a", "b"};
         QTest::newRow("no final end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
-        QTest::newRow("empty line kept") << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
+        QTest::newRow("empty line kept")
+            << QByteArray("a\r\n\r\nb\r\n") << QStringList{"a", "", "b"};
         QTest::newRow("blanks kept") << QByteArray(" a \t\r\n") << QStringList{" a \t"};
-        QTest::newRow("ctrl-z ends") << QByteArray("a\r\nb\x1a" "c\r\nd\r\n") << QStringList{"a", "b"};
+        QTest::newRow("ctrl-z ends") << QByteArray("a\r\nb\x1a"
+                                                   "c\r\nd\r\n")
+                                     << QStringList{"a", "b"};
         QTest::newRow("empty") << QByteArray() << QStringList{};
-        QTest::newRow("thai") << QByteArray("\xE0\xC7\xE7\xBA\r\n") << QStringList{QStringLiteral("เว็บ")};
+        QTest::newRow("thai") << QByteArray("\xE0\xC7\xE7\xBA\r\n")
+                              << QStringList{QStringLiteral("เว็บ")};
     }
     void readingRules()
     {
@@ -56,7 +60,8 @@ private slots:
     void aFailedWriteLeavesTheOldFile()
     {
         QString error;
-        QVERIFY(!LineFile::write(dir_.filePath(QStringLiteral("no/such/folder/x.dat")), {"a"}, &error));
+        QVERIFY(
+            !LineFile::write(dir_.filePath(QStringLiteral("no/such/folder/x.dat")), {"a"}, &error));
         QVERIFY(!error.isEmpty());
     }
 };

@@ -25,7 +25,11 @@ class TestRegistry : public QObject
     }
 
 private slots:
-    void init() { file_ = dir_.filePath(QStringLiteral("sub/registry.reg")); QFile::remove(file_); }
+    void init()
+    {
+        file_ = dir_.filePath(QStringLiteral("sub/registry.reg"));
+        QFile::remove(file_);
+    }
 
     void valuesSurviveTheFile()
     {
@@ -75,7 +79,8 @@ private slots:
         QVERIFY(reg.OpenKey(QStringLiteral("Microsoft\\Internet Explorer"), true));
         reg.CloseKey();
         QVERIFY(reg.KeyExists(QStringLiteral("Software\\Microsoft\\Internet Explorer")));
-        QVERIFY_THROWS_EXCEPTION(ERegistryException, reg.WriteString(QStringLiteral("x"), QStringLiteral("y")));
+        QVERIFY_THROWS_EXCEPTION(ERegistryException,
+                                 reg.WriteString(QStringLiteral("x"), QStringLiteral("y")));
     }
 
     void valuesAndKeysCanBeDeleted()
@@ -119,7 +124,8 @@ private slots:
         plugin.WriteString(QStringLiteral("UseCC"), QStringLiteral("1"));
         QCOMPARE(browser.ReadString(QStringLiteral("UseCC")), QStringLiteral("1"));
 
-        struct stat st {};
+        struct stat st
+        {};
         QCOMPARE(::stat(QFile::encodeName(file_).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
     }
@@ -133,8 +139,9 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(f.readAll());
         QVERIFY(text.startsWith(QStringLiteral("REGEDIT4\n")));
-        QVERIFY(text.contains(QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Talvik_Software\\Korvisto]\n"
-                                             "\"Favorite\"=\"เว็บในไทย\"\n\"N\"=dword:000000ff\n")));
+        QVERIFY(text.contains(
+            QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Talvik_Software\\Korvisto]\n"
+                           "\"Favorite\"=\"เว็บในไทย\"\n\"N\"=dword:000000ff\n")));
     }
 
     void aKilledWriterLeavesTheOldFileWhole()
