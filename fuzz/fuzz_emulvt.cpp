@@ -1,0 +1,64 @@
+// Random bytes into the terminal's interpreter. The first bytes choose the
+// screen's settings; after every byte the cursor, region, scroll-back
+// counters and collector must stay in range.
+#include "telnet/EmulvtScreen.h"
+
+#include <cstdlib>
+
+namespace {
+
+void check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+void checkInvariants(const TScreen& s)
+{
+    check(s.Rows() >= 1 && s.Rows() <= kMaxRows);
+    check(s.Cols() >= 1 && s.Cols() <= kLineCells);
+    check(s.Row >= 0 && s.Row < s.Rows());
+    check(s.Col >= 0 && s.Col <= kLastCell);
+    check(s.RegionTop >= 0 && s.RegionTop <= s.RegionBottom && s.RegionBottom < s.Rows());
+    check(s.BackUsed() >= 0 && s.BackUsed() <= (s.BackRows() > 0 ? s.BackRows() - 1 : 0));
+    check(s.EscBuffer().size() < size_t(kEscBufferSize));
+    check(s.EscPending || s.EscBuffer().empty());
+    check(s.LiteralCount >= 0 && s.LiteralCount <= kMaxLiteralCount);
+    check(s.SavedRow >= -1 && s.SavedRow < kMaxRows && s.SavedCol >= -1 && s.SavedCol <= kLastCell);
+    check(s.AllDirty || s.DirtyRight < 0 ||
+          (s.DirtyLeft >= 0 && s.DirtyRight <= kLineCells && s.DirtyTop >= 0 &&
+           s.DirtyBottom <= s.Rows()));
+    // Reading every row touches every line of the table.
+    for (int r = -s.BackRows() - 1; r <= s.Rows(); ++r)
+        check(s.LineAt(r) != nullptr);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 4)
+        return 0;
+    TScreen s;
+    s.ChangeRows(int(data[0] % 60));
+    s.SetCols(int(data[1]));
+    s.ChangeBackRows(int(data[2] % 80));
+    s.Options = data[3] & 3;
+    s.SetXlat(data[3] & 4);
+    s.AutoLF = data[3] & 8;
+    s.AutoCR = data[3] & 16;
+    s.OnTrace = [](std::string_view) {};
+    s.OnBeep = [] {};
+    s.OnCursorVisible = [](TScreen&) {};
+    for (size_t i = 4; i < size; ++i) {
+        s.PutChar(data[i]);
+        checkInvariants(s);
+        // Settings may change while bytes arrive.
+        if (data[i] == 0xFF && i + 1 < size) {
+            s.ChangeBackRows(int(data[i + 1] % 80));
+            s.ChangeRows(int(data[i + 1] % 55));
+            checkInvariants(s);
+        }
+    }
+    return 0;
+}
