@@ -1,0 +1,79 @@
+#include "platform/MessageBox.h"
+
+#include <QMessageBox>
+
+namespace MessageBoxService {
+
+namespace {
+
+Handler& installed()
+{
+    static Handler handler;
+    return handler;
+}
+
+int showReal(const Request& request)
+{
+    QMessageBox box(request.owner);
+    box.setWindowTitle(request.caption);
+    box.setText(request.text);
+    switch (request.flags & 0xF0) {
+    case MB_ICONERROR:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MB_ICONQUESTION:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MB_ICONWARNING:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MB_ICONINFORMATION:
+        box.setIcon(QMessageBox::Information);
+        break;
+    default:
+        break;
+    }
+    switch (request.flags & 0x0F) {
+    case MB_OKCANCEL:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MB_YESNOCANCEL:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        return IDCANCEL;
+    }
+}
+
+} // namespace
+
+int MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned flags)
+{
+    const Request request{owner, text, caption, flags};
+    if (installed())
+        return installed()(request);
+    return showReal(request);
+}
+
+Handler SetHandler(Handler handler)
+{
+    Handler previous = std::move(installed());
+    installed() = std::move(handler);
+    return previous;
+}
+
+} // namespace MessageBoxService

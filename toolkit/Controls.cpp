@@ -1,0 +1,286 @@
+#include "toolkit/Controls.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPixmap>
+
+TLabel::TLabel(const QString& name, QWidget* parent) : QLabel(parent)
+{
+    setObjectName(name);
+}
+
+TImage::TImage(const QString& name, QWidget* parent) : QLabel(parent)
+{
+    setObjectName(name);
+}
+
+void TImage::SetPicture(const QImage& image)
+{
+    setPixmap(QPixmap::fromImage(image));
+}
+
+void TImage::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QLabel::mouseDoubleClickEvent(event);
+    if (isEnabled())
+        emit DblClick();
+}
+
+TButton::TButton(const QString& name, QWidget* parent) : QPushButton(parent)
+{
+    setObjectName(name);
+}
+
+TCheckBox::TCheckBox(const QString& name, QWidget* parent) : QCheckBox(parent)
+{
+    setObjectName(name);
+}
+
+TGroupBox::TGroupBox(const QString& name, QWidget* parent) : QGroupBox(parent)
+{
+    setObjectName(name);
+}
+
+TPanel::TPanel(const QString& name, QWidget* parent) : QFrame(parent)
+{
+    setObjectName(name);
+}
+
+TEdit::TEdit(const QString& name, QWidget* parent) : QLineEdit(parent)
+{
+    setObjectName(name);
+}
+
+TMemo::TMemo(const QString& name, QWidget* parent)
+    : QPlainTextEdit(parent), lines_(new TStrings(this))
+{
+    setObjectName(name);
+    lines_->OnChange = [this] { setPlainText(lines_->lines().join(u'\n')); };
+}
+
+TComboBox::TComboBox(const QString& name, QWidget* parent)
+    : QComboBox(parent), items_(new TStrings(this))
+{
+    setObjectName(name);
+    setEditable(true);
+    items_->OnChange = [this] {
+        const QString text = currentText();
+        clear();
+        addItems(items_->lines());
+        setEditText(text);
+    };
+}
+
+TMenuItem::TMenuItem(const QString& name, QObject* parent) : QAction(parent)
+{
+    setObjectName(name);
+}
+
+void TMenuItem::SetCaption(const QString& caption)
+{
+    setText(caption);
+    if (menu())
+        menu()->setTitle(caption);
+}
+
+QMenu* TMenuItem::SubMenu()
+{
+    if (!menu()) {
+        // The submenu belongs to the entry; QAction does not own it.
+        auto* sub = new QMenu(text(), qobject_cast<QWidget*>(parent()));
+        setMenu(sub);
+        connect(this, &QObject::destroyed, sub, &QObject::deleteLater);
+    }
+    return menu();
+}
+
+TMenuItem* TMenuItem::AddItem(const QString& name)
+{
+    auto* item = new TMenuItem(name, SubMenu());
+    SubMenu()->addAction(item);
+    return item;
+}
+
+void TMenuItem::AddSeparator()
+{
+    SubMenu()->addSeparator();
+}
+
+QList<TMenuItem*> TMenuItem::Items() const
+{
+    QList<TMenuItem*> items;
+    if (menu())
+        for (QAction* action : menu()->actions())
+            if (auto* item = qobject_cast<TMenuItem*>(action))
+                items.append(item);
+    return items;
+}
+
+TPopupMenu::TPopupMenu(const QString& name, QWidget* parent) : QMenu(parent)
+{
+    setObjectName(name);
+}
+
+TMenuItem* TPopupMenu::AddItem(const QString& name)
+{
+    auto* item = new TMenuItem(name, this);
+    addAction(item);
+    return item;
+}
+
+TMainMenu::TMainMenu(const QString& name, QWidget* parent) : QMenuBar(parent)
+{
+    setObjectName(name);
+}
+
+TMenuItem* TMainMenu::AddItem(const QString& name)
+{
+    auto* item = new TMenuItem(name, this);
+    item->SubMenu();
+    addAction(item);
+    return item;
+}
+
+QList<TMenuItem*> TMainMenu::Items() const
+{
+    QList<TMenuItem*> items;
+    for (QAction* action : actions())
+        if (auto* item = qobject_cast<TMenuItem*>(action))
+            items.append(item);
+    return items;
+}
+
+TToolButton::TToolButton(const QString& name, QWidget* parent) : QToolButton(parent)
+{
+    setObjectName(name);
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setAutoRaise(true);
+}
+
+void TToolButton::SetDown(bool down)
+{
+    setCheckable(true);
+    setChecked(down);
+}
+
+TToolBar::TToolBar(const QString& name, QWidget* parent) : QToolBar(parent)
+{
+    setObjectName(name);
+    setMovable(false);
+}
+
+TStatusBar::TStatusBar(const QString& name, QWidget* parent) : QStatusBar(parent)
+{
+    setObjectName(name);
+    setSizeGripEnabled(false);
+}
+
+void TStatusBar::SetSimpleText(const QString& text)
+{
+    if (text.isEmpty())
+        clearMessage();
+    else
+        showMessage(text);
+}
+
+TTabControl::TTabControl(const QString& name, QWidget* parent) : QTabBar(parent)
+{
+    setObjectName(name);
+    setExpanding(false);
+    setElideMode(Qt::ElideRight);
+    setUsesScrollButtons(false);
+}
+
+void TTabControl::SetTabWidth(int width)
+{
+    if (width == tabWidth_)
+        return;
+    tabWidth_ = width;
+    // Makes the bar ask for the tab sizes again.
+    setIconSize(iconSize());
+    updateGeometry();
+    update();
+}
+
+QSize TTabControl::tabSizeHint(int index) const
+{
+    QSize size = QTabBar::tabSizeHint(index);
+    size.setWidth(tabWidth_);
+    return size;
+}
+
+void TListColumn::SetCaption(const QString& caption)
+{
+    caption_ = caption;
+    changed();
+}
+
+void TListColumn::SetWidth(int width)
+{
+    width_ = width;
+    changed();
+}
+
+void TListColumn::SetAlignment(TAlignment alignment)
+{
+    alignment_ = alignment;
+    changed();
+}
+
+void TListColumn::changed()
+{
+    if (auto* view = qobject_cast<TListView*>(Collection()->parent()))
+        view->UpdateColumns();
+}
+
+TListView::TListView(const QString& name, QWidget* parent)
+    : QTreeWidget(parent),
+      columns_(new TCollection([](TCollection* c) { return new TListColumn(c); }, this))
+{
+    setObjectName(name);
+    setRootIsDecorated(false);
+    columns_->OnChange = [this] { UpdateColumns(); };
+    UpdateColumns();
+}
+
+void TListView::UpdateColumns()
+{
+    const int count = columns_->Count();
+    setColumnCount(count > 0 ? count : 1);
+    setHeaderHidden(count == 0);
+    QStringList labels;
+    for (int i = 0; i < count; ++i) {
+        auto* column = static_cast<TListColumn*>(columns_->Item(i));
+        labels.append(column->Caption());
+        setColumnWidth(i, column->Width());
+    }
+    if (count > 0)
+        setHeaderLabels(labels);
+}
+
+TTreeView::TTreeView(const QString& name, QWidget* parent) : QTreeView(parent)
+{
+    setObjectName(name);
+    setHeaderHidden(true);
+}
+
+TSplitter::TSplitter(const QString& name, QWidget* parent) : QFrame(parent)
+{
+    setObjectName(name);
+    setFixedWidth(3);
+    setCursor(Qt::SplitHCursor);
+}
+
+void TSplitter::mousePressEvent(QMouseEvent* event)
+{
+    pressX_ = int(event->globalPosition().x());
+    startWidth_ = control_ ? control_->width() : 0;
+}
+
+void TSplitter::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!control_ || !(event->buttons() & Qt::LeftButton))
+        return;
+    const int width = startWidth_ + int(event->globalPosition().x()) - pressX_;
+    control_->setFixedWidth(qMax(30, width));
+}
