@@ -1,0 +1,211 @@
+// Bytes per second of the terminal's screen model with its interpreter, and
+// of libvterm with its screen layer and scroll-back, on the same generated
+// host output. After the runs a table gives MiB/s for both and the ratio.
+#include "VtermReference.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+
+namespace {
+
+constexpr int kRows = 24;
+constexpr int kCols = 80;
+constexpr int kBackRows = 1000;
+// Host output arrives in reads of at most this size (libvterm also needs
+// stack in proportion to one write).
+constexpr size_t kReadSize = 4096;
+
+size_t corpusSize()
+{
+    return std::getenv("BREVANT_BENCH_SMOKE") ? 64 * 1024 : 4 * 1024 * 1024;
+}
+
+std::string printable(std::mt19937& rng, int n)
+{
+    static const char chars[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:-_/()[]{}<>=+*";
+    std::string s;
+    s.reserve(size_t(n));
+    for (int i = 0; i < n; ++i)
+        s += chars[rng() % (sizeof chars - 1)];
+    return s;
+}
+
+std::string cup(int row, int col)
+{
+    return "\x1b[" + std::to_string(row) + ";" + std::to_string(col) + "H";
+}
+
+// Plain text, 79 columns and CR LF.
+std::string plainText()
+{
+    std::mt19937 rng(1);
+    std::string out;
+    while (out.size() < corpusSize())
+        out += printable(rng, 79) + "\r\n";
+    return out;
+}
+
+// A rendition change every few characters.
+std::string coloured()
+{
+    std::mt19937 rng(2);
+    std::string out;
+    int col = 0;
+    while (out.size() < corpusSize()) {
+        const int run = 2 + int(rng() % 6);
+        out += "\x1b[" + std::to_string(rng() % 2) + ";" + std::to_string(30 + rng() % 8) + ";" +
+               std::to_string(40 + rng() % 8) + "m";
+        out += printable(rng, run);
+        col += run;
+        if (col >= 72) {
+            out += "\x1b[0m\r\n";
+            col = 0;
+        }
+    }
+    return out;
+}
+
+// Full-screen redraws: every row placed with a cursor position sequence.
+std::string redraws()
+{
+    std::mt19937 rng(3);
+    std::string out;
+    while (out.size() < corpusSize()) {
+        out += "\x1b[H\x1b[2J";
+        for (int r = 1; r <= kRows; ++r)
+            out += cup(r, 1) + printable(rng, kCols);
+    }
+    return out;
+}
+
+// Text scrolling through a region that starts at the top, so that lines go
+// into the scroll-back, with a status line below it.
+std::string regionScroll()
+{
+    std::mt19937 rng(4);
+    std::string out = "\x1b[1;22r";
+    int line = 0;
+    while (out.size() < corpusSize()) {
+        out += cup(22, 1) + printable(rng, 70) + "\r\n";
+        if (++line % 16 == 0)
+            out += cup(24, 1) + "\x1b[K" + printable(rng, 40);
+    }
+    return out + "\x1b[r";
+}
+
+// Random inserts, deletes and erases at random places.
+std::string editing()
+{
+    std::mt19937 rng(5);
+    std::string out;
+    static const char* ops[] = {"@", "P", "L", "M", "K", "J"};
+    while (out.size() < corpusSize()) {
+        out += cup(1 + int(rng() % kRows), 1 + int(rng() % kCols));
+        const char* op = ops[rng() % 6];
+        const int n = 1 + int(rng() % 8);
+        if (*op == 'J' || *op == 'K')
+            out += std::string("\x1b[") + op;
+        else
+            out += "\x1b[" + std::to_string(n) + op;
+        out += printable(rng, 1 + int(rng() % 20));
+    }
+    return out;
+}
+
+const std::string& corpus(int which)
+{
+    static const std::string corpora[] = {plainText(), coloured(), redraws(), regionScroll(),
+                                          editing()};
+    return corpora[which];
+}
+
+const char* const kCorpusNames[] = {"plain", "sgr", "redraw", "region_scroll", "edit"};
+
+void modelRun(benchmark::State& state)
+{
+    const std::string& bytes = corpus(int(state.range(0)));
+    TScreen screen;
+    screen.ChangeRows(kRows);
+    screen.SetCols(kCols);
+    screen.ChangeBackRows(kBackRows);
+    screen.AutoWrap = true;
+    for (auto _ : state) {
+        for (size_t at = 0; at < bytes.size(); at += kReadSize)
+            screen.PutBuffer(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
+                             std::min(kReadSize, bytes.size() - at));
+        benchmark::DoNotOptimize(screen.Row);
+        screen.ClearDirty();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+    state.SetLabel(kCorpusNames[state.range(0)]);
+}
+
+void vtermRun(benchmark::State& state)
+{
+    const std::string& bytes = corpus(int(state.range(0)));
+    VtermReference ref(kRows, kCols, kBackRows);
+    for (auto _ : state) {
+        for (size_t at = 0; at < bytes.size(); at += kReadSize)
+            ref.feed(bytes.data() + at, std::min(kReadSize, bytes.size() - at));
+        benchmark::DoNotOptimize(ref.pushedLines());
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+    state.SetLabel(kCorpusNames[state.range(0)]);
+}
+
+BENCHMARK(modelRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK(vtermRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+
+// Keeps each run's throughput to print the comparison at the end.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            auto it = run.counters.find("bytes_per_second");
+            if (it == run.counters.end() || run.run_type != Run::RT_Iteration)
+                continue;
+            const std::string name = run.benchmark_name();
+            const bool model = name.rfind("modelRun", 0) == 0;
+            const std::string corpusName = run.report_label;
+            (model ? m_model : m_vterm)[corpusName] = it->second.value / (1024.0 * 1024.0);
+        }
+    }
+    void printRatios() const
+    {
+        std::printf("\n%-14s %12s %12s %8s\n", "corpus", "model MiB/s", "vterm MiB/s", "ratio");
+        for (const char* name : kCorpusNames) {
+            const double m = m_model.count(name) ? m_model.at(name) : 0;
+            const double v = m_vterm.count(name) ? m_vterm.at(name) : 0;
+            std::printf("%-14s %12.1f %12.1f %8.2f%s\n", name, m, v, v > 0 ? m / v : 0.0,
+                        v > 0 && m < v ? "  (model slower)" : "");
+        }
+    }
+
+private:
+    std::map<std::string, double> m_model;
+    std::map<std::string, double> m_vterm;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}
