@@ -376,6 +376,16 @@ private slots:
         QCOMPARE(s.BackRows(), 0);
     }
 
+    // Recolouring replaces only the background field: bright and blink stay.
+    void scrollBackRecolouringKeepsBrightAndBlink()
+    {
+        TScreen s;
+        s.ChangeBackRows(5);
+        s.BackColor = vtsMagenta;
+        feed(s, "\x1b[1;5;33;41mx\x1b[25;1H\n");
+        QCOMPARE(att(s, -1, 0), 0xDB);
+    }
+
     void scrollBackWithoutRecolouring()
     {
         TScreen s;
