@@ -1,13 +1,24 @@
+#include "platform/ProgramFolder.h"
+#include "shell/FrmCredit.h"
+#include "shell/FrmMain.h"
+#include "shell/ShippedPages.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Brevant++ 1.00 Release"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Brevant++ "));
-    window.resize(800, 600);
-    window.show();
-    return app.exec();
+    app.setApplicationDisplayName(QStringLiteral("Brevant++ 1.00 Release"));
+    InstallShippedPages(ProgramFolder());
+
+    // The forms that live for the whole run; the main window first.
+    auto* main = new TF_Main;
+    auto* credit = new TF_Credit;
+    F_Credit = credit;
+    main->show();
+    const int result = app.exec();
+    delete credit;
+    delete main;
+    return result;
 }

@@ -41,9 +41,20 @@ void TAlignLayout::addWidget(QWidget* widget, TAlign align)
 
 void TAlignLayout::SetAlign(QWidget* widget, TAlign align)
 {
-    for (Entry& entry : items_)
-        if (entry.item->widget() == widget)
+    // A control docked anew goes after the others of its edge, nearest the
+    // client area.
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_.at(i).item->widget() != widget)
+            continue;
+        Entry entry = items_.takeAt(i);
+        if (entry.align != align) {
             entry.align = align;
+            items_.append(entry);
+        } else {
+            items_.insert(i, entry);
+        }
+        break;
+    }
     invalidate();
 }
 

@@ -20,6 +20,8 @@ public:
     ~TAlignLayout() override;
 
     void addWidget(QWidget* widget, TAlign align);
+    // Docks the control to another edge; it then comes after the controls
+    // already docked there.
     void SetAlign(QWidget* widget, TAlign align);
     TAlign Align(QWidget* widget) const;
 

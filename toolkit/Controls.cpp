@@ -9,6 +9,13 @@ TLabel::TLabel(const QString& name, QWidget* parent) : QLabel(parent)
     setObjectName(name);
 }
 
+void TLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit Click();
+}
+
 TImage::TImage(const QString& name, QWidget* parent) : QLabel(parent)
 {
     setObjectName(name);

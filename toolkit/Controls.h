@@ -47,6 +47,11 @@ public:
     explicit TLabel(const QString& name, QWidget* parent = nullptr);
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
+signals:
+    void Click();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 // A label that shows a picture.
