@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <sys/types.h>
+
+// Starts a peer program for a test on a free loopback port, waits until it
+// accepts connections and stops it by its PID. A missing program or a peer
+// that never answers is an error for the test to report (never a skip).
+class PeerProcess
+{
+public:
+    PeerProcess();
+    ~PeerProcess();
+    PeerProcess(const PeerProcess&) = delete;
+    PeerProcess& operator=(const PeerProcess&) = delete;
+
+    // A port on 127.0.0.1 that nothing listens on right now.
+    static quint16 freePort();
+    // The full path of a program in PATH or the sbin folders; empty if none.
+    static QString findProgram(const QString& name);
+    // True once something accepts TCP connections on 127.0.0.1:port.
+    static bool waitForPort(quint16 port, int timeoutMs);
+
+    // A scratch folder for the peer's configuration and logs.
+    QString dir() const { return m_dir.path(); }
+    QString writeFile(const QString& name, const QByteArray& contents) const;
+
+    // Runs program with args (stdout and stderr to dir()/<name>.log) and
+    // waits until port answers.
+    bool start(const QString& program, const QStringList& args, quint16 port,
+               int timeoutMs = 10000);
+    void stop();
+    pid_t pid() const { return m_pid; }
+    QString errorString() const { return m_error; }
+    // The peer's output so far, for failure messages.
+    QByteArray log() const;
+
+private:
+    QTemporaryDir m_dir;
+    pid_t m_pid = -1;
+    QString m_logPath;
+    QString m_error;
+};

@@ -1,0 +1,418 @@
+#include "LoopbackPeer.h"
+#include "PeerProcess.h"
+#include "net/WSocket.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <thread>
+
+using namespace Loopback;
+
+namespace {
+
+struct Events
+{
+    QList<QPair<QString, int>> log;
+    QList<TSocketState> stateAtConnected;
+    void attach(TWSocket& s)
+    {
+        s.OnSessionConnected = [this, &s](QObject*, quint16 e) {
+            log.append({"connected", e});
+            stateAtConnected.append(s.State());
+        };
+        s.OnSessionClosed = [this](QObject*, quint16 e) { log.append({"closed", e}); };
+    }
+    int count(const QString& what) const
+    {
+        int n = 0;
+        for (const auto& p : log)
+            n += p.first == what;
+        return n;
+    }
+};
+
+void target(TWSocket& s, quint16 port)
+{
+    s.SetAddr("127.0.0.1");
+    s.SetPort(QString::number(port));
+}
+
+int openDescriptors()
+{
+    return int(
+        QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
+}
+
+} // namespace
+
+class TestWSocket : public QObject
+{
+    Q_OBJECT
+private slots:
+    void refusedPortReportsThenCloses()
+    {
+        TWSocket s;
+        Events ev;
+        ev.attach(s);
+        target(s, PeerProcess::freePort());
+        s.Connect();
+        QTRY_COMPARE(ev.log.size(), 2);
+        QCOMPARE(ev.log[0], qMakePair(QString("connected"), 10061));
+        QCOMPARE(ev.log[1], qMakePair(QString("closed"), 0));
+        // Never reported as connected while failing.
+        QVERIFY(ev.stateAtConnected[0] != wsConnected);
+        QCOMPARE(s.State(), wsClosed);
+        QCOMPARE(s.HSocket(), WinSock::INVALID_SOCKET);
+
+        // The next attempt starts cleanly.
+        Listener l;
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+    }
+
+    void unknownHostIsLookedUpInTheBackground()
+    {
+        TWSocket s;
+        Events ev;
+        ev.attach(s);
+        s.SetAddr("no-such-host.invalid");
+        s.SetPort("6667");
+        s.Connect();
+        // Connect returned before the lookup finished.
+        QCOMPARE(s.State(), wsConnecting);
+        QVERIFY(ev.log.isEmpty());
+        QTRY_COMPARE(ev.log.size(), 2);
+        QCOMPARE(ev.log[0], qMakePair(QString("connected"), 11001));
+        QCOMPARE(ev.log[1].first, QString("closed"));
+        QCOMPARE(s.State(), wsClosed);
+    }
+
+    void hostNameConnects()
+    {
+        Listener l;
+        TWSocket s;
+        s.SetAddr("localhost");
+        s.SetPort(l.portText());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+    }
+
+    void sendWhileNotConnected()
+    {
+        TWSocket s;
+        // Without OnError: an exception with the library's text.
+        try {
+            s.SendText("x");
+            QFAIL("no exception");
+        } catch (const ESocketException& e) {
+            QCOMPARE(e.Message(),
+                     QString("Error 10057 in function Send\r\nSocket is not connected"));
+        }
+        // With OnError: -1, and a connection being made is left alone.
+        int errors = 0;
+        s.OnError = [&](QObject*) { ++errors; };
+        Listener l;
+        target(s, l.port());
+        s.Connect();
+        QCOMPARE(s.State(), wsConnecting);
+        QCOMPARE(s.SendText("x"), -1);
+        QCOMPARE(s.LastError(), 10057);
+        QCOMPARE(errors, 1);
+        QTRY_COMPARE(s.State(), wsConnected);
+        QCOMPARE(s.SendText("ok"), 2);
+        const int peer = l.accept();
+        QCOMPARE(read(peer, 2), QByteArray("ok"));
+        ::close(peer);
+    }
+
+    void sessionClosesOnceAndResetsDefaults_data()
+    {
+        QTest::addColumn<bool>("peerResets");
+        QTest::newRow("orderly close") << false;
+        QTest::newRow("reset") << true;
+    }
+    void sessionClosesOnceAndResetsDefaults()
+    {
+        QFETCH(bool, peerResets);
+        Listener l;
+        TWSocket s;
+        Events ev;
+        ev.attach(s);
+        QByteArray received;
+        s.OnDataAvailable = [&](QObject*, quint16) { received += s.ReceiveText(); };
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        QVERIFY(writeAll(peer, "hello"));
+        QTRY_COMPARE(received, QByteArray("hello"));
+        s.SendText("world");
+        QCOMPARE(read(peer, 5), QByteArray("world"));
+        if (peerResets)
+            reset(peer);
+        else
+            ::close(peer);
+        QTRY_COMPARE(ev.count("closed"), 1);
+        if (peerResets)
+            QCOMPARE(ev.log.last().second, 10054);
+        QCOMPARE(s.State(), wsClosed);
+        QTest::qWait(50);
+        QCOMPARE(ev.count("closed"), 1);
+        // Defaults are back: the caller assigns the target again.
+        try {
+            s.Connect();
+            QFAIL("no exception");
+        } catch (const ESocketException& e) {
+            QCOMPARE(e.Message(), QString("Connect: No Port Specified"));
+        }
+    }
+
+    void portChangeRules()
+    {
+        Listener l;
+        TWSocket s;
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        s.SetPort(l.portText()); // same value: accepted
+        QVERIFY_THROWS_EXCEPTION(ESocketException, s.SetPort("1"));
+        s.Close();
+        QCOMPARE(s.State(), wsClosed);
+        QCOMPARE(s.Proto(), QString("tcp"));
+        QCOMPARE(s.LocalAddr(), QString("0.0.0.0"));
+        QCOMPARE(s.LocalPort(), QString("0"));
+        QCOMPARE(s.LingerOnOff, wsLingerOn);
+    }
+
+    void partialSendsKeepOrderAndFinishOnce()
+    {
+        Listener l;
+        TWSocket s;
+        int sentEvents = 0;
+        bool allSentAtEvent = true;
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        QTest::qWait(20); // the FD_WRITE that follows the connection
+        s.OnDataSent = [&](QObject*, quint16 e) {
+            QCOMPARE(e, quint16(0));
+            ++sentEvents;
+            allSentAtEvent = allSentAtEvent && s.AllSent();
+        };
+        int small = 4096;
+        ::setsockopt(s.HSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        QByteArray a(300000, '\0'), b(100000, '\0');
+        for (int i = 0; i < a.size(); ++i)
+            a[i] = char('a' + i % 26);
+        for (int i = 0; i < b.size(); ++i)
+            b[i] = char('0' + i % 10);
+        QCOMPARE(s.Send(a), int(a.size()));
+        QCOMPARE(s.Send(b), int(b.size()));
+        QVERIFY(!s.AllSent());
+        QCOMPARE(sentEvents, 0); // never from inside Send
+        QByteArray got;
+        std::thread reader([&] { got = read(peer, a.size() + b.size(), 20000); });
+        QTRY_VERIFY_WITH_TIMEOUT(s.AllSent() && sentEvents > 0, 20000);
+        reader.join();
+        QCOMPARE(got.size(), a.size() + b.size());
+        QVERIFY(got == a + b);
+        QVERIFY(allSentAtEvent);
+        QTest::qWait(30);
+        QCOMPARE(sentEvents, 1);
+        ::close(peer);
+    }
+
+    void closeDeliversQueuedBytes()
+    {
+        Listener l;
+        TWSocket s;
+        Events ev;
+        ev.attach(s);
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        int small = 4096;
+        ::setsockopt(s.HSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        const QByteArray data(400000, 'q');
+        s.Send(data);
+        s.SendText("QUIT :bye\r\n");
+        QVERIFY(!s.AllSent());
+        s.Close();
+        // Closed at once, with its defaults back...
+        QCOMPARE(s.State(), wsClosed);
+        QCOMPARE(s.HSocket(), WinSock::INVALID_SOCKET);
+        QCOMPARE(ev.count("closed"), 1);
+        // ...yet every byte reaches the peer, then the end of the stream.
+        QByteArray got;
+        std::thread reader([&] { got = readToEnd(peer, 20000); });
+        QTRY_VERIFY_WITH_TIMEOUT(got.size() > 0, 20000);
+        reader.join();
+        QCOMPARE(got.size(), data.size() + 11);
+        QVERIFY(got.endsWith("QUIT :bye\r\n"));
+        ::close(peer);
+    }
+
+    void staleEventNeverReachesNextSession()
+    {
+        Listener l;
+        TWSocket s;
+        int sentWhileConnecting = 0;
+        s.OnDataSent = [&](QObject*, quint16) {
+            if (s.State() != wsConnected)
+                ++sentWhileConnecting;
+        };
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        int p1 = l.accept();
+        QTest::qWait(20);
+        s.SendText("x"); // queues its completion notice
+        const int oldHandle = s.HSocket();
+        s.Abort();
+        target(s, l.port());
+        s.Connect();
+        QCOMPARE(s.HSocket(), oldHandle); // the descriptor number is reused
+        QTRY_COMPARE(s.State(), wsConnected);
+        QCOMPARE(sentWhileConnecting, 0);
+        ::close(p1);
+    }
+
+    void staleSelectEventIsDropped()
+    {
+        Listener l;
+        QList<TMessage> seen;
+        HiddenWindow* w = new HiddenWindow([&](TMessage& m) { seen.append(m); });
+        int fd = WinSock::socket(AF_INET, SOCK_STREAM, 0);
+        WinSock::connect(fd, address(l.port()));
+        WinSock::WSAAsyncSelect(fd, w, WM_USER + 1,
+                                WinSock::FD_READ | WinSock::FD_CONNECT | WinSock::FD_CLOSE);
+        const int peer = l.accept();
+        QTRY_VERIFY(!seen.isEmpty()); // FD_CONNECT
+        seen.clear();
+        writeAll(peer, "data");
+        pollfd p{fd, POLLIN, 0};
+        QVERIFY(::poll(&p, 1, 2000) == 1);
+        // The notifier fires and queues FD_READ; it is not delivered yet.
+        QCoreApplication::processEvents();
+        WinSock::closesocket(fd);
+        const int again = WinSock::socket(AF_INET, SOCK_STREAM, 0);
+        QCOMPARE(again, fd);
+        WinSock::WSAAsyncSelect(again, w, WM_USER + 1, WinSock::FD_READ);
+        QTest::qWait(50);
+        QVERIFY(seen.isEmpty());
+        WinSock::closesocket(again);
+        ::close(peer);
+        w->destroy();
+    }
+
+    void handlerThatReadsNothingCannotFreeze()
+    {
+        Listener l;
+        TWSocket s;
+        bool busy = true;
+        int calls = 0;
+        QByteArray received;
+        s.OnDataAvailable = [&](QObject*, quint16) {
+            ++calls;
+            if (!busy)
+                received += s.ReceiveText();
+        };
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        writeAll(peer, "waiting");
+        // The program keeps running while the handler is busy...
+        bool timerRan = false;
+        QTimer::singleShot(200, [&] { timerRan = true; });
+        QTRY_VERIFY(timerRan);
+        // ...the data is offered again now and then, not in a tight loop...
+        QVERIFY(calls >= 2);
+        QVERIFY2(calls < 40, qPrintable(QString::number(calls)));
+        // ...and reaches the handler once it takes it.
+        busy = false;
+        QTRY_COMPARE(received, QByteArray("waiting"));
+        ::close(peer);
+    }
+
+    void failedBindLeavesNoDescriptor()
+    {
+        Listener busyPort;
+        TWSocket s;
+        int errors = 0;
+        s.OnError = [&](QObject*) { ++errors; };
+        const int before = openDescriptors();
+        Listener l;
+        target(s, l.port());
+        s.SetLocalAddr("127.0.0.1");
+        s.SetLocalPort(busyPort.portText());
+        s.Connect();
+        QCOMPARE(errors, 1);
+        QCOMPARE(s.State(), wsClosed);
+        QCOMPARE(s.HSocket(), WinSock::INVALID_SOCKET);
+        QCOMPARE(openDescriptors(), before + 1); // only the new listener
+        s.SetLocalPort("0");
+        s.Connect();
+        QCOMPARE(errors, 1);
+        QTRY_COMPARE(s.State(), wsConnected);
+    }
+
+    void eventExceptionGoesToBgException()
+    {
+        Listener l;
+        TWSocket s;
+        QString message;
+        s.OnBgException = [&](QObject*, const std::exception& e, bool& canClose) {
+            message = QString::fromLocal8Bit(e.what());
+            QVERIFY(canClose);
+        };
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        s.PostToWindow(WM_SOCKET_TEST_EXCEPTION);
+        QTRY_COMPARE(message, QString("Test exception in WSocket"));
+        QCOMPARE(s.State(), wsClosed); // aborted
+    }
+
+    void freeLaterFromOwnHandler()
+    {
+        Listener l;
+        QPointer<TWSocket> s = new TWSocket;
+        s->OnSessionConnected = [&](QObject*, quint16) { s->FreeLater(); };
+        target(*s, l.port());
+        s->Connect();
+        QTRY_VERIFY(s.isNull());
+    }
+
+    void lookups()
+    {
+        TWSocket s;
+        QList<int> done;
+        s.OnDnsLookupDone = [&](QObject*, quint16 e) { done.append(e); };
+        s.LookupHost("10.0.0.1");
+        QCOMPARE(done, QList<int>{0});
+        QCOMPARE(s.DnsResult(), QString("10.0.0.1"));
+        QVERIFY(s.DnsResultList().isEmpty());
+        done.clear();
+        s.LookupHost("localhost");
+        QVERIFY(done.isEmpty());
+        QTRY_COMPARE(done, QList<int>{0});
+        QCOMPARE(s.DnsResult(), QString("127.0.0.1"));
+        QVERIFY(s.DnsResultList().contains("127.0.0.1"));
+        done.clear();
+        s.LookupHost("localhost");
+        s.CancelLookup();
+        QCOMPARE(done, QList<int>{10004});
+        QTest::qWait(50);
+        QCOMPARE(done, QList<int>{10004});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWSocket)
+#include "test_wsocket.moc"
