@@ -29,8 +29,14 @@ int WordCount(const QString& text, const TCharSet& delimiters);
 int WordPosition(int n, const QString& text, const TCharSet& delimiters);
 QString ExtractWord(int n, const QString& text, const TCharSet& delimiters);
 
-constexpr int IntMax(int a, int b) { return a > b ? a : b; }
-constexpr int IntMin(int a, int b) { return a < b ? a : b; }
+constexpr int IntMax(int a, int b)
+{
+    return a > b ? a : b;
+}
+constexpr int IntMin(int a, int b)
+{
+    return a < b ? a : b;
+}
 constexpr void SwapInts(int& a, int& b)
 {
     const int t = a;

@@ -14,7 +14,7 @@ fi
 export QT_QPA_PLATFORM=offscreen
 shopt -s nullglob
 for b in "$build"/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   echo "== $(basename "$b")"
   if [ "$mode" = smoke ]; then
     BREVANT_BENCH_SMOKE=1 "$b" --benchmark_min_time=0.01

@@ -13,7 +13,7 @@ seconds=3600
 [ "$mode" = smoke ] && seconds=${BREVANT_FUZZ_SECONDS:-30}
 shopt -s nullglob
 for target in build-fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus=build-fuzz/corpus/$name
   mkdir -p "$corpus"
