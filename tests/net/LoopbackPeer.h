@@ -105,6 +105,34 @@ inline QByteArray readAvailable(int fd)
     return read(fd, qsizetype(1) << 40, 0);
 }
 
+// Like read(), but keeps handling the program's events meanwhile, for peers
+// of sockets that live in this thread.
+inline QByteArray readPumping(int fd, qsizetype count, int timeoutMs = 5000)
+{
+    QByteArray out;
+    QDeadlineTimer deadline(timeoutMs);
+    char buffer[65536];
+    while (out.size() < count && !deadline.hasExpired()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0) {
+            const ssize_t n =
+                ::recv(fd, buffer, size_t(qMin<qsizetype>(sizeof buffer, count - out.size())), 0);
+            if (n <= 0)
+                break;
+            out.append(buffer, n);
+            continue;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        ::poll(&p, 1, 5);
+    }
+    return out;
+}
+
+inline QByteArray readToEndPumping(int fd, int timeoutMs = 5000)
+{
+    return readPumping(fd, qsizetype(1) << 40, timeoutMs);
+}
+
 // Sends a reset instead of an orderly close.
 inline void reset(int fd)
 {
