@@ -627,7 +627,8 @@ void TCustomWSocket::SocketEvent(TMessage& Msg)
     }
     if (events & FD_WRITE) {
         TryToSend();
-        if (sameSession() && m_allSent)
+        // The bytes of a SOCKS negotiation are not the program's.
+        if (sameSession() && m_allSent && !Negotiating())
             FireDataSent(error);
         return;
     }
