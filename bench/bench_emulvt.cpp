@@ -182,6 +182,10 @@ public:
     }
     void printRatios() const
     {
+#ifndef NDEBUG
+        // Our code is instrumented in such a build, the system's libvterm is not.
+        std::printf("\nUnoptimised build: compare the figures of a Release build.");
+#endif
         std::printf("\n%-14s %12s %12s %8s\n", "corpus", "model MiB/s", "vterm MiB/s", "ratio");
         for (const char* name : kCorpusNames) {
             const double m = m_model.count(name) ? m_model.at(name) : 0;
