@@ -1,6 +1,7 @@
 #include "platform/ProgramFolder.h"
 #include "shell/FrmCredit.h"
 #include "shell/FrmMain.h"
+#include "shell/MainPluginHost.h"
 #include "shell/ShippedPages.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
     app.setApplicationName(QStringLiteral("Brevant++ 1.00 Release"));
     app.setApplicationDisplayName(QStringLiteral("Brevant++ 1.00 Release"));
     InstallShippedPages(ProgramFolder());
+    InstallPluginHost();
 
     // The forms that live for the whole run; the main window first.
     auto* main = new TF_Main;
