@@ -8,6 +8,7 @@
 #include "shell/FrmCredit.h"
 #include "shell/FrmMain.h"
 #include "shell/IEUtils.h"
+#include "shell/ShippedPages.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 TF_About::TF_About(QWidget* parent)
     : TForm(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
+    InitShellResources();
     setObjectName(QStringLiteral("F_About"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFrameStyle();

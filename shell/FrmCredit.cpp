@@ -1,6 +1,7 @@
 #include "shell/FrmCredit.h"
 
 #include "platform/JpegImage.h"
+#include "shell/ShippedPages.h"
 #include "toolkit/Controls.h"
 
 #include <QGridLayout>
@@ -10,6 +11,7 @@ QPointer<TF_Credit> F_Credit;
 
 TF_Credit::TF_Credit(QWidget* parent) : TForm(parent, Qt::Dialog)
 {
+    InitShellResources();
     setObjectName(QStringLiteral("F_Credit"));
     SetCaption(QStringLiteral("Brevant++ - CREDIT"));
     Label1 = new TLabel(QStringLiteral("Label1"), this);

@@ -6,9 +6,18 @@
 #include <QFile>
 #include <QFileInfo>
 
+void InitShellResources()
+{
+    static const bool done = [] {
+        Q_INIT_RESOURCE(Brevant);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
 bool InstallShippedPages(const QString& programFolder)
 {
-    Q_INIT_RESOURCE(Brevant);
+    InitShellResources();
     const QString folder = programFolder + QStringLiteral("/pages");
     if (!QDir().mkpath(folder))
         return false;

@@ -8,3 +8,6 @@
 // a real page without a network. Returns false when the folder cannot be
 // written; the program runs on regardless.
 bool InstallShippedPages(const QString& programFolder);
+
+// Registers the shell's resources (pictures and pages); safe to call often.
+void InitShellResources();
