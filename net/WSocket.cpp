@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <netdb.h>
+#include <sys/uio.h>
 
 using namespace WinSock;
 
@@ -1208,46 +1209,78 @@ void TCustomWSocket::TryToSend()
         return;
     }
     QPointer<TCustomWSocket> self(this);
+    const quint64 session = m_session;
     while (!m_bufList.isEmpty()) {
-        TBuffer* block = m_bufList.first();
+        // Sent blocks go, except the last, which stays for reuse.
         int len = 0;
-        const char* data = block->Peek(len);
-        if (len > 0) {
-            const int count = SendRaw(data, len);
+        while (m_bufList.size() > 1 && (m_bufList.first()->Peek(len), len == 0))
+            delete m_bufList.takeFirst();
+        const char* data = m_bufList.first()->Peek(len);
+        if (len == 0) {
+            m_allSent = true;
+            return;
+        }
+        int asked = len;
+        int count;
+        if (m_socketType == SOCK_STREAM) {
+            // Several blocks in one call: the block size stays small, the
+            // number of system calls does not have to.
+            constexpr int MaxPieces = 64;
+            iovec pieces[MaxPieces];
+            int n = 0;
+            asked = 0;
+            for (TBuffer* block : std::as_const(m_bufList)) {
+                int blockLen = 0;
+                const char* blockData = block->Peek(blockLen);
+                if (blockLen == 0)
+                    continue;
+                pieces[n].iov_base = const_cast<char*>(blockData);
+                pieces[n].iov_len = size_t(blockLen);
+                asked += blockLen;
+                if (++n == MaxPieces)
+                    break;
+            }
+            count = WinSock::sendv(m_hSocket, pieces, n, m_sendFlags);
+            if (count > 0) {
+                int left = count;
+                for (TBuffer* block : std::as_const(m_bufList)) {
+                    left -= block->Remove(left);
+                    if (left == 0)
+                        break;
+                }
+                FireSendData(count);
+                if (!self || m_session != session || m_hSocket == INVALID_SOCKET)
+                    return;
+            }
+        } else {
+            TBuffer* block = m_bufList.first();
+            count = SendRaw(data, len);
             if (!self || m_bufList.isEmpty() || m_bufList.first() != block)
                 return;
-            if (count < 0) {
-                const int err = WSAGetLastError();
-                if (err == WSAEWOULDBLOCK)
-                    return;
-                if (err == WSAEINVAL || err == WSAENOTSOCK || err == WSAECONNABORTED ||
-                    err == WSAECONNRESET || err == WSAENOTCONN) {
-                    m_lastError = err;
-                    const bool fired = m_sessionClosedFired;
-                    FreeSendQueue();
-                    m_sessionClosedFired = true;
-                    CloseInternal(false, quint16(err));
-                    if (self && !fired)
-                        FireSessionClosed(quint16(err));
-                    return;
-                }
+            if (count > 0)
+                block->Remove(count);
+        }
+        if (count < 0) {
+            const int err = WSAGetLastError();
+            if (err == WSAEWOULDBLOCK)
+                return;
+            if (err == WSAEINVAL || err == WSAENOTSOCK || err == WSAECONNABORTED ||
+                err == WSAECONNRESET || err == WSAENOTCONN) {
                 m_lastError = err;
-                ReportSocketError(QStringLiteral("TryToSend failed"));
+                const bool fired = m_sessionClosedFired;
+                FreeSendQueue();
+                m_sessionClosedFired = true;
+                CloseInternal(false, quint16(err));
+                if (self && !fired)
+                    FireSessionClosed(quint16(err));
                 return;
             }
-            if (count == 0)
-                return;
-            block->Remove(count);
-            if (count < len)
-                return;
-            continue;
+            m_lastError = err;
+            ReportSocketError(QStringLiteral("TryToSend failed"));
+            return;
         }
-        if (m_bufList.size() > 1) {
-            delete m_bufList.takeFirst();
-            continue;
-        }
-        m_allSent = true;
-        return;
+        if (count == 0 || count < asked)
+            return;
     }
 }
 

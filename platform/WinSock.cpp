@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <sys/ioctl.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace WinSock {
@@ -603,6 +604,33 @@ int send(TSocket s, const char* data, int len, int flags)
             armWrite(e);
         }
         return setError(errnoToWsa(err));
+    }
+    return int(n);
+}
+
+int sendv(TSocket s, const iovec* pieces, int count, int flags)
+{
+    Entry* e = entryOf(s);
+    if (!e)
+        return setError(WSAENOTSOCK);
+    msghdr msg{};
+    msg.msg_iov = const_cast<iovec*>(pieces);
+    msg.msg_iovlen = size_t(qMax(count, 0));
+    size_t asked = 0;
+    for (int i = 0; i < count; ++i)
+        asked += pieces[i].iov_len;
+    const ssize_t n = ::sendmsg(s, &msg, flags | MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0) {
+        const int err = errno;
+        if (err == EAGAIN || err == EWOULDBLOCK) {
+            e->writeWanted = true;
+            armWrite(e);
+        }
+        return setError(errnoToWsa(err));
+    }
+    if (size_t(n) < asked) {
+        e->writeWanted = true;
+        armWrite(e);
     }
     return int(n);
 }

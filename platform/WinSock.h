@@ -118,6 +118,8 @@ TSocket accept(TSocket s, sockaddr_in* from);
 // Sends never raise SIGPIPE.
 int send(TSocket s, const char* data, int len, int flags);
 int sendto(TSocket s, const char* data, int len, int flags, const sockaddr_in& to);
+// Gathers several pieces into one send (stream sockets).
+int sendv(TSocket s, const struct iovec* pieces, int count, int flags);
 int recv(TSocket s, char* buffer, int len, int flags);
 int recvfrom(TSocket s, char* buffer, int len, int flags, sockaddr_in* from);
 int shutdown(TSocket s, int how);
