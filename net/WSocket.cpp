@@ -1324,7 +1324,7 @@ void TCustomWSocket::CloseInternal(bool Shut, quint16 Error)
     }
     const TSocket h = m_hSocket;
     m_hSocket = INVALID_SOCKET;
-    if (Shut && m_socketType == SOCK_STREAM && m_state != wsListening) {
+    if (Shut && m_socketType == SOCK_STREAM && m_state == wsConnected) {
         // The bytes still queued go out first; the descriptor finishes in
         // the background, so the object is closed when this returns.
         closeAfterSending(h, UnsentBytes());

@@ -102,11 +102,6 @@ void TCustomWSocketServer::ClientClosed(TWSocketClient* Client)
     PostToWindow(WM_SOCKET_CLIENT_CLOSED, 0, qintptr(Client->Serial()));
 }
 
-void TCustomWSocketServer::ClientGone(TWSocketClient* Client)
-{
-    m_clients.removeAll(Client);
-}
-
 void TCustomWSocketServer::FireSessionAvailable(quint16 Error)
 {
     QPointer<TCustomWSocketServer> self(this);

@@ -62,8 +62,6 @@ public:
 
     // Called by a client whose session has closed.
     void ClientClosed(TWSocketClient* Client);
-    // Called by a client being destroyed.
-    void ClientGone(TWSocketClient* Client);
 
 protected:
     void WindowProcedure(TMessage& Msg) override;

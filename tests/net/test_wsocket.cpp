@@ -445,6 +445,40 @@ private slots:
         QTRY_VERIFY(s.isNull());
     }
 
+    void datagrams()
+    {
+        TWSocket server;
+        server.SetProto("udp");
+        server.SetAddr("127.0.0.1");
+        server.SetPort("0");
+        QByteArray got;
+        QString from;
+        server.OnDataAvailable = [&](QObject*, quint16) {
+            char buffer[256];
+            sockaddr_in peer{};
+            const int n = server.ReceiveFrom(buffer, sizeof buffer, peer);
+            if (n > 0) {
+                got += QByteArray(buffer, n);
+                from = QString::fromLatin1(WinSock::inet_ntoa(peer.sin_addr.s_addr));
+            }
+        };
+        server.Listen();
+        QCOMPARE(server.State(), wsConnected);
+        TWSocket client;
+        Events ev;
+        ev.attach(client);
+        client.SetProto("udp");
+        client.SetAddr("127.0.0.1");
+        client.SetPort(server.GetLocalPortText());
+        client.Connect();
+        // A datagram socket is connected at once.
+        QCOMPARE(client.State(), wsConnected);
+        QCOMPARE(ev.log.value(0), qMakePair(QString("connected"), 0));
+        client.SendText("ping");
+        QTRY_COMPARE(got, QByteArray("ping"));
+        QCOMPARE(from, QString("127.0.0.1"));
+    }
+
     void lookups()
     {
         TWSocket s;
