@@ -2200,6 +2200,10 @@ bool TCustomLineWSocket::FireDataAvailable(quint16 Error)
 {
     if (!m_lineMode || LineEnd.isEmpty() || Negotiating())
         return TCustomSocksWSocket::FireDataAvailable(Error);
+    // While a handler leaves its line waiting, more data stays in the
+    // socket: the sender is held back instead of the buffer growing.
+    if (m_redeliverTimer->isActive())
+        return true;
     // Take what waits in the socket (never more than the line bound at once,
     // so memory stays bounded).
     int n = TCustomSocksWSocket::GetRcvdCount();
