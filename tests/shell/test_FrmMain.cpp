@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <stdexcept>
 
 using namespace MessageBoxService;
 
@@ -331,6 +332,41 @@ private slots:
         QCOMPARE(unloads_, 1);
         // Nothing but the settings was saved for the layout.
         QCOMPARE(setting(QStringLiteral("FormX")), QStringLiteral("<none>"));
+    }
+
+    void anAbortedStartSavesNoListItNeverRead()
+    {
+        writeLines(QStringLiteral("brevanturl.dat"), {"http://old/"});
+        writeLines(QStringLiteral("brevantbanner.dat"), {"Ad", "http://ads/"});
+        writeLines(QStringLiteral("brevantfavorite.dat"), {"เว็บในไทย", "\tย่อย"});
+        writeLines(QStringLiteral("data/เว็บในไทย0.url"), {"x", "http://x/"});
+        PluginHost().LoadPlugins = [](TF_Main&) { throw std::runtime_error("broken plug-in"); };
+        QList<Request> reported;
+        ScopedHandler handler([&](const Request& request) {
+            reported.append(request);
+            return int(IDOK);
+        });
+        auto main = start();
+        PluginHost().LoadPlugins = [](TF_Main&) {};
+        QVERIFY(main->CreationFailed);
+        QCOMPARE(reported.size(), 1);
+        QCOMPARE(reported.at(0).text, QStringLiteral("broken plug-in"));
+        QVERIFY(main->Data.URLHistory.isEmpty());
+        const auto before = snapshot();
+        QTest::qWait(20);
+
+        answerExitDialog(true, false, false);
+        main->close();
+        QVERIFY(main->ShuttingDown);
+        QVERIFY2(main->ExitStepsFailed.isEmpty(), qPrintable(main->ExitStepsFailed.join(u';')));
+        QCOMPARE(unloads_, 1);
+        // The lists were never read, so their files are as they were.
+        const auto after = snapshot();
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            if (!it.key().contains(QLatin1String("registry.reg")))
+                QVERIFY2(after.contains(it.key()) && after.value(it.key()) == it.value(),
+                         qPrintable(it.key()));
+        QCOMPARE(readLines(QStringLiteral("brevanturl.dat")), QStringList({"http://old/"}));
     }
 
     void layoutSurvivesARestart()
