@@ -49,8 +49,9 @@ export ASAN_OPTIONS=detect_leaks=0
 "$program" >"$work/brevant.log" 2>&1 &
 app_pid=$!
 
-# Wait for the splash to go and the first window to open.
-sleep 4
+# Wait for the splash to go and the first window to open (BREVANT_SHOT_DELAY
+# seconds; a short delay catches the splash).
+sleep "${BREVANT_SHOT_DELAY:-4}"
 kill -0 "$app_pid" 2>/dev/null || { cat "$work/brevant.log" >&2; echo "brevant exited early" >&2; exit 1; }
 import -display ":$display" -window root "$out"
 echo "screenshot written to $out"
