@@ -1,5 +1,7 @@
 #include "net/WSocket.h"
 
+#include "platform/Cp874.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -1709,7 +1711,7 @@ void TCustomSocksWSocket::Connect()
         return;
     }
     // What the messages cannot carry is refused before anything is opened.
-    const QByteArray host = Addr().toUtf8();
+    const QByteArray host = Cp874::fromUnicode(Addr());
     if (m_socksLevel == QLatin1String("5") || m_socksLevel == QLatin1String("4A")) {
         if (host.size() > Socks::MaxField || host.contains('\0')) {
             RaiseError(QStringLiteral("socks: host name too long"));
@@ -1822,9 +1824,9 @@ void TCustomSocksWSocket::SocksDoConnect()
     }
     QByteArray request;
     if (m_socksLevel == QLatin1String("4A"))
-        request = Socks::Socks4ARequest(m_targetPort, SocksUsercode, Addr().toUtf8());
+        request = Socks::Socks4ARequest(m_targetPort, SocksUsercode, Cp874::fromUnicode(Addr()));
     else
-        request = Socks::Socks5Request(Addr().toUtf8(), m_targetPort);
+        request = Socks::Socks5Request(Cp874::fromUnicode(Addr()), m_targetPort);
     try {
         SendInternal(request.constData(), int(request.size()));
     } catch (const std::exception&) {
