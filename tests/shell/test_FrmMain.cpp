@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -22,6 +24,57 @@
 #include <stdexcept>
 
 using namespace MessageBoxService;
+
+// A browser window without an engine: an address box in an MDI child, with
+// the steps a browser window takes with the main window's list and tabs.
+class TFakeBrowser : public TForm, public IBrowserWindow
+{
+public:
+    explicit TFakeBrowser(TF_Main& main)
+        : TForm(nullptr, Qt::Widget), main_(&main), view_(new QWidget(this)),
+          CB_URL(new TComboBox(QStringLiteral("CB_URL"), this))
+    {
+        setObjectName(QStringLiteral("F_Browser"));
+        SetCaption(QStringLiteral("Brevant++"));
+        QMdiSubWindow* sub = main.MDIClient->addSubWindow(this);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        main.RegisterChildTab(this);
+        main.ActiveChild = this;
+        main.ActiveWebBrowser = view_;
+        sub->show();
+        main.UpdateGoFavorite();
+    }
+
+    TForm* Form() override { return this; }
+    QWidget* Browser() override { return view_; }
+    void Navigate(const QString& url) override
+    {
+        CB_URL->SetText(url);
+        if (main_)
+            main_->SetChildCaption(this, url);
+    }
+    void GoHome() override { Navigate(QStringLiteral("about:blank")); }
+    QString AddressText() const override { return CB_URL->Text(); }
+
+protected:
+    void FormClose(TCloseAction& action) override
+    {
+        if (main_) {
+            if (main_->ActiveChild == this) {
+                main_->ActiveChild = nullptr;
+                main_->ActiveWebBrowser = nullptr;
+            }
+            main_->UnregisterChildTab(this);
+            main_->UpdateGoFavorite();
+        }
+        action = caFree;
+    }
+
+private:
+    QPointer<TF_Main> main_;
+    QWidget* view_;
+    TComboBox* CB_URL;
+};
 
 class TestFrmMain : public QObject
 {
@@ -118,7 +171,11 @@ class TestFrmMain : public QObject
     }
 
 private slots:
-    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+    void initTestCase()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        SetBrowserFactory([](TF_Main& main) { return new TFakeBrowser(main); });
+    }
 
     void init()
     {
