@@ -227,6 +227,38 @@ private slots:
         ::close(peer);
     }
 
+    void flushWaitsUntilSentAndPeekLeavesData()
+    {
+        Listener l;
+        TWSocket s;
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        int small = 4096;
+        ::setsockopt(s.HSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        const QByteArray data(300000, 'f');
+        QByteArray got;
+        std::thread reader([&] { got = read(peer, data.size(), 20000); });
+        s.Send(data);
+        s.Flush();
+        QVERIFY(s.AllSent());
+        reader.join();
+        QCOMPARE(got.size(), data.size());
+
+        // A handler that leaves the data where it is.
+        s.OnDataAvailable = [](QObject*, quint16) {};
+        writeAll(peer, "abc");
+        QTRY_COMPARE(s.RcvdCount(), 3);
+        QTest::qWait(40);
+        char buffer[8];
+        QCOMPARE(s.PeekReceive(buffer, sizeof buffer), 3);
+        QCOMPARE(s.ReadCount(), qint64(0));
+        QCOMPARE(s.ReceiveText(), QByteArray("abc"));
+        QCOMPARE(s.ReadCount(), qint64(3));
+        ::close(peer);
+    }
+
     void closeDeliversQueuedBytes()
     {
         Listener l;
