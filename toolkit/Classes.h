@@ -34,6 +34,7 @@ public:
     explicit TComponent(QObject* owner = nullptr, const QString& name = {});
     QString Name() const { return objectName(); }
     void SetName(const QString& name) { setObjectName(name); }
+    QObject* Owner() const { return parent(); }
 };
 
 // A list of text lines. Owners that show the lines (a combo box, a memo)

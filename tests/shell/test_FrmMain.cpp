@@ -7,6 +7,7 @@
 #include "shell/FrmExit.h"
 #include "shell/FrmMain.h"
 #include "shell/ShellData.h"
+#include "shell/ShippedPages.h"
 #include "shell/StandIns.h"
 #include "toolkit/Controls.h"
 
@@ -174,6 +175,7 @@ private slots:
     void initTestCase()
     {
         QApplication::setQuitOnLastWindowClosed(false);
+        InitShellResources();
         SetBrowserFactory([](TF_Main& main) { return new TFakeBrowser(main); });
     }
 
@@ -244,6 +246,43 @@ private slots:
         // No window is asked for with start mode 0.
         QTest::qWait(200);
         QCOMPARE(main->WindowCount(), 0);
+    }
+
+    void wallpaperAndEngineCodePage()
+    {
+        // The engine's key exists for this user only: the Thai code page is
+        // written there.
+        {
+            TRegistry reg;
+            reg.RootKey = RegRoot::HKEY_CURRENT_USER;
+            QVERIFY(reg.OpenKey(
+                QStringLiteral("Software\\Microsoft\\Internet Explorer\\International"), true));
+        }
+        QFile picture(QStringLiteral(":/pictures/about.jpg"));
+        QVERIFY(picture.open(QIODevice::ReadOnly));
+        const QString wallpaper = dir_->filePath(QStringLiteral("wall.jpg"));
+        QFile copy(wallpaper);
+        QVERIFY(copy.open(QIODevice::WriteOnly));
+        copy.write(picture.readAll());
+        copy.close();
+        setSetting(QStringLiteral("ToolBarBackground"), wallpaper);
+        setSetting(QStringLiteral("ToolBarStretch"), QStringLiteral("1"));
+        auto main = start();
+        QVERIFY(main->SpB_ToolBar->autoFillBackground());
+        QVERIFY(!main->SpB_ToolBar->palette().brush(QPalette::Window).textureImage().isNull());
+        TRegistry reg;
+        reg.RootKey = RegRoot::HKEY_CURRENT_USER;
+        QVERIFY(reg.OpenKey(QStringLiteral("Software\\Microsoft\\Internet Explorer\\International"),
+                            false));
+        QCOMPARE(reg.ReadBinaryData(QStringLiteral("Default_Codepage")),
+                 QByteArray("\x6a\x03\x00\x00", 4));
+        main.reset();
+
+        // A picture that cannot be read is ignored.
+        setSetting(QStringLiteral("ToolBarBackground"), dir_->filePath(QStringLiteral("none.jpg")));
+        main = start();
+        QVERIFY(!main->SpB_ToolBar->autoFillBackground());
+        QVERIFY(!main->CreationFailed);
     }
 
     void firstStartForcesStartMode2()
