@@ -2133,6 +2133,18 @@ void TCustomLineWSocket::ScheduleRedeliver()
 
 void TCustomLineWSocket::WindowProcedure(TMessage& Msg)
 {
+    if (Msg.Msg == WM_SOCKET_EVENT && (WSAGETSELECTEVENT(Msg.LParam) & FD_CLOSE) && m_lineMode &&
+        OnDataAvailable && !LineEnd.isEmpty() && m_rcvdBuffer.contains(LineEnd) &&
+        HSocket() != INVALID_SOCKET && TSocket(Msg.WParam) == HSocket()) {
+        // The handler still keeps lines waiting (a prompt is open): the end
+        // of the session waits for them.
+        TMessage later = Msg;
+        later.Data = QVariant(qulonglong(Session()));
+        QTimer::singleShot(LineRedeliverMs, this, [this, later] {
+            PostMessage(Window(), later.Msg, later.WParam, later.LParam, later.Data);
+        });
+        return;
+    }
     if (Msg.Msg != WM_SOCKET_LINE_REDELIVER) {
         TCustomSocksWSocket::WindowProcedure(Msg);
         return;
