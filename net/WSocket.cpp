@@ -20,11 +20,6 @@ namespace {
 int liveSockets = 0;
 bool winsockLoaded = false;
 
-QString hostOf(const QString& text)
-{
-    return text;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -764,7 +759,7 @@ void TCustomWSocket::StartConnect(const QString& Host, int PortNumber)
     // up in the background once the socket exists.
     bool needLookup = false;
     quint32 address = 0;
-    const QString host = hostOf(Host).trimmed();
+    const QString host = Host.trimmed();
     if (host.isEmpty() || host.size() > 256) {
         RaiseError(QStringLiteral("connect: WSocketResolveHost: '%1' Invalid Hostname.").arg(Host));
         return;
