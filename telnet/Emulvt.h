@@ -103,7 +103,8 @@ public:
     TMouseMoveEvent OnMouseMove;
 
     // Feeding bytes: each is logged when Log is on, then interpreted; the
-    // changed cells are repainted when AutoRepaint is on.
+    // changed cells are repainted when AutoRepaint is on. A log write that
+    // fails raises std::ios_base::failure.
     void PutChar(char Ch);
     void PutString(const QByteArray& Str);
     void PutBuffer(const char* Buffer, int Len);
@@ -207,6 +208,26 @@ private:
 class TEmulVT : public TCustomEmulVT
 {
     Q_OBJECT
+    Q_PROPERTY(bool AutoRepaint READ AutoRepaint WRITE SetAutoRepaint)
+    Q_PROPERTY(QFont Font READ Font WRITE SetFont)
+    Q_PROPERTY(bool LocalEcho READ LocalEcho WRITE SetLocalEcho)
+    Q_PROPERTY(bool AutoLF READ AutoLF WRITE SetAutoLF)
+    Q_PROPERTY(bool AutoCR READ AutoCR WRITE SetAutoCR)
+    Q_PROPERTY(bool Xlat READ Xlat WRITE SetXlat)
+    Q_PROPERTY(bool MonoChrome READ MonoChrome WRITE SetMonoChrome)
+    Q_PROPERTY(bool Log READ Log WRITE SetLog)
+    Q_PROPERTY(int Rows READ Rows WRITE SetRows)
+    Q_PROPERTY(int Cols READ Cols WRITE SetCols)
+    Q_PROPERTY(int BackRows READ BackRows WRITE SetBackRows)
+    Q_PROPERTY(int BackColor READ BackColorValue WRITE SetBackColorValue)
+    Q_PROPERTY(uint Options READ Options WRITE SetOptions)
+    Q_PROPERTY(int LineHeight READ LineHeight WRITE SetLineHeight)
+    Q_PROPERTY(int CharWidth READ CharWidth WRITE SetCharWidth)
+    Q_PROPERTY(int FKeys READ FKeys WRITE SetFKeys)
 public:
     explicit TEmulVT(QWidget* AOwner = nullptr) : TCustomEmulVT(AOwner) {}
+
+private:
+    int BackColorValue() const { return BackColor(); }
+    void SetBackColorValue(int Value) { SetBackColor(TBackColors(Value & 7)); }
 };

@@ -114,6 +114,9 @@ private slots:
     void keyDefinitionDisplay();
     void localEcho();
     void onKeyDownTakesKey();
+    void repaintsOnlyDirtyCells();
+    void selection();
+    void publishedProperties();
 };
 
 void TestEmulvt::newControl()
@@ -613,6 +616,125 @@ void TestEmulvt::onKeyDownTakesKey()
     QTest::keyClick(t.vt, Qt::Key_F5);
     QCOMPARE(buffered, QByteArray("\x1bOP"));
     QCOMPARE(seen, 2);
+}
+
+namespace {
+
+// Records the regions it is asked to paint.
+class RecordingVT : public TEmulVT
+{
+public:
+    QRegion painted;
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        painted += e->region();
+        TEmulVT::paintEvent(e);
+    }
+};
+
+} // namespace
+
+void TestEmulvt::repaintsOnlyDirtyCells()
+{
+    RecordingVT vt;
+    vt.resize(900, 600);
+    vt.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&vt));
+    vt.ClearScreen();
+    vt.repaint();
+    vt.PutString("\x1b[4;11H");
+    QCoreApplication::processEvents();
+    vt.painted = QRegion();
+
+    // One letter: its cell and the cursor's cell, nothing else.
+    vt.PutString("x");
+    QTRY_VERIFY(!vt.painted.isEmpty());
+    const QRegion cells = QRegion(vt.CellRect(3, 10)) + QRegion(vt.CellRect(3, 11));
+    QVERIFY(cells.contains(vt.painted.boundingRect()));
+    QVERIFY(vt.painted.contains(vt.CellRect(3, 10)));
+
+    // A whole line's erase repaints the line.
+    vt.painted = QRegion();
+    vt.PutString("\x1b[1;1H\x1b[K");
+    QTRY_VERIFY(vt.painted.contains(vt.CellRect(0, 79)));
+    QVERIFY(!vt.painted.contains(vt.CellRect(5, 0).center()));
+
+    // Without AutoRepaint nothing is invalidated until RepaintDirty.
+    vt.SetAutoRepaint(false);
+    vt.painted = QRegion();
+    vt.PutString("\x1b[10;1Hhidden");
+    QCoreApplication::processEvents();
+    QVERIFY(!vt.painted.contains(vt.CellRect(9, 0).center()));
+    vt.RepaintDirty();
+    QTRY_VERIFY(vt.painted.contains(vt.CellRect(9, 5)));
+}
+
+void TestEmulvt::selection()
+{
+    TEmulVT vt;
+    vt.resize(900, 500);
+    vt.ClearScreen();
+    QVERIFY(!vt.HasSelection());
+    const QRect sel(QPoint(50, 40), QPoint(120, 80));
+    vt.SetSelectRect(sel);
+    QVERIFY(vt.HasSelection());
+    const QImage img = snapshot(vt);
+    const QColor black(0, 0, 0), white(255, 255, 255);
+    // A black frame with a white one around it, over black cells.
+    QCOMPARE(pixel(img, QPoint(50, 60)), black);
+    QCOMPARE(pixel(img, QPoint(49, 60)), white);
+    QCOMPARE(pixel(img, QPoint(85, 39)), white);
+    QCOMPARE(pixel(img, QPoint(121, 60)), white);
+    QCOMPARE(pixel(img, QPoint(85, 79)), white);
+    QCOMPARE(pixel(img, QPoint(85, 60)), pal(0));
+    vt.SetSelectRect(QRect(QPoint(0, -1), QPoint(0, 0)));
+    QVERIFY(!vt.HasSelection());
+    QCOMPARE(pixel(snapshot(vt), QPoint(49, 60)), pal(0));
+}
+
+void TestEmulvt::publishedProperties()
+{
+    TEmulVT vt;
+    vt.PutString("\x1b[5;5Hxyz");
+    QVERIFY(vt.setProperty("Rows", 30));
+    QCOMPARE(vt.Rows(), 30);
+    QCOMPARE(vt.Screen().RegionBottom, 29);
+    // A change of Rows or Cols clears the screen.
+    QCOMPARE(rowText(vt.Screen(), 4, 7), QByteArray("       "));
+    QCOMPARE(vt.Screen().Row, 0);
+    vt.PutString("abc");
+    QVERIFY(vt.setProperty("Rows", 30));
+    QCOMPARE(rowText(vt.Screen(), 0, 3), QByteArray("abc"));
+    QVERIFY(vt.setProperty("Cols", 132));
+    QCOMPARE(vt.Cols(), 132);
+    QCOMPARE(rowText(vt.Screen(), 0, 3), QByteArray("   "));
+    QVERIFY(vt.setProperty("BackRows", 200));
+    QCOMPARE(vt.Screen().BackRows(), 200);
+    QVERIFY(vt.setProperty("Xlat", false));
+    QVERIFY(vt.Screen().DisplayXlat);
+    QVERIFY(vt.setProperty("AutoLF", true));
+    QVERIFY(vt.Screen().AutoLF);
+    QVERIFY(vt.setProperty("AutoCR", true));
+    QVERIFY(vt.Screen().AutoCR);
+    QVERIFY(vt.setProperty("BackColor", int(vtsBlue)));
+    QCOMPARE(int(vt.Screen().BackColor), int(vtsBlue));
+    QVERIFY(vt.setProperty("Options", uint(vtoBackColor | vtoCopyBackOnClear)));
+    QCOMPARE(vt.Screen().Options, TScreenOptions(vtoBackColor | vtoCopyBackOnClear));
+    QVERIFY(vt.setProperty("FKeys", 2));
+    QCOMPARE(vt.FKeys(), 2);
+    QVERIFY(vt.setProperty("LineHeight", 20));
+    QCOMPARE(vt.RowTop(3), 64);
+    QVERIFY(vt.setProperty("CharWidth", 7));
+    QCOMPARE(vt.ColLeft(3), 27);
+    // A font sets the cell size from its metrics.
+    QFont f(QStringLiteral("DejaVu Sans Mono"));
+    f.setPixelSize(20);
+    QVERIFY(vt.setProperty("Font", f));
+    const QFontMetrics fm(f);
+    QCOMPARE(vt.CharWidth(), fm.maxWidth());
+    QCOMPARE(vt.LineHeight(), fm.height());
 }
 
 QTEST_MAIN(TestEmulvt)
