@@ -880,8 +880,16 @@ void TF_Main::FormClose(TCloseAction& action)
 {
     if (ShuttingDown)
         return;
+    // A second close while the exit dialog is up waits for its answer.
+    if (exitDialogOpen_) {
+        action = caNone;
+        return;
+    }
     auto dialog = std::make_unique<TF_Exit>();
-    if (!dialog->Execute()) {
+    exitDialogOpen_ = true;
+    const bool confirmed = dialog->Execute();
+    exitDialogOpen_ = false;
+    if (!confirmed) {
         action = caNone;
         return;
     }

@@ -164,6 +164,7 @@ private:
 
     TAlignLayout* layout_;
     bool shown_ = false;
+    bool exitDialogOpen_ = false;
 };
 
 // The main window of the run.

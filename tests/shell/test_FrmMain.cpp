@@ -162,6 +162,12 @@ class TestFrmMain : public QObject
         timer->start();
     }
 
+    // The same, once `delay` ms have passed.
+    static void answerExitDialogLater(bool confirm, bool saveWindows, bool saveEnv, int delay)
+    {
+        QTimer::singleShot(delay, [=] { answerExitDialog(confirm, saveWindows, saveEnv); });
+    }
+
     static QStringList addresses(const TF_Main& main)
     {
         QStringList result;
@@ -191,11 +197,14 @@ private slots:
         PluginHost().UnloadPlugins = [this](TF_Main&) { ++unloads_; };
         setSetting(QStringLiteral("UseSpash"), QStringLiteral("0"));
         setSetting(QStringLiteral("StartMode"), QStringLiteral("0"));
+        // No real message box ever waits for a person here.
+        SetHandler([](const Request&) { return int(IDNO); });
     }
 
     void cleanup()
     {
         QTRY_VERIFY(F_Main.isNull());
+        SetHandler({});
         dir_.reset();
     }
 
@@ -359,7 +368,9 @@ private slots:
         const auto before = snapshot();
         QTest::qWait(20); // a rewrite would show in the times
 
-        answerExitDialog(false, true, true);
+        // A second close while the dialog is up opens no second dialog.
+        QTimer::singleShot(50, main.get(), [&main] { main->close(); });
+        answerExitDialogLater(false, true, true, 150);
         main->close();
         QVERIFY(main->isVisible());
         QVERIFY(!main->ShuttingDown);
