@@ -140,7 +140,7 @@ class TestFrmMain : public QObject
     {
         auto* timer = new QTimer;
         timer->setInterval(10);
-        auto deadline = std::make_shared<int>(500);
+        auto deadline = std::make_shared<int>(3000);
         QObject::connect(timer, &QTimer::timeout, [=] {
             auto* dialog = qobject_cast<TF_Exit*>(QApplication::activeModalWidget());
             if (!dialog) {
