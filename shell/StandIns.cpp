@@ -1,6 +1,7 @@
 #include "shell/StandIns.h"
 
 #include "shell/FrmMain.h"
+#include "telnet/FrmTelnet.h"
 #include "toolkit/Controls.h"
 
 TPluginHostCalls& PluginHost()
@@ -30,8 +31,7 @@ void OpenTelnetWindow(TF_Main& main, const QString& host, const QString& port)
         telnetOpener()(main, host, port);
         return;
     }
-    main.S_Status->SetSimpleText(QStringLiteral("telnet ") + host +
-                                 (port.isEmpty() ? QString() : u':' + port));
+    OpenTelnetForm(main, host, port);
 }
 
 TFavoritesMenuStandIn::TFavoritesMenuStandIn(QObject* owner, const QString& name)

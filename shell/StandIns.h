@@ -25,8 +25,7 @@ struct TPluginHostCalls
 TPluginHostCalls& PluginHost();
 
 // Opens the terminal window on a host and port (an empty port keeps the
-// terminal's default). Until the terminal is installed, the status bar says
-// which address was asked for.
+// terminal's default). Another function can be installed in its place.
 using TTelnetOpener = std::function<void(TF_Main&, const QString& host, const QString& port)>;
 void SetTelnetOpener(TTelnetOpener opener);
 void OpenTelnetWindow(TF_Main& main, const QString& host, const QString& port);
