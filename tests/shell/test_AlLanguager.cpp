@@ -1,3 +1,4 @@
+#include "platform/Cp874.h"
 #include "shell/AlLanguager.h"
 #include "shell/FormLocalizations.h"
 #include "toolkit/Controls.h"
@@ -72,6 +73,13 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, expected);
         QCOMPARE(DecodeLocalizedValue(value), expected);
+    }
+
+    void escapeIsTheCodePageByte()
+    {
+        // The strings are code page 874 text: the escape is the byte 0xA7.
+        QCOMPARE(DecodeLocalizedValue(Cp874::toUnicode("\xa7\xa7\xa7!")),
+                 QStringLiteral("ง\r\n"));
     }
 
     void encodingRoundTrips()
