@@ -222,7 +222,8 @@ void TestEmulvtKeys::letters_data()
     QTest::newRow("a") << int('A') << 0 << false << false << false << int('a');
     QTest::newRow("shift A") << int('A') << 1 << false << false << false << int('A');
     QTest::newRow("caps A") << int('A') << 0 << true << false << false << int('A');
-    QTest::newRow("caps and shift stay upper") << int('A') << 1 << true << false << false << int('A');
+    QTest::newRow("caps and shift stay upper")
+        << int('A') << 1 << true << false << false << int('A');
     QTest::newRow("ctrl c") << int('C') << 4 << false << false << false << 3;
     QTest::newRow("ctrl shift z") << int('Z') << 5 << false << false << false << 0x1A;
     QTest::newRow("alt a types a") << int('A') << 2 << false << false << false << int('a');
@@ -236,9 +237,12 @@ void TestEmulvtKeys::letters_data()
     QTest::newRow("diaeresis i") << int('I') << 0 << false << false << true << 0xEF;
     QTest::newRow("diaeresis o") << int('O') << 0 << false << false << true << 0xF6;
     QTest::newRow("diaeresis u") << int('U') << 0 << false << false << true << 0xFC;
-    QTest::newRow("circumflex shift E stays E") << int('E') << 1 << false << true << false << int('E');
-    QTest::newRow("circumflex on a consonant") << int('X') << 0 << false << true << false << int('x');
-    QTest::newRow("both pending: circumflex wins") << int('E') << 0 << false << true << true << 0xEA;
+    QTest::newRow("circumflex shift E stays E")
+        << int('E') << 1 << false << true << false << int('E');
+    QTest::newRow("circumflex on a consonant")
+        << int('X') << 0 << false << true << false << int('x');
+    QTest::newRow("both pending: circumflex wins")
+        << int('E') << 0 << false << true << true << 0xEA;
     QTest::newRow("circumflex ctrl e") << int('E') << 4 << false << true << false << 5;
 }
 
