@@ -20,11 +20,6 @@ namespace {
 int liveSockets = 0;
 bool winsockLoaded = false;
 
-QString hostOf(const QString& text)
-{
-    return text;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -764,7 +759,7 @@ void TCustomWSocket::StartConnect(const QString& Host, int PortNumber)
     // up in the background once the socket exists.
     bool needLookup = false;
     quint32 address = 0;
-    const QString host = hostOf(Host).trimmed();
+    const QString host = Host.trimmed();
     if (host.isEmpty() || host.size() > 256) {
         RaiseError(QStringLiteral("connect: WSocketResolveHost: '%1' Invalid Hostname.").arg(Host));
         return;
@@ -2133,6 +2128,18 @@ void TCustomLineWSocket::ScheduleRedeliver()
 
 void TCustomLineWSocket::WindowProcedure(TMessage& Msg)
 {
+    if (Msg.Msg == WM_SOCKET_EVENT && (WSAGETSELECTEVENT(Msg.LParam) & FD_CLOSE) && m_lineMode &&
+        OnDataAvailable && !LineEnd.isEmpty() && m_rcvdBuffer.contains(LineEnd) &&
+        HSocket() != INVALID_SOCKET && TSocket(Msg.WParam) == HSocket()) {
+        // The handler still keeps lines waiting (a prompt is open): the end
+        // of the session waits for them.
+        TMessage later = Msg;
+        later.Data = QVariant(qulonglong(Session()));
+        QTimer::singleShot(LineRedeliverMs, this, [this, later] {
+            PostMessage(Window(), later.Msg, later.WParam, later.LParam, later.Data);
+        });
+        return;
+    }
     if (Msg.Msg != WM_SOCKET_LINE_REDELIVER) {
         TCustomSocksWSocket::WindowProcedure(Msg);
         return;

@@ -227,6 +227,8 @@ protected:
     void ReceiveLoop(quint16 Error);
     bool Destroying() const { return m_destroying; }
     HiddenWindow* Window() const { return m_window; }
+    // Numbers the sessions of this object (each new descriptor).
+    quint64 Session() const { return m_session; }
     // Counts every receive: the receive loop stops when a handler read
     // nothing, and the data is offered again later.
     quint64 m_receiveCalls = 0;

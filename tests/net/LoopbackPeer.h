@@ -102,7 +102,18 @@ inline QByteArray readToEnd(int fd, int timeoutMs = 5000)
 // Everything available right now, without waiting.
 inline QByteArray readAvailable(int fd)
 {
-    return read(fd, qsizetype(1) << 40, 0);
+    QByteArray out;
+    char buffer[65536];
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0)
+            break;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        out.append(buffer, n);
+    }
+    return out;
 }
 
 // Like read(), but keeps handling the program's events meanwhile, for peers

@@ -155,6 +155,26 @@ private slots:
         QTRY_COMPARE(s.lines, (QByteArrayList{"one\r\n", "two\r\n"}));
     }
 
+    void busyHandlerGetsLinesBeforeTheClose()
+    {
+        LineSession s;
+        bool busy = true;
+        QByteArrayList events;
+        s.socket.OnDataAvailable = [&](QObject*, quint16) {
+            if (!busy)
+                events << s.socket.ReceiveText();
+        };
+        s.socket.OnSessionClosed = [&](QObject*, quint16) { events << "closed"; };
+        QVERIFY(s.open(false));
+        writeAll(s.peer, "NOTICE a\r\nERROR :Closing link\r\n");
+        ::close(s.peer);
+        s.peer = -1;
+        QTest::qWait(150);
+        QVERIFY(events.isEmpty());
+        busy = false;
+        QTRY_COMPARE(events, (QByteArrayList{"NOTICE a\r\n", "ERROR :Closing link\r\n", "closed"}));
+    }
+
     void switchingLineModeRedelivers()
     {
         LineSession s;

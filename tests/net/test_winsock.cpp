@@ -137,15 +137,13 @@ private slots:
         QVERIFY(seen.isEmpty());
         // Fill the pipe until a send would block.
         const QByteArray block(65536, 'b');
-        qint64 queued = 0;
-        while (WinSock::send(s, block.constData(), int(block.size()), 0) > 0)
-            queued += block.size();
+        while (WinSock::send(s, block.constData(), int(block.size()), 0) > 0) {
+        }
         QCOMPARE(WSAGetLastError(), int(WSAEWOULDBLOCK));
         QVERIFY(seen.isEmpty());
-        readAvailable(peer);
-        const QByteArray drained = read(peer, queued, 5000);
-        Q_UNUSED(drained);
-        QTRY_COMPARE(bits(seen), QList<int>{FD_WRITE});
+        // Room again once the peer reads: one FD_WRITE.
+        QTRY_VERIFY((readAvailable(peer), !seen.isEmpty()));
+        QCOMPARE(bits(seen), QList<int>{FD_WRITE});
         closesocket(s);
         ::close(peer);
         w->destroy();

@@ -1,0 +1,233 @@
+// The terminal control: a widget that shows a TScreen and takes the keyboard
+// for it. It feeds bytes to the screen (and to the log file "EMULVT.LOG"
+// when Log is on), repaints only the cells the screen marks dirty, keeps a
+// caret at the cursor, shows the scroll-back through a vertical scroll bar
+// and turns key presses into the bytes a host expects, through the key maps
+// that FKeys selects. It knows nothing of telnet: a derived class sends what
+// SendKeyString and the key-press step produce.
+//
+// Cell geometry: column c of the row shown at position r has its left edge at
+// c * CharWidth + 6 and its top at r * LineHeight + 4; the row shown first is
+// TopLine (negative while looking into the scroll-back).
+#pragma once
+
+#include "telnet/EmulvtKeys.h"
+#include "telnet/EmulvtScreen.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QScrollBar;
+
+class TCustomEmulVT : public QWidget
+{
+    Q_OBJECT
+public:
+    using TKeyPressEvent = std::function<void(QObject* Sender, char& Key)>;
+    using TKeyBufferEvent = std::function<void(QObject* Sender, const char* Text, int Len)>;
+    using TKeyDownEvent = std::function<void(QObject* Sender, uint16_t& VirtKey, TShiftState& Shift,
+                                             bool& CapsLock, uint8_t& ScanCode, bool& Extended)>;
+    using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
+                                           TShiftState Shift, int X, int Y)>;
+    using TMouseMoveEvent = std::function<void(QObject* Sender, TShiftState Shift, int X, int Y)>;
+    using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+    // The 16 colours of the attribute byte's foreground and background
+    // fields.
+    static const std::array<QRgb, 16> Palette;
+    // The name of the log file, in the current directory.
+    static const char* const LogFileName;
+
+    explicit TCustomEmulVT(QWidget* AOwner = nullptr);
+    ~TCustomEmulVT() override;
+
+    TScreen& Screen() { return FScreen; }
+    const TScreen& Screen() const { return FScreen; }
+
+    // Properties.
+    bool AutoRepaint() const { return FAutoRepaint; }
+    void SetAutoRepaint(bool Value) { FAutoRepaint = Value; }
+    QFont Font() const { return FFont; }
+    void SetFont(const QFont& Value);
+    bool LocalEcho() const { return FLocalEcho; }
+    void SetLocalEcho(bool Value) { FLocalEcho = Value; }
+    bool AutoLF() const { return FScreen.AutoLF; }
+    void SetAutoLF(bool Value) { FScreen.AutoLF = Value; }
+    bool AutoCR() const { return FScreen.AutoCR; }
+    void SetAutoCR(bool Value) { FScreen.AutoCR = Value; }
+    bool Xlat() const { return FScreen.Xlat(); }
+    void SetXlat(bool Value) { FScreen.SetXlat(Value); }
+    bool MonoChrome() const { return FMonoChrome; }
+    void SetMonoChrome(bool Value);
+    // Opens or closes the log file; raises std::ios_base::failure when the
+    // file cannot be written.
+    bool Log() const { return FLog; }
+    void SetLog(bool Value);
+    int Rows() const { return FScreen.Rows(); }
+    void SetRows(int Value);
+    int Cols() const { return FScreen.Cols(); }
+    void SetCols(int Value);
+    int BackRows() const { return FScreen.BackRows(); }
+    void SetBackRows(int Value);
+    TBackColors BackColor() const { return TBackColors(FScreen.BackColor); }
+    void SetBackColor(TBackColors Value) { FScreen.BackColor = Value; }
+    TScreenOptions Options() const { return FScreen.Options; }
+    void SetOptions(TScreenOptions Value) { FScreen.Options = Value; }
+    int LineHeight() const { return FLineHeight; }
+    void SetLineHeight(int Value);
+    int CharWidth() const { return FCharWidth; }
+    void SetCharWidth(int Value);
+    int FKeys() const { return FFKeys; }
+    void SetFKeys(int Value) { FFKeys = Value; }
+    // The font's internal leading: the cells' rectangles start this far
+    // below the row tops.
+    int InternalLeading() const { return FInternalLeading; }
+
+    // The screen row shown at the top.
+    int TopLine() const { return FTopLine; }
+    void SetTopLine(int Value);
+
+    TKeyPressEvent OnKeyPress;
+    TKeyBufferEvent OnKeyBuffer;
+    TKeyDownEvent OnKeyDown;
+    TNotifyEvent OnClick;
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+
+    // Feeding bytes: each is logged when Log is on, then interpreted; the
+    // changed cells are repainted when AutoRepaint is on. A log write that
+    // fails raises std::ios_base::failure.
+    void PutChar(char Ch);
+    void PutString(const QByteArray& Str);
+    void PutBuffer(const char* Buffer, int Len);
+    void ClearScreen();
+    // Invalidates the changed cells and the cursor's cell, clears the
+    // screen's dirty state and moves the caret.
+    void RepaintDirty();
+    void UpdateScrollBar();
+
+    // Pixel edges of cells (row r as shown) and the cell under a point.
+    int ColLeft(int Col) const;
+    int RowTop(int ShownRow) const;
+    int RowAt(int Y) const;
+    int ColAt(int X) const;
+    // The rectangle a cell's colours fill, in pixels.
+    QRect CellRect(int ShownRow, int Col) const;
+
+    // The caret: 2 pixels wide and LineHeight high, at the cursor; shown
+    // while the control has the focus and the host has not switched the
+    // cursor off, and only when the cursor's row is shown.
+    bool CaretShown() const { return FCaretCreated && FCaretShown; }
+    QRect CaretRect() const;
+    bool CaretInView() const;
+
+    // The selection rectangle in pixels (left, top, right, bottom); a top of
+    // -1 means none.
+    QRect SelectRect() const { return FSelectRect; }
+    void SetSelectRect(const QRect& Rect);
+    bool HasSelection() const { return FSelectRect.top() != -1; }
+
+    QScrollBar* ScrollBar() const { return FScrollBar; }
+
+    // Sends a key's text; the base class hands it to OnKeyBuffer when
+    // assigned, otherwise passes each character through the key-press step.
+    virtual void SendKeyString(const char* Text, int Len);
+
+    // The key handling, applied to key presses while the control has the
+    // focus; returns true when the key is taken.
+    bool HandleKeyDown(const TKeyStroke& Key);
+    // Sends the selected map's text for a key; false when the map has none.
+    bool SendMappedKey(uint8_t ScanCode, TShiftState Shift, bool Extended);
+
+    // The key-definition display is armed (shared by all terminals).
+    static bool KeyDefinitionArmed();
+
+protected:
+    // The key-press step: translation through OutTable (unless DisplayXlat),
+    // OnKeyPress, then the local echo. Derived classes add the sending.
+    virtual void KeyPress(char& Key);
+
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    bool focusNextPrevChild(bool next) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+private:
+    void CursorVisibleChanged();
+    void ScrollBarMoved(int Value);
+    void ComputePositions();
+    void ShowCaret();
+    void HideCaret();
+    void PlaceCaret();
+    void ShowKeyDefinition(const TKeyStroke& Key);
+    bool WouldHandleKey(const TKeyStroke& Key) const;
+    void LogByte(char Ch);
+    int VisibleRows() const;
+
+    TScreen FScreen;
+    QScrollBar* FScrollBar = nullptr;
+    QFont FFont;
+    bool FAutoRepaint = true;
+    bool FLocalEcho = false;
+    bool FMonoChrome = false;
+    bool FLog = false;
+    QFile FLogFile;
+    int FLineHeight = 1;
+    int FCharWidth = 1;
+    int FInternalLeading = 0;
+    int FAscent = 0;
+    int FFKeys = 1;
+    int FTopLine = 0;
+    // Pixel positions of columns 0..133 and rows 0..50.
+    std::array<int, kLineCells + 1> FColPos{};
+    std::array<int, kMaxRows + 1> FRowPos{};
+    bool FCaretCreated = false;
+    bool FCaretShown = false;
+    QRect FCaretDrawn;
+    bool FFilterInstalled = false;
+    TDeadKeys FDeadKeys;
+    QRect FSelectRect{0, -1, 0, 0};
+    bool FUpdatingScrollBar = false;
+};
+
+// The control with its properties published.
+class TEmulVT : public TCustomEmulVT
+{
+    Q_OBJECT
+    Q_PROPERTY(bool AutoRepaint READ AutoRepaint WRITE SetAutoRepaint)
+    Q_PROPERTY(QFont Font READ Font WRITE SetFont)
+    Q_PROPERTY(bool LocalEcho READ LocalEcho WRITE SetLocalEcho)
+    Q_PROPERTY(bool AutoLF READ AutoLF WRITE SetAutoLF)
+    Q_PROPERTY(bool AutoCR READ AutoCR WRITE SetAutoCR)
+    Q_PROPERTY(bool Xlat READ Xlat WRITE SetXlat)
+    Q_PROPERTY(bool MonoChrome READ MonoChrome WRITE SetMonoChrome)
+    Q_PROPERTY(bool Log READ Log WRITE SetLog)
+    Q_PROPERTY(int Rows READ Rows WRITE SetRows)
+    Q_PROPERTY(int Cols READ Cols WRITE SetCols)
+    Q_PROPERTY(int BackRows READ BackRows WRITE SetBackRows)
+    Q_PROPERTY(int BackColor READ BackColorValue WRITE SetBackColorValue)
+    Q_PROPERTY(uint Options READ Options WRITE SetOptions)
+    Q_PROPERTY(int LineHeight READ LineHeight WRITE SetLineHeight)
+    Q_PROPERTY(int CharWidth READ CharWidth WRITE SetCharWidth)
+    Q_PROPERTY(int FKeys READ FKeys WRITE SetFKeys)
+public:
+    explicit TEmulVT(QWidget* AOwner = nullptr) : TCustomEmulVT(AOwner) {}
+
+private:
+    int BackColorValue() const { return BackColor(); }
+    void SetBackColorValue(int Value) { SetBackColor(TBackColors(Value & 7)); }
+};
