@@ -8,6 +8,8 @@
 #include "shell/FormLocalizations.h"
 #include "shell/FrmAbout.h"
 #include "shell/FrmExit.h"
+#include "shell/FrmEnterURLData.h"
+#include "shell/FrmFavorite.h"
 #include "shell/IEUtils.h"
 #include "shell/MainWindowRules.h"
 #include "shell/StandIns.h"
@@ -71,12 +73,18 @@ TF_Main::TF_Main(QWidget* parent) : TForm(parent)
     } catch (...) {
         CreationFailed = true;
     }
+    // A start that failed half way reads nothing more, so it cannot write
+    // a half-read list back at exit.
+    if (!CreationFailed)
+        CreateFavoriteForms();
 }
 
 TF_Main::~TF_Main()
 {
     if (SplashWindow)
         delete SplashWindow.data();
+    delete F_EnterURLData.data();
+    delete F_Favorite.data();
 }
 
 void TF_Main::BuildComponents()
@@ -185,7 +193,13 @@ void TF_Main::BuildComponents()
     N_CloseAllWindow = PM_CloseWindow->AddItem(QStringLiteral("N_CloseAllWindow"));
 
     PM_Favorite = new TPopupMenu(QStringLiteral("PM_Favorite"), this);
+    N_AddFavorite = PM_Favorite->AddItem(QStringLiteral("N_AddFavorite"));
+    N_DelFavorite = PM_Favorite->AddItem(QStringLiteral("N_DelFavorite"));
+    N_EditFavorite = PM_Favorite->AddItem(QStringLiteral("N_EditFavorite"));
+    N_MoveFavorite = PM_Favorite->AddItem(QStringLiteral("N_MoveFavorite"));
+    PM_Favorite->addSeparator();
     N_GoFavorite = PM_Favorite->AddItem(QStringLiteral("N_GoFavorite"));
+    N_GofavoriteNew = PM_Favorite->AddItem(QStringLiteral("N_GofavoriteNew"));
 
     Fav_Favorite = new TFavoritesMenuStandIn(this, QStringLiteral("Fav_Favorite"));
 
@@ -235,9 +249,7 @@ void TF_Main::BuildComponents()
     panel->addWidget(SB_ChooseFavorite);
     panel->addWidget(TV_URLGroup);
     panel->addWidget(P_WebURL, 1);
-    auto* list = new QVBoxLayout(P_WebURL);
-    list->setContentsMargins(0, 0, 0, 0);
-    list->addWidget(LV_WebURL);
+    BuildFavoritesPanel();
     Splitter1 = new TSplitter(QStringLiteral("Splitter1"), this);
     Splitter1->SetControl(TB_WebURL);
 
@@ -769,16 +781,6 @@ void TF_Main::ApplyWallpaper(const QString& file, bool stretch)
     SpB_ToolBar->setAutoFillBackground(true);
 }
 
-void TF_Main::FillFavoriteList()
-{
-    LV_WebURL->clear();
-    for (int i = 0; i < Data.Group.count(); ++i) {
-        auto* item = new QTreeWidgetItem(LV_WebURL, {Data.Group.Names.at(i)});
-        item->setIcon(0, IM_List.at(1));
-        item->setToolTip(0, Data.Group.URLs.at(i));
-    }
-}
-
 // --- size, state, drops ---
 
 void TF_Main::resizeEvent(QResizeEvent* event)
@@ -921,10 +923,14 @@ void TF_Main::FormClose(TCloseAction& action)
     exit.add(QStringLiteral("settings"), [this] {
         if (!SettingsLoaded)
             return;
+        Settings.Favorite = Data.CurrentGroup;
         TRegistry reg;
         SaveSettings(reg, Settings);
     });
-    exit.add(QStringLiteral("favorites tree"), [this] { Data.SaveFavoriteTree(FavoriteTree); });
+    // The organiser's tree is the one the user edits; the panel's is a copy.
+    exit.add(QStringLiteral("favorites tree"), [this] {
+        Data.SaveFavoriteTree(F_Favorite ? F_Favorite->URLTree : FavoriteTree);
+    });
     exit.add(QStringLiteral("plug-ins"), [this] { PluginHost().UnloadPlugins(*this); });
     exit.run();
     ExitStepsRan = exit.ran();

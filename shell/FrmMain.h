@@ -72,6 +72,30 @@ public:
     void SetButtonsTextOnly();
     void DropFiles(const QStringList& paths);
 
+    // --- favorites panel ---
+    void FillFavoriteList();
+    void SetTreeIcons();
+    // Reads the group tree again (after the organiser changed it).
+    void ReloadFavoriteTree();
+    void AddGroupURL(const QString& name, const QString& url);
+    void SortGroupURLs(bool byAddress);
+    void TV_URLGroupChange(const QModelIndex& node);
+    void LV_WebURLSelectItem();
+    void LV_WebURLDblClick();
+    void N_GofavoriteNewClick();
+    void SB_AddFavoriteClick();
+    void SB_EditFavoriteClick();
+    void SB_DelFavoriteClick();
+    void SB_UpFavoriteClick();
+    void SB_DownFavoriteClick();
+    void N_MoveFavoriteClick();
+    void SB_ChooseFavoriteClick();
+    void LV_WebURLColumnClick();
+    void SB_CloseFavClick();
+    int URLRowBase = 1;
+    int SelectedFavorite = 0;
+    bool SortAscending = true;
+
     // --- state ---
     QList<QPointer<TForm>> WindowList;
     QPointer<QWidget> ActiveWebBrowser;
@@ -116,7 +140,8 @@ public:
     TPopupMenu* PM_CloseWindow;
     TMenuItem *N_CloseWindow, *N_CloseAllWindow;
     TPopupMenu* PM_Favorite;
-    TMenuItem* N_GoFavorite;
+    TMenuItem *N_AddFavorite, *N_DelFavorite, *N_EditFavorite, *N_MoveFavorite, *N_GoFavorite,
+        *N_GofavoriteNew;
     TFavoritesMenuStandIn* Fav_Favorite;
 
     TToolBar* SpB_ToolBar;
@@ -127,6 +152,8 @@ public:
     TPanel* TB_WebURL;
     TPanel* P_WebURL;
     TToolButton* SB_ChooseFavorite;
+    TToolButton *SB_CloseFav, *SB_AddFavorite, *SB_DelFavorite, *SB_EditFavorite, *SB_UpFavorite,
+        *SB_DownFavorite, *SB_MoveFavorite, *SB_GoFavorite;
     TListView* LV_WebURL;
     TTreeView* TV_URLGroup;
     TSplitter* Splitter1;
@@ -152,7 +179,8 @@ private:
     void FormCreate();
     void FormShow();
     void FormResize();
-    void FillFavoriteList();
+    void BuildFavoritesPanel();
+    void CreateFavoriteForms();
     void ApplyToolbarAlign();
     void UpdateTabWidthOnResize();
     void LayoutTabBar();

@@ -263,9 +263,16 @@ void TShellData::SaveGroupURLs()
 
 QString TShellData::backupDamagedFile(const QString& path)
 {
+    QFile damaged(path);
+    const QByteArray bytes = damaged.open(QIODevice::ReadOnly) ? damaged.readAll() : QByteArray();
     QString backup = path + QStringLiteral(".bak");
-    for (int n = 2; QFile::exists(backup); ++n)
+    for (int n = 2; QFile::exists(backup); ++n) {
+        // The same damage seen again (by a second reader) is kept once.
+        QFile old(backup);
+        if (!bytes.isEmpty() && old.open(QIODevice::ReadOnly) && old.readAll() == bytes)
+            return backup;
         backup = path + QStringLiteral(".bak") + QString::number(n);
+    }
     return QFile::copy(path, backup) ? backup : QString();
 }
 

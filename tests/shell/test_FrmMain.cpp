@@ -227,7 +227,7 @@ private slots:
         QCOMPARE(main->Data.URLHistory, QStringList({"http://a/", "http://b/"}));
         QCOMPARE(main->Data.Banners.count(), 2);
         QCOMPARE(main->Data.Group.Names, QStringList({"หนึ่ง", "สอง"}));
-        QCOMPARE(main->LV_WebURL->topLevelItemCount(), 2);
+        QCOMPARE(main->LV_WebURL->topLevelItemCount(), 3); // the subgroup, then the two links
         QCOMPARE(main->SB_ChooseFavorite->Caption(), QStringLiteral("กลุ่มหนึ่ง"));
         QCOMPARE(main->FavoriteTree.rowCount(), 2); // the group and the user group
         QCOMPARE(main->TV_URLGroup->currentIndex().data().toString(), QStringLiteral("กลุ่มหนึ่ง"));
