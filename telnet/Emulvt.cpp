@@ -16,10 +16,14 @@
 #include <algorithm>
 #include <ios>
 
+// Indexed as the attribute's colour numbers: 0 black, 1 red, 2 green,
+// 3 yellow, 4 blue, 5 magenta, 6 cyan, 7 white, and 8-15 their bright forms.
+// Bright red (9) is a red: an older table had a blue there, which showed
+// bright red text as blue.
 const std::array<QRgb, 16> TCustomEmulVT::Palette = {
     qRgb(0, 0, 0),     qRgb(168, 0, 0),    qRgb(0, 168, 0),    qRgb(168, 168, 0),
     qRgb(0, 0, 168),   qRgb(168, 0, 168),  qRgb(0, 112, 216),  qRgb(200, 200, 200),
-    qRgb(84, 84, 84),  qRgb(84, 84, 212),  qRgb(84, 255, 84),  qRgb(255, 255, 84),
+    qRgb(84, 84, 84),  qRgb(255, 84, 84),  qRgb(84, 255, 84),  qRgb(255, 255, 84),
     qRgb(84, 84, 255), qRgb(255, 84, 255), qRgb(84, 255, 255), qRgb(255, 255, 255),
 };
 

@@ -162,16 +162,25 @@ void TestEmulvt::palette_data()
     QTest::addColumn<QColor>("back");
     QTest::addColumn<QColor>("text");
 
-    QTest::newRow("default") << QByteArray("\x1b[0m") << 0x07 << pal(0) << pal(7);
-    QTest::newRow("bright red on blue") << QByteArray("\x1b[1;31;44m") << 0x49 << pal(4) << pal(9);
-    QTest::newRow("reverse video") << QByteArray("\x1b[7m") << 0x70 << pal(7) << pal(0);
+    const QColor black(0, 0, 0), white(200, 200, 200), brightWhite(255, 255, 255);
+    const QColor blue(0, 0, 168), red(168, 0, 0), brightRed(255, 84, 84), brightBlue(84, 84, 255);
+    QTest::newRow("default") << QByteArray("\x1b[0m") << 0x07 << black << white;
+    QTest::newRow("bright red on blue") << QByteArray("\x1b[1;31;44m") << 0x49 << blue << brightRed;
+    QTest::newRow("reverse video") << QByteArray("\x1b[7m") << 0x70 << white << black;
     QTest::newRow("reverse of bright red on blue")
-        << QByteArray("\x1b[1;31;44m\x1b[7m") << 0x1C << pal(1) << pal(12);
+        << QByteArray("\x1b[1;31;44m\x1b[7m") << 0x1C << red << brightBlue;
     QTest::newRow("blink makes a bright background")
-        << QByteArray("\x1b[5;47;30m") << 0xF0 << pal(15) << pal(0);
-    QTest::newRow("cyan on green") << QByteArray("\x1b[36;42m") << 0x26 << pal(2) << pal(6);
+        << QByteArray("\x1b[5;47;30m") << 0xF0 << brightWhite << black;
+    QTest::newRow("cyan on green")
+        << QByteArray("\x1b[36;42m") << 0x26 << QColor(0, 168, 0) << QColor(0, 112, 216);
     QTest::newRow("bright yellow on magenta")
-        << QByteArray("\x1b[1;33;45m") << 0x5B << pal(5) << pal(11);
+        << QByteArray("\x1b[1;33;45m") << 0x5B << QColor(168, 0, 168) << QColor(255, 255, 84);
+    QTest::newRow("bright black on yellow")
+        << QByteArray("\x1b[1;30;43m") << 0x38 << QColor(168, 168, 0) << QColor(84, 84, 84);
+    QTest::newRow("bright green on bright cyan")
+        << QByteArray("\x1b[1;32;46;5m") << 0xEA << QColor(84, 255, 255) << QColor(84, 255, 84);
+    QTest::newRow("bright magenta on bright blue")
+        << QByteArray("\x1b[1;35;44;5m") << 0xCD << QColor(84, 84, 255) << QColor(255, 84, 255);
 }
 
 void TestEmulvt::palette()
