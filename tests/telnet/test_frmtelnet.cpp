@@ -8,7 +8,6 @@
 #include "platform/Registry.h"
 #include "shell/BrowserSettings.h"
 #include "shell/FrmMain.h"
-#include "shell/MainWindowRules.h"
 #include "telnet/FrmTelnet.h"
 #include "toolkit/Controls.h"
 
@@ -50,11 +49,11 @@ void sendMouse(QWidget* w, QEvent::Type type, QPoint pos)
     QApplication::sendEvent(w, &event);
 }
 
-// Opens a telnet window on a "telnet:" address, as the main window does.
+// Opens a telnet window from a "telnet:" address through the main window.
 TF_Telnet* openTelnet(TF_Main& main, const QString& address)
 {
-    const TTelnetAddress parsed = ParseTelnetAddress(address);
-    return parsed.ok ? OpenTelnetForm(main, parsed.host, parsed.port) : nullptr;
+    main.OpenTelnetURL(address);
+    return F_Telnet;
 }
 
 quint16 closedPort()
@@ -150,6 +149,30 @@ private slots:
         QCOMPARE(main->TC_Pages->count(), 0);
         QCOMPARE(Loopback::readToEndPumping(fd, 3000), QByteArray());
         ::close(fd);
+    }
+
+    void portFromTheAddress_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("no port: the telnet service") << "telnet:127.0.0.1"
+                                                     << "telnet";
+        const QString free = QString::number(closedPort());
+        QTest::newRow("port") << QStringLiteral("telnet:127.0.0.1:") + free << free;
+    }
+
+    void portFromTheAddress()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, port);
+        auto main = start();
+        QPointer<TF_Telnet> form = openTelnet(*main, address);
+        QVERIFY(form);
+        QCOMPARE(form->Telnet->HostName(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(form->Telnet->Port, port);
+        QCOMPARE(form->Telnet->Cnx()->Port, port);
+        // Nothing listens there: the window goes away by itself.
+        QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), 10000);
     }
 
     void closesItselfWhenTheSessionEnds_data()
