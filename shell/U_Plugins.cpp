@@ -218,20 +218,32 @@ QIcon TPluginHost::Select(int index)
 
 bool TPluginHost::OfferAddress(const QString& address)
 {
+    const int index = ClaimingPlugin(address);
+    if (index < 0)
+        return false;
+    NavigatePlugin(index, address);
+    return true;
+}
+
+int TPluginHost::ClaimingPlugin(const QString& address) const
+{
     const QByteArray url = Cp874::fromUnicode(address);
-    // Each plug-in is called through its own entry, taken by value: a
-    // plug-in that navigates again from inside Navigate cannot redirect the
-    // call to another library.
     for (int i = 0; i < plugins_.size(); ++i) {
+        // Taken by value: a plug-in that navigates again from inside a call
+        // cannot redirect this one to another library.
         const TPluginEntry e = plugins_[i];
-        if (!e.Initialized)
-            continue;
-        if (e.ISNavigate(url.constData())) {
-            e.Navigate(url.constData());
-            return true;
-        }
+        if (e.Initialized && e.ISNavigate(url.constData()))
+            return i;
     }
-    return false;
+    return -1;
+}
+
+void TPluginHost::NavigatePlugin(int index, const QString& address) const
+{
+    if (index < 0 || index >= plugins_.size() || !plugins_[index].Initialized)
+        return;
+    const TPluginNavigate navigate = plugins_[index].Navigate;
+    navigate(Cp874::fromUnicode(address).constData());
 }
 
 QString TPluginHost::PluginName(int index) const

@@ -84,6 +84,10 @@ public:
     // Offers the address to each initialised plug-in in load order; the
     // first that claims it gets Navigate. True when one claimed it.
     bool OfferAddress(const QString& address);
+    // The first initialised plug-in whose ISNavigate claims the address, or
+    // -1; and the Navigate call on that plug-in.
+    int ClaimingPlugin(const QString& address) const;
+    void NavigatePlugin(int index, const QString& address) const;
 
     // The plug-in's name (from its Name export) and its settings.
     QString PluginName(int index) const;
