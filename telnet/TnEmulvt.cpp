@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 
 TTnEmulVT::TTnEmulVT(QWidget* AOwner) : TEmulVT(AOwner), m_cnx(new TTnCnx(this))
 {
@@ -46,9 +47,31 @@ void TTnEmulVT::Connect()
     ClearScreen();
     m_cnx->Port = Port;
     m_cnx->Host = m_hostName;
-    m_cnx->Connect();
+    QString failure;
+    try {
+        m_cnx->Connect();
+    } catch (const ESocketException& e) {
+        failure = e.Message();
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
     ShowText(QStringLiteral("Connecting to '") + m_hostName + QStringLiteral("'\r\n"));
     setFocus();
+    if (failure.isEmpty())
+        return;
+    // The attempt could not even start (a service name that does not exist).
+    // It ends the way a refused connection does, reported from the event
+    // loop as the socket's events are.
+    const int code = m_cnx->Socket() ? m_cnx->Socket()->LastError() : 0;
+    const quint16 error = quint16(code != 0 ? code : WinSock::WSAEINVAL);
+    QTimer::singleShot(0, this, [this, failure, error] {
+        ShowText(QStringLiteral("Connection failed: ") + failure + QStringLiteral("\r\n"));
+        QApplication::beep();
+        Error = error;
+        if (OnSessionConnected)
+            OnSessionConnected(this);
+        TnCnxSessionClosed(error);
+    });
 }
 
 void TTnEmulVT::Disconnect()

@@ -214,6 +214,8 @@ private slots:
         QTest::newRow("server closes") << QString() << QString();
         QTest::newRow("refused port") << QStringLiteral("telnet:127.0.0.1:%1").arg(closedPort())
                                       << QStringLiteral("Connection failed: Connection refused");
+        QTest::newRow("unknown service") << QStringLiteral("telnet:127.0.0.1:no-such-service")
+                                         << QStringLiteral("Connection failed: ");
         QTest::newRow("unknown host") << QStringLiteral("telnet:no-such-host.invalid:23")
                                       << QStringLiteral("Connection failed: ");
     }
