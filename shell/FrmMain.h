@@ -72,6 +72,45 @@ public:
     void SetButtonsTextOnly();
     void DropFiles(const QStringList& paths);
 
+    // --- commands (FrmMainCommands.cpp) ---
+    enum TTileMode { tbHorizontal, tbVertical };
+    void ConnectCommands();
+    void RSB_TileWindowClick();
+    void N2Click();
+    void N3Click();
+    void TileChildren(); // by TileMode, every child restored
+    void RSB_CascadeWindowClick();
+    void RSB_BackClick();
+    void RSB_ForwardClick();
+    void RSB_StopClick();
+    void RSB_RefreshClick();
+    void RSB_HomeClick();
+    void RSB_SearchClick();
+    void RSB_FavoriteClick();
+    void N4Click();
+    void N_OpenFileClick();
+    void OpenLocalFile(const QString& path);
+    void N_SaveHTMLClick();
+    void N_PSetupClick();
+    void N_PrintPreviewClick();
+    void N_PrintClick();
+    void HTML1Click();
+    void N15Click();
+    void MNU_WebOffLineClick();
+    void MNU_BothClick();
+    void MNU_PicOnlyClick();
+    void MNU_TextOnlyClick();
+    void MNU_TextBiggestClick(int tag);
+    void N_SetThatEncodeClick(int tag);
+    void Link1Click();
+    void N23Click();
+    void Brevant1Click();
+    void N11Click();
+    void PM_menuPopup() {}
+    // Whether the toolbar may take an alignment: only top and bottom.
+    static bool SpB_ToolBarApplyAlign(int align);
+    TTileMode TileMode = tbHorizontal;
+
     // --- favorites panel ---
     void FillFavoriteList();
     void SetTreeIcons();
