@@ -1,0 +1,390 @@
+#include "FakeWebBrowser.h"
+
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "shell/BrowserFactory.h"
+#include "shell/FrmMain.h"
+#include "shell/StandIns.h"
+#include "toolkit/AlignLayout.h"
+#include "toolkit/Controls.h"
+
+#include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+
+// A browser window whose control is a fake: it records what the commands
+// ask of it.
+class TFakeBrowserWindow : public TForm, public IBrowserWindow
+{
+public:
+    explicit TFakeBrowserWindow(TF_Main& main)
+        : TForm(nullptr, Qt::Widget), main_(&main), control(new FakeWebBrowser(this))
+    {
+        setObjectName(QStringLiteral("F_Browser"));
+        QMdiSubWindow* sub = main.MDIClient->addSubWindow(this);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        main.RegisterChildTab(this);
+        main.ActiveChild = this;
+        main.ActiveWebBrowser = control;
+        sub->show();
+    }
+
+    TForm* Form() override { return this; }
+    QWidget* Browser() override { return control; }
+    void Navigate(const QString& url) override { control->Navigate(url); }
+    void GoHome() override { control->calls << QStringLiteral("GoHome"); }
+    QString AddressText() const override { return {}; }
+
+    FakeWebBrowser* control;
+
+protected:
+    void FormClose(TCloseAction& action) override
+    {
+        if (main_) {
+            if (main_->ActiveChild == this) {
+                main_->ActiveChild = nullptr;
+                main_->ActiveWebBrowser = nullptr;
+            }
+            main_->UnregisterChildTab(this);
+        }
+        action = caFree;
+    }
+
+private:
+    QPointer<TF_Main> main_;
+};
+
+class TestFrmMainCommands : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<TF_Main> main_;
+    std::unique_ptr<MessageBoxService::ScopedHandler> boxes_;
+    QList<QPointer<TFakeBrowserWindow>> made_;
+
+    TFakeBrowserWindow* active() const
+    {
+        return dynamic_cast<TFakeBrowserWindow*>(main_->ActiveChild.data());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        qputenv("BREVANT_HOME", dir_->path().toUtf8());
+        qputenv("BREVANT_REGISTRY", (dir_->path() + QStringLiteral("/registry.reg")).toUtf8());
+        qputenv("XDG_DATA_HOME", (dir_->path() + QStringLiteral("/data")).toUtf8());
+        PluginHost().LoadPlugins = [](TF_Main&) {};
+        PluginHost().UnloadPlugins = [](TF_Main&) {};
+        boxes_ = std::make_unique<MessageBoxService::ScopedHandler>(
+            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDNO); });
+        SetBrowserFactory([this](TF_Main& main) {
+            auto* window = new TFakeBrowserWindow(main);
+            made_.append(window);
+            return window;
+        });
+        main_ = std::make_unique<TF_Main>();
+        QVERIFY(!main_->CreationFailed);
+        main_->resize(800, 600);
+        main_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    }
+
+    void init()
+    {
+        for (QMdiSubWindow* sub : main_->MDIClient->subWindowList())
+            delete sub;
+        QApplication::processEvents();
+        main_->ActiveChild = nullptr;
+        main_->ActiveWebBrowser = nullptr;
+        main_->WindowList.clear();
+        made_.clear();
+        main_->Settings = TBrowserSettings();
+    }
+
+    void cleanupTestCase()
+    {
+        SetBrowserFactory({});
+        main_->ShuttingDown = true;
+        main_.reset();
+    }
+
+    void home_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("windowOpen");
+        QTest::addColumn<QStringList>("navigated");
+        QTest::addColumn<QStringList>("calls");
+        const QString custom = QStringLiteral("http://custom.test/");
+        QTest::newRow("none, no window") << 0 << false << QStringList() << QStringList();
+        QTest::newRow("none, open window") << 0 << true << QStringList() << QStringList();
+        QTest::newRow("engine home") << 1 << false << QStringList() << QStringList{"GoHome"};
+        QTest::newRow("maker") << 2 << true << QStringList{MakerHomePage()} << QStringList();
+        QTest::newRow("custom") << 3 << false << QStringList{custom} << QStringList();
+    }
+
+    void home()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, windowOpen);
+        QFETCH(QStringList, navigated);
+        QFETCH(QStringList, calls);
+        main_->Settings.StartMode = mode;
+        main_->Settings.StartURL = QStringLiteral("http://custom.test/");
+        if (windowOpen)
+            main_->RSB_NewWindowClick();
+        main_->RSB_HomeClick();
+        // Home opens a window only when none is active.
+        QCOMPARE(made_.size(), 1);
+        QCOMPARE(active()->control->navigated, navigated);
+        QCOMPARE(active()->control->calls, calls);
+    }
+
+    void searchOpensAWindow()
+    {
+        main_->RSB_SearchClick();
+        QCOMPARE(made_.size(), 1);
+        QCOMPARE(active()->control->navigated.size(), 1);
+        main_->RSB_SearchClick();
+        QCOMPARE(made_.size(), 1);
+    }
+
+    void controlCommands_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("call");
+        QTest::newRow("back") << "RSB_BackClick"
+                              << "GoBack";
+        QTest::newRow("forward") << "RSB_ForwardClick"
+                                 << "GoForward";
+        QTest::newRow("stop") << "RSB_StopClick"
+                              << "Stop";
+        QTest::newRow("refresh") << "RSB_RefreshClick"
+                                 << "Refresh";
+        QTest::newRow("save") << "N_SaveHTMLClick"
+                              << "SaveAs";
+        QTest::newRow("page setup") << "N_PSetupClick"
+                                    << "PageSetup(true)";
+        QTest::newRow("preview") << "N_PrintPreviewClick"
+                                 << "PrintPreview";
+        QTest::newRow("print") << "N_PrintClick"
+                               << "Print";
+        QTest::newRow("source") << "HTML1Click"
+                                << "ViewSource";
+        QTest::newRow("find") << "N15Click"
+                              << "ShowFindDialog";
+    }
+
+    void controlCommands()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, call);
+        const std::map<QString, void (TF_Main::*)()> handlers = {
+            {"RSB_BackClick", &TF_Main::RSB_BackClick},
+            {"RSB_ForwardClick", &TF_Main::RSB_ForwardClick},
+            {"RSB_StopClick", &TF_Main::RSB_StopClick},
+            {"RSB_RefreshClick", &TF_Main::RSB_RefreshClick},
+            {"N_SaveHTMLClick", &TF_Main::N_SaveHTMLClick},
+            {"N_PSetupClick", &TF_Main::N_PSetupClick},
+            {"N_PrintPreviewClick", &TF_Main::N_PrintPreviewClick},
+            {"N_PrintClick", &TF_Main::N_PrintClick},
+            {"HTML1Click", &TF_Main::HTML1Click},
+            {"N15Click", &TF_Main::N15Click},
+        };
+        const auto handler = handlers.at(name);
+        // Without a window the command does nothing and opens none.
+        (main_.get()->*handler)();
+        QCOMPARE(made_.size(), 0);
+        main_->RSB_NewWindowClick();
+        (main_.get()->*handler)();
+        QCOMPARE(active()->control->calls, QStringList{call});
+    }
+
+    void toolbarButtonsRunTheCommands()
+    {
+        main_->RSB_NewWindowClick();
+        main_->RSB_Refresh->click();
+        main_->MNU_Stop->trigger();
+        QCOMPARE(active()->control->calls, (QStringList{"Refresh", "Stop"}));
+    }
+
+    void textSize()
+    {
+        // No window: the size is stored and checked all the same.
+        main_->MNU_TextBiggest->trigger();
+        QCOMPARE(main_->Settings.FontSize, 4);
+        QVERIFY(main_->MNU_TextBiggest->isChecked());
+        main_->RSB_NewWindowClick();
+        main_->MNU_TextSmall->trigger();
+        QCOMPARE(main_->Settings.FontSize, 1);
+        QCOMPARE(active()->control->zoom, 1);
+        QVERIFY(main_->MNU_TextSmall->isChecked());
+        QVERIFY(!main_->MNU_TextBiggest->isChecked());
+    }
+
+    void encoding_data()
+    {
+        QTest::addColumn<int>("tag");
+        QTest::addColumn<quint32>("codePage");
+        QTest::newRow("thai") << 0 << quint32(874);
+        QTest::newRow("western") << 1 << quint32(1252);
+    }
+
+    void encoding()
+    {
+        QFETCH(int, tag);
+        QFETCH(quint32, codePage);
+        {
+            TRegistry reg;
+            reg.RootKey = RegRoot::HKEY_CURRENT_USER;
+            QVERIFY(reg.OpenKey(QStringLiteral("Software\\Microsoft\\Internet Explorer"
+                                               "\\International"),
+                                true));
+        }
+        main_->N_SetThatEncodeClick(tag); // no window: nothing
+        main_->RSB_NewWindowClick();
+        main_->N_SetThatEncodeClick(tag);
+        QCOMPARE(active()->control->calls, QStringList{"Refresh"});
+        TRegistry reg;
+        reg.RootKey = RegRoot::HKEY_CURRENT_USER;
+        QVERIFY(reg.OpenKey(QStringLiteral("Software\\Microsoft\\Internet Explorer\\International"),
+                            false));
+        const QByteArray data = reg.ReadBinaryData(QStringLiteral("Default_Codepage"));
+        QCOMPARE(data.size(), 4);
+        QCOMPARE(qFromLittleEndian<quint32>(data.constData()), codePage);
+    }
+
+    void displayModes()
+    {
+        main_->MNU_TextOnly->trigger();
+        QCOMPARE(main_->SpB_ToolBar->height(), 30);
+        QCOMPARE(main_->Settings.ToolBarButton, QStringLiteral("text"));
+        for (TToolButton* b : main_->ToolbarButtons) {
+            QVERIFY(b->icon().isNull());
+            QVERIFY(!b->Caption().isEmpty());
+            QCOMPARE(b->height(), 26);
+        }
+        main_->MNU_PicOnly->trigger();
+        QCOMPARE(main_->SpB_ToolBar->height(), 30);
+        QCOMPARE(main_->Settings.ToolBarButton, QStringLiteral("pic"));
+        for (TToolButton* b : main_->ToolbarButtons)
+            QVERIFY(b->Caption().isEmpty());
+        main_->MNU_Both->trigger();
+        QCOMPARE(main_->SpB_ToolBar->height(), 50);
+        QCOMPARE(main_->BV1->height(), 46);
+        QCOMPARE(main_->Settings.ToolBarButton, QStringLiteral("both"));
+        QVERIFY(main_->MNU_Both->isChecked());
+        for (int i = 0; i < main_->ToolbarButtons.size(); ++i) {
+            QCOMPARE(main_->ToolbarButtons.at(i)->Caption(), main_->ToolbarCaptions.at(i));
+            QVERIFY(!main_->ToolbarButtons.at(i)->icon().isNull());
+            QCOMPARE(main_->ToolbarButtons.at(i)->height(), 46);
+        }
+    }
+
+    void tiling()
+    {
+        for (int i = 0; i < 3; ++i)
+            main_->RSB_NewWindowClick();
+        main_->MDIClient->subWindowList().first()->showMaximized();
+        ChildMaximized = true;
+        const QRect area = main_->MDIClient->viewport()->rect();
+        QVERIFY(area.height() > 30);
+
+        main_->N3Click();
+        main_->TileChildren();
+        QVERIFY(!ChildMaximized);
+        QList<QMdiSubWindow*> subs = main_->MDIClient->subWindowList(QMdiArea::CreationOrder);
+        int left = area.left();
+        for (QMdiSubWindow* sub : subs) {
+            QVERIFY(!sub->isMaximized());
+            QCOMPARE(sub->geometry().left(), left);
+            QCOMPARE(sub->geometry().height(), area.height());
+            left = sub->geometry().right() + 1;
+        }
+        QCOMPARE(left, area.right() + 1);
+
+        main_->N2Click();
+        main_->TileChildren();
+        int top = area.top();
+        for (QMdiSubWindow* sub : subs) {
+            QCOMPARE(sub->geometry().top(), top);
+            QCOMPARE(sub->geometry().width(), area.width());
+            top = sub->geometry().bottom() + 1;
+        }
+        QCOMPARE(top, area.bottom() + 1);
+
+        ChildMaximized = true;
+        main_->RSB_CascadeWindowClick();
+        QVERIFY(!ChildMaximized);
+    }
+
+    void openFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << "page.html";
+        QTest::newRow("hash") << "a#b.html";
+        QTest::newRow("percent") << "100%.html";
+        QTest::newRow("question") << "why?.html";
+        QTest::newRow("blanks and thai") << "หน้า แรก.html";
+    }
+
+    void openFile()
+    {
+        QFETCH(QString, name);
+        const QString path = dir_->path() + u'/' + name;
+        main_->OpenLocalFile(path);
+        QCOMPARE(made_.size(), 1);
+        const QStringList navigated = active()->control->navigated;
+        QCOMPARE(navigated.size(), 1);
+        const QUrl url(navigated.first());
+        QVERIFY(url.isLocalFile());
+        QCOMPARE(url.toLocalFile(), path);
+    }
+
+    void offline()
+    {
+        const bool before = TWebBrowser::GetOffline();
+        main_->MNU_WebOffLine->setEnabled(true);
+        main_->MNU_WebOffLine->trigger();
+        QCOMPARE(TWebBrowser::GetOffline(), !before);
+        QCOMPARE(main_->MNU_WebOffLine->isChecked(), !before);
+        main_->MNU_WebOffLine->trigger();
+        QCOMPARE(TWebBrowser::GetOffline(), before);
+    }
+
+    void toolbarAlign_data()
+    {
+        QTest::addColumn<int>("align");
+        QTest::addColumn<bool>("allowed");
+        QTest::newRow("none") << int(TAlign::alNone) << false;
+        QTest::newRow("top") << int(TAlign::alTop) << true;
+        QTest::newRow("bottom") << int(TAlign::alBottom) << true;
+        QTest::newRow("left") << int(TAlign::alLeft) << false;
+        QTest::newRow("right") << int(TAlign::alRight) << false;
+        QTest::newRow("client") << int(TAlign::alClient) << false;
+    }
+
+    void toolbarAlign()
+    {
+        QFETCH(int, align);
+        QFETCH(bool, allowed);
+        QCOMPARE(TF_Main::SpB_ToolBarApplyAlign(align), allowed);
+    }
+
+    void makerPage()
+    {
+        main_->Brevant1Click();
+        QCOMPARE(active()->control->navigated, QStringList{MakerHomePage()});
+    }
+};
+
+QTEST_MAIN(TestFrmMainCommands)
+#include "test_FrmMainCommands.moc"
