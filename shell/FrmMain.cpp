@@ -313,6 +313,7 @@ void TF_Main::BuildComponents()
     connect(About1, &QAction::triggered, this, &TF_Main::About1Click);
     connect(Test1, &QAction::triggered, this, &TF_Main::About1Click);
     connect(N6, &QAction::triggered, this, &TF_Main::N6Click);
+    ConnectCommands();
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TF_Main::OnApplicationFocusWindow);
 }
 
