@@ -305,6 +305,39 @@ private slots:
         QTRY_VERIFY(form.isNull());
     }
 
+    void receivedBlocksAndRelayedEvents()
+    {
+        Loopback::Listener listener;
+        TTnEmulVT t;
+        QList<QObject*> senders;
+        QStringList shownBefore;
+        t.OnDataAvailable = [&](QObject* sender, const char* buffer, int& len) {
+            senders.append(sender);
+            shownBefore.append(screenText(t.Screen()) + u'|' + QString::fromLatin1(buffer, len));
+            len = 0; // the whole block is shown anyway
+        };
+        t.OnTermType = [&](QObject* sender) { senders.append(sender); };
+        t.OnSendLoc = [&](QObject* sender) { senders.append(sender); };
+        t.SetHostName(QStringLiteral("127.0.0.1"));
+        t.Port = listener.portText();
+        t.Connect();
+        const int fd = listener.accept();
+        QVERIFY(fd >= 0);
+        QTRY_VERIFY(screenText(t.Screen()).contains(QLatin1String("Connected")));
+
+        QVERIFY(Loopback::writeAll(fd, QByteArray("\xff\xfd\x18\xff\xfd\x17\xff\xfa\x18\x01\xff\xf0"
+                                                  "block one")));
+        const QByteArray replies = QByteArray("\xff\xfb\x18\xff\xfb\x17\xff\xfa\x17TNCNX\xff\xf0"
+                                              "\xff\xfa\x18\x00VT100\xff\xf0");
+        QCOMPARE(Loopback::readPumping(fd, replies.size()), replies);
+        QTRY_VERIFY(screenText(t.Screen()).contains(QLatin1String("block one")));
+        QCOMPARE(senders, (QList<QObject*>{&t, &t, &t}));
+        QCOMPARE(shownBefore.size(), 1);
+        QVERIFY(!shownBefore.first().contains(QLatin1String("block one|")));
+        QVERIFY(shownBefore.first().endsWith(QLatin1String("|block one")));
+        ::close(fd);
+    }
+
     void dragSelectsCells()
     {
         TTnEmulVT t;
