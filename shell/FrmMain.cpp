@@ -10,6 +10,7 @@
 #include "shell/FrmExit.h"
 #include "shell/FrmEnterURLData.h"
 #include "shell/FrmFavorite.h"
+#include "shell/FrmFloatToolbar.h"
 #include "shell/IEUtils.h"
 #include "shell/MainWindowRules.h"
 #include "shell/StandIns.h"
@@ -75,8 +76,10 @@ TF_Main::TF_Main(QWidget* parent) : TForm(parent)
     }
     // A start that failed half way reads nothing more, so it cannot write
     // a half-read list back at exit.
-    if (!CreationFailed)
+    if (!CreationFailed) {
         CreateFavoriteForms();
+        F_FloatToolbar = new TF_FloatToolbar(*this);
+    }
 }
 
 TF_Main::~TF_Main()
@@ -602,6 +605,8 @@ void TF_Main::ToggleFavoritesPanel()
     Splitter1->setVisible(FavoritesPanelOpen);
     QApplication::processEvents();
     RSB_Favorite->SetDown(FavoritesPanelOpen);
+    if (F_FloatToolbar)
+        F_FloatToolbar->RSB_Favorite->SetDown(FavoritesPanelOpen);
     RelayoutActiveBrowser();
 }
 
@@ -687,13 +692,17 @@ void TF_Main::MNU_HideMDITabClick()
 
 void TF_Main::MNU_HideToolbarClick()
 {
-    // The floating toolbar that takes over comes with its own window.
+    // The floating toolbar takes over while the toolbar is hidden.
     if (!SpB_ToolBar->isHidden()) {
         MNU_HideToolbar->SetCaption(QStringLiteral("แสดงแถบเครื่องมือ"));
         SpB_ToolBar->hide();
+        if (F_FloatToolbar)
+            F_FloatToolbar->show();
     } else {
         MNU_HideToolbar->SetCaption(QStringLiteral("ซ่อนแถบเครื่องมือ"));
         SpB_ToolBar->show();
+        if (F_FloatToolbar)
+            F_FloatToolbar->hide();
     }
     RelayoutActiveBrowser();
 }
@@ -877,6 +886,10 @@ void TF_Main::CollectLayout()
     Settings.FormY = y();
     Settings.FormWidth = width();
     Settings.FormHeight = height();
+    if (F_FloatToolbar) {
+        Settings.ToolBarX = F_FloatToolbar->x();
+        Settings.ToolBarY = F_FloatToolbar->y();
+    }
 }
 
 void TF_Main::FormClose(TCloseAction& action)
