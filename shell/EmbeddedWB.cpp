@@ -226,6 +226,13 @@ QStringList BrowserSchemes()
     return {QStringLiteral("telnet"), QStringLiteral("irc")};
 }
 
+// As root the engine refuses to start with its sandbox on.
+static void allowEngineAsRoot()
+{
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
 void PrepareWebEngine()
 {
     static bool done = false;
@@ -238,8 +245,7 @@ void PrepareWebEngine()
         QWebEngineUrlScheme::registerScheme(scheme);
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    allowEngineAsRoot();
 }
 
 QString UserAgentToken(const QString& userAgent)
@@ -287,6 +293,9 @@ int ZoomLevelForFactor(double factor)
 
 TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
 {
+    // For hosts that did not prepare the engine before their application
+    // object (the engine starts with the first profile).
+    allowEngineAsRoot();
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
     prepareProfile(profile);
     view_ = new QWebEngineView(this);
@@ -436,12 +445,12 @@ void TEmbeddedWB::updateCommandStates()
 
 void TEmbeddedWB::GoBack()
 {
-    page_->triggerAction(QWebEnginePage::Back);
+    page_->history()->back();
 }
 
 void TEmbeddedWB::GoForward()
 {
-    page_->triggerAction(QWebEnginePage::Forward);
+    page_->history()->forward();
 }
 
 void TEmbeddedWB::Refresh()
