@@ -9,9 +9,7 @@ class TForm;
 class TF_Main;
 
 // Every part of the shell that opens a page creates its browser window
-// here. Until the real browser window is installed, a plain window stands
-// in: it shows local pages and keeps the address it was given, so start-up,
-// the tab bar and the saved windows work as they will.
+// here: a TF_Browser, unless another factory is installed.
 class IBrowserWindow
 {
 public:
