@@ -1,0 +1,112 @@
+#include "EngineTestMain.h"
+#include "LoopbackHttp.h"
+#include "platform/Registry.h"
+#include "shell/BrowserSettings.h"
+#include "shell/FrmBrowser.h"
+#include "shell/FrmMain.h"
+#include "toolkit/Controls.h"
+
+#include <QMdiSubWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+
+#include <memory>
+
+// The browser window with the real engine inside the real main window.
+class TestEngineBrowser : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    LoopbackHttp http_;
+    std::unique_ptr<TF_Main> main_;
+
+    static constexpr int timeout = 20000;
+
+private slots:
+    void initTestCase()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        qputenv("BREVANT_HOME", dir_.path().toUtf8());
+        qputenv("BREVANT_REGISTRY", dir_.filePath(QStringLiteral("registry.reg")).toUtf8());
+        TRegistry reg;
+        QVERIFY(OpenSettingsKey(reg));
+        reg.WriteString(QStringLiteral("UseSpash"), QStringLiteral("0"));
+        reg.WriteString(QStringLiteral("StartMode"), QStringLiteral("0"));
+        http_.addPage("/one.html", "<html><head><title>One &amp; only</title></head><body>"
+                                   "<a id='next' href='/two.html'>two</a></body></html>");
+        http_.addPage("/two.html", "<html><head><title>Two</title></head><body>2</body></html>");
+        main_ = std::make_unique<TF_Main>();
+        main_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    }
+
+    void cleanupTestCase() { main_.reset(); }
+
+    void aWindowShowsPagesAndKeepsItsLists()
+    {
+        auto* window = dynamic_cast<TF_Browser*>(CreateBrowserWindow(*main_));
+        QVERIFY(window);
+        QPointer<TF_Browser> form = window;
+        auto* control = qobject_cast<TEmbeddedWB*>(window->WB_Document);
+        QVERIFY(control);
+        QCOMPARE(main_->ActiveWebBrowser.data(), control);
+
+        // Typed into the address box, as the user does.
+        QSignalSpy done(control, &TWebBrowser::DocumentComplete);
+        window->CB_URL->SetText(http_.url("/one.html"));
+        window->SB_GoClick();
+        QVERIFY(done.wait(timeout));
+        QTRY_COMPARE(window->PageTitle, QStringLiteral("One & only"));
+        QCOMPARE(window->Caption(), QStringLiteral("Brevant++ (One & only)"));
+        QCOMPARE(main_->TC_Pages->tabText(main_->IndexOfChild(window)),
+                 QStringLiteral("One && only"));
+        QCOMPARE(window->CB_URL->Text(), http_.url("/one.html"));
+        QCOMPARE(window->IM_NetInfo->Hint(), QStringLiteral("Local intranet"));
+        QTRY_VERIFY(!window->P_Stat->isVisibleTo(window));
+        QVERIFY(main_->Data.URLHistory.contains(http_.url("/one.html")));
+        QVERIFY(main_->N_Print->isEnabled());
+        QCOMPARE(main_->Settings.FontSize, 2);
+
+        // A link, then back.
+        control->Page()->runJavaScript(QStringLiteral("document.getElementById('next').click()"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->PageTitle, QStringLiteral("Two"), timeout);
+        QTRY_COMPARE_WITH_TIMEOUT(window->BackURLs.size(), 2, timeout);
+        QCOMPARE(window->BackTitles, (QStringList{"Two", "One & only"}));
+        QTRY_VERIFY_WITH_TIMEOUT(main_->RSB_Back->isEnabled(), timeout);
+        QVERIFY(window->SB_Back->isEnabled());
+        window->SB_BackClick();
+        QTRY_COMPARE_WITH_TIMEOUT(window->PageTitle, QStringLiteral("One & only"), timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(window->SB_Next->isEnabled(), timeout);
+
+        // Closing, as a script would ask.
+        bool canClose = true;
+        emit control->CloseQuery(&canClose);
+        QVERIFY(main_->ActiveWebBrowser.isNull());
+        QCOMPARE(main_->WindowCount(), 0);
+        QTRY_VERIFY(form.isNull());
+    }
+
+    void addressesForTheTerminalReachThePipelineAsTyped()
+    {
+        QStringList seen;
+        SetNavigationPipeline([&](TF_Browser&, const QString& url, bool, bool* cancel) {
+            seen << url;
+            *cancel =
+                url.startsWith(QLatin1String("telnet:")) || url.startsWith(QLatin1String("irc:"));
+        });
+        auto* window = dynamic_cast<TF_Browser*>(CreateBrowserWindow(*main_));
+        QPointer<TF_Browser> form = window;
+        window->CB_URL->SetText(QStringLiteral("telnet://BBS.Example:23/"));
+        window->CB_URLKeyPress(QChar(13));
+        window->Navigate(QStringLiteral("irc://Some.Server/#Chan"));
+        QCOMPARE(seen, (QStringList{"telnet://BBS.Example:23/", "irc://Some.Server/#Chan"}));
+        SetNavigationPipeline({});
+        window->CloseWindow();
+        QTRY_VERIFY(form.isNull());
+    }
+};
+
+BREVANT_ENGINE_TEST_MAIN(TestEngineBrowser)
+#include "test_engine_browser.moc"
