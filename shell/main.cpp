@@ -1,4 +1,5 @@
 #include "platform/ProgramFolder.h"
+#include "shell/EmbeddedWB.h"
 #include "shell/FrmCredit.h"
 #include "shell/FrmMain.h"
 #include "shell/MainPluginHost.h"
@@ -8,6 +9,7 @@
 
 int main(int argc, char** argv)
 {
+    PrepareWebEngine();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Brevant++ 1.00 Release"));
     app.setApplicationDisplayName(QStringLiteral("Brevant++ 1.00 Release"));
