@@ -109,6 +109,7 @@ public:
     void PM_menuPopup() {}
     // Whether the toolbar may take an alignment: only top and bottom.
     static bool SpB_ToolBarApplyAlign(int align);
+    void Fav_FavoriteNavigate(const QString& url, bool& allow);
     TTileMode TileMode = tbHorizontal;
 
     // --- favorites panel ---
