@@ -8,6 +8,7 @@
 #include "shell/FrmMain.h"
 #include "shell/FrmSelURL.h"
 #include "shell/FrmSetup.h"
+#include "shell/MainFavorites.h"
 #include "shell/U_OpenDialog2K.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
@@ -379,4 +380,85 @@ void TF_Main::N_SetThatEncodeClick(int tag)
 bool TF_Main::SpB_ToolBarApplyAlign(int align)
 {
     return align == int(TAlign::alTop) || align == int(TAlign::alBottom);
+}
+
+// --- the Favorites menu ---
+
+TActiveBrowserFavorites::TActiveBrowserFavorites(TF_Main& main) : main_(&main) {}
+
+QString TActiveBrowserFavorites::LocationName() const
+{
+    TWebBrowser* wb = main_ ? activeControl(*main_) : nullptr;
+    return wb ? wb->LocationName() : QString();
+}
+
+QString TActiveBrowserFavorites::LocationURL() const
+{
+    TWebBrowser* wb = main_ ? activeControl(*main_) : nullptr;
+    return wb ? wb->LocationURL() : QString();
+}
+
+void TActiveBrowserFavorites::Navigate(const QString& url)
+{
+    if (!main_)
+        return;
+    IBrowserWindow* window = main_->ActiveWebBrowser ? activeWindow(*main_) : nullptr;
+    if (!window)
+        window = CreateBrowserWindow(*main_);
+    if (window)
+        window->Navigate(url);
+}
+
+TMainFavorites::TMainFavorites(TF_Main& main, const QString& name)
+    : TFavorites(&main, name), browser_(main), rootItem_(new TMenuItem(QString(), this))
+{
+    SetCaption(QStringLiteral("คลังเว็บของ IE"));
+    AddToFavoritesCaption = QStringLiteral("เพิ่มลงในคลังเว็บ ...");
+    OrganizeFavoritesCaption = QStringLiteral("จัดการคลังเว็บ ...");
+    ImportFavoritesCaption = QStringLiteral("นำเข้าคลังเว็บ ...");
+    ExportFavoritesCaption = QStringLiteral("ส่งออกคลังเว็บ ...");
+    Options = int(TFavOption::AddFavorites) | int(TFavOption::OrganizeFavorites) |
+              int(TFavOption::ImportFavorites) | int(TFavOption::ExportFavorites);
+    Menupos = 4;
+    MainMenu = main.MainMenu1;
+    Webbrowser = &browser_;
+    OnNavigate = [&main](const QString& url, bool& allow) {
+        main.Fav_FavoriteNavigate(url, allow);
+    };
+    TMenuItem* add = rootItem_->AddItem(QString());
+    connect(add, &QAction::changed, this, [this, add] {
+        if (QAction* command = AddFavoriteAction())
+            command->setEnabled(add->isEnabled());
+    });
+}
+
+TMainFavorites::~TMainFavorites()
+{
+    Webbrowser = nullptr;
+    delete rootItem_->menu();
+}
+
+QAction* TMainFavorites::AddFavoriteAction() const
+{
+    if (!Root() || !(Options & int(TFavOption::AddFavorites)))
+        return nullptr;
+    const QList<QAction*> entries = Root()->actions();
+    return entries.isEmpty() ? nullptr : entries.first();
+}
+
+void TMainFavorites::SetAddEnabled(bool enabled)
+{
+    rootItem_->Items().constFirst()->setEnabled(enabled);
+    if (QAction* command = AddFavoriteAction())
+        command->setEnabled(enabled);
+}
+
+void TF_Main::Fav_FavoriteNavigate(const QString& url, bool& allow)
+{
+    Q_UNUSED(url);
+    Q_UNUSED(allow);
+    // With no browser window to open the favorite in, one is made first;
+    // the menu then navigates it as the active window.
+    if (!ActiveWebBrowser || !activeWindow(*this))
+        CreateBrowserWindow(*this);
 }
