@@ -12,6 +12,7 @@
 #include "shell/FrmFavorite.h"
 #include "shell/FrmFloatToolbar.h"
 #include "shell/IEUtils.h"
+#include "shell/MainFavorites.h"
 #include "shell/MainWindowRules.h"
 #include "shell/StandIns.h"
 #include "toolkit/AlignLayout.h"
@@ -204,7 +205,7 @@ void TF_Main::BuildComponents()
     N_GoFavorite = PM_Favorite->AddItem(QStringLiteral("N_GoFavorite"));
     N_GofavoriteNew = PM_Favorite->AddItem(QStringLiteral("N_GofavoriteNew"));
 
-    Fav_Favorite = new TFavoritesMenuStandIn(this, QStringLiteral("Fav_Favorite"));
+    Fav_Favorite = new TMainFavorites(*this, QStringLiteral("Fav_Favorite"));
 
     // The toolbar.
     SpB_ToolBar = new TToolBar(QStringLiteral("SpB_ToolBar"), this);
@@ -352,10 +353,8 @@ void TF_Main::FormCreate()
 
     // 10, 11. Plug-ins and the Favorites menu.
     PluginHost().LoadPlugins(*this);
-    Fav_Favorite->BuildMenu(MainMenu1, 4);
-    const QList<TMenuItem*> entries = MainMenu1->Items();
-    if (entries.size() >= 4 && !entries.at(3)->Items().isEmpty())
-        entries.at(3)->Items().constFirst()->setEnabled(false);
+    Fav_Favorite->CreateMenu();
+    Fav_Favorite->SetAddEnabled(false);
 
     // 12. Start-only values.
     const TStartOnlySettings startOnly = LoadStartOnlySettings(reg);

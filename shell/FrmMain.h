@@ -18,7 +18,7 @@ class TAlignLayout;
 class TAlLanguager;
 class TAlLanguagesStore;
 class TF_About;
-class TFavoritesMenuStandIn;
+class TMainFavorites;
 class TListView;
 class TMainMenu;
 class TMenuItem;
@@ -182,7 +182,7 @@ public:
     TPopupMenu* PM_Favorite;
     TMenuItem *N_AddFavorite, *N_DelFavorite, *N_EditFavorite, *N_MoveFavorite, *N_GoFavorite,
         *N_GofavoriteNew;
-    TFavoritesMenuStandIn* Fav_Favorite;
+    TMainFavorites* Fav_Favorite;
 
     TToolBar* SpB_ToolBar;
     TToolButton *RSB_NewWindow, *RSB_Back, *RSB_Forward, *RSB_Stop, *RSB_Refresh, *RSB_Home,

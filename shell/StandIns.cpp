@@ -33,23 +33,3 @@ void OpenTelnetWindow(TF_Main& main, const QString& host, const QString& port)
     }
     OpenTelnetForm(main, host, port);
 }
-
-TFavoritesMenuStandIn::TFavoritesMenuStandIn(QObject* owner, const QString& name)
-    : TComponent(owner, name)
-{}
-
-void TFavoritesMenuStandIn::BuildMenu(TMainMenu* menu, int position)
-{
-    if (root_)
-        return;
-    root_ = new TMenuItem(QString(), menu);
-    root_->SetCaption(QStringLiteral("Favorites"));
-    TMenuItem* add = root_->AddItem(QString());
-    add->SetCaption(QStringLiteral("&Add to Favorites ..."));
-    const QList<QAction*> actions = menu->actions();
-    const int index = position - 1;
-    if (index >= 0 && index < actions.size())
-        menu->insertAction(actions.at(index), root_);
-    else
-        menu->addAction(root_);
-}

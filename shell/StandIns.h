@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/MainFavorites.h" // the Favorites menu that replaced its stand-in
 #include "toolkit/Classes.h"
 
 #include <QString>
@@ -11,7 +12,7 @@ class TMainMenu;
 class TMenuItem;
 
 // Thin stand-ins for the parts of the shell that later work fills: the
-// plug-in host, the telnet window and the favorites menu. Each keeps the
+// plug-in host and the telnet window. Each keeps the
 // program running and its data safe, and can be replaced by installing
 // another function.
 
@@ -29,18 +30,3 @@ TPluginHostCalls& PluginHost();
 using TTelnetOpener = std::function<void(TF_Main&, const QString& host, const QString& port)>;
 void SetTelnetOpener(TTelnetOpener opener);
 void OpenTelnetWindow(TF_Main& main, const QString& host, const QString& port);
-
-// The Favorites menu: inserted as the fourth entry of the main menu, empty
-// but for its add command.
-class TFavoritesMenuStandIn : public TComponent
-{
-    Q_OBJECT
-public:
-    TFavoritesMenuStandIn(QObject* owner, const QString& name);
-    // Builds the menu and inserts it into `menu` before entry `position - 1`.
-    void BuildMenu(TMainMenu* menu, int position);
-    TMenuItem* RootItem() const { return root_; }
-
-private:
-    TMenuItem* root_ = nullptr;
-};

@@ -249,7 +249,7 @@ private slots:
         QCOMPARE(main->Caption(), QStringLiteral("1.00 Standard Edition. Brevant++"));
         // The Favorites menu is the fourth entry, its add command disabled.
         const QList<QAction*> entries = main->MainMenu1->actions();
-        QCOMPARE(entries.at(3)->text(), QStringLiteral("Favorites"));
+        QCOMPARE(entries.at(3)->text(), QStringLiteral("คลังเว็บของ IE"));
         QVERIFY(!entries.at(3)->menu()->actions().constFirst()->isEnabled());
         QVERIFY(!main->CreationFailed);
         // No window is asked for with start mode 0.
