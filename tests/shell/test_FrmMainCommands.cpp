@@ -4,6 +4,7 @@
 #include "platform/Registry.h"
 #include "shell/BrowserFactory.h"
 #include "shell/FrmMain.h"
+#include "shell/MainFavorites.h"
 #include "shell/StandIns.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
@@ -377,6 +378,41 @@ private slots:
         QFETCH(int, align);
         QFETCH(bool, allowed);
         QCOMPARE(TF_Main::SpB_ToolBarApplyAlign(align), allowed);
+    }
+
+    void favoritesMenu()
+    {
+        TMainFavorites* fav = main_->Fav_Favorite;
+        QVERIFY(fav->Root());
+        // The fourth entry of the main menu, its add command disabled at start.
+        QCOMPARE(main_->MainMenu1->actions().at(3), fav->Root()->menuAction());
+        QCOMPARE(fav->Root()->title(), QStringLiteral("คลังเว็บของ IE"));
+        QAction* add = fav->AddFavoriteAction();
+        QVERIFY(add);
+        QCOMPARE(add->text(), fav->AddToFavoritesCaption);
+        QVERIFY(!add->isEnabled());
+        // Browser windows switch it through the root item's first entry.
+        fav->RootItem()->Items().constFirst()->setEnabled(true);
+        QVERIFY(add->isEnabled());
+        fav->RootItem()->Items().constFirst()->setEnabled(false);
+        QVERIFY(!add->isEnabled());
+
+        // A favorite chosen with no window open opens one and shows it there.
+        QAction item;
+        item.setStatusTip(QStringLiteral("http://fav.test/"));
+        fav->FavoriteItemClick(&item);
+        QCOMPARE(made_.size(), 1);
+        QCOMPARE(active()->control->navigated, QStringList{"http://fav.test/"});
+        // With a window open, the favorite opens in the active one.
+        item.setStatusTip(QStringLiteral("http://fav.test/2"));
+        fav->FavoriteItemClick(&item);
+        QCOMPARE(made_.size(), 1);
+        QCOMPARE(active()->control->navigated.last(), QStringLiteral("http://fav.test/2"));
+        // "Add" reads the active page.
+        active()->control->url = QStringLiteral("http://shown.test/");
+        active()->control->title = QStringLiteral("Shown");
+        QCOMPARE(fav->Webbrowser->LocationURL(), QStringLiteral("http://shown.test/"));
+        QCOMPARE(fav->Webbrowser->LocationName(), QStringLiteral("Shown"));
     }
 
     void makerPage()
