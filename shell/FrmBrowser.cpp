@@ -6,6 +6,7 @@
 #include "shell/FrmAdvanceWeb.h"
 #include "shell/FrmMain.h"
 #include "shell/MainWindowRules.h"
+#include "shell/NavigationPipeline.h"
 #include "shell/StandIns.h"
 #include "shell/UrlZone.h"
 #include "shell/WebBrowser.h"
@@ -694,6 +695,9 @@ void TF_Browser::WB_DocumentTitleChange(const QString& text)
             CurrentTitle = text;
     }
     PageTitle = text;
+    // A page whose title begins with a listed banner name goes away.
+    if (main_ && main_->Settings.UseBanner && IsBannerTitle(main_->Data.Banners, text))
+        CloseWindow();
 }
 
 void TF_Browser::WB_DocumentStatusTextChange(const QString& text)

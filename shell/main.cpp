@@ -3,6 +3,7 @@
 #include "shell/FrmCredit.h"
 #include "shell/FrmMain.h"
 #include "shell/MainPluginHost.h"
+#include "shell/NavigationPipeline.h"
 #include "shell/ShippedPages.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     app.setApplicationDisplayName(QStringLiteral("Brevant++ 1.00 Release"));
     InstallShippedPages(ProgramFolder());
     InstallPluginHost();
+    InstallNavigationPipeline();
 
     // The forms that live for the whole run; the main window first.
     auto* main = new TF_Main;
