@@ -240,7 +240,6 @@ void TF_Main::N4Click()
 {
     if (!F_Setup)
         F_Setup = new TF_Setup(*this, this);
-    F_Setup->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     F_Setup->CenterOnScreen();
     F_Setup->ShowModal();
 }

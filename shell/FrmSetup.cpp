@@ -6,6 +6,7 @@
 #include "shell/FrmMain.h"
 #include "shell/MainPluginHost.h"
 #include "shell/U_Plugins.h"
+#include "shell/WebBrowser.h"
 #include "toolkit/Controls.h"
 
 #include <QFontDialog>
@@ -491,8 +492,13 @@ void TF_Setup::SB_AddBannerClick()
     if (!main_)
         return;
     QString name, url;
-    if (currentPageSource())
+    if (currentPageSource()) {
         currentPageSource()(name, url);
+    } else if (auto* wb = qobject_cast<TWebBrowser*>(main_->ActiveWebBrowser.data())) {
+        // The title and address of the page in the active browser window.
+        name = wb->LocationName();
+        url = wb->LocationURL();
+    }
     if (!runBannerEntryDialog(name, url))
         return;
     main_->Data.AddBanner(name, url);

@@ -49,8 +49,8 @@ using TBannerEntryDialog = std::function<bool(QString& name, QString& url)>;
 // Installs another dialog (tests answer in its place); an empty one
 // restores the entry dialog of the favorites.
 void SetBannerEntryDialog(TBannerEntryDialog dialog);
-// The title and address the banner page offers for a new banner (the
-// active page's); installed by the browser windows.
+// The title and address the banner page offers for a new banner; without
+// one installed, those of the page in the active browser window.
 using TCurrentPageSource = std::function<void(QString& title, QString& url)>;
 void SetCurrentPageSource(TCurrentPageSource source);
 

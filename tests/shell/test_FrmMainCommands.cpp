@@ -3,7 +3,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "shell/BrowserFactory.h"
+#include "shell/FrmAdvanceWeb.h"
 #include "shell/FrmMain.h"
+#include "shell/FrmSetup.h"
 #include "shell/MainFavorites.h"
 #include "shell/StandIns.h"
 #include "toolkit/AlignLayout.h"
@@ -13,6 +15,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
@@ -59,6 +62,28 @@ protected:
 private:
     QPointer<TF_Main> main_;
 };
+
+// Closes the modal dialog of type T once it is up, after `act`.
+template <typename T> void whenModal(const std::function<void(T&)>& act, bool& seen)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    auto tries = std::make_shared<int>(500);
+    QObject::connect(timer, &QTimer::timeout, timer, [=, &seen] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->IsModal()) {
+            if (--*tries <= 0)
+                timer->deleteLater();
+            return;
+        }
+        timer->deleteLater();
+        seen = true;
+        act(*dialog);
+        if (dialog->IsModal())
+            dialog->close();
+    });
+    timer->start();
+}
 
 class TestFrmMainCommands : public QObject
 {
@@ -413,6 +438,42 @@ private slots:
         active()->control->title = QStringLiteral("Shown");
         QCOMPARE(fav->Webbrowser->LocationURL(), QStringLiteral("http://shown.test/"));
         QCOMPARE(fav->Webbrowser->LocationName(), QStringLiteral("Shown"));
+    }
+
+    void settingsCommand()
+    {
+        bool seen = false;
+        whenModal<TF_Setup>(
+            [](TF_Setup& d) {
+                d.E_TCols->setText(QStringLiteral("120"));
+                d.Button1Click();
+            },
+            seen);
+        main_->N4->trigger();
+        QVERIFY(seen);
+        QCOMPARE(main_->Settings.TCols, 120);
+        QPointer<TF_Setup> first = F_Setup;
+        seen = false;
+        whenModal<TF_Setup>([](TF_Setup& d) { d.Button2Click(); }, seen);
+        main_->N4Click();
+        QVERIFY(seen);
+        QCOMPARE(F_Setup, first);
+    }
+
+    void downloadOptionsDialogIsShared()
+    {
+        main_->RSB_NewWindowClick();
+        bool seen = false;
+        whenModal<TF_AdvanceWeb>([](TF_AdvanceWeb& d) { d.B_CancelClick(); }, seen);
+        main_->N23->trigger();
+        QVERIFY(seen);
+        QPointer<TF_AdvanceWeb> first = F_AdvanceWeb;
+        QVERIFY(first);
+        seen = false;
+        whenModal<TF_AdvanceWeb>([](TF_AdvanceWeb& d) { d.B_CancelClick(); }, seen);
+        main_->N23Click();
+        QVERIFY(seen);
+        QCOMPARE(F_AdvanceWeb, first);
     }
 
     void makerPage()

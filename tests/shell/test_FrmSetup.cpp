@@ -1,3 +1,5 @@
+#include "FakeWebBrowser.h"
+
 #include "platform/MessageBox.h"
 #include "shell/FrmEnterURLData.h"
 #include "shell/FrmMain.h"
@@ -289,6 +291,23 @@ private slots:
         QVERIFY(!d->SB_DelBanner->isEnabled());
         d->Button2Click();
         QCOMPARE(main_->Data.Banners.Names, QStringList{"Pop"});
+    }
+
+    void bannerAddOffersTheActivePage()
+    {
+        FakeWebBrowser page;
+        page.title = QStringLiteral("หน้าที่เปิดอยู่");
+        page.url = QStringLiteral("http://active.test/");
+        main_->ActiveWebBrowser = &page;
+        auto d = dialog();
+        QStringList offered;
+        SetBannerEntryDialog([&](QString& name, QString& url) {
+            offered << name << url;
+            return false;
+        });
+        d->SB_AddBanner->click();
+        main_->ActiveWebBrowser = nullptr;
+        QCOMPARE(offered, (QStringList{page.title, page.url}));
     }
 
     void refillForgetsSelection()
