@@ -413,7 +413,12 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
         return true;
     }
     bool cancel = false;
+    navigationByPage_ = type == QWebEnginePage::NavigationTypeOther ||
+                        type == QWebEnginePage::NavigationTypeRedirect;
+    QPointer<TEmbeddedWB> self(this);
     emit BeforeNavigate2(url.toString(), isMainFrame, &cancel);
+    if (self)
+        navigationByPage_ = false;
     return !cancel;
 }
 

@@ -18,7 +18,7 @@ bool IsBannerTitle(const TLinkPairs& banners, const QString& title)
 }
 
 TNavigationRoute RouteNavigation(const TNavigationContext& context, const QString& url,
-                                 bool topLevel)
+                                 bool topLevel, bool byPage)
 {
     TNavigationRoute route;
     if (context.useBanner && topLevel && startsWithListed(context.banners.URLs, url)) {
@@ -26,13 +26,13 @@ TNavigationRoute RouteNavigation(const TNavigationContext& context, const QStrin
         return route;
     }
     if (context.useTelnet && url.startsWith(QLatin1String("telnet:"), Qt::CaseSensitive)) {
-        route.step = topLevel ? TNavigationStep::Telnet : TNavigationStep::Refuse;
+        route.step = topLevel && !byPage ? TNavigationStep::Telnet : TNavigationStep::Refuse;
         route.address = QString(url).remove(QLatin1Char('/'));
         return route;
     }
     const int plugin = context.claimingPlugin ? context.claimingPlugin(url) : -1;
     if (plugin >= 0) {
-        route.step = topLevel ? TNavigationStep::Plugin : TNavigationStep::Refuse;
+        route.step = topLevel && !byPage ? TNavigationStep::Plugin : TNavigationStep::Refuse;
         route.plugin = plugin;
         return route;
     }

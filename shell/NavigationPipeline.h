@@ -26,12 +26,13 @@ struct TNavigationContext
     std::function<int(const QString&)> claimingPlugin;
 };
 
-// The route of one navigation. Only a top-level navigation may hand an
-// address to the terminal or a plug-in: the same address in a frame (or
-// started by a script inside one) is refused, so a page cannot open
-// connections on the user's behalf.
+// The route of one navigation. Only a top-level navigation that the user or
+// the program started may hand an address to the terminal or a plug-in:
+// the same address in a frame, or set by the page's own script or redirect
+// (`byPage`), is refused, so a page cannot open connections on the user's
+// behalf.
 TNavigationRoute RouteNavigation(const TNavigationContext& context, const QString& url,
-                                 bool topLevel);
+                                 bool topLevel, bool byPage = false);
 
 // Whether a page title begins with a listed banner name (case-sensitive;
 // empty names are skipped).

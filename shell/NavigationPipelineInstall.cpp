@@ -26,7 +26,8 @@ void InstallNavigationPipeline()
             context.claimingPlugin = [host](const QString& address) {
                 return host->ClaimingPlugin(address);
             };
-        const TNavigationRoute route = RouteNavigation(context, url, topLevel);
+        const TNavigationRoute route =
+            RouteNavigation(context, url, topLevel, window.WB_Document->NavigationByPage());
         switch (route.step) {
         case TNavigationStep::Banner: {
             *cancel = true;

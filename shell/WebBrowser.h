@@ -164,6 +164,10 @@ public:
     virtual void Stop() = 0;
     virtual QString LocationURL() const = 0;
     virtual QString LocationName() const = 0;
+    // While BeforeNavigate2 runs: the navigation was started by the page
+    // itself (a script setting the location, a redirect), not by the user
+    // or the program.
+    bool NavigationByPage() const { return navigationByPage_; }
     // A document has been loaded into the control.
     virtual bool HasDocument() const = 0;
     virtual int ReadyState() const = 0;
@@ -226,6 +230,7 @@ signals:
     void TranslateAccelerator(int key, Qt::KeyboardModifiers modifiers, bool* handled);
 
 protected:
+    bool navigationByPage_ = false;
     // Called after the options changed, to hand them to the engine.
     virtual void ApplyDownloadOptions() {}
     virtual void ApplyZoom(int level) = 0;

@@ -112,6 +112,15 @@ private slots:
             window->DocumentDone && window->PageURL.contains(QLatin1String("frame")), 10000);
         QTest::qWait(200);
         QVERIFY(!log().contains(QStringLiteral("navigate irc://framed/")));
+
+        // Nor may the page's own script send the user there.
+        const QString scripted = page(QStringLiteral("script.html"),
+                                      "<html><body><p>script</p><script>"
+                                      "location.href = 'irc://scripted/';</script></body></html>");
+        window->Navigate(scripted);
+        QTRY_VERIFY_WITH_TIMEOUT(log().contains(QStringLiteral("is irc://scripted/")), 10000);
+        QTest::qWait(200);
+        QVERIFY(!log().contains(QStringLiteral("navigate irc://scripted/")));
     }
 
     void aTelnetAddressOpensTheTerminal()

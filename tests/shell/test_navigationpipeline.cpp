@@ -64,6 +64,19 @@ private slots:
             QCOMPARE(route.address, address);
     }
 
+    void thePageItselfCannotOpenTerminalsOrPlugins()
+    {
+        const TNavigationContext c = context();
+        QCOMPARE(RouteNavigation(c, QStringLiteral("telnet://h/"), true, true).step,
+                 TNavigationStep::Refuse);
+        QCOMPARE(RouteNavigation(c, QStringLiteral("irc://s/"), true, true).step,
+                 TNavigationStep::Refuse);
+        QCOMPARE(RouteNavigation(c, QStringLiteral("abcdef"), true, true).step,
+                 TNavigationStep::Banner);
+        QCOMPARE(RouteNavigation(c, QStringLiteral("http://x/"), true, true).step,
+                 TNavigationStep::Load);
+    }
+
     void bannerTitles()
     {
         TLinkPairs banners;
