@@ -11,6 +11,8 @@
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
 
+#include "ThrowawayHome.h"
+
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -105,11 +107,7 @@ private slots:
         QApplication::setQuitOnLastWindowClosed(false);
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
-        qputenv("BREVANT_HOME", dir_->path().toUtf8());
-        qputenv("BREVANT_REGISTRY", (dir_->path() + QStringLiteral("/registry.reg")).toUtf8());
-        qputenv("XDG_DATA_HOME", (dir_->path() + QStringLiteral("/data")).toUtf8());
-        PluginHost().LoadPlugins = [](TF_Main&) {};
-        PluginHost().UnloadPlugins = [](TF_Main&) {};
+        UseThrowawayHome(*dir_);
         boxes_ = std::make_unique<MessageBoxService::ScopedHandler>(
             [](const MessageBoxService::Request&) { return int(MessageBoxService::IDNO); });
         SetBrowserFactory([this](TF_Main& main) {

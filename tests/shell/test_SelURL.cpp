@@ -7,6 +7,8 @@
 #include "shell/StandIns.h"
 #include "toolkit/Controls.h"
 
+#include "ThrowawayHome.h"
+
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -76,11 +78,7 @@ private slots:
         QApplication::setQuitOnLastWindowClosed(false);
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
-        qputenv("BREVANT_HOME", dir_->path().toUtf8());
-        qputenv("BREVANT_REGISTRY", (dir_->path() + QStringLiteral("/registry.reg")).toUtf8());
-        qputenv("XDG_DATA_HOME", (dir_->path() + QStringLiteral("/data")).toUtf8());
-        PluginHost().LoadPlugins = [](TF_Main&) {};
-        PluginHost().UnloadPlugins = [](TF_Main&) {};
+        UseThrowawayHome(*dir_);
         handler_ = std::make_unique<MessageBoxService::ScopedHandler>(
             [this](const MessageBoxService::Request& r) {
                 boxes_.append(r.text);
