@@ -586,40 +586,10 @@ TSocket accept(TSocket s, sockaddr_in* from)
     return fd;
 }
 
-int send(TSocket s, const char* data, int len, int flags)
+// The result of a send of `asked` bytes: when not all of it went (or the
+// send would have blocked), FD_WRITE follows once there is room again.
+static int finishSend(Entry* e, ssize_t n, size_t asked)
 {
-    Entry* e = entryOf(s);
-    if (!e)
-        return setError(WSAENOTSOCK);
-    const ssize_t n = ::send(s, data, size_t(qMax(len, 0)), flags | MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n >= 0 && n < len) {
-        // The rest would have blocked: FD_WRITE follows when there is room.
-        e->writeWanted = true;
-        armWrite(e);
-    }
-    if (n < 0) {
-        const int err = errno;
-        if (err == EAGAIN || err == EWOULDBLOCK) {
-            e->writeWanted = true;
-            armWrite(e);
-        }
-        return setError(errnoToWsa(err));
-    }
-    return int(n);
-}
-
-int sendv(TSocket s, const iovec* pieces, int count, int flags)
-{
-    Entry* e = entryOf(s);
-    if (!e)
-        return setError(WSAENOTSOCK);
-    msghdr msg{};
-    msg.msg_iov = const_cast<iovec*>(pieces);
-    msg.msg_iovlen = size_t(qMax(count, 0));
-    size_t asked = 0;
-    for (int i = 0; i < count; ++i)
-        asked += pieces[i].iov_len;
-    const ssize_t n = ::sendmsg(s, &msg, flags | MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n < 0) {
         const int err = errno;
         if (err == EAGAIN || err == EWOULDBLOCK) {
@@ -635,6 +605,30 @@ int sendv(TSocket s, const iovec* pieces, int count, int flags)
     return int(n);
 }
 
+int send(TSocket s, const char* data, int len, int flags)
+{
+    Entry* e = entryOf(s);
+    if (!e)
+        return setError(WSAENOTSOCK);
+    const ssize_t n = ::send(s, data, size_t(qMax(len, 0)), flags | MSG_NOSIGNAL | MSG_DONTWAIT);
+    return finishSend(e, n, size_t(qMax(len, 0)));
+}
+
+int sendv(TSocket s, const iovec* pieces, int count, int flags)
+{
+    Entry* e = entryOf(s);
+    if (!e)
+        return setError(WSAENOTSOCK);
+    msghdr msg{};
+    msg.msg_iov = const_cast<iovec*>(pieces);
+    msg.msg_iovlen = size_t(qMax(count, 0));
+    size_t asked = 0;
+    for (int i = 0; i < count; ++i)
+        asked += pieces[i].iov_len;
+    const ssize_t n = ::sendmsg(s, &msg, flags | MSG_NOSIGNAL | MSG_DONTWAIT);
+    return finishSend(e, n, asked);
+}
+
 int sendto(TSocket s, const char* data, int len, int flags, const sockaddr_in& to)
 {
     Entry* e = entryOf(s);
@@ -642,15 +636,7 @@ int sendto(TSocket s, const char* data, int len, int flags, const sockaddr_in& t
         return setError(WSAENOTSOCK);
     const ssize_t n = ::sendto(s, data, size_t(qMax(len, 0)), flags | MSG_NOSIGNAL | MSG_DONTWAIT,
                                reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    if (n < 0) {
-        const int err = errno;
-        if (err == EAGAIN || err == EWOULDBLOCK) {
-            e->writeWanted = true;
-            armWrite(e);
-        }
-        return setError(errnoToWsa(err));
-    }
-    return int(n);
+    return finishSend(e, n, n < 0 ? 0 : size_t(n)); // a datagram goes whole or not at all
 }
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include "telnet/EmulvtScreen.h"
 
+#include <QString>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -167,4 +169,20 @@ inline std::string referenceRow(const VtermReference& ref, int row, int cols)
         s += cp < 0x80 && cp >= 0x20 ? char(cp) : '#';
     }
     return s;
+}
+
+// The cursors and the rows that differ, for a failure message.
+inline QString describeDifferences(const TScreen& model, const VtermReference& ref, int cols)
+{
+    QString out = QString("model cursor %1,%2, libvterm cursor %3,%4\n")
+                      .arg(model.Row)
+                      .arg(model.Col)
+                      .arg(ref.cursorRow())
+                      .arg(ref.cursorCol());
+    for (int r : differingRows(model, ref))
+        out += QString("row %1\n  model    |%2|\n  libvterm |%3|\n")
+                   .arg(r)
+                   .arg(QString::fromStdString(modelRow(model, r)))
+                   .arg(QString::fromStdString(referenceRow(ref, r, cols)));
+    return out;
 }

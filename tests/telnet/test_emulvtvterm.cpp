@@ -33,20 +33,7 @@ struct Pair
         return model.Row == ref.cursorRow() &&
                std::min(model.Col, model.Cols() - 1) == ref.cursorCol();
     }
-    QString describe() const
-    {
-        QString out = QString("model cursor %1,%2, libvterm cursor %3,%4\n")
-                          .arg(model.Row)
-                          .arg(model.Col)
-                          .arg(ref.cursorRow())
-                          .arg(ref.cursorCol());
-        for (int r : differingRows(model, ref))
-            out += QString("row %1\n  model    |%2|\n  libvterm |%3|\n")
-                       .arg(r)
-                       .arg(QString::fromStdString(modelRow(model, r)))
-                       .arg(QString::fromStdString(referenceRow(ref, r, 80)));
-        return out;
-    }
+    QString describe() const { return describeDifferences(model, ref, 80); }
 };
 
 QByteArray fill()

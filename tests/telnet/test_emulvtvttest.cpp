@@ -70,20 +70,7 @@ public:
         }
     }
 
-    QString describe() const
-    {
-        QString out = QString("model cursor %1,%2 libvterm cursor %3,%4\n")
-                          .arg(model.Row)
-                          .arg(model.Col)
-                          .arg(ref.cursorRow())
-                          .arg(ref.cursorCol());
-        for (int r : differingRows(model, ref))
-            out += QString("row %1\n  model    |%2|\n  libvterm |%3|\n")
-                       .arg(r)
-                       .arg(QString::fromStdString(modelRow(model, r)))
-                       .arg(QString::fromStdString(referenceRow(ref, r, kCols)));
-        return out;
-    }
+    QString describe() const { return describeDifferences(model, ref, kCols); }
 
     TScreen model;
     VtermReference ref{kRows, kCols};

@@ -11,6 +11,8 @@
 #include "telnet/FrmTelnet.h"
 #include "toolkit/Controls.h"
 
+#include "ScreenText.h"
+
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -20,19 +22,6 @@
 #include <memory>
 
 namespace {
-
-QString screenText(const TScreen& screen)
-{
-    QString out;
-    for (int r = 0; r < screen.Rows(); ++r) {
-        const TLine* line = screen.LineAt(r);
-        out += Cp874::toUnicode(
-                   QByteArrayView(reinterpret_cast<const char*>(line->Txt.data()), screen.Cols()))
-                   .trimmed();
-        out += u'\n';
-    }
-    return out;
-}
 
 void sendKey(QWidget* w, const QString& text, int key = 0)
 {

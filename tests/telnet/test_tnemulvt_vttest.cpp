@@ -5,25 +5,12 @@
 #include "platform/Cp874.h"
 #include "telnet/TnEmulvt.h"
 
+#include "ScreenText.h"
+
 #include <QDeadlineTimer>
 #include <QtTest>
 
-namespace {
-
-QString screenText(const TScreen& screen)
-{
-    QString out;
-    for (int r = 0; r < screen.Rows(); ++r) {
-        const TLine* line = screen.LineAt(r);
-        out += Cp874::toUnicode(
-                   QByteArrayView(reinterpret_cast<const char*>(line->Txt.data()), screen.Cols()))
-                   .trimmed();
-        out += u'\n';
-    }
-    return out;
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestTnEmulVTVttest : public QObject
 {
