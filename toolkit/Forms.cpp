@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
 
@@ -83,13 +85,212 @@ void TForm::closeEvent(QCloseEvent* event)
 {
     TCloseAction action = caHide;
     FormClose(action);
+    const bool byFrame = frameClosing_;
+    frameClosing_ = false;
+    if (action == caMinimize && frame_) {
+        event->ignore();
+        frame_->showMinimized();
+        return;
+    }
     if (action == caNone) {
         event->ignore();
         return;
     }
     event->accept();
+    if (frame_) {
+        if (byFrame) {
+            // The frame closes next: it goes with the form only when the
+            // form is freed.
+            frame_->setAttribute(Qt::WA_DeleteOnClose, action == caFree);
+        } else {
+            frame_->hide();
+            if (action == caFree)
+                frame_->deleteLater();
+        }
+    }
     if (action == caFree)
         deleteLater();
+}
+
+void TForm::SetFormStyle(TFormStyle style)
+{
+    if (style == formStyle_)
+        return;
+    formStyle_ = style;
+    if (isWindow() && !frame_)
+        setWindowFlag(Qt::WindowStaysOnTopHint, style == fsStayOnTop);
+}
+
+void TForm::SetClientArea(QMdiArea* area)
+{
+    clientArea_ = area;
+}
+
+QMdiSubWindow* TForm::MDIFrame() const
+{
+    return frame_.data();
+}
+
+QList<TForm*> TForm::MDIChildren() const
+{
+    QList<TForm*> result;
+    if (!clientArea_)
+        return result;
+    for (QMdiSubWindow* frame : clientArea_->subWindowList(QMdiArea::CreationOrder))
+        if (auto* form = qobject_cast<TForm*>(frame->widget()))
+            result.append(form);
+    return result;
+}
+
+TForm* TForm::ActiveMDIChild() const
+{
+    if (!clientArea_ || !clientArea_->activeSubWindow())
+        return nullptr;
+    return qobject_cast<TForm*>(clientArea_->activeSubWindow()->widget());
+}
+
+void TForm::setVisible(bool visible)
+{
+    if (entering_) {
+        QWidget::setVisible(visible);
+        return;
+    }
+    const bool entering = visible && formStyle_ == fsMDIChild && !frame_;
+    if (entering)
+        enterClientArea();
+    QWidget::setVisible(visible);
+    if (!frame_)
+        return;
+    if (!visible) {
+        frame_->hide();
+        return;
+    }
+    if (entering || frame_->isHidden()) {
+        switch (pendingState_) {
+        case wsMaximized:
+            frame_->showMaximized();
+            break;
+        case wsMinimized:
+            frame_->showMinimized();
+            break;
+        case wsNormal:
+            frame_->show();
+            break;
+        }
+    }
+    QMdiArea* area = frame_->mdiArea();
+    if (area && area->activeSubWindow() != frame_)
+        area->setActiveSubWindow(frame_);
+    // Activation is signalled only when it changes: a frame the area made
+    // active while it was shown is announced here.
+    if (area && area->activeSubWindow() == frame_)
+        frameActivated(frame_);
+}
+
+void TForm::enterClientArea()
+{
+    TForm* main = Application::MainForm();
+    QMdiArea* area = main && main != this ? main->ClientArea() : nullptr;
+    if (!area)
+        return; // no main form with an area: the form is a window of its own
+    entering_ = true;
+    const QSize wanted = size();
+    frame_ = area->addSubWindow(this);
+    frame_->setAttribute(Qt::WA_DeleteOnClose);
+    frame_->setWindowTitle(windowTitle());
+    if (!windowIcon().isNull())
+        frame_->setWindowIcon(windowIcon());
+    connect(this, &QWidget::windowTitleChanged, frame_, &QWidget::setWindowTitle);
+    connect(this, &QWidget::windowIconChanged, frame_, &QWidget::setWindowIcon);
+    connect(area, &QMdiArea::subWindowActivated, this, &TForm::frameActivated);
+    frame_->installEventFilter(this);
+    frame_->resize(frame_->sizeHint().expandedTo(wanted));
+    entering_ = false;
+}
+
+void TForm::frameActivated(QMdiSubWindow* frame)
+{
+    // The area reports null when it loses the focus as a whole: the active
+    // child stays the active one.
+    if (!frame || !frame_)
+        return;
+    const bool nowActive = frame == frame_;
+    if (nowActive == active_)
+        return;
+    active_ = nowActive;
+    if (active_) {
+        emit Activated();
+        FormActivate();
+    } else {
+        emit Deactivated();
+        FormDeactivate();
+    }
+}
+
+bool TForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Close && watched == frame_)
+        frameClosing_ = true;
+    return QWidget::eventFilter(watched, event);
+}
+
+TForm::TWindowState TForm::WindowState() const
+{
+    const Qt::WindowStates state = frame_ ? frame_->windowState() : windowState();
+    if (!frame_ && formStyle_ == fsMDIChild)
+        return pendingState_;
+    if (state & Qt::WindowMinimized)
+        return wsMinimized;
+    if (state & Qt::WindowMaximized)
+        return wsMaximized;
+    return wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState state)
+{
+    pendingState_ = state;
+    if (!frame_ && formStyle_ == fsMDIChild)
+        return;
+    QWidget* window = frame_ ? static_cast<QWidget*>(frame_.data()) : this;
+    if (!window->isVisible()) {
+        window->setWindowState(state == wsMaximized   ? Qt::WindowMaximized
+                               : state == wsMinimized ? Qt::WindowMinimized
+                                                      : Qt::WindowNoState);
+        return;
+    }
+    switch (state) {
+    case wsMaximized:
+        window->showMaximized();
+        break;
+    case wsMinimized:
+        window->showMinimized();
+        break;
+    case wsNormal:
+        window->showNormal();
+        break;
+    }
+}
+
+void TForm::BringToFront()
+{
+    if (frame_) {
+        if (frame_->isHidden())
+            show();
+        if (QMdiArea* area = frame_->mdiArea())
+            area->setActiveSubWindow(frame_);
+        frame_->raise();
+        return;
+    }
+    raise();
+    activateWindow();
+}
+
+void TForm::Close()
+{
+    if (frame_)
+        frame_->close();
+    else
+        close();
 }
 
 void TForm::hideEvent(QHideEvent* event)
@@ -98,6 +299,28 @@ void TForm::hideEvent(QHideEvent* event)
     if (loop_)
         loop_->exit(modalResult_);
 }
+
+namespace Application {
+
+namespace {
+QPointer<TForm>& mainForm()
+{
+    static QPointer<TForm> form;
+    return form;
+}
+} // namespace
+
+TForm* MainForm()
+{
+    return mainForm().data();
+}
+
+void SetMainForm(TForm* form)
+{
+    mainForm() = form;
+}
+
+} // namespace Application
 
 TForm* FindFormByName(const QString& name)
 {

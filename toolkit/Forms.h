@@ -2,10 +2,13 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 class QEventLoop;
+class QMdiArea;
+class QMdiSubWindow;
 
 // The base of every window of the program. A form is a top-level widget
 // whose Name is its objectName; the components it owns are its descendants
@@ -19,6 +22,12 @@ class TForm : public QWidget
 public:
     enum TCloseAction { caNone, caHide, caFree, caMinimize };
     enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+    // fsMDIForm: the application's main form, whose client area holds the
+    // MDI children. fsMDIChild: a form that enters the main form's client
+    // area when it is shown, wherever it was created (the program, the
+    // terminal or a plug-in). fsStayOnTop: a top-level window above the rest.
+    enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+    enum TWindowState { wsNormal, wsMinimized, wsMaximized };
 
     explicit TForm(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::Window);
     ~TForm() override;
@@ -43,17 +52,72 @@ public:
     // Centres the form on the screen it is shown on.
     void CenterOnScreen();
 
+    TFormStyle FormStyle() const { return formStyle_; }
+    void SetFormStyle(TFormStyle style);
+
+    // An MDI form's client area (set by the form that owns one).
+    QMdiArea* ClientArea() const { return clientArea_; }
+    void SetClientArea(QMdiArea* area);
+    // An MDI form's children, in the order they entered its area, and the
+    // active one (null when none).
+    QList<TForm*> MDIChildren() const;
+    TForm* ActiveMDIChild() const;
+
+    // The frame an MDI child sits in once it has entered the area, or null.
+    QMdiSubWindow* MDIFrame() const;
+    // Normal, minimised or maximised; for an MDI child this is its frame's
+    // state, kept until it enters the area.
+    TWindowState WindowState() const;
+    void SetWindowState(TWindowState state);
+    // Makes the form the active window: an MDI child becomes the active
+    // child of the area and comes to the front.
+    void BringToFront();
+    // Closes the form the way its window's close button does (an MDI child
+    // through its frame).
+    void Close();
+
+signals:
+    // An MDI child became the active child of the area, or stopped being it.
+    void Activated();
+    void Deactivated();
+
 protected:
     // Called when the form is asked to close; the action decides what
     // happens: caNone refuses, caHide hides, caFree hides and deletes.
     virtual void FormClose(TCloseAction& action);
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    // Called when an MDI child becomes the active child of the area, and
+    // when it stops being it (after the signals).
+    virtual void FormActivate() {}
+    virtual void FormDeactivate() {}
+
+public:
+    void setVisible(bool visible) override;
 
 private:
+    void enterClientArea();
+    void frameActivated(QMdiSubWindow* frame);
+
     QEventLoop* loop_ = nullptr;
     int modalResult_ = mrNone;
+    TFormStyle formStyle_ = fsNormal;
+    TWindowState pendingState_ = wsNormal;
+    QMdiArea* clientArea_ = nullptr;
+    QPointer<QMdiSubWindow> frame_;
+    bool entering_ = false;
+    bool frameClosing_ = false;
+    bool active_ = false;
 };
+
+// The application's main form: the MDI form whose client area MDI children
+// enter. One per process, shared by the program and its plug-ins.
+namespace Application {
+TForm* MainForm();
+void SetMainForm(TForm* form);
+} // namespace Application
 
 // Forms of the application by name, ignoring case; null when none.
 TForm* FindFormByName(const QString& name);
