@@ -26,6 +26,9 @@ constexpr QRgb clFuchsia = 0xFFFF00FF;
 constexpr QRgb clBlack = 0xFF000000;
 constexpr QRgb clWhite = 0xFFFFFFFF;
 
+// The bevels of a panel.
+enum TPanelBevel { bvNone, bvLowered, bvRaised, bvSpace };
+
 // Horizontal alignment of a control's text.
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
