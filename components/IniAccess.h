@@ -53,7 +53,8 @@ void WriteResolutionString(TCustomIniFile* store, const QString& section, const 
 
 // A form: its class name. A control: its name after the class name of the
 // form it sits on (or the name of its parent control when on no form). Any
-// other component: its name, "Form.Name" when a form owns it.
+// other component: its name, "Form.Name" when a form owns it. A form's class
+// name is its own only while the form is whole: not from its destruction.
 QString DefaultSectionName(const QObject* component);
 // The program's file name with its extension replaced by ".INI", without
 // the folder (or what DefaultIniFileHook says).
