@@ -1,27 +1,23 @@
 #pragma once
 
-#include <QString>
+#include "toolkit/AppWindow.h"
 
 #include <exception>
+#include <stdexcept>
 #include <utility>
 
-class QWidget;
+class QObject;
 
-// Exceptions that an event handler of a control lets out stop at the
-// control's event, before they reach Qt's event loop: the application
-// shows their text in an error box (tests answer it through
-// MessageBoxService).
-namespace Application {
-void HandleException(QWidget* sender, const QString& text);
-}
-
-template <typename F> void GuardEvent(QWidget* sender, F&& handler)
+// Runs an event handler of a control and stops what it lets out at the
+// control's event, before Qt's event loop: the application shows it
+// (Application::HandleException).
+template <typename F> void GuardEvent(QObject* sender, F&& handler)
 {
     try {
         std::forward<F>(handler)();
     } catch (const std::exception& e) {
-        Application::HandleException(sender, QString::fromUtf8(e.what()));
+        Application::HandleException(e, sender);
     } catch (...) {
-        Application::HandleException(sender, QStringLiteral("Unknown error"));
+        Application::HandleException(std::runtime_error("Unknown error"), sender);
     }
 }

@@ -61,9 +61,12 @@ int bevelInset(TPanelBevel bevel, int width)
 
 } // namespace
 
-TSpeedBar::TSpeedBar(const QString& name, QWidget* parent) : QWidget(parent)
+TSpeedBar::TSpeedBar(const QString& name, QWidget* parent)
+    : QWidget(parent), iniLink_(new TIniLink(this))
 {
     setObjectName(name);
+    iniLink_->OnSave = [this](QObject*) { SaveBarLayout(); };
+    iniLink_->OnLoad = [this](QObject*) { LoadBarLayout(); };
     // Fields start as the class library's do: no options while the
     // offsets are first computed.
     options_ = 0;
@@ -86,9 +89,8 @@ TSpeedBar::~TSpeedBar()
         DrawInvertFrame(dragFrame_, 3);
     if (cursorOverridden_)
         QGuiApplication::restoreOverrideCursor();
-    if (iniStorage_)
-        iniStorage_->DetachLayout(this);
-    iniStorage_ = nullptr;
+    delete iniLink_;
+    iniLink_ = nullptr;
     if (editWindow_) {
         SendControlMessage(editWindow_, CM_BARCHANGED, bcBarDestroyed,
                            reinterpret_cast<qintptr>(static_cast<QObject*>(this)));
@@ -293,22 +295,9 @@ void TSpeedBar::SetBtnHeight(int value)
     ResizeItems();
 }
 
-void TSpeedBar::SetIniStorage(TBarLayoutStorage* storage)
-{
-    if (storage == iniStorage_)
-        return;
-    if (iniStorage_)
-        iniStorage_->DetachLayout(this);
-    iniStorage_ = storage;
-    if (iniStorage_)
-        iniStorage_->AttachLayout(this);
-}
-
-void TSpeedBar::SaveBarLayout()
-{
-    // Written by the layout store's own reader and writer, once a store
-    // exists for bars.
-}
+// Writing and reading the bar's layout in the placement's store are still
+// to come; until then a bar leaves the store alone.
+void TSpeedBar::SaveBarLayout() {}
 
 void TSpeedBar::LoadBarLayout() {}
 

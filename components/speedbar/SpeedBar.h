@@ -1,5 +1,6 @@
 #pragma once
 
+#include "components/Placemnt.h"
 #include "components/speedbar/RXCtrls.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Classes.h"
@@ -59,30 +60,6 @@ enum TSpeedbarOption : unsigned {
 using TSpeedbarOptions = unsigned;
 
 using TApplyAlignEvent = std::function<void(TSpeedBar* sender, TAlign align, bool& apply)>;
-
-// The store a bar keeps its layout in: a form placement that saves and
-// restores its form. A bar attaches itself when it is given the store and
-// detaches when it leaves it or goes; a store that goes first gives every
-// bar attached to it `SetIniStorage(nullptr)`. While the store saves or
-// restores its form it calls each attached bar's SaveBarLayout or
-// LoadBarLayout, and the bar reads and writes through the calls below.
-class TBarLayoutStorage
-{
-public:
-    virtual ~TBarLayoutStorage() = default;
-    virtual void AttachLayout(TSpeedBar* bar) = 0;
-    virtual void DetachLayout(TSpeedBar* bar) = 0;
-    // Whether the store is open (during a save or a restore).
-    virtual bool IsOpen() const = 0;
-    // The placement's own section followed by "\", or empty.
-    virtual QString RootSection() const = 0;
-    virtual void EraseSection(const QString& section) = 0;
-    virtual void WriteInteger(const QString& section, const QString& key, int value) = 0;
-    virtual void WriteString(const QString& section, const QString& key, const QString& value) = 0;
-    virtual int ReadInteger(const QString& section, const QString& key, int defaultValue) = 0;
-    virtual QString ReadString(const QString& section, const QString& key,
-                               const QString& defaultValue) = 0;
-};
 
 // A named group of items.
 class TSpeedbarSection : public TComponent
@@ -328,8 +305,11 @@ public:
     void SetBtnWidth(int value);
     int BtnHeight() const { return btnHeight_; }
     void SetBtnHeight(int value);
-    TBarLayoutStorage* IniStorage() const { return iniStorage_; }
-    void SetIniStorage(TBarLayoutStorage* storage);
+    // The form placement whose store keeps the bar's layout, through the
+    // bar's own link to it.
+    TFormPlacement* IniStorage() const { return iniLink_->Storage(); }
+    void SetIniStorage(TFormPlacement* placement) { iniLink_->SetStorage(placement); }
+    TIniLink* IniLink() const { return iniLink_; }
     int Version = 0;
     const QImage& Wallpaper() const { return wallpaper_; }
     void SetWallpaper(const QImage& picture);
@@ -397,8 +377,8 @@ public:
     virtual void ApplySystemFont();
     void ChangeScale(int multiplier, int divider);
 
-    // The layout in the bar's store (filled in with the store's reader and
-    // writer).
+    // The layout in the placement's store, written and read while the
+    // placement saves and restores its form.
     virtual void SaveBarLayout();
     virtual void LoadBarLayout();
 
@@ -478,7 +458,7 @@ private:
     QPoint pressPoint_;
     QImage wallpaper_;
     TBoundLines boundLines_ = 0;
-    TBarLayoutStorage* iniStorage_ = nullptr;
+    TIniLink* iniLink_;
     bool loadedAlignNone_ = false;
     unsigned scaleFlags_ = 0;
     QPointer<TImageList> images_;

@@ -84,6 +84,32 @@ private slots:
         QCOMPARE(bar->GridStepVert(), 23);
     }
 
+    void layoutStoreLink()
+    {
+        // The bar reaches its placement's store through a link of its own,
+        // whose save and load are the bar's.
+        class Counting : public TSpeedBar
+        {
+        public:
+            using TSpeedBar::TSpeedBar;
+            int saves = 0, loads = 0;
+            void SaveBarLayout() override { ++saves; }
+            void LoadBarLayout() override { ++loads; }
+        };
+        TForm form;
+        auto* placement = new TFormPlacement(&form, QStringLiteral("Placement"));
+        auto* bar = new Counting(QStringLiteral("SpB"), &form);
+        bar->SetIniStorage(placement);
+        QCOMPARE(bar->IniStorage(), placement);
+        QVERIFY(placement->Links().contains(bar->IniLink()));
+        bar->IniLink()->SaveToIni();
+        bar->IniLink()->LoadFromIni();
+        QCOMPARE(bar->saves, 1);
+        QCOMPARE(bar->loads, 1);
+        delete bar;
+        QVERIFY(placement->Links().isEmpty());
+    }
+
     void gridSteps_data()
     {
         QTest::addColumn<int>("size");
