@@ -1,3 +1,4 @@
+#include "components/speedbar/Buttons.h"
 #include "components/speedbar/RXCtrls.h"
 #include "platform/MessageBox.h"
 #include "toolkit/Forms.h"
@@ -102,6 +103,25 @@ private slots:
         QCOMPARE(b.Margin(), -1);
         b.SetNumGlyphs(8);
         QCOMPARE(b.NumGlyphs(), 5);
+    }
+
+    void plainSpeedButton()
+    {
+        auto* b = new TSpeedButton(QStringLiteral("SB_Go"), window.get());
+        b->SetBounds(10, 10, 40, 40);
+        b->show();
+        QCOMPARE(b->Layout(), blGlyphLeft);
+        QCOMPARE(b->Spacing(), 4);
+        QVERIFY(b->Transparent());
+        QVERIFY(!b->MarkDropDown());
+        // Flat at rest, its glyph keeps its colours.
+        b->SetFlat(true);
+        b->SetGlyph(redGlyph());
+        QCOMPARE(middle(b), kRed);
+        int clicks = 0;
+        b->OnClick = [&] { ++clicks; };
+        clickAt(b);
+        QCOMPARE(clicks, 1);
     }
 
     void clickInsideOnly()
