@@ -260,6 +260,17 @@ private slots:
         QCOMPARE(shot.pixel(50, 28), SysColor(clBtnShadow).rgb());
         QCOMPARE(shot.pixel(50, 29), SysColor(clBtnHighlight).rgb());
         QCOMPARE(shot.pixel(50, 15), qRgb(0, 0, 255));
+
+        // Flat transparent item buttons show the wallpaper at rest, also
+        // when the whole window paints.
+        bar->SetOptions(sbFlatBtns | sbTransparentBtns);
+        auto* item = new TSpeedItem(&host, QStringLiteral("Open"));
+        bar->PlaceItem(bar->NewSection(QStringLiteral("Files")), item);
+        item->SetVisible(true);
+        item->SetLeft(60);
+        const QPoint corner = item->ItemButton()->geometry().topLeft() + QPoint(1, 1);
+        QCOMPARE(host.grab().toImage().pixel(corner), qRgb(0, 0, 255));
+        QCOMPARE(item->ItemButton()->grab().toImage().pixel(1, 1), qRgb(0, 0, 255));
     }
 
     void alignRules()
