@@ -271,21 +271,20 @@ void TSpeedBar::SetBtnWidth(int value)
 {
     btnWidth_ = value;
     scaleFlags_ |= 4;
-    UpdateGrid();
-    if (!loading_) {
-        if (IsVertical())
-            SetWidth(std::max(barSize_.width(), 2 * btnOffsetHorz_ + btnWidth_));
-        else
-            SetHeight(std::max(barSize_.height(), 2 * btnOffsetVert_ + btnHeight_));
-    }
-    ResizeItems();
+    buttonSizeChanged();
 }
 
 void TSpeedBar::SetBtnHeight(int value)
 {
     btnHeight_ = value;
     scaleFlags_ |= 8;
+    buttonSizeChanged();
+}
+
+void TSpeedBar::buttonSizeChanged()
+{
     UpdateGrid();
+    // The bar grows to hold a row (or column) of buttons.
     if (!loading_) {
         if (IsVertical())
             SetWidth(std::max(barSize_.width(), 2 * btnOffsetHorz_ + btnWidth_));

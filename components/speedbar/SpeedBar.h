@@ -428,6 +428,7 @@ private:
     void libraryAlign(TAlign align);
     void SetVertical(bool vertical);
     void UpdateGrid();
+    void buttonSizeChanged();
     void shiftItems(int dx, int dy);
     void sendBarChanged(TBarChange change, QObject* subject);
     QPoint snapped(QPoint point) const;
