@@ -27,6 +27,8 @@ bool IsChannelName(QByteArrayView name)
 
 TWindowKind WindowKindOf(QByteArrayView caption)
 {
+    if (caption.startsWith('*'))
+        caption = caption.sliced(1); // the unread mark
     if (IsChannelName(caption))
         return TWindowKind::Channel;
     if (caption.startsWith('$'))

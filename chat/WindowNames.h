@@ -20,6 +20,7 @@ QByteArray CaptionName(QByteArrayView caption);
 // CaptionName with, in addition, up to two leading "$" removed: the IRC
 // target of the window.
 QByteArray CaptionTarget(QByteArrayView caption);
+// The kind of a caption (an unread mark in front does not change it).
 TWindowKind WindowKindOf(QByteArrayView caption);
 bool IsChannelName(QByteArrayView name);
 bool SameWindowName(QByteArrayView a, QByteArrayView b);
