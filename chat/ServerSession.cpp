@@ -342,7 +342,9 @@ TEffects TServerSession::Connected()
     send(fx, "NICK " + NickBox);
     send(fx, "USER " + UserName + " * * :" + Description);
     bool opened = false;
-    QList<TChannelRow> cached = ReadChannelListCache(ChannelCacheFile(), &opened);
+    QList<TChannelRow> cached;
+    if (!DataFolder.isEmpty())
+        cached = ReadChannelListCache(ChannelCacheFile(), &opened);
     if (opened) {
         rows_ = std::move(cached);
         ListCount = rows_.size();
@@ -802,7 +804,7 @@ void TServerSession::serverLine(const TIrcLine& p, QByteArray& display, TEffects
         fx << TEffect::Make(TEffect::Status, 0,
                             "Completed list total " + QByteArray::number(ListCount) +
                                 " channels shown");
-        if (!rows_.isEmpty()) {
+        if (!rows_.isEmpty() && !DataFolder.isEmpty()) {
             QDir().mkpath(DataFolder);
             WriteChannelListCache(ChannelCacheFile(), rows_);
         }

@@ -107,7 +107,8 @@ public:
     // Renaming on 433 while registering; this window's own (one window's
     // numerics never stop another's renaming).
     bool AutoRenameNick = false;
-    // Where the channel-list cache lives.
+    // Where the channel-list cache lives (the program's data folder); empty:
+    // no cache is read or written.
     QString DataFolder;
 
     // Clocks: the time of day (PING, TIME, renaming) and a monotonic one in
