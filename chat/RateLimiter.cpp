@@ -36,6 +36,13 @@ TRateLimiter::Verdict TRateLimiter::Check(QByteArrayView keyIn, qint64 nowMs)
     return Verdict::Allowed;
 }
 
+QByteArray TRateLimiter::LimitText(Verdict verdict) const
+{
+    const bool key = verdict == Verdict::KeyLimit;
+    return "at most " + QByteArray::number(key ? perKey_ : total_) +
+           (key ? " per nick" : " in all") + " in " + QByteArray::number(windowMs_ / 1000) + " s";
+}
+
 TRateLimiter CtcpReplyLimiter()
 {
     // Two replies per nick and five in all per ten seconds stay well below

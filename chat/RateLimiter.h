@@ -23,6 +23,9 @@ public:
     Verdict Check(QByteArrayView key, qint64 nowMs);
     bool Allow(QByteArrayView key, qint64 nowMs) { return Check(key, nowMs) == Verdict::Allowed; }
 
+    // "at most N per nick in S s" (or "in all") for a refused event.
+    QByteArray LimitText(Verdict verdict) const;
+
     int PerKey() const { return perKey_; }
     int Total() const { return total_; }
     qint64 WindowMs() const { return windowMs_; }

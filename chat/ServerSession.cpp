@@ -215,13 +215,18 @@ int TServerSession::FindWindow(QByteArrayView name) const
     return 0;
 }
 
-int TServerSession::newChild(const QByteArray& caption)
+int TServerSession::newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx)
 {
     TChild c;
     c.Id = nextChild_++;
     c.Caption = caption;
+    const int id = c.Id;
     children_.push_back(std::move(c));
-    return children_.back().Id;
+    TEffect made = TEffect::Make(TEffect::CreateWindow, id, caption);
+    made.Tab = tab;
+    made.Flag = IsChannelName(caption);
+    fx << made;
+    return id;
 }
 
 void TServerSession::send(TEffects& fx, const QByteArray& line) const
@@ -229,15 +234,18 @@ void TServerSession::send(TEffects& fx, const QByteArray& line) const
     fx << TEffect::Make(TEffect::Send, 0, GuardLine(line));
 }
 
+void TServerSession::addNickEdits(TEffects& fx, int window, const TNickEdits& edits) const
+{
+    if (edits.isEmpty())
+        return;
+    TEffect e = TEffect::Make(TEffect::NickList, window);
+    e.Edits = edits;
+    fx << e;
+}
+
 void TServerSession::both(TEffects& fx, const QByteArray& line) const
 {
-    TEffect status;
-    status.kind = TEffect::Status;
-    status.Text = line;
-    TEffect raw;
-    raw.kind = TEffect::Raw;
-    raw.Text = line;
-    fx << status << raw;
+    fx << TEffect::Make(TEffect::Status, 0, line) << TEffect::Make(TEffect::Raw, 0, line);
 }
 
 bool TServerSession::isMe(QByteArrayView nick) const
@@ -356,10 +364,8 @@ TEffects TServerSession::Connected()
 TEffects TServerSession::ConnectionClosed()
 {
     TEffects fx;
-    TEffect tab;
-    tab.kind = TEffect::SetTabCaption;
-    tab.Text = "IRC:Disconnected";
-    fx << tab << TEffect::Make(TEffect::IdleIcon);
+    fx << TEffect::Make(TEffect::SetTabCaption, 0, "IRC:Disconnected")
+       << TEffect::Make(TEffect::IdleIcon);
     both(fx, "Disconnected");
     fx += CloseChildWindows();
     buffer_.Clear();
@@ -449,13 +455,7 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
                 apply(c);
     };
     auto nickEdits = [&](const TChild& c, const TNickEdits& edits) {
-        if (edits.isEmpty())
-            return;
-        TEffect e;
-        e.kind = TEffect::NickList;
-        e.Window = c.Id;
-        e.Edits = edits;
-        fx << e;
+        addNickEdits(fx, c.Id, edits);
     };
     auto showIn = [&](const TChild& c, const QByteArray& text) {
         fx << TEffect::Make(TEffect::Show, c.Id, LinkifyChannels(text));
@@ -497,15 +497,8 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
             if (caption.isEmpty() || newNick.isEmpty())
                 continue;
             c.Caption = StripColorCodes(caption);
-            TEffect e;
-            e.kind = TEffect::SetCaption;
-            e.Window = c.Id;
-            e.Text = c.Caption;
-            TEffect tab;
-            tab.kind = TEffect::SetTabCaption;
-            tab.Window = c.Id;
-            tab.Text = StripColorCodes(newNick);
-            fx << e << tab;
+            fx << TEffect::Make(TEffect::SetCaption, c.Id, c.Caption)
+               << TEffect::Make(TEffect::SetTabCaption, c.Id, StripColorCodes(newNick));
         }
     } else if (cmd == "PRIVMSG" || cmd == "NOTICE") {
         const QByteArray to = FirstWord(p.Params);
@@ -603,14 +596,7 @@ void TServerSession::applyModes(const QByteArray& channel, const QByteArray& res
             for (TChild& c : children_) {
                 if (!SameWindowName(CaptionName(c.Caption), channel))
                     continue;
-                const TNickEdits edits = c.Names.SetOperator(who, plus);
-                if (edits.isEmpty())
-                    continue;
-                TEffect e;
-                e.kind = TEffect::NickList;
-                e.Window = c.Id;
-                e.Edits = edits;
-                fx << e;
+                addNickEdits(fx, c.Id, c.Names.SetOperator(who, plus));
             }
         } else if ((letter == 'B' || letter == 'V' || letter == 'K' || letter == 'L') &&
                    next < args.size()) {
@@ -644,20 +630,12 @@ void TServerSession::ctcpRequest(const TIrcLine& p, const QByteArray& to, const 
         if (verdict == TRateLimiter::Verdict::Allowed) {
             send(fx, r.Reply);
         } else {
-            TEffect e;
-            e.kind = TEffect::Status;
-            e.Text = StripColorCodes(
-                "*** CTCP flood: no " + r.message.Command + " reply to " + nick + " (at most " +
-                QByteArray::number(verdict == TRateLimiter::Verdict::KeyLimit
-                                       ? ctcpLimiter_.PerKey()
-                                       : ctcpLimiter_.Total()) +
-                (verdict == TRateLimiter::Verdict::KeyLimit ? " per nick" : " in all") + " in " +
-                QByteArray::number(ctcpLimiter_.WindowMs() / 1000) + " s)");
             // The request line first, then why it got no answer.
-            TEffect shown;
-            shown.kind = TEffect::Status;
-            shown.Text = StripColorCodes(display);
-            fx << shown << e;
+            fx << TEffect::Make(TEffect::Status, 0, StripColorCodes(display))
+               << TEffect::Make(TEffect::Status, 0,
+                                StripColorCodes("*** CTCP flood: no " + r.message.Command +
+                                                " reply to " + nick + " (" +
+                                                ctcpLimiter_.LimitText(verdict) + ")"));
             display.clear();
         }
     }
@@ -684,28 +662,17 @@ void TServerSession::dccRequest(const QByteArray& nick, const QByteArray& argume
         const auto verdict = offerLimiter_.Check(nick, monotonic());
         if (verdict == TRateLimiter::Verdict::Allowed)
             return false;
-        status(DccRefusedLine(
-            kind, nick,
-            "too many offers (at most " +
-                QByteArray::number(verdict == TRateLimiter::Verdict::KeyLimit
-                                       ? offerLimiter_.PerKey()
-                                       : offerLimiter_.Total()) +
-                (verdict == TRateLimiter::Verdict::KeyLimit ? " per nick" : " in all") + " in " +
-                QByteArray::number(offerLimiter_.WindowMs() / 1000) + " s)"));
+        status(DccRefusedLine(kind, nick,
+                              "too many offers (" + offerLimiter_.LimitText(verdict) + ")"));
         return true;
     };
     switch (offer.Kind) {
     case TDccKind::Chat: {
         if (limited())
             return;
-        TEffect caption;
-        caption.kind = TEffect::SetServerCaption;
-        caption.Text = StripColorCodes(arguments);
-        TEffect e;
-        e.kind = TEffect::DccChatOffer;
-        e.Text = nick;
+        TEffect e = TEffect::Make(TEffect::DccChatOffer, 0, nick);
         e.Offer = offer;
-        fx << caption << e;
+        fx << TEffect::Make(TEffect::SetServerCaption, 0, StripColorCodes(arguments)) << e;
         return;
     }
     case TDccKind::Send: {
@@ -716,39 +683,29 @@ void TServerSession::dccRequest(const QByteArray& nick, const QByteArray& argume
         }
         if (limited())
             return;
-        TEffect e;
-        e.kind = TEffect::DccSendOffer;
-        e.Text = nick;
+        TEffect e = TEffect::Make(TEffect::DccSendOffer, 0, nick);
         e.Offer = offer;
         e.LocalName = name.Name;
         fx << e;
         return;
     }
-    case TDccKind::Resume: {
-        const auto match = transfers_.MatchResume(offer.Port, nick, offer.Position);
-        if (!match.ok()) {
-            status(DccRefusedLine(kind, nick, match.Reason));
-            return;
-        }
-        TEffect e;
-        e.kind = TEffect::DccResume;
-        e.Number = match.Id;
-        e.Position = offer.Position;
-        fx << e;
-        send(fx, DccAcceptLine(nick, offer.Port, offer.Position));
-        return;
-    }
+    case TDccKind::Resume:
     case TDccKind::Accept: {
-        const auto match = transfers_.MatchAccept(offer.Port, nick, offer.Position);
+        // We send from the position asked for (and answer), or receive from
+        // the position we asked for.
+        const bool resume = offer.Kind == TDccKind::Resume;
+        const auto match = resume ? transfers_.MatchResume(offer.Port, nick, offer.Position)
+                                  : transfers_.MatchAccept(offer.Port, nick, offer.Position);
         if (!match.ok()) {
             status(DccRefusedLine(kind, nick, match.Reason));
             return;
         }
-        TEffect e;
-        e.kind = TEffect::DccAccept;
+        TEffect e = TEffect::Make(resume ? TEffect::DccResume : TEffect::DccAccept);
         e.Number = match.Id;
         e.Position = offer.Position;
         fx << e;
+        if (resume)
+            send(fx, DccAcceptLine(nick, offer.Port, offer.Position));
         return;
     }
     }
@@ -786,15 +743,13 @@ void TServerSession::serverLine(const TIrcLine& p, QByteArray& display, TEffects
             return;
         rows_.append(*row);
         ++ListCount;
-        TEffect e;
-        e.kind = TEffect::ChannelListRow;
-        e.Number = rows_.size() - 1;
-        fx << e;
+        TEffect added = TEffect::Make(TEffect::ChannelListRow);
+        added.Number = rows_.size() - 1;
+        fx << added;
         const int gauge = ChannelListGauge(ListCount, ChannelTotal);
         if (gauge != lastGauge_) {
             lastGauge_ = gauge;
-            TEffect g;
-            g.kind = TEffect::Gauge;
+            TEffect g = TEffect::Make(TEffect::Gauge);
             g.Number = gauge;
             fx << g;
         }
@@ -820,14 +775,7 @@ void TServerSession::serverLine(const TIrcLine& p, QByteArray& display, TEffects
             if (cmd == "366") {
                 c.Names.NamesFilling = false;
             } else if (c.Names.NamesFilling) {
-                const TNickEdits edits = c.Names.SetNames(AfterColon(rest));
-                if (!edits.isEmpty()) {
-                    TEffect e;
-                    e.kind = TEffect::NickList;
-                    e.Window = c.Id;
-                    e.Edits = edits;
-                    fx << e;
-                }
+                addNickEdits(fx, c.Id, c.Names.SetNames(AfterColon(rest)));
             }
         }
     } else if (cmd == "376" || cmd == "422") {
@@ -866,18 +814,8 @@ TEffects TServerSession::PostToWindow(QByteArrayView nameIn, QByteArrayView text
     const QByteArray caption = StripColorCodes(key);
     if (caption.isEmpty())
         return fx;
-    const int id = newChild(caption);
-    TEffect made;
-    made.kind = TEffect::CreateWindow;
-    made.Window = id;
-    made.Text = caption;
-    made.Tab = caption;
-    made.Flag = IsChannelName(caption);
-    TEffect shown;
-    shown.kind = TEffect::Show;
-    shown.Window = id;
-    shown.Text = line;
-    fx << made << shown;
+    const int id = newChild(caption, caption, fx);
+    fx << TEffect::Make(TEffect::Show, id, line);
     return fx;
 }
 
@@ -891,14 +829,7 @@ TEffects TServerSession::OpenQueryWindow(QByteArrayView nickIn)
         fx << TEffect::Make(TEffect::ActivateWindow, id);
         return fx;
     }
-    const int id = newChild(nick);
-    TEffect made;
-    made.kind = TEffect::CreateWindow;
-    made.Window = id;
-    made.Text = nick;
-    made.Tab = nick;
-    made.Flag = IsChannelName(nick);
-    fx << made;
+    newChild(nick, nick, fx);
     return fx;
 }
 
@@ -945,9 +876,8 @@ TEffects TServerSession::ChildClosed(int window)
 TEffects TServerSession::CloseChildWindows()
 {
     TEffects fx;
-    for (const TChild& c : children_) {
+    for (const TChild& c : children_)
         fx << TEffect::Make(TEffect::FreeWindow, c.Id);
-    }
     children_.clear();
     return fx;
 }
@@ -967,16 +897,10 @@ TEffects TServerSession::CommandLine(int window, QByteArrayView text)
     const TCommandResult r = TranslateCommandLine(ctx, text);
     for (const QByteArray& line : r.Send)
         send(fx, line);
-    if (r.HasDccText) {
+    if (r.HasDccText)
         fx << TEffect::Make(TEffect::DccChatText, window, GuardLine(r.DccText));
-    }
-    for (const QByteArray& line : r.Show) {
-        TEffect e;
-        e.kind = c ? TEffect::Show : TEffect::Status;
-        e.Window = window;
-        e.Text = line;
-        fx << e;
-    }
+    for (const QByteArray& line : r.Show)
+        fx << TEffect::Make(c ? TEffect::Show : TEffect::Status, window, line);
     for (const QByteArray& name : r.CloseWindows) {
         const QByteArray key = CaptionName(RoutingName(name));
         for (const TChild& each : children_) {
@@ -985,12 +909,8 @@ TEffects TServerSession::CommandLine(int window, QByteArrayView text)
             fx << TEffect::Make(TEffect::CloseWindow, each.Id);
         }
     }
-    if (r.CloseSelf) {
-        TEffect e;
-        e.kind = c ? TEffect::CloseWindow : TEffect::CloseServer;
-        e.Window = window;
-        fx << e;
-    }
+    if (r.CloseSelf)
+        fx << TEffect::Make(c ? TEffect::CloseWindow : TEffect::CloseServer, window);
     return fx;
 }
 
@@ -999,20 +919,11 @@ TEffects TServerSession::OfferDccChat(QByteArrayView entry, quint32 address, qui
 {
     TEffects fx;
     const QByteArray nick = BareNick(entry);
-    const int id = newChild(DccChatCaption(nick));
+    const int id = newChild(DccChatCaption(nick), DccChatTabCaption(nick), fx);
     child(id)->DccPeer = nick;
     if (window)
         *window = id;
-    TEffect made;
-    made.kind = TEffect::CreateWindow;
-    made.Window = id;
-    made.Text = DccChatCaption(nick);
-    made.Tab = DccChatTabCaption(nick);
-    TEffect waiting;
-    waiting.kind = TEffect::Show;
-    waiting.Window = id;
-    waiting.Text = DccChatTexts::Waiting(nick);
-    fx << made << waiting;
+    fx << TEffect::Make(TEffect::Show, id, DccChatTexts::Waiting(nick));
     send(fx, DccChatOfferLine(nick, address, port));
     return fx;
 }
@@ -1021,16 +932,10 @@ TEffects TServerSession::AcceptDccChat(QByteArrayView nickIn, int* window)
 {
     TEffects fx;
     const QByteArray nick = nickIn.toByteArray();
-    const int id = newChild(DccChatCaption(nick));
+    const int id = newChild(DccChatCaption(nick), DccChatTabCaption(nick), fx);
     child(id)->DccPeer = nick;
     if (window)
         *window = id;
-    TEffect made;
-    made.kind = TEffect::CreateWindow;
-    made.Window = id;
-    made.Text = DccChatCaption(nick);
-    made.Tab = DccChatTabCaption(nick);
-    fx << made;
     return fx;
 }
 
@@ -1041,13 +946,10 @@ TEffects TServerSession::DccChatData(int window, QByteArrayView data)
     if (!c)
         return fx;
     for (const TReceiveBuffer::Item& item : c->DccBuffer.Feed(data)) {
-        TEffect e;
-        e.kind = TEffect::Show;
-        e.Window = window;
-        e.Text = item.kind == TReceiveBuffer::Item::Overlong
-                     ? OverlongLineNotice()
-                     : DccChatTexts::Received(c->DccPeer, item.line);
-        fx << e;
+        fx << TEffect::Make(TEffect::Show, window,
+                            item.kind == TReceiveBuffer::Item::Overlong
+                                ? OverlongLineNotice()
+                                : DccChatTexts::Received(c->DccPeer, item.line));
     }
     return fx;
 }

@@ -180,7 +180,8 @@ public:
 private:
     struct Target;
     TChild* child(int window);
-    int newChild(const QByteArray& caption);
+    // Adds a child window and the effect that creates it.
+    int newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx);
     void userCommand(const TIrcLine& p, QByteArray& display, Target& target, TEffects& fx);
     void serverLine(const TIrcLine& p, QByteArray& display, TEffects& fx);
     void ctcpRequest(const TIrcLine& p, const QByteArray& to, const QByteArray& text,
@@ -189,6 +190,7 @@ private:
     void applyModes(const QByteArray& channel, const QByteArray& rest, TEffects& fx);
     void send(TEffects& fx, const QByteArray& line) const;
     void both(TEffects& fx, const QByteArray& line) const;
+    void addNickEdits(TEffects& fx, int window, const TNickEdits& edits) const;
     bool isMe(QByteArrayView nick) const;
     qint64 msecsNow() const;
     qint64 monotonic() const;

@@ -25,6 +25,16 @@ int ClampDCCBlock(qint64 value)
     return int(std::clamp<qint64>(value, 1, 65536));
 }
 
+bool DCCBlockFromText(const QString& text, int* block)
+{
+    bool ok = false;
+    const qint64 value = text.trimmed().toLongLong(&ok, 10);
+    if (!ok)
+        return false;
+    *block = ClampDCCBlock(value);
+    return true;
+}
+
 namespace {
 
 // Opens "Software\Talvik_Software" without creating it, then "Zentrel" with.

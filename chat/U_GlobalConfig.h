@@ -40,6 +40,10 @@ QString BoolToConfigStr(bool value);
 // A DCC block size within 1-65536 (a stored 0 or a huge value must neither
 // stall nor flood a send).
 int ClampDCCBlock(qint64 value);
+// The block size typed in the settings dialog: decimal text, clamped; false
+// (and *block untouched) for anything else, so that the dialog can refuse it
+// before it stores any field.
+bool DCCBlockFromText(const QString& text, int* block);
 
 // Reads the values over the defaults in `settings`. When
 // "Software\Talvik_Software" is missing nothing is read (and the key

@@ -195,6 +195,20 @@ private slots:
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
     }
 
+    void dccBlockFromTheDialog()
+    {
+        int block = 7;
+        QVERIFY(!DCCBlockFromText(QStringLiteral("1k"), &block));
+        QVERIFY(!DCCBlockFromText(QString(), &block));
+        QCOMPARE(block, 7);
+        QVERIFY(DCCBlockFromText(QStringLiteral(" 4096 "), &block));
+        QCOMPARE(block, 4096);
+        QVERIFY(DCCBlockFromText(QStringLiteral("0"), &block));
+        QCOMPARE(block, 1);
+        QVERIFY(DCCBlockFromText(QStringLiteral("99999999"), &block));
+        QCOMPARE(block, 65536);
+    }
+
     void fileSizeByName()
     {
         const QString path = dir_.filePath(QStringLiteral("sized"));
