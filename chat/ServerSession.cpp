@@ -131,8 +131,8 @@ QByteArray TEffect::Describe() const
         d += ' ' + QByteArray::number(Window) + ' ' + Text;
         break;
     case CreateWindow:
-        d +=
-            ' ' + QByteArray::number(Window) + ' ' + Text + (Flag ? " +nicks" : "") + " tab=" + Tab;
+        d += ' ' + QByteArray::number(Window) + ' ' + Text + (Flag ? " +nicks" : "") +
+             (Behind ? " behind" : "") + " tab=" + Tab;
         break;
     case ActivateWindow:
     case CloseWindow:
@@ -215,7 +215,8 @@ int TServerSession::FindWindow(QByteArrayView name) const
     return 0;
 }
 
-int TServerSession::newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx)
+int TServerSession::newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx,
+                             bool behind)
 {
     TChild c;
     c.Id = nextChild_++;
@@ -225,6 +226,7 @@ int TServerSession::newChild(const QByteArray& caption, const QByteArray& tab, T
     TEffect made = TEffect::Make(TEffect::CreateWindow, id, caption);
     made.Tab = tab;
     made.Flag = IsChannelName(caption);
+    made.Behind = behind;
     fx << made;
     return id;
 }
@@ -814,7 +816,8 @@ TEffects TServerSession::PostToWindow(QByteArrayView nameIn, QByteArrayView text
     const QByteArray caption = StripColorCodes(key);
     if (caption.isEmpty())
         return fx;
-    const int id = newChild(caption, caption, fx);
+    // A window made for a received line opens behind the one the user is in.
+    const int id = newChild(caption, caption, fx, true);
     fx << TEffect::Make(TEffect::Show, id, line);
     return fx;
 }

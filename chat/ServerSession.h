@@ -37,8 +37,8 @@ struct TEffect
         Raw,              // Text: a line for the raw log only
         Status,           // Text: a line for the status log (colour codes stripped)
         Show,             // Window, Text: a line added to a child window (colour codes kept)
-        CreateWindow,     // Window, Text: caption, Tab: host tab caption, Flag: nick list shown;
-                          // the active chat window stays in front
+        CreateWindow,     // Window, Text: caption, Tab: host tab caption, Flag: nick list
+                          // shown, Behind: the active chat window stays in front
         ActivateWindow,   // Window: brought to the front
         SetCaption,       // Window, Text: its caption (the host's tab keeps its own)
         SetTabCaption,    // Window (0: the server window), Text: the host's tab caption
@@ -70,6 +70,7 @@ struct TEffect
     qint64 Number = 0;
     quint64 Position = 0;
     bool Flag = false;
+    bool Behind = false;
     TNickEdits Edits;
     TDccOffer Offer;
     QString LocalName;
@@ -181,7 +182,8 @@ private:
     struct Target;
     TChild* child(int window);
     // Adds a child window and the effect that creates it.
-    int newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx);
+    int newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx,
+                 bool behind = false);
     void userCommand(const TIrcLine& p, QByteArray& display, Target& target, TEffects& fx);
     void serverLine(const TIrcLine& p, QByteArray& display, TEffects& fx);
     void ctcpRequest(const TIrcLine& p, const QByteArray& to, const QByteArray& text,

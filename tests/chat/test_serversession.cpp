@@ -136,11 +136,11 @@ private slots:
         // User commands
         QTest::newRow("own join creates the channel")
             << QByteArrayList{kJoin}
-            << QByteArrayList{"create 1 #chan +nicks tab=#chan",
+            << QByteArrayList{"create 1 #chan +nicks behind tab=#chan",
                               "show 1 *** JOIN: me (u@h) http:#chan"};
         QTest::newRow("own join, letter case of the nick box")
             << QByteArrayList{":ME!u@h JOIN #Chan"}
-            << QByteArrayList{"create 1 #Chan +nicks tab=#Chan",
+            << QByteArrayList{"create 1 #Chan +nicks behind tab=#Chan",
                               "show 1 *** JOIN: ME (u@h) http:#Chan"};
         QTest::newRow("someone joins")
             << QByteArrayList{kJoin, kBobJoins}
@@ -152,7 +152,7 @@ private slots:
             << QByteArrayList{"nicks 1 clear", "show 1 *** JOIN: me (u@h) http:#chan"};
         QTest::newRow("private message opens a query")
             << QByteArrayList{":bob!b@h PRIVMSG me :hi there"}
-            << QByteArrayList{"create 1 bob tab=bob", "show 1 <bob> hi there"};
+            << QByteArrayList{"create 1 bob behind tab=bob", "show 1 <bob> hi there"};
         QTest::newRow("channel message")
             << QByteArrayList{kJoin, ":bob!b@h PRIVMSG #chan :see #other,#third"}
             << QByteArrayList{"show 1 <bob> see http:#other http:#third"};
@@ -249,7 +249,7 @@ private slots:
             << QByteArrayList{"show 1 * bob waves"};
         QTest::newRow("ctcp action to us opens a query")
             << QByteArrayList{":bob!b@h PRIVMSG me :" + c1 + "ACTION waves" + c1}
-            << QByteArrayList{"create 1 bob tab=bob", "show 1 * bob waves"};
+            << QByteArrayList{"create 1 bob behind tab=bob", "show 1 * bob waves"};
         QTest::newRow("rsacrypted shows in the $ window")
             << QByteArrayList{"OPEN $bob", ":bob!b@h PRIVMSG me :" + c1 + "RSACRYPTED xx" + c1}
             << QByteArrayList{"show 1 <!bob!> "};
