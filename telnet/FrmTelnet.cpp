@@ -1,6 +1,6 @@
 #include "telnet/FrmTelnet.h"
 
-#include "shell/FrmMain.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
 #include <QMdiArea>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/StandIns.h"
+#include "shell/main/StandIns.h"
 
 #include <QTemporaryDir>
 

@@ -1,10 +1,10 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmMain.h"
-#include "shell/MainPluginHost.h"
-#include "shell/StandIns.h"
-#include "shell/U_Plugins.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
+#include "shell/main/MainPluginHost.h"
+#include "shell/main/StandIns.h"
+#include "shell/navigation/U_Plugins.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>

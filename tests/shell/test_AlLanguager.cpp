@@ -1,6 +1,6 @@
 #include "platform/Cp874.h"
-#include "shell/AlLanguager.h"
-#include "shell/FormLocalizations.h"
+#include "shell/data/AlLanguager.h"
+#include "shell/data/FormLocalizations.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Forms.h"
 

@@ -1,8 +1,8 @@
 #include "platform/MessageBox.h"
-#include "shell/BrowserFactory.h"
-#include "shell/FrmFloatToolbar.h"
-#include "shell/FrmMain.h"
-#include "shell/StandIns.h"
+#include "shell/browser/BrowserFactory.h"
+#include "shell/main/FrmFloatToolbar.h"
+#include "shell/main/FrmMain.h"
+#include "shell/main/StandIns.h"
 #include "toolkit/Controls.h"
 
 #include "ThrowawayHome.h"

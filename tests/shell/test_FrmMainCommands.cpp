@@ -2,12 +2,12 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "shell/BrowserFactory.h"
-#include "shell/FrmAdvanceWeb.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSetup.h"
-#include "shell/MainFavorites.h"
-#include "shell/StandIns.h"
+#include "shell/browser/BrowserFactory.h"
+#include "shell/dialogs/FrmAdvanceWeb.h"
+#include "shell/main/FrmMain.h"
+#include "shell/dialogs/FrmSetup.h"
+#include "shell/main/MainFavorites.h"
+#include "shell/main/StandIns.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
 

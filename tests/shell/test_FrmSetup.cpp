@@ -1,10 +1,10 @@
 #include "FakeWebBrowser.h"
 
 #include "platform/MessageBox.h"
-#include "shell/FrmEnterURLData.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSetup.h"
-#include "shell/StandIns.h"
+#include "shell/favorites/FrmEnterURLData.h"
+#include "shell/main/FrmMain.h"
+#include "shell/dialogs/FrmSetup.h"
+#include "shell/main/StandIns.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>

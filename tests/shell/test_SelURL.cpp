@@ -1,10 +1,10 @@
 #include "FakeWebBrowser.h"
 
 #include "platform/MessageBox.h"
-#include "shell/BrowserFactory.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSelURL.h"
-#include "shell/StandIns.h"
+#include "shell/browser/BrowserFactory.h"
+#include "shell/main/FrmMain.h"
+#include "shell/dialogs/FrmSelURL.h"
+#include "shell/main/StandIns.h"
 #include "toolkit/Controls.h"
 
 #include "ThrowawayHome.h"

@@ -1,10 +1,10 @@
 #include "FakeWebBrowser.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmAdvanceWeb.h"
-#include "shell/FrmBrowser.h"
-#include "shell/FrmMain.h"
-#include "shell/StandIns.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/dialogs/FrmAdvanceWeb.h"
+#include "shell/browser/FrmBrowser.h"
+#include "shell/main/FrmMain.h"
+#include "shell/main/StandIns.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>

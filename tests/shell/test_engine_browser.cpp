@@ -1,9 +1,9 @@
 #include "EngineTestMain.h"
 #include "LoopbackHttp.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmBrowser.h"
-#include "shell/FrmMain.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/browser/FrmBrowser.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
 #include <QMdiSubWindow>

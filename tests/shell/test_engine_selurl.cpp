@@ -2,11 +2,11 @@
 #include "LoopbackHttp.h"
 
 #include "platform/MessageBox.h"
-#include "shell/BrowserFactory.h"
-#include "shell/EmbeddedWB.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSelURL.h"
-#include "shell/StandIns.h"
+#include "shell/browser/BrowserFactory.h"
+#include "shell/browser/EmbeddedWB.h"
+#include "shell/main/FrmMain.h"
+#include "shell/dialogs/FrmSelURL.h"
+#include "shell/main/StandIns.h"
 #include "toolkit/Controls.h"
 
 #include <QMdiArea>

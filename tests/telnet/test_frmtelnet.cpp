@@ -6,8 +6,8 @@
 #include "net/WSocket.h"
 #include "platform/Cp874.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmMain.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
 #include "telnet/FrmTelnet.h"
 #include "toolkit/Controls.h"
 
