@@ -10,6 +10,15 @@
 
 namespace {
 
+TForm::TWindowState stateOf(Qt::WindowStates state)
+{
+    if (state & Qt::WindowMinimized)
+        return TForm::wsMinimized;
+    if (state & Qt::WindowMaximized)
+        return TForm::wsMaximized;
+    return TForm::wsNormal;
+}
+
 bool isOwnClass(const QObject* object)
 {
     const char* name = object->metaObject()->className();
@@ -203,6 +212,11 @@ void TForm::enterClientArea()
     connect(this, &QWidget::windowTitleChanged, frame_, &QWidget::setWindowTitle);
     connect(this, &QWidget::windowIconChanged, frame_, &QWidget::setWindowIcon);
     connect(area, &QMdiArea::subWindowActivated, this, &TForm::frameActivated);
+    connect(frame_, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates before, Qt::WindowStates now) {
+                if (stateOf(before) != stateOf(now))
+                    emit WindowStateChanged(stateOf(before), stateOf(now));
+            });
     frame_->installEventFilter(this);
     frame_->resize(frame_->sizeHint().expandedTo(wanted));
     entering_ = false;
@@ -236,14 +250,9 @@ bool TForm::eventFilter(QObject* watched, QEvent* event)
 
 TForm::TWindowState TForm::WindowState() const
 {
-    const Qt::WindowStates state = frame_ ? frame_->windowState() : windowState();
     if (!frame_ && formStyle_ == fsMDIChild)
         return pendingState_;
-    if (state & Qt::WindowMinimized)
-        return wsMinimized;
-    if (state & Qt::WindowMaximized)
-        return wsMaximized;
-    return wsNormal;
+    return stateOf(frame_ ? frame_->windowState() : windowState());
 }
 
 void TForm::SetWindowState(TWindowState state)

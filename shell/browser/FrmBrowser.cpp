@@ -1,15 +1,12 @@
 #include "shell/browser/FrmBrowser.h"
 
+#include "shell/browser/BrowserHost.h"
+#include "shell/browser/WebBrowser.h"
 #include "shell/data/AlLanguager.h"
 #include "shell/data/BrowserLists.h"
-#include "shell/browser/EmbeddedWB.h"
-#include "shell/dialogs/FrmAdvanceWeb.h"
-#include "shell/main/FrmMain.h"
-#include "shell/data/MainWindowRules.h"
-#include "shell/navigation/NavigationPipeline.h"
-#include "shell/main/StandIns.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/data/ShellData.h"
 #include "shell/data/UrlZone.h"
-#include "shell/browser/WebBrowser.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>
@@ -17,9 +14,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMutexLocker>
 #include <QProgressBar>
 #include <QStyle>
 #include <QTimer>
@@ -29,46 +23,9 @@ QString CurrentTitle;
 
 namespace {
 
-TNavigationPipeline& pipeline()
-{
-    static TNavigationPipeline installed;
-    return installed;
-}
-
 const QString untitledCaption = QStringLiteral("Brevant++ (Untitled Document)");
 
-// The add-to-favorites entry of the favorites menu: its first item.
-QAction* addFavoriteItem(TF_Main* main)
-{
-    if (!main || !main->Fav_Favorite || !main->Fav_Favorite->RootItem())
-        return nullptr;
-    const QList<TMenuItem*> items = main->Fav_Favorite->RootItem()->Items();
-    return items.isEmpty() ? nullptr : items.first();
-}
-
 } // namespace
-
-TBrowserControlFactory& controlFactory()
-{
-    static TBrowserControlFactory installed;
-    return installed;
-}
-
-void SetBrowserControlFactory(TBrowserControlFactory factory)
-{
-    controlFactory() = std::move(factory);
-}
-
-void SetNavigationPipeline(TNavigationPipeline p)
-{
-    pipeline() = std::move(p);
-}
-
-void DefaultNavigationStep(TF_Browser& window, const QString& url)
-{
-    window.SetBusy(true);
-    window.ShowZone(url);
-}
 
 QString F_BrowserLocalization()
 {
@@ -78,8 +35,8 @@ QString F_BrowserLocalization()
     });
 }
 
-TF_Browser::TF_Browser(TF_Main& main, TWebBrowser* control)
-    : TForm(nullptr, Qt::Widget), main_(&main)
+TF_Browser::TF_Browser(TBrowserHost& host, TWebBrowser* control)
+    : TForm(nullptr, Qt::Widget), host_(host)
 {
     setObjectName(QStringLiteral("F_Browser"));
     SetCaption(untitledCaption);
@@ -115,10 +72,8 @@ TF_Browser::TF_Browser(TF_Main& main, TWebBrowser* control)
     LB_URL->setObjectName(QStringLiteral("LB_URL"));
     LB_URL->hide();
     LB_URL->setStyleSheet(QStringLiteral("QListWidget { background: #e2e2e2; }"));
-    if (!control && controlFactory())
-        control = controlFactory()();
     if (!control)
-        control = new TEmbeddedWB;
+        control = host_.NewBrowserControl();
     WB_Document = control;
     WB_Document->setParent(P_WB);
     WB_Document->setObjectName(QStringLiteral("WB_Document"));
@@ -202,58 +157,44 @@ TF_Browser::~TF_Browser() = default;
 
 void TF_Browser::FormCreate()
 {
-    TF_Main& main = *main_;
     BackURLs.clear();
     BackTitles.clear();
     IsActive = true;
     SelfRef = this;
-    if (main.Settings.NewWindowMaximize)
+    if (host_.BrowserSettings().NewWindowMaximize)
         ChildMaximized = true;
 
-    AL_Language->SetLanguagesStore(main.AS_Language);
+    AL_Language->SetLanguagesStore(host_.LanguagesStore());
     AL_Language->SetLocalizationString(F_BrowserLocalization());
 
     DownloadCount = 0;
     CloseAfterLoad = DocumentLoaded = DocumentDone = false;
 
     // The tab and the window list, so that the window's index is its tab's.
-    main.RegisterChildTab(this);
-    const int index = main.IndexOfChild(this);
-    if (index >= 0) {
-        main.TC_Pages->setTabText(index, QStringLiteral("(ยังไม่ได้เปิด)"));
-        if (main.IM_List.size() > 8)
-            main.TC_Pages->setTabIcon(index, main.IM_List.at(8));
-    }
+    host_.RegisterChildTab(this);
+    host_.SetTabCaption(this, QStringLiteral("(ยังไม่ได้เปิด)"));
+    host_.SetChildBusy(this, false);
     // The window is the active one from now on: the home and search
     // commands navigate the window they have just made.
-    main.ActiveChild = this;
-    main.ActiveWebBrowser = WB_Document;
+    host_.SetActiveChild(this);
+    host_.SetActiveWebBrowser(WB_Document);
     UpdateDocumentMenus();
 
     CanGoForward = CanGoBack = false;
     UpdateNavButtons();
 
-    sub_ = main.MDIClient->addSubWindow(this);
-    sub_->setAttribute(Qt::WA_DeleteOnClose);
-    sub_->setWindowTitle(Caption());
-    connect(this, &QWidget::windowTitleChanged, sub_, &QWidget::setWindowTitle);
-    connect(main.MDIClient, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
-        if (window)
-            HandleMdiActivate(window == sub_);
+    // Shown, the window enters the main form's area as its active child.
+    SetFormStyle(fsMDIChild);
+    connect(this, &TForm::Activated, this, [this] { HandleMdiActivate(true); });
+    connect(this, &TForm::Deactivated, this, [this] { HandleMdiActivate(false); });
+    connect(this, &TForm::WindowStateChanged, this, [this](TWindowState before, TWindowState now) {
+        if (now == wsMaximized && before != wsMaximized)
+            HandleSysCommand(true);
+        else if (now == wsNormal && before == wsMaximized)
+            HandleSysCommand(false);
     });
-    connect(sub_, &QMdiSubWindow::windowStateChanged, this,
-            [this](Qt::WindowStates before, Qt::WindowStates now) {
-                if ((now & Qt::WindowMaximized) && !(before & Qt::WindowMaximized))
-                    HandleSysCommand(true);
-                else if (!(now & (Qt::WindowMaximized | Qt::WindowMinimized)) &&
-                         (before & Qt::WindowMaximized))
-                    HandleSysCommand(false);
-            });
-    if (ChildMaximized)
-        sub_->showMaximized();
-    else
-        sub_->show();
-    main.MDIClient->setActiveSubWindow(sub_);
+    SetWindowState(ChildMaximized ? wsMaximized : wsNormal);
+    show();
 }
 
 QWidget* TF_Browser::Browser()
@@ -350,26 +291,20 @@ void TF_Browser::Timer1Timer()
 
 void TF_Browser::UpdateDocumentMenus()
 {
-    TF_Main* main = main_;
-    if (!main)
-        return;
-    for (TMenuItem* item : {main->N_Print, main->N_PSetup, main->N_SaveHTML, main->MNU_WebOffLine})
-        item->setEnabled(DocumentLoaded);
-    if (main->IEVersion >= 5.5)
-        main->N_PrintPreview->setEnabled(DocumentLoaded);
-    main->MNU_WebOffLine->setCheckable(true);
-    main->MNU_WebOffLine->setChecked(TWebBrowser::GetOffline());
+    TDocumentCommands commands;
+    commands.Print = commands.PrintPreview = commands.PageSetup = commands.Save =
+        commands.WorkOffline = DocumentLoaded;
+    commands.Offline = TWebBrowser::GetOffline();
+    host_.EnableDocumentCommands(commands);
 }
 
 void TF_Browser::UpdateNavButtons()
 {
-    if (TF_Main* main = main_) {
-        main->RSB_Forward->setEnabled(CanGoForward);
-        main->MNU_NextPage->setEnabled(CanGoForward);
-        main->RSB_Back->setEnabled(CanGoBack);
-        main->MNU_PrevPage->setEnabled(CanGoBack);
-        main->UpdateGoFavorite();
-    }
+    TDocumentCommands navigation;
+    navigation.ForwardButton = navigation.ForwardItem = CanGoForward;
+    navigation.BackButton = navigation.BackItem = CanGoBack;
+    host_.EnableDocumentCommands(navigation);
+    host_.UpdateGoFavorite();
     SB_Next->setEnabled(CanGoForward);
     SB_Back->setEnabled(CanGoBack);
     SB_SelBack->setEnabled(!BackURLs.isEmpty());
@@ -378,33 +313,28 @@ void TF_Browser::UpdateNavButtons()
 void TF_Browser::HandleMdiActivate(bool thisWindow)
 {
     if (!thisWindow) {
-        if (IsActive)
-            FormDeactivate();
         IsActive = false;
         return;
     }
-    if (!SelfRef || !main_)
+    if (!SelfRef)
         return;
-    TF_Main& main = *main_;
     IsActive = true;
-    main.S_Status->SetSimpleText(QString());
-    if (QAction* add = addFavoriteItem(&main))
-        add->setEnabled(true);
+    host_.SetStatusText(QString());
+    host_.SetAddFavoriteEnabled(true);
     CurrentURL = PageURL;
     CurrentTitle = PageTitle;
     UpdateDocumentMenus();
-    main.ActiveWebBrowser = WB_Document;
-    main.ActiveChild = this;
+    host_.SetActiveWebBrowser(WB_Document);
+    host_.SetActiveChild(this);
     UpdateNavButtons();
     Timer1->start();
-    main.ActivateChildTab(this);
+    host_.ActivateChildTab(this);
     WB_Document->FocusDocument();
 }
 
 void TF_Browser::FormDeactivate()
 {
-    if (QAction* add = addFavoriteItem(main_))
-        add->setEnabled(false);
+    host_.SetAddFavoriteEnabled(false);
 }
 
 void TF_Browser::HandleSysCommand(bool maximized)
@@ -451,16 +381,14 @@ bool TF_Browser::CB_URLKeyPress(QChar key)
 
 void TF_Browser::CB_URLChange()
 {
-    if (main_ && main_->Settings.UseCC)
+    if (host_.BrowserSettings().UseCC)
         FillURLSuggestions();
 }
 
 void TF_Browser::FillURLSuggestions()
 {
     LB_URL->clear();
-    if (!main_)
-        return;
-    const QStringList matches = URLSuggestions(main_->Data.URLHistory, CB_URL->Text());
+    const QStringList matches = URLSuggestions(host_.ShellData().URLHistory, CB_URL->Text());
     LB_URL->addItems(matches);
     if (ShowsSuggestions(matches.size())) {
         LB_URL->show();
@@ -471,7 +399,7 @@ void TF_Browser::FillURLSuggestions()
 
 bool TF_Browser::LB_URLKeyPress(QChar key)
 {
-    const QStringList history = main_ ? main_->Data.URLHistory : QStringList();
+    const QStringList history = host_.ShellData().URLHistory;
     const TSuggestionKey r = SuggestionKeyPress(history, CB_URL->Text(), key);
     LB_URL->clear();
     LB_URL->addItems(r.items);
@@ -526,14 +454,12 @@ void TF_Browser::SB_StopClick()
 
 void TF_Browser::SB_BackClick()
 {
-    if (main_)
-        main_->RSB_BackClick();
+    host_.RunCommand(TMainCommand::Back);
 }
 
 void TF_Browser::SB_NextClick()
 {
-    if (main_)
-        main_->RSB_ForwardClick();
+    host_.RunCommand(TMainCommand::Forward);
 }
 
 void TF_Browser::SB_SelBackClick()
@@ -559,23 +485,21 @@ void TF_Browser::BackListClick(int tag)
 
 void TF_Browser::SB_ShowMenuClick()
 {
-    if (main_)
-        main_->PM_menu->popup(SB_ShowMenu->mapToGlobal(QPoint(0, 0)) - QPoint(0, 185));
+    host_.PopupMainMenu(SB_ShowMenu->mapToGlobal(QPoint(0, 0)) - QPoint(0, 185));
 }
 
 void TF_Browser::WB_DocumentTranslateAccelerator(int key, Qt::KeyboardModifiers modifiers,
                                                  bool* /*handled*/)
 {
     // The page goes on with its own handling of the key in every case.
-    if (!main_ || !(modifiers & Qt::ControlModifier))
+    if (!(modifiers & Qt::ControlModifier))
         return;
-    TF_Main* main = main_;
     if (key == Qt::Key_N)
-        main->RSB_NewWindowClick();
+        host_.RunCommand(TMainCommand::NewWindow);
     else if (key == Qt::Key_O)
-        main->N_OpenFileClick();
+        host_.RunCommand(TMainCommand::OpenFile);
     else if (key == Qt::Key_S)
-        main->N_SaveHTMLClick(); // also with no page loaded
+        host_.RunCommand(TMainCommand::SaveAs); // also with no page loaded
 }
 
 // --- back list ---
@@ -591,8 +515,7 @@ void TF_Browser::SetBusy(bool busy)
 {
     P_Stat->setVisible(busy);
     CB_URL->setVisible(!busy);
-    if (main_)
-        main_->SetChildBusy(this, busy);
+    host_.SetChildBusy(this, busy);
 }
 
 void TF_Browser::ShowZone(const QString& url)
@@ -600,226 +523,4 @@ void TF_Browser::ShowZone(const QString& url)
     const TUrlZone zone = MapUrlToZone(url);
     IM_NetInfo->setPixmap(ZoneIcon(zone).pixmap(16, 16));
     IM_NetInfo->SetHint(ZoneDisplayName(zone));
-}
-
-// --- the control's events ---
-
-void TF_Browser::WB_DocumentBeforeNavigate2(const QString& url, bool topLevel, bool* cancel)
-{
-    if (!SelfRef)
-        return;
-    WB_Document->fpExceptions = false;
-    Relayout();
-    LB_URL->hide();
-    if (pipeline()) {
-        pipeline()(*this, url, topLevel, cancel);
-        return;
-    }
-    DefaultNavigationStep(*this, url);
-}
-
-void TF_Browser::WB_DocumentNavigateComplete2(const QString& url, bool topLevel)
-{
-    if (!SelfRef)
-        return;
-    WB_Document->move(1, 1);
-    if (topLevel) {
-        CB_URL->SetText(url);
-        Relayout();
-        if (IsActive)
-            WB_Document->FocusDocument();
-    }
-    DocumentLoaded = true;
-    UpdateDocumentMenus();
-    if (!topLevel || !main_)
-        return;
-    TF_Main& main = *main_;
-    QMutexLocker lock(&main.HistoryLock);
-    QString u = url;
-    if (u.endsWith(QLatin1Char('/')))
-        u.chop(1);
-    if (main.ActiveWebBrowser == WB_Document)
-        CurrentURL = u;
-    PageURL = u;
-    bool found = false;
-    for (const QString& entry : std::as_const(main.Data.URLHistory))
-        if (entry.compare(u, Qt::CaseInsensitive) == 0) {
-            found = true;
-            break;
-        }
-    if (!found) {
-        CB_URL->Items()->Add(CB_URL->Text());
-        CB_URL->SetText(url);
-        main.Data.URLHistory.append(u);
-    }
-}
-
-void TF_Browser::WB_DocumentDocumentComplete(const QString& url, bool topLevel)
-{
-    if (!SelfRef || !topLevel)
-        return;
-    if (CloseAfterLoad) {
-        WB_Document->Stop();
-        CloseWindow();
-        return;
-    }
-    if (WB_Document->ReadyState() == READYSTATE_COMPLETE && main_) {
-        TF_Main& main = *main_;
-        const int zoom = WB_Document->GetZoom();
-        if (zoom != main.Settings.FontSize)
-            main.Settings.FontSize = zoom;
-        const QList<TMenuItem*> sizes = {main.MNU_TextSmallest, main.MNU_TextSmall,
-                                         main.MNU_TextMedium, main.MNU_TextBig,
-                                         main.MNU_TextBiggest};
-        if (zoom >= 0 && zoom < sizes.size())
-            sizes.at(zoom)->setChecked(true);
-    }
-    if (IsActive)
-        WB_Document->FocusDocument();
-    DocumentDone = true;
-    DocumentURL = url;
-    AddToBackList(url, PageTitle);
-    SB_SelBack->setEnabled(!BackURLs.isEmpty());
-}
-
-void TF_Browser::WB_DocumentTitleChange(const QString& text)
-{
-    if (!SelfRef)
-        return;
-    SetCaption(QStringLiteral("Brevant++ (") + text + QLatin1Char(')'));
-    if (main_) {
-        const int index = main_->IndexOfChild(this);
-        if (index >= 0)
-            main_->TC_Pages->setTabText(index, DoubleAmpersands(text));
-        if (main_->ActiveWebBrowser == WB_Document)
-            CurrentTitle = text;
-    }
-    PageTitle = text;
-    // A page whose title begins with a listed banner name goes away.
-    if (main_ && main_->Settings.UseBanner && IsBannerTitle(main_->Data.Banners, text))
-        CloseWindow();
-}
-
-void TF_Browser::WB_DocumentStatusTextChange(const QString& text)
-{
-    if (!SelfRef)
-        return;
-    const QString s = text.toUpper();
-    if (s.contains(QLatin1String("DOWNLOADING PICTURE")) || s.left(7) == QLatin1String("OPENING") ||
-        s.contains(QLatin1String(") OPENING")))
-        SetBusy(true);
-    if (s == QLatin1String("DONE"))
-        SetBusy(false);
-    const QString shown = DoubleAmpersands(text);
-    L_Stat->SetCaption(shown);
-    if (main_ && main_->ActiveChild == this && !P_Stat->isVisible())
-        main_->S_Status->SetSimpleText(shown);
-}
-
-void TF_Browser::WB_DocumentProgressChange(int progress, int progressMax)
-{
-    if (!SelfRef || progress == -1 || progressMax == 0)
-        return;
-    G_Progress->setValue(int(qint64(progress) * 100 / progressMax));
-}
-
-void TF_Browser::WB_DocumentCommandStateChange(int command, bool enable)
-{
-    if (!SelfRef)
-        return;
-    if (command == CSC_NAVIGATEFORWARD)
-        CanGoForward = enable;
-    else if (command == CSC_NAVIGATEBACK)
-        CanGoBack = enable;
-    else
-        return;
-    if (main_ && main_->ActiveChild == this)
-        UpdateNavButtons();
-}
-
-void TF_Browser::WB_DocumentDownloadBegin()
-{
-    if (!SelfRef)
-        return;
-    ++DownloadCount;
-    SetBusy(true);
-}
-
-void TF_Browser::WB_DocumentDownloadComplete()
-{
-    if (!SelfRef)
-        return;
-    DownloadCount = qMax(0, DownloadCount - 1);
-    if (DownloadCount == 0)
-        SetBusy(false);
-}
-
-void TF_Browser::WB_DocumentNewWindow2(TWebBrowser** newBrowser, bool* cancel)
-{
-    if (!SelfRef || !main_) {
-        *cancel = true;
-        return;
-    }
-    auto* window = new TF_Browser(*main_);
-    window->WB_Document->SetDownloadOptions(WB_Document->DownloadOptions());
-    *newBrowser = window->WB_Document;
-}
-
-void TF_Browser::WB_DocumentCloseQuery(bool* /*canClose*/)
-{
-    if (SelfRef)
-        CloseWindow();
-}
-
-// --- closing ---
-
-void TF_Browser::CloseWindow()
-{
-    // Closing the child window closes the form; both are freed later, never
-    // inside the control's event that asked for it.
-    if (sub_)
-        sub_->close();
-    else
-        close();
-}
-
-void TF_Browser::FormClose(TCloseAction& action)
-{
-    if (!SelfRef) { // already closing
-        action = caFree;
-        return;
-    }
-    SelfRef = nullptr;
-    action = caFree;
-    TF_Main* main = main_;
-    if (main)
-        main->UnregisterChildTab(this);
-
-    TDownloadControlOptions options = WB_Document->DownloadOptions();
-    options.remove(DLCTL_NO_SCRIPTS)
-        .remove(DLCTL_NO_JAVA)
-        .remove(DLCTL_NO_RUNACTIVEXCTLS)
-        .remove(DLCTL_NO_DLACTIVEXCTLS);
-    WB_Document->SetDownloadOptions(options);
-    WB_Document->Navigate(QStringLiteral("about:blank"));
-    Timer1->stop();
-
-    if (AdvanceWebTarget == WB_Document)
-        AdvanceWebTarget = nullptr;
-    if (!main)
-        return;
-    if (main->ActiveChild == this)
-        main->ActiveChild = nullptr;
-    if (main->ActiveWebBrowser == WB_Document) {
-        main->ActiveWebBrowser = nullptr;
-        main->S_Status->SetSimpleText(QString());
-        DocumentLoaded = false;
-        UpdateDocumentMenus();
-        UpdateNavButtons();
-        main->RSB_Back->setEnabled(false);
-        main->RSB_Forward->setEnabled(false);
-        if (QAction* add = addFavoriteItem(main))
-            add->setEnabled(false);
-        main->UpdateGoFavorite();
-    }
 }

@@ -1,19 +1,16 @@
 #pragma once
 
-#include "shell/browser/BrowserFactory.h"
-#include "shell/main/FrmMain.h"
+#include "shell/browser/BrowserWindow.h"
 #include "toolkit/Forms.h"
 
 #include <QPointer>
 #include <QStringList>
 
-#include <functional>
-
 class QListWidget;
-class QMdiSubWindow;
 class QProgressBar;
 class QTimer;
 class TAlLanguager;
+class TBrowserHost;
 class TComboBox;
 class TImage;
 class TLabel;
@@ -26,17 +23,18 @@ class TWebBrowser;
 extern QString CurrentURL;
 extern QString CurrentTitle;
 
-// One web page in a child window of the main window: the browser control,
-// the address box with its suggestions, the status panel, the zone icon,
-// back and forward with the list of pages visited in this window.
+// One web page in an MDI child of the main window: the browser control, the
+// address box with its suggestions, the status panel, the zone icon, back
+// and forward with the list of pages visited in this window. It knows the
+// main window only as its host.
 class TF_Browser : public TForm, public IBrowserWindow
 {
     Q_OBJECT
 public:
-    // Creates the window in the main window's child area, registered in its
-    // tab bar and window list, and active. Without a control of the
-    // caller's, the window makes its own TEmbeddedWB.
-    explicit TF_Browser(TF_Main& main, TWebBrowser* control = nullptr);
+    // Creates the window in the main form's client area, registered in the
+    // host's tab bar and window list, and active. Without a control of the
+    // caller's, the host makes one.
+    explicit TF_Browser(TBrowserHost& host, TWebBrowser* control = nullptr);
     ~TF_Browser() override;
 
     // --- IBrowserWindow ---
@@ -108,7 +106,7 @@ public:
     void BackListClick(int tag);
     void SB_ShowMenuClick();
     void Timer1Timer();
-    void FormDeactivate();
+    void FormDeactivate() override;
     void WB_DocumentTranslateAccelerator(int key, Qt::KeyboardModifiers modifiers, bool* handled);
     void HandleMdiActivate(bool thisWindow);
     void HandleSysCommand(bool maximized);
@@ -126,9 +124,13 @@ public:
     void WB_DocumentNewWindow2(TWebBrowser** newBrowser, bool* cancel);
     void WB_DocumentCloseQuery(bool* canClose);
 
-    TF_Main* Main() const { return main_; }
+    TBrowserHost& Host() const { return host_; }
 
 protected:
+    // The navigation pipeline: where an address goes before the engine loads
+    // it (a banner, the terminal, a plug-in, refused, or loaded), decided
+    // from the host's settings, banner list and plug-ins.
+    virtual void NavigationPipeline(const QString& url, bool topLevel, bool* cancel);
     void FormClose(TCloseAction& action) override;
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -141,22 +143,8 @@ private:
     void focusAddressBox();
     void navigateAddressBox();
 
-    QPointer<TF_Main> main_;
-    QPointer<QMdiSubWindow> sub_;
+    TBrowserHost& host_;
 };
-
-// The decisions taken for every address before the engine loads it (the
-// banner, terminal and plug-in steps come with the navigation pipeline).
-// The default lets the engine load the page: busy look and zone icon.
-using TNavigationPipeline =
-    std::function<void(TF_Browser& window, const QString& url, bool topLevel, bool* cancel)>;
-void SetNavigationPipeline(TNavigationPipeline pipeline);
-void DefaultNavigationStep(TF_Browser& window, const QString& url);
-
-// Makes the control of a window created without one: a TEmbeddedWB unless
-// another maker is installed (tests install fakes).
-using TBrowserControlFactory = std::function<TWebBrowser*()>;
-void SetBrowserControlFactory(TBrowserControlFactory factory);
 
 // The localisation string of the browser window.
 QString F_BrowserLocalization();

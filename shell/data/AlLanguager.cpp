@@ -196,3 +196,9 @@ QString BuildLocalizationString(const QList<TLocalizedText>& texts)
     }
     return result;
 }
+
+TAlLanguagesStore* MainLanguagesStore()
+{
+    TForm* main = Application::MainForm();
+    return main ? main->findChild<TAlLanguagesStore*>(QStringLiteral("AS_Language")) : nullptr;
+}

@@ -90,3 +90,7 @@ struct TLocalizedText
     QString value;
 };
 QString BuildLocalizationString(const QList<TLocalizedText>& texts);
+
+// The language store of the application's main form (its "AS_Language"),
+// which every translated form binds to; null without a main form.
+TAlLanguagesStore* MainLanguagesStore();

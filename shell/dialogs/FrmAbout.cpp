@@ -2,13 +2,12 @@
 
 #include "platform/JpegImage.h"
 #include "shell/data/AlLanguager.h"
-#include "shell/browser/BrowserFactory.h"
 #include "shell/data/BrowserSettings.h"
 #include "shell/data/FormLocalizations.h"
-#include "shell/dialogs/FrmCredit.h"
-#include "shell/main/FrmMain.h"
 #include "shell/data/IEUtils.h"
 #include "shell/data/ShippedPages.h"
+#include "shell/dialogs/FrmCredit.h"
+#include "toolkit/ChildWindowHost.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>
@@ -64,8 +63,7 @@ TF_About::TF_About(QWidget* parent)
         close();
     });
 
-    if (F_Main)
-        AL_Language->SetLanguagesStore(F_Main->AS_Language);
+    AL_Language->SetLanguagesStore(MainLanguagesStore());
     AL_Language->SetLocalizationString(F_AboutLocalization());
 
     // FormCreate
@@ -134,8 +132,8 @@ void TF_About::L_HomepageClick()
     if (L_Stat->isVisible())
         return;
     close();
-    if (F_Main)
-        CreateBrowserWindow(*F_Main)->Navigate(MakerHomePage());
+    if (TChildWindowHost* host = MainChildWindowHost())
+        host->OpenURLInNewWindow(MakerHomePage());
 }
 
 void TF_About::L_EmailClick()

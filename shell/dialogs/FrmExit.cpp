@@ -2,7 +2,6 @@
 
 #include "shell/data/AlLanguager.h"
 #include "shell/data/FormLocalizations.h"
-#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
 #include <QHBoxLayout>
@@ -36,8 +35,7 @@ TF_Exit::TF_Exit(QWidget* parent) : TForm(parent, Qt::Dialog)
     connect(B_OK, &QPushButton::clicked, this, &TF_Exit::B_OKClick);
     connect(B_Cancel, &QPushButton::clicked, this, &TF_Exit::B_CancelClick);
 
-    if (F_Main)
-        AL_Language->SetLanguagesStore(F_Main->AS_Language);
+    AL_Language->SetLanguagesStore(MainLanguagesStore());
     AL_Language->SetLocalizationString(F_ExitLocalization());
 }
 

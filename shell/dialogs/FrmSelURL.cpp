@@ -1,10 +1,9 @@
 #include "shell/dialogs/FrmSelURL.h"
 
 #include "platform/MessageBox.h"
-#include "shell/data/AlLanguager.h"
-#include "shell/browser/BrowserFactory.h"
+#include "shell/browser/BrowserWindow.h"
 #include "shell/browser/EmbeddedWB.h"
-#include "shell/main/FrmMain.h"
+#include "shell/data/AlLanguager.h"
 #include "toolkit/Controls.h"
 
 #include <QEventLoop>
@@ -208,8 +207,7 @@ TF_SelURL::TF_SelURL(QWidget* parent) : TForm(parent, Qt::Dialog)
     connect(BitBtn1, &QPushButton::clicked, this, &TF_SelURL::BitBtn1Click);
     connect(LV_URL->header(), &QHeaderView::sectionClicked, this, &TF_SelURL::LV_URLColumnClick);
 
-    if (F_Main)
-        AL_Language->SetLanguagesStore(F_Main->AS_Language);
+    AL_Language->SetLanguagesStore(MainLanguagesStore());
     AL_Language->SetLocalizationString(F_SelURLLocalization());
     hint->setText(Panel1->Caption());
 }
@@ -267,10 +265,10 @@ void TF_SelURL::BitBtn1Click()
         haveOptions ? Source->DownloadOptions() : TDownloadControlOptions();
     SetModalResult(mrOk);
     close();
-    if (!Main)
+    if (!Windows)
         return;
     for (const QString& address : chosen) {
-        IBrowserWindow* window = CreateBrowserWindow(*Main);
+        IBrowserWindow* window = Windows->NewBrowserWindow();
         if (!window)
             continue;
         // The options are in place before the first request goes out.
@@ -300,7 +298,7 @@ void TF_SelURL::LV_URLColumnClick()
     LV_URL->addTopLevelItems(items);
 }
 
-void ShowLinksDialog(TF_Main& main, TWebBrowser* control)
+void ShowLinksDialog(TBrowserWindowMaker& windows, TWebBrowser* control)
 {
     // A page still loading has no links to offer yet.
     if (!control || control->ReadyState() != READYSTATE_COMPLETE)
@@ -317,7 +315,7 @@ void ShowLinksDialog(TF_Main& main, TWebBrowser* control)
     if (!links.ok)
         return;
     F_SelURL->FillLinks(links);
-    F_SelURL->Main = &main;
+    F_SelURL->Windows = &windows;
     F_SelURL->Source = control;
     F_SelURL->CenterOnScreen();
     F_SelURL->ShowModal();

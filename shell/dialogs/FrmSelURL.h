@@ -11,7 +11,7 @@
 
 class TAlLanguager;
 class TButton;
-class TF_Main;
+class TBrowserWindowMaker;
 class TListView;
 class TPanel;
 class TToolButton;
@@ -67,9 +67,9 @@ public:
     TPanel* Panel1;
     TAlLanguager* AL_Language;
 
-    // The main window the new windows open in, and the control whose
+    // What makes the new windows (the main window), and the control whose
     // download options they take.
-    QPointer<TF_Main> Main;
+    TBrowserWindowMaker* Windows = nullptr;
     QPointer<TWebBrowser> Source;
 
     void SB_SelAllClick();
@@ -89,7 +89,7 @@ extern bool SelURLSortAscending;
 
 // Lists the links of the page in `control` and runs the dialog; nothing
 // happens while the page is still loading or when its links cannot be read.
-void ShowLinksDialog(TF_Main& main, TWebBrowser* control);
+void ShowLinksDialog(TBrowserWindowMaker& windows, TWebBrowser* control);
 // The link reader in use (tests may install another; empty restores it).
 using TPageLinkReader = std::function<TPageLinks(TWebBrowser*)>;
 void SetPageLinkReader(TPageLinkReader reader);

@@ -1,12 +1,12 @@
 #include "shell/dialogs/FrmSetup.h"
 
 #include "platform/MessageBox.h"
-#include "shell/data/AlLanguager.h"
-#include "shell/favorites/FrmEnterURLData.h"
-#include "shell/main/FrmMain.h"
-#include "shell/main/MainPluginHost.h"
-#include "shell/navigation/U_Plugins.h"
+#include "shell/browser/BrowserHost.h"
 #include "shell/browser/WebBrowser.h"
+#include "shell/data/AlLanguager.h"
+#include "shell/data/ShellData.h"
+#include "shell/favorites/FrmEnterURLData.h"
+#include "shell/navigation/U_Plugins.h"
 #include "toolkit/Controls.h"
 
 #include <QFontDialog>
@@ -44,7 +44,7 @@ bool runBannerEntryDialog(QString& name, QString& url)
         return bannerEntryDialog()(name, url);
     // The favorites' entry dialog, without its group choice.
     if (!F_EnterURLData)
-        F_EnterURLData = new TF_EnterURLData;
+        F_EnterURLData = new TF_EnterURLData(nullptr);
     F_EnterURLData->E_WebName->setText(name);
     F_EnterURLData->E_URL->setText(url);
     if (!F_EnterURLData->ExecuteEdit())
@@ -111,8 +111,8 @@ QString F_SetupLocalization()
     });
 }
 
-TF_Setup::TF_Setup(TF_Main& main, QWidget* parent)
-    : TForm(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), main_(&main)
+TF_Setup::TF_Setup(TBrowserHost& host, QWidget* parent)
+    : TForm(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), host_(host)
 {
     setObjectName(QStringLiteral("F_Setup"));
     SetCaption(QStringLiteral("ปรับแต่งค่าโปรแกรม"));
@@ -293,7 +293,7 @@ TF_Setup::TF_Setup(TF_Main& main, QWidget* parent)
     connect(LV_Plugins, &QListWidget::itemSelectionChanged, this, &TF_Setup::LV_PluginsSelectItem);
     connect(SB_PlugSetup, &QToolButton::clicked, this, &TF_Setup::SB_PlugSetupClick);
 
-    AL_Language->SetLanguagesStore(main.AS_Language);
+    AL_Language->SetLanguagesStore(host_.LanguagesStore());
     AL_Language->SetLocalizationString(F_SetupLocalization());
 }
 
@@ -306,9 +306,7 @@ void TF_Setup::showEvent(QShowEvent* event)
 
 void TF_Setup::ShowSettings()
 {
-    if (!main_)
-        return;
-    const TBrowserSettings& s = main_->Settings;
+    const TBrowserSettings& s = host_.BrowserSettings();
     E_StartPage->hide();
     QRadioButton* const starts[] = {RB_NoStartPage, RB_IEStartPage, RB_SFStartPage,
                                     RB_CustomStartPage};
@@ -339,9 +337,7 @@ void TF_Setup::ShowSettings()
 
 void TF_Setup::TakeSettings()
 {
-    if (!main_)
-        return;
-    TBrowserSettings& s = main_->Settings;
+    TBrowserSettings& s = host_.BrowserSettings();
     // Every field is checked first, so that a refused dialog changes nothing.
     const bool useCC = ChB_UseCC->isChecked();
     const int maxURL = useCC ? SetupIntegerField(E_MaxURL->objectName(), E_MaxURL->text(),
@@ -427,8 +423,7 @@ void TF_Setup::ChB_UseCCClick()
 {
     if (ChB_UseCC->isChecked()) {
         G_MaxURL->show();
-        if (main_)
-            E_MaxURL->setText(QString::number(main_->Settings.MaxURLSave));
+        E_MaxURL->setText(QString::number(host_.BrowserSettings().MaxURLSave));
     } else {
         G_MaxURL->hide();
     }
@@ -464,10 +459,8 @@ void TF_Setup::FillBannerList()
     BannerIndex = -1;
     SB_DelBanner->setEnabled(false);
     SB_EditBanner->setEnabled(false);
-    if (!main_)
-        return;
-    const TLinkPairs& banners = main_->Data.Banners;
-    const QIcon icon = main_->IM_List.value(0);
+    const TLinkPairs& banners = host_.ShellData().Banners;
+    const QIcon icon = host_.ListImage(0);
     for (int i = 0; i < banners.count(); ++i) {
         auto* row = new QTreeWidgetItem(LV_Banner, {banners.Names.at(i), banners.URLs.at(i)});
         row->setIcon(0, icon);
@@ -489,28 +482,24 @@ void TF_Setup::LV_BannerSelectItem()
 
 void TF_Setup::SB_AddBannerClick()
 {
-    if (!main_)
-        return;
     QString name, url;
     if (currentPageSource()) {
         currentPageSource()(name, url);
-    } else if (auto* wb = qobject_cast<TWebBrowser*>(main_->ActiveWebBrowser.data())) {
+    } else if (auto* wb = qobject_cast<TWebBrowser*>(host_.ActiveWebBrowser())) {
         // The title and address of the page in the active browser window.
         name = wb->LocationName();
         url = wb->LocationURL();
     }
     if (!runBannerEntryDialog(name, url))
         return;
-    main_->Data.AddBanner(name, url);
+    host_.ShellData().AddBanner(name, url);
     auto* row = new QTreeWidgetItem(LV_Banner, {name, url});
-    row->setIcon(0, main_->IM_List.value(0));
+    row->setIcon(0, host_.ListImage(0));
 }
 
 void TF_Setup::SB_EditBannerClick()
 {
-    if (!main_)
-        return;
-    TLinkPairs& banners = main_->Data.Banners;
+    TLinkPairs& banners = host_.ShellData().Banners;
     QTreeWidgetItem* row = LV_Banner->topLevelItem(BannerIndex);
     if (!row || BannerIndex >= banners.count())
         return;
@@ -526,10 +515,8 @@ void TF_Setup::SB_EditBannerClick()
 
 void TF_Setup::SB_DelBannerClick()
 {
-    if (!main_)
-        return;
     if (BannerIndex < 0 || BannerIndex >= LV_Banner->topLevelItemCount() ||
-        BannerIndex >= main_->Data.Banners.count())
+        BannerIndex >= host_.ShellData().Banners.count())
         return;
     const int answer = MessageBoxService::MessageBox(
         this, QStringLiteral("ยืนยันการลบ"), QStringLiteral("Message"),
@@ -538,7 +525,7 @@ void TF_Setup::SB_DelBannerClick()
         return;
     const int index = BannerIndex;
     delete LV_Banner->takeTopLevelItem(index);
-    main_->Data.DeleteBanner(index);
+    host_.ShellData().DeleteBanner(index);
     // The row is gone: nothing stays selected to delete or edit.
     LV_Banner->clearSelection();
     BannerIndex = -1;
@@ -559,7 +546,7 @@ void TF_Setup::SB_RefreshPluginsClick()
     LV_Plugins->clear();
     pluginIndex_ = -1;
     SB_PlugSetup->setEnabled(false);
-    TPluginHost* host = MainPluginHost();
+    TPluginHost* host = host_.PluginHost();
     if (!host)
         return;
     for (int i = 0; i < host->PluginCount(); ++i) {
@@ -573,7 +560,7 @@ void TF_Setup::SB_RefreshPluginsClick()
 void TF_Setup::LV_PluginsSelectItem()
 {
     const QList<QListWidgetItem*> selected = LV_Plugins->selectedItems();
-    TPluginHost* host = MainPluginHost();
+    TPluginHost* host = host_.PluginHost();
     if (selected.isEmpty() || !host) {
         pluginIndex_ = -1;
         SB_PlugSetup->setEnabled(false);
@@ -586,7 +573,7 @@ void TF_Setup::LV_PluginsSelectItem()
 
 void TF_Setup::SB_PlugSetupClick()
 {
-    TPluginHost* host = MainPluginHost();
+    TPluginHost* host = host_.PluginHost();
     if (host && pluginIndex_ >= 0 && pluginIndex_ < host->PluginCount())
         host->PluginSetup(pluginIndex_);
 }

@@ -21,7 +21,7 @@ class TGroupBox;
 class TLabel;
 class TListView;
 class TToolButton;
-class TF_Main;
+class TBrowserHost;
 
 // A field of the settings dialog that does not hold an acceptable value.
 class EConvertError : public std::runtime_error
@@ -55,13 +55,13 @@ using TCurrentPageSource = std::function<void(QString& title, QString& url)>;
 void SetCurrentPageSource(TCurrentPageSource source);
 
 // The settings dialog: program options, the banner list, the terminal and
-// the plug-ins. It edits the main window's settings on OK; banner changes
-// take effect at once.
+// the plug-ins. It edits the host's (the main window's) settings on OK;
+// banner changes take effect at once.
 class TF_Setup : public TForm
 {
     Q_OBJECT
 public:
-    explicit TF_Setup(TF_Main& main, QWidget* parent = nullptr);
+    explicit TF_Setup(TBrowserHost& host, QWidget* parent = nullptr);
 
     // settings -> controls, and controls -> settings. TakeSettings checks
     // every field before it changes anything, and raises EConvertError for
@@ -120,7 +120,7 @@ protected:
 
 private:
     void pageChanged(int index);
-    QPointer<TF_Main> main_;
+    TBrowserHost& host_;
     int pluginIndex_ = -1;
 };
 

@@ -1,8 +1,9 @@
 #include "shell/favorites/FrmEnterURLData.h"
 
 #include "shell/data/AlLanguager.h"
+#include "shell/data/ShellData.h"
+#include "shell/favorites/FavoritesHost.h"
 #include "shell/favorites/FrmFavorite.h"
-#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
 #include <QGridLayout>
@@ -27,7 +28,8 @@ QString localization()
 
 } // namespace
 
-TF_EnterURLData::TF_EnterURLData(QWidget* parent) : TForm(parent, Qt::Tool)
+TF_EnterURLData::TF_EnterURLData(TFavoritesHost* host, QWidget* parent)
+    : TForm(parent, Qt::Tool), host_(host)
 {
     setObjectName(QStringLiteral("F_EnterURLData"));
     Label1 = new TLabel(QStringLiteral("Label1"), this);
@@ -63,8 +65,7 @@ TF_EnterURLData::TF_EnterURLData(QWidget* parent) : TForm(parent, Qt::Tool)
     connect(SpeedButton1, &QToolButton::clicked, this, &TF_EnterURLData::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TF_EnterURLData::SpeedButton2Click);
 
-    if (F_Main)
-        AL_Language->SetLanguagesStore(F_Main->AS_Language);
+    AL_Language->SetLanguagesStore(MainLanguagesStore());
     AL_Language->SetLocalizationString(localization());
 }
 
@@ -92,8 +93,8 @@ bool TF_EnterURLData::ExecuteEdit()
 void TF_EnterURLData::showEvent(QShowEvent* event)
 {
     TForm::showEvent(event);
-    if (F_Main)
-        E_Favorite->setText(F_Main->Data.CurrentGroup);
+    if (host_)
+        E_Favorite->setText(host_->ShellData().CurrentGroup);
 }
 
 void TF_EnterURLData::B_SelectClick()
@@ -107,8 +108,8 @@ void TF_EnterURLData::B_SelectClick()
 void TF_EnterURLData::SpeedButton1Click()
 {
     result_ = true;
-    if (addMode_ && F_Main)
-        F_Main->AddGroupURL(E_WebName->text(), E_URL->text());
+    if (addMode_ && host_)
+        host_->AddGroupURL(E_WebName->text(), E_URL->text());
     close();
 }
 

@@ -3,6 +3,7 @@
 #include "toolkit/Forms.h"
 
 class TAlLanguager;
+class TFavoritesHost;
 class TEdit;
 class TLabel;
 class TToolButton;
@@ -14,7 +15,8 @@ class TF_EnterURLData : public TForm
 {
     Q_OBJECT
 public:
-    explicit TF_EnterURLData(QWidget* parent = nullptr);
+    // `host` is the main window whose current group an added entry joins.
+    explicit TF_EnterURLData(TFavoritesHost* host, QWidget* parent = nullptr);
 
     bool ExecuteAdd();
     bool ExecuteEdit();
@@ -39,6 +41,7 @@ protected:
 
 private:
     bool run(bool addMode);
+    TFavoritesHost* host_;
     bool result_ = false;
     bool addMode_ = false;
 };

@@ -1,7 +1,6 @@
 #include "shell/favorites/FrmEnterURLGroup.h"
 
 #include "shell/data/AlLanguager.h"
-#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
 #include <QHBoxLayout>
@@ -39,8 +38,7 @@ TF_EnterURLGroup::TF_EnterURLGroup(QWidget* parent) : TForm(parent, Qt::Tool)
     connect(SpeedButton2, &QToolButton::clicked, this, &TF_EnterURLGroup::SpeedButton2Click);
     connect(E_GroupName, &QLineEdit::returnPressed, this, &TF_EnterURLGroup::SpeedButton1Click);
 
-    if (F_Main)
-        AL_Language->SetLanguagesStore(F_Main->AS_Language);
+    AL_Language->SetLanguagesStore(MainLanguagesStore());
     AL_Language->SetLocalizationString(localization());
 }
 

@@ -2,9 +2,10 @@
 
 #include "platform/MessageBox.h"
 #include "shell/data/AlLanguager.h"
+#include "shell/data/ShellData.h"
+#include "shell/favorites/FavoritesHost.h"
 #include "shell/favorites/FavoritesPanel.h"
 #include "shell/favorites/FrmEnterURLGroup.h"
-#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>
@@ -48,7 +49,8 @@ QList<QStandardItem*> nodesInOrder(const QStandardItemModel& model)
 
 } // namespace
 
-TF_Favorite::TF_Favorite(QWidget* parent) : TForm(parent, Qt::Dialog)
+TF_Favorite::TF_Favorite(TFavoritesHost* host, QWidget* parent)
+    : TForm(parent, Qt::Dialog), host_(host)
 {
     setObjectName(QStringLiteral("F_Favorite"));
     TV_URL = new TTreeView(QStringLiteral("TV_URL"), this);
@@ -95,11 +97,10 @@ TF_Favorite::TF_Favorite(QWidget* parent) : TForm(parent, Qt::Dialog)
     connect(SB_DeleteURL, &QToolButton::clicked, this, &TF_Favorite::SB_DeleteURLClick);
     connect(BitBtn1, &QPushButton::clicked, this, &TF_Favorite::BitBtn1Click);
 
-    if (F_Main)
-        AL_Language->SetLanguagesStore(F_Main->AS_Language);
+    AL_Language->SetLanguagesStore(MainLanguagesStore());
     AL_Language->SetLocalizationString(localization());
-    if (F_Main) {
-        F_Main->Data.LoadFavoriteTree(URLTree);
+    if (host_) {
+        host_->ShellData().LoadFavoriteTree(URLTree);
         SetTreeIcons();
     }
 }
@@ -132,9 +133,9 @@ bool TF_Favorite::run(bool choose)
 bool TF_Favorite::ChooseGroup()
 {
     const bool result = run(true);
-    if (selected_.isValid() && F_Main) {
-        F_Main->Data.CurrentGroup = SelectedGroup();
-        F_Main->SB_ChooseFavorite->SetCaption(SelectedGroup());
+    if (selected_.isValid() && host_) {
+        host_->ShellData().CurrentGroup = SelectedGroup();
+        host_->ShowCurrentGroup(SelectedGroup());
     }
     return result;
 }
@@ -149,9 +150,9 @@ void TF_Favorite::showEvent(QShowEvent* event)
     TForm::showEvent(event);
     SB_DeleteURL->setEnabled(SB_DeleteURL->isEnabled() && selected_.isValid() &&
                              selected_.parent().isValid());
-    if (F_Main)
+    if (host_)
         for (QStandardItem* node : nodesInOrder(URLTree))
-            if (node->text() == F_Main->Data.CurrentGroup) {
+            if (node->text() == host_->ShellData().CurrentGroup) {
                 selectNode(node->index());
                 break;
             }
@@ -169,9 +170,9 @@ void TF_Favorite::selectNode(const QModelIndex& node)
 void TF_Favorite::FillList()
 {
     LV_URL->clear();
-    if (!F_Main)
+    if (!host_)
         return;
-    const TLinkPairs& links = F_Main->Data.Group;
+    const TLinkPairs& links = host_->ShellData().Group;
     for (int i = 0; i < links.count(); ++i)
         new QTreeWidgetItem(LV_URL, {links.Names[i], links.URLs[i]});
 }
@@ -183,9 +184,9 @@ void TF_Favorite::TV_URLChange(const QModelIndex& node)
     selected_ = TV_URL->currentIndex().isValid() ? QPersistentModelIndex(TV_URL->currentIndex())
                                                  : QPersistentModelIndex(node);
     SB_DeleteURL->setEnabled(LV_URL->isEnabled() && selected_.parent().isValid());
-    if (!F_Main)
+    if (!host_)
         return;
-    TShellData& data = F_Main->Data;
+    TShellData& data = host_->ShellData();
     try {
         // Changes made to the group being left are kept before another
         // group's links are read over them.
@@ -194,33 +195,33 @@ void TF_Favorite::TV_URLChange(const QModelIndex& node)
         MessageBox(this, QString::fromLocal8Bit(e.what()), QStringLiteral("Error"), MB_ICONWARNING);
     }
     data.CurrentGroup = group;
-    F_Main->SB_ChooseFavorite->SetCaption(group);
+    host_->ShowCurrentGroup(group);
     data.LoadGroupURLs();
-    F_Main->FillFavoriteList();
+    host_->FillFavoriteList();
     FillList();
 }
 
 void TF_Favorite::LV_URLColumnClick(int column)
 {
-    if (!F_Main)
+    if (!host_)
         return;
-    F_Main->SortGroupURLs(column == 1);
+    host_->SortGroupURLs(column == 1);
     FillList();
 }
 
 void TF_Favorite::SaveAndReloadTree()
 {
-    if (!F_Main)
+    if (!host_)
         return;
     try {
-        F_Main->Data.SaveFavoriteTree(URLTree);
+        host_->ShellData().SaveFavoriteTree(URLTree);
     } catch (const EInOutError& e) {
         MessageBox(this, QString::fromLocal8Bit(e.what()), QStringLiteral("Error"), MB_ICONWARNING);
     }
     selected_ = QPersistentModelIndex();
-    F_Main->Data.LoadFavoriteTree(URLTree);
+    host_->ShellData().LoadFavoriteTree(URLTree);
     SetTreeIcons();
-    F_Main->ReloadFavoriteTree();
+    host_->ReloadFavoriteTree();
 }
 
 void TF_Favorite::SB_AddURLClick()

@@ -7,6 +7,7 @@
 #include <QStandardItemModel>
 
 class TAlLanguager;
+class TFavoritesHost;
 class TButton;
 class TListView;
 class TPanel;
@@ -20,7 +21,9 @@ class TF_Favorite : public TForm
 {
     Q_OBJECT
 public:
-    explicit TF_Favorite(QWidget* parent = nullptr);
+    // `host` is the main window whose favorites panel the organiser keeps up
+    // to date; without one the organiser edits its own tree only.
+    explicit TF_Favorite(TFavoritesHost* host, QWidget* parent = nullptr);
 
     // Runs the organiser to choose the current group; true when "เลือก"
     // closed it. The selected group becomes current either way.
@@ -54,6 +57,7 @@ protected:
 private:
     bool run(bool choose);
     void selectNode(const QModelIndex& node);
+    TFavoritesHost* host_;
     bool result_ = false;
     QPersistentModelIndex selected_;
 };

@@ -4,17 +4,16 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "shell/data/AlLanguager.h"
-#include "shell/browser/BrowserFactory.h"
 #include "shell/data/FormLocalizations.h"
+#include "shell/data/IEUtils.h"
+#include "shell/data/MainWindowRules.h"
 #include "shell/dialogs/FrmAbout.h"
 #include "shell/dialogs/FrmExit.h"
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/favorites/FrmFavorite.h"
 #include "shell/main/FrmFloatToolbar.h"
-#include "shell/data/IEUtils.h"
 #include "shell/main/MainFavorites.h"
-#include "shell/data/MainWindowRules.h"
-#include "shell/main/StandIns.h"
+#include "shell/main/MainServices.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
 
@@ -23,7 +22,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QStyle>
 #include <QTimer>
@@ -31,8 +29,6 @@
 #include <QWindow>
 
 #include <exception>
-
-QPointer<TF_Main> F_Main;
 
 namespace {
 
@@ -59,13 +55,18 @@ void forEachItem(QStandardItem* parent, const std::function<void(QStandardItem*)
 
 } // namespace
 
-TF_Main::TF_Main(QWidget* parent) : TForm(parent)
+TF_Main::TF_Main(TMainServices& services, QWidget* parent) : TForm(parent), services_(services)
 {
-    F_Main = this;
     setObjectName(QStringLiteral("F_Main"));
     SetCaption(QStringLiteral("Brevant++ "));
     resize(800, 600);
     BuildComponents();
+    // The main form of the application: MDI children of the program and of
+    // its plug-ins enter its client area from now on.
+    SetFormStyle(fsMDIForm);
+    SetClientArea(MDIClient);
+    WindowList.SetTabs(TC_Pages, &IM_List);
+    Application::SetMainForm(this);
     try {
         FormCreate();
     } catch (const std::exception& e) {
@@ -85,6 +86,11 @@ TF_Main::TF_Main(QWidget* parent) : TForm(parent)
 
 TF_Main::~TF_Main()
 {
+    // A main window that goes without its exit (a test) stops the plug-ins
+    // first, while their windows still have a main window to leave.
+    services_.UnloadPlugins();
+    if (Application::MainForm() == this)
+        Application::SetMainForm(nullptr);
     if (SplashWindow)
         delete SplashWindow.data();
     delete F_EnterURLData.data();
@@ -293,32 +299,7 @@ void TF_Main::BuildComponents()
     AL_Language = new TAlLanguager(this, QStringLiteral("AL_Language"));
     AL_Language->SetLanguagesStore(AS_Language);
 
-    // Handlers.
-    connect(Timer1, &QTimer::timeout, this, &TF_Main::Timer1Timer);
-    connect(TC_Pages, &QTabBar::currentChanged, this, &TF_Main::TC_PagesChange);
-    connect(TC_Pages, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        N_CloseWindow->setEnabled(TC_Pages->count() > 0);
-        N_CloseAllWindow->setEnabled(TC_Pages->count() > 0);
-        PM_CloseWindow->popup(TC_Pages->mapToGlobal(pos));
-    });
-    connect(N_CloseWindow, &QAction::triggered, this, &TF_Main::N_CloseWindowClick);
-    connect(N_CloseAllWindow, &QAction::triggered, this, &TF_Main::N_CloseAllWindowClick);
-    connect(SB_HideMDITab, &QToolButton::clicked, this, &TF_Main::SB_HideMDITabClick);
-    connect(MNU_HideMDITab, &QAction::triggered, this, &TF_Main::MNU_HideMDITabClick);
-    connect(MNU_HideToolbar, &QAction::triggered, this, &TF_Main::MNU_HideToolbarClick);
-    connect(RSB_Favorite, &QToolButton::clicked, this, [this] { ToggleFavoritesPanel(); });
-    connect(N9, &QAction::triggered, this, &TF_Main::ToggleFavoritesPanel);
-    for (QObject* sender : {static_cast<QObject*>(RSB_NewWindow)}) {
-        connect(static_cast<QToolButton*>(sender), &QToolButton::clicked, this,
-                &TF_Main::RSB_NewWindowClick);
-    }
-    connect(N8, &QAction::triggered, this, &TF_Main::RSB_NewWindowClick);
-    connect(MNU_NewWindow, &QAction::triggered, this, &TF_Main::RSB_NewWindowClick);
-    connect(About1, &QAction::triggered, this, &TF_Main::About1Click);
-    connect(Test1, &QAction::triggered, this, &TF_Main::About1Click);
-    connect(N6, &QAction::triggered, this, &TF_Main::N6Click);
     ConnectCommands();
-    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TF_Main::OnApplicationFocusWindow);
 }
 
 void TF_Main::FormCreate()
@@ -352,7 +333,7 @@ void TF_Main::FormCreate()
     }
 
     // 10, 11. Plug-ins and the Favorites menu.
-    PluginHost().LoadPlugins(*this);
+    services_.LoadPlugins(*this);
     Fav_Favorite->CreateMenu();
     Fav_Favorite->SetAddEnabled(false);
 
@@ -433,7 +414,7 @@ void TF_Main::showEvent(QShowEvent* event)
 
 void TF_Main::FormShow()
 {
-    PluginHost().SelectPlugins(*this);
+    services_.SelectPlugins();
     if (SplashWindow)
         SplashWindow->EndSplash();
     Timer1->start();
@@ -468,7 +449,7 @@ void TF_Main::Timer1Timer()
                                                 MakerHomePage(), MakerStartPage());
         Settings.StartMode = plan.startMode;
         if (plan.openWindow) {
-            IBrowserWindow* browser = CreateBrowserWindow(*this);
+            IBrowserWindow* browser = NewBrowserWindow();
             if (plan.engineHome)
                 browser->GoHome();
             else
@@ -485,115 +466,22 @@ void TF_Main::Timer1Timer()
             MessageBoxService::MB_YESNO | MessageBoxService::MB_ICONQUESTION);
         if (answer == MessageBoxService::IDYES)
             for (const QString& address : saved)
-                CreateBrowserWindow(*this)->Navigate(address);
+                NewBrowserWindow()->Navigate(address);
     } catch (const std::exception& e) {
         S_Status->SetSimpleText(QString::fromUtf8(e.what()));
     }
 }
 
-// --- the window list ---
-
-int TF_Main::IndexOfChild(const QObject* form) const
-{
-    if (!form)
-        return -1;
-    for (int i = 0; i < WindowList.size(); ++i)
-        if (WindowList.at(i).data() == form)
-            return i;
-    return -1;
-}
-
-void TF_Main::RegisterChildTab(TForm* form)
-{
-    if (!form || IndexOfChild(form) >= 0)
-        return;
-    TC_Pages->addTab(DoubleAmpersands(form->Caption()));
-    WindowList.append(form);
-    TC_Pages->SetTabWidth(
-        TabWidthAfterAdd(TC_Pages->TabWidth(), TC_Pages->count(), TC_Pages->width()));
-    // A window freed without unregistering loses its tab at the next turn.
-    connect(form, &QObject::destroyed, this,
-            [this] { QTimer::singleShot(0, this, &TF_Main::PruneWindowList); });
-}
-
-void TF_Main::UnregisterChildTab(TForm* form)
-{
-    const int index = IndexOfChild(form);
-    if (index < 0)
-        return;
-    WindowList.removeAt(index);
-    TC_Pages->removeTab(index);
-    if (TC_Pages->count() >= 1)
-        TC_Pages->SetTabWidth(
-            TabWidthAfterRemove(TC_Pages->TabWidth(), TC_Pages->count(), TC_Pages->width()));
-}
-
-void TF_Main::PruneWindowList()
-{
-    bool removed = false;
-    for (int i = int(WindowList.size()) - 1; i >= 0; --i) {
-        if (!WindowList.at(i)) {
-            WindowList.removeAt(i);
-            if (i < TC_Pages->count())
-                TC_Pages->removeTab(i);
-            removed = true;
-        }
-    }
-    if (removed && TC_Pages->count() >= 1)
-        TC_Pages->SetTabWidth(
-            TabWidthAfterRemove(TC_Pages->TabWidth(), TC_Pages->count(), TC_Pages->width()));
-}
-
-void TF_Main::ActivateChildTab(TForm* form)
-{
-    const int index = IndexOfChild(form);
-    if (index < 0)
-        return;
-    form->setFocus();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget())) {
-        if (MDIClient->activeSubWindow() != sub)
-            MDIClient->setActiveSubWindow(sub);
-        sub->raise();
-    } else {
-        form->raise();
-    }
-    const QSignalBlocker blocker(TC_Pages);
-    TC_Pages->setCurrentIndex(index);
-}
-
-void TF_Main::SetChildCaption(TForm* form, const QString& caption)
-{
-    const int index = IndexOfChild(form);
-    if (index < 0)
-        return;
-    form->SetCaption(caption);
-    TC_Pages->setTabText(index, DoubleAmpersands(caption));
-}
-
-void TF_Main::SetChildBusy(TForm* form, bool busy)
-{
-    const int index = IndexOfChild(form);
-    if (index >= 0)
-        TC_Pages->setTabIcon(index, IM_List.at(busy ? 7 : 8));
-}
-
-void TF_Main::SetPluginTabIcon(TForm* form, bool busy)
-{
-    const int index = IndexOfChild(form);
-    if (index >= 0)
-        TC_Pages->setTabIcon(index, IM_List.at(busy ? 11 : 0));
-}
-
 void TF_Main::UpdateGoFavorite()
 {
-    N_GoFavorite->setEnabled(!ActiveWebBrowser.isNull());
+    N_GoFavorite->setEnabled(!activeWebBrowser_.isNull());
 }
 
 void TF_Main::RelayoutActiveBrowser()
 {
-    if (!ActiveWebBrowser || !ChildMaximized || ShuttingDown)
+    if (!activeWebBrowser_ || !ChildMaximized || ShuttingDown)
         return;
-    if (auto* browser = dynamic_cast<IBrowserWindow*>(ActiveChild.data()))
+    if (auto* browser = dynamic_cast<IBrowserWindow*>(activeChild_.data()))
         browser->Relayout();
 }
 
@@ -616,7 +504,7 @@ void TF_Main::OpenTelnetURL(const QString& address)
         S_Status->SetSimpleText(telnet.error);
         return;
     }
-    OpenTelnetWindow(*this, telnet.host, telnet.port);
+    services_.OpenTelnetWindow(*this, telnet.host, telnet.port);
 }
 
 // --- the tab bar ---
@@ -627,22 +515,15 @@ void TF_Main::TC_PagesChange(int index)
     if (index < 0 || index >= WindowList.size() || !WindowList.at(index))
         return;
     TForm* form = WindowList.at(index);
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget())) {
-        MDIClient->setActiveSubWindow(sub);
-        sub->show();
-    }
+    // Showing an MDI child makes it the active one.
     form->show();
     form->setFocus();
 }
 
 void TF_Main::CloseChildForm(TForm* form)
 {
-    if (!form)
-        return;
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget()))
-        sub->close();
-    else
-        form->close();
+    if (form)
+        form->Close();
 }
 
 void TF_Main::N_CloseWindowClick()
@@ -660,13 +541,13 @@ void TF_Main::N_CloseAllWindowClick()
     if (answer == MessageBoxService::IDYES) {
         // Each window takes itself out of the list as it closes; a window
         // that refuses to close keeps its entry and its tab.
-        const QList<QPointer<TForm>> windows = WindowList;
+        const TWindowList::Entries windows = WindowList.entries();
         for (auto it = windows.crbegin(); it != windows.crend(); ++it)
             CloseChildForm(*it);
         QApplication::processEvents();
-        PruneWindowList();
-        ActiveWebBrowser = nullptr;
-        ActiveChild = nullptr;
+        WindowList.Prune();
+        activeWebBrowser_ = nullptr;
+        activeChild_ = nullptr;
         UpdateGoFavorite();
     }
     S_Status->SetSimpleText(QString());
@@ -708,7 +589,7 @@ void TF_Main::MNU_HideToolbarClick()
 
 void TF_Main::RSB_NewWindowClick()
 {
-    CreateBrowserWindow(*this);
+    NewBrowserWindow();
 }
 
 void TF_Main::About1Click()
@@ -720,50 +601,6 @@ void TF_Main::About1Click()
 void TF_Main::N6Click()
 {
     close();
-}
-
-// --- toolbar modes ---
-
-void TF_Main::SetButtonsBoth()
-{
-    for (int i = 0; i < ToolbarButtons.size(); ++i) {
-        TToolButton* b = ToolbarButtons.at(i);
-        b->SetCaption(ToolbarCaptions.value(i));
-        b->setIcon(ToolbarGlyphs.value(i));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setFixedHeight(46);
-    }
-    for (QFrame* bevel : {BV1, BV2, BV3})
-        bevel->setFixedHeight(46);
-    SpB_ToolBar->setFixedHeight(50);
-}
-
-void TF_Main::SetButtonsPicOnly()
-{
-    for (int i = 0; i < ToolbarButtons.size(); ++i) {
-        TToolButton* b = ToolbarButtons.at(i);
-        b->SetCaption(QString());
-        b->setIcon(ToolbarGlyphs.value(i));
-        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        b->setFixedHeight(26);
-    }
-    for (QFrame* bevel : {BV1, BV2, BV3})
-        bevel->setFixedHeight(26);
-    SpB_ToolBar->setFixedHeight(30);
-}
-
-void TF_Main::SetButtonsTextOnly()
-{
-    for (int i = 0; i < ToolbarButtons.size(); ++i) {
-        TToolButton* b = ToolbarButtons.at(i);
-        b->setIcon(QIcon());
-        b->SetCaption(ToolbarCaptions.value(i));
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        b->setFixedHeight(26);
-    }
-    for (QFrame* bevel : {BV1, BV2, BV3})
-        bevel->setFixedHeight(26);
-    SpB_ToolBar->setFixedHeight(30);
 }
 
 void TF_Main::ApplyToolbarAlign()
@@ -855,7 +692,7 @@ void TF_Main::DropFiles(const QStringList& paths)
 {
     // Whole paths: a long path is never cut.
     for (const QString& path : paths)
-        CreateBrowserWindow(*this)->Navigate(path);
+        NewBrowserWindow()->Navigate(path);
 }
 
 void TF_Main::OnApplicationFocusWindow()
@@ -941,10 +778,9 @@ void TF_Main::FormClose(TCloseAction& action)
         SaveSettings(reg, Settings);
     });
     // The organiser's tree is the one the user edits; the panel's is a copy.
-    exit.add(QStringLiteral("favorites tree"), [this] {
-        Data.SaveFavoriteTree(F_Favorite ? F_Favorite->URLTree : FavoriteTree);
-    });
-    exit.add(QStringLiteral("plug-ins"), [this] { PluginHost().UnloadPlugins(*this); });
+    exit.add(QStringLiteral("favorites tree"),
+             [this] { Data.SaveFavoriteTree(F_Favorite ? F_Favorite->URLTree : FavoriteTree); });
+    exit.add(QStringLiteral("plug-ins"), [this] { services_.UnloadPlugins(); });
     exit.run();
     ExitStepsRan = exit.ran();
     ExitStepsFailed = exit.failed();

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "shell/browser/BrowserHost.h"
 #include "shell/data/BrowserSettings.h"
 #include "shell/data/ShellData.h"
+#include "shell/favorites/FavoritesHost.h"
+#include "shell/main/WindowList.h"
 #include "toolkit/Forms.h"
 
 #include <QIcon>
@@ -18,6 +21,7 @@ class TAlignLayout;
 class TAlLanguager;
 class TAlLanguagesStore;
 class TF_About;
+class TMainServices;
 class TMainFavorites;
 class TListView;
 class TMainMenu;
@@ -33,28 +37,63 @@ class TTreeView;
 
 // The program's main window: the owner of everything that lives for the
 // whole run (the window list and its tab bar, the toolbar, the favorites
-// panel, the menus, the settings and the data files).
-class TF_Main : public TForm
+// panel, the menus, the settings and the data files). It is the
+// application's main form: MDI children enter its client area, and it is
+// the host their windows talk to.
+class TF_Main : public TForm, public TBrowserHost, public TFavoritesHost
 {
     Q_OBJECT
 public:
-    explicit TF_Main(QWidget* parent = nullptr);
+    // `services` makes the windows, the terminal and the plug-ins of the run;
+    // it outlives the window.
+    explicit TF_Main(TMainServices& services, QWidget* parent = nullptr);
     ~TF_Main() override;
 
-    // --- operations other windows and the plug-in host call ---
-    void RegisterChildTab(TForm* form);
-    void UnregisterChildTab(TForm* form);
-    void ActivateChildTab(TForm* form);
-    void SetChildCaption(TForm* form, const QString& caption);
-    void SetChildBusy(TForm* form, bool busy);
-    void SetPluginTabIcon(TForm* form, bool busy);
-    void UpdateGoFavorite();
+    // --- what child windows and the plug-in host ask (TChildWindowHost) ---
+    void RegisterChildTab(TForm* form) override;
+    void UnregisterChildTab(TForm* form) override;
+    void ActivateChildTab(TForm* form) override;
+    void SetChildCaption(TForm* form, const QString& caption) override;
+    void SetTabCaption(TForm* form, const QString& caption) override;
+    void SetChildBusy(TForm* form, bool busy) override;
+    void SetPluginTabIcon(TForm* form, bool busy) override;
+    int IndexOfChild(const QObject* form) const override;
+    void EnableDocumentCommands(const TDocumentCommands& commands) override;
+    TForm* ActiveChild() const override { return activeChild_; }
+    void SetActiveChild(TForm* child) override { activeChild_ = child; }
+    QWidget* ActiveWebBrowser() const override { return activeWebBrowser_; }
+    void SetActiveWebBrowser(QWidget* browser) override { activeWebBrowser_ = browser; }
+    void UpdateGoFavorite() override;
+    TTerminalSettings TerminalSettings() const override;
+    void OpenURLInNewWindow(const QString& address) override;
+
+    // --- what browser windows and the dialogs ask (TBrowserHost) ---
+    IBrowserWindow* NewBrowserWindow() override;
+    TBrowserSettings& BrowserSettings() override { return Settings; }
+    TShellData& ShellData() override { return Data; }
+    QMutex& HistoryMutex() override { return HistoryLock; }
+    TAlLanguagesStore* LanguagesStore() override { return AS_Language; }
+    TPluginHost* PluginHost() override;
+    void OpenTelnetURL(const QString& address) override;
+    TWebBrowser* NewBrowserControl() override;
+    void RunCommand(TMainCommand command) override;
+    void PopupMainMenu(const QPoint& globalPos) override;
+    void SetAddFavoriteEnabled(bool enabled) override;
+    void ShowTextSize(int size) override;
+    void SetStatusText(const QString& text) override;
+    QIcon ListImage(int index) const override { return IM_List.value(index); }
+
+    // --- what the favorites organiser asks (TFavoritesHost) ---
+    void ShowCurrentGroup(const QString& group) override;
+    void FillFavoriteList() override;
+    void SortGroupURLs(bool byAddress) override;
+    // Reads the group tree again (after the organiser changed it).
+    void ReloadFavoriteTree() override;
+    void AddGroupURL(const QString& name, const QString& url) override;
+
     void RelayoutActiveBrowser();
     void ToggleFavoritesPanel();
-    void OpenTelnetURL(const QString& address);
-
-    int WindowCount() const { return int(WindowList.size()); }
-    int IndexOfChild(const QObject* form) const;
+    int WindowCount() const { return WindowList.size(); }
 
     // --- handlers ---
     void Timer1Timer();
@@ -112,13 +151,8 @@ public:
     void Fav_FavoriteNavigate(const QString& url, bool& allow);
     TTileMode TileMode = tbHorizontal;
 
-    // --- favorites panel ---
-    void FillFavoriteList();
+    // --- favorites panel (FrmMainFavorites.cpp) ---
     void SetTreeIcons();
-    // Reads the group tree again (after the organiser changed it).
-    void ReloadFavoriteTree();
-    void AddGroupURL(const QString& name, const QString& url);
-    void SortGroupURLs(bool byAddress);
     void TV_URLGroupChange(const QModelIndex& node);
     void LV_WebURLSelectItem();
     void LV_WebURLDblClick();
@@ -137,9 +171,7 @@ public:
     bool SortAscending = true;
 
     // --- state ---
-    QList<QPointer<TForm>> WindowList;
-    QPointer<QWidget> ActiveWebBrowser;
-    QPointer<TForm> ActiveChild;
+    TWindowList WindowList;
     bool ShuttingDown = false;
     bool FirstStart = false;
     bool FavoritesPanelOpen = false;
@@ -216,6 +248,9 @@ protected:
 
 private:
     void BuildComponents();
+    void BuildMenus();
+    void BuildToolbar();
+    void ConnectHandlers();
     void FormCreate();
     void FormShow();
     void FormResize();
@@ -225,15 +260,14 @@ private:
     void UpdateTabWidthOnResize();
     void LayoutTabBar();
     void CloseChildForm(TForm* form);
-    void PruneWindowList();
     void ApplyWallpaper(const QString& file, bool stretch);
     void CollectLayout();
     void OnApplicationFocusWindow();
 
+    TMainServices& services_;
+    QPointer<QWidget> activeWebBrowser_;
+    QPointer<TForm> activeChild_;
     TAlignLayout* layout_;
     bool shown_ = false;
     bool exitDialogOpen_ = false;
 };
-
-// The main window of the run.
-extern QPointer<TF_Main> F_Main;

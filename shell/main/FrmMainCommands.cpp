@@ -2,34 +2,36 @@
 // act on the active browser window and do nothing while there is none.
 
 #include "platform/Registry.h"
-#include "shell/browser/BrowserFactory.h"
 #include "shell/browser/EmbeddedWB.h"
-#include "shell/dialogs/FrmAdvanceWeb.h"
-#include "shell/main/FrmMain.h"
+#include "shell/browser/FrmAdvanceWeb.h"
 #include "shell/dialogs/FrmSelURL.h"
 #include "shell/dialogs/FrmSetup.h"
-#include "shell/main/MainFavorites.h"
 #include "shell/dialogs/U_OpenDialog2K.h"
+#include "shell/main/FrmMain.h"
+#include "shell/main/MainFavorites.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
+#include <QWindow>
 
 namespace {
 
 TWebBrowser* activeControl(const TF_Main& main)
 {
-    return qobject_cast<TWebBrowser*>(main.ActiveWebBrowser.data());
+    return qobject_cast<TWebBrowser*>(main.ActiveWebBrowser());
 }
 
 IBrowserWindow* activeWindow(const TF_Main& main)
 {
-    return dynamic_cast<IBrowserWindow*>(main.ActiveChild.data());
+    return dynamic_cast<IBrowserWindow*>(main.ActiveChild());
 }
 
 // Runs a command of the control; errors of the control are not the
@@ -49,6 +51,31 @@ const QString kSearchPage = QStringLiteral("https://duckduckgo.com/");
 
 void TF_Main::ConnectCommands()
 {
+    connect(Timer1, &QTimer::timeout, this, &TF_Main::Timer1Timer);
+    connect(TC_Pages, &QTabBar::currentChanged, this, &TF_Main::TC_PagesChange);
+    connect(TC_Pages, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        N_CloseWindow->setEnabled(TC_Pages->count() > 0);
+        N_CloseAllWindow->setEnabled(TC_Pages->count() > 0);
+        PM_CloseWindow->popup(TC_Pages->mapToGlobal(pos));
+    });
+    connect(N_CloseWindow, &QAction::triggered, this, &TF_Main::N_CloseWindowClick);
+    connect(N_CloseAllWindow, &QAction::triggered, this, &TF_Main::N_CloseAllWindowClick);
+    connect(SB_HideMDITab, &QToolButton::clicked, this, &TF_Main::SB_HideMDITabClick);
+    connect(MNU_HideMDITab, &QAction::triggered, this, &TF_Main::MNU_HideMDITabClick);
+    connect(MNU_HideToolbar, &QAction::triggered, this, &TF_Main::MNU_HideToolbarClick);
+    connect(RSB_Favorite, &QToolButton::clicked, this, [this] { ToggleFavoritesPanel(); });
+    connect(N9, &QAction::triggered, this, &TF_Main::ToggleFavoritesPanel);
+    for (QObject* sender : {static_cast<QObject*>(RSB_NewWindow)}) {
+        connect(static_cast<QToolButton*>(sender), &QToolButton::clicked, this,
+                &TF_Main::RSB_NewWindowClick);
+    }
+    connect(N8, &QAction::triggered, this, &TF_Main::RSB_NewWindowClick);
+    connect(MNU_NewWindow, &QAction::triggered, this, &TF_Main::RSB_NewWindowClick);
+    connect(About1, &QAction::triggered, this, &TF_Main::About1Click);
+    connect(Test1, &QAction::triggered, this, &TF_Main::About1Click);
+    connect(N6, &QAction::triggered, this, &TF_Main::N6Click);
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &TF_Main::OnApplicationFocusWindow);
+
     auto click = [this](QToolButton* b, void (TF_Main::*handler)()) {
         connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
     };
@@ -186,9 +213,9 @@ void TF_Main::RSB_RefreshClick()
 
 void TF_Main::RSB_HomeClick()
 {
-    IBrowserWindow* window = ActiveWebBrowser ? activeWindow(*this) : nullptr;
+    IBrowserWindow* window = ActiveWebBrowser() ? activeWindow(*this) : nullptr;
     if (!window)
-        window = CreateBrowserWindow(*this);
+        window = NewBrowserWindow();
     if (!window)
         return;
     switch (Settings.StartMode) {
@@ -208,9 +235,9 @@ void TF_Main::RSB_HomeClick()
 
 void TF_Main::RSB_SearchClick()
 {
-    IBrowserWindow* window = ActiveWebBrowser ? activeWindow(*this) : nullptr;
+    IBrowserWindow* window = ActiveWebBrowser() ? activeWindow(*this) : nullptr;
     if (!window)
-        window = CreateBrowserWindow(*this);
+        window = NewBrowserWindow();
     if (window)
         window->Navigate(kSearchPage);
 }
@@ -222,7 +249,7 @@ void TF_Main::RSB_FavoriteClick()
 
 void TF_Main::Brevant1Click()
 {
-    if (IBrowserWindow* window = CreateBrowserWindow(*this))
+    if (IBrowserWindow* window = NewBrowserWindow())
         window->Navigate(MakerHomePage());
 }
 
@@ -230,8 +257,52 @@ void TF_Main::N11Click()
 {
     // There is no help viewer on this platform: the help is the page shipped
     // with the program for a first start.
-    if (IBrowserWindow* window = CreateBrowserWindow(*this))
+    if (IBrowserWindow* window = NewBrowserWindow())
         window->Navigate(MakerStartPage());
+}
+
+// --- toolbar modes ---
+
+void TF_Main::SetButtonsBoth()
+{
+    for (int i = 0; i < ToolbarButtons.size(); ++i) {
+        TToolButton* b = ToolbarButtons.at(i);
+        b->SetCaption(ToolbarCaptions.value(i));
+        b->setIcon(ToolbarGlyphs.value(i));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setFixedHeight(46);
+    }
+    for (QFrame* bevel : {BV1, BV2, BV3})
+        bevel->setFixedHeight(46);
+    SpB_ToolBar->setFixedHeight(50);
+}
+
+void TF_Main::SetButtonsPicOnly()
+{
+    for (int i = 0; i < ToolbarButtons.size(); ++i) {
+        TToolButton* b = ToolbarButtons.at(i);
+        b->SetCaption(QString());
+        b->setIcon(ToolbarGlyphs.value(i));
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        b->setFixedHeight(26);
+    }
+    for (QFrame* bevel : {BV1, BV2, BV3})
+        bevel->setFixedHeight(26);
+    SpB_ToolBar->setFixedHeight(30);
+}
+
+void TF_Main::SetButtonsTextOnly()
+{
+    for (int i = 0; i < ToolbarButtons.size(); ++i) {
+        TToolButton* b = ToolbarButtons.at(i);
+        b->setIcon(QIcon());
+        b->SetCaption(ToolbarCaptions.value(i));
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setFixedHeight(26);
+    }
+    for (QFrame* bevel : {BV1, BV2, BV3})
+        bevel->setFixedHeight(26);
+    SpB_ToolBar->setFixedHeight(30);
 }
 
 // --- dialogs ---
@@ -257,7 +328,7 @@ void TF_Main::OpenLocalFile(const QString& path)
     if (path.isEmpty())
         return;
     // fromLocalFile escapes "#", "%", "?" and blanks in the name.
-    if (IBrowserWindow* window = CreateBrowserWindow(*this))
+    if (IBrowserWindow* window = NewBrowserWindow())
         window->Navigate(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
 }
 
@@ -401,9 +472,9 @@ void TActiveBrowserFavorites::Navigate(const QString& url)
 {
     if (!main_)
         return;
-    IBrowserWindow* window = main_->ActiveWebBrowser ? activeWindow(*main_) : nullptr;
+    IBrowserWindow* window = main_->ActiveWebBrowser() ? activeWindow(*main_) : nullptr;
     if (!window)
-        window = CreateBrowserWindow(*main_);
+        window = main_->NewBrowserWindow();
     if (window)
         window->Navigate(url);
 }
@@ -458,6 +529,6 @@ void TF_Main::Fav_FavoriteNavigate(const QString& url, bool& allow)
     Q_UNUSED(allow);
     // With no browser window to open the favorite in, one is made first;
     // the menu then navigates it as the active window.
-    if (!ActiveWebBrowser || !activeWindow(*this))
-        CreateBrowserWindow(*this);
+    if (!ActiveWebBrowser() || !activeWindow(*this))
+        NewBrowserWindow();
 }

@@ -3,7 +3,6 @@
 #include "shell/main/FrmMain.h"
 
 #include "platform/MessageBox.h"
-#include "shell/browser/BrowserFactory.h"
 #include "shell/favorites/FavoritesPanel.h"
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/favorites/FrmFavorite.h"
@@ -21,7 +20,7 @@ namespace {
 // The page of the active browser window: its caption and address.
 IBrowserWindow* activeBrowser(TF_Main& main)
 {
-    return main.ActiveWebBrowser ? dynamic_cast<IBrowserWindow*>(main.ActiveChild.data()) : nullptr;
+    return main.ActiveWebBrowser() ? dynamic_cast<IBrowserWindow*>(main.ActiveChild()) : nullptr;
 }
 
 } // namespace
@@ -104,9 +103,9 @@ void TF_Main::CreateFavoriteForms()
 {
     // The organiser and the entry dialog live for the whole run.
     if (!F_Favorite)
-        F_Favorite = new TF_Favorite;
+        F_Favorite = new TF_Favorite(this);
     if (!F_EnterURLData)
-        F_EnterURLData = new TF_EnterURLData;
+        F_EnterURLData = new TF_EnterURLData(this);
     SetTreeIcons();
 }
 
@@ -151,6 +150,11 @@ void TF_Main::ReloadFavoriteTree()
     FillFavoriteList();
 }
 
+void TF_Main::ShowCurrentGroup(const QString& group)
+{
+    SB_ChooseFavorite->SetCaption(group);
+}
+
 void TF_Main::AddGroupURL(const QString& name, const QString& url)
 {
     Data.AddGroupURL(name, url);
@@ -185,7 +189,7 @@ void TF_Main::LV_WebURLSelectItem()
     QTreeWidgetItem* item = LV_WebURL->currentItem();
     const int row = item && item->isSelected() ? LV_WebURL->indexOfTopLevelItem(item) : -1;
     const TFavoriteSelection s =
-        SelectFavoriteRow(rows, row, Data.Group, !ActiveWebBrowser.isNull());
+        SelectFavoriteRow(rows, row, Data.Group, ActiveWebBrowser() != nullptr);
     SelectedFavorite = s.SelectedFavorite;
     SB_DelFavorite->setEnabled(s.del);
     N_DelFavorite->setEnabled(s.del);
@@ -225,7 +229,7 @@ void TF_Main::LV_WebURLDblClick()
     const QString url = Data.Group.URLs[SelectedFavorite];
     if (IBrowserWindow* browser = activeBrowser(*this))
         browser->Navigate(url);
-    else if (IBrowserWindow* browser = CreateBrowserWindow(*this))
+    else if (IBrowserWindow* browser = NewBrowserWindow())
         browser->Navigate(url);
 }
 
@@ -233,7 +237,7 @@ void TF_Main::N_GofavoriteNewClick()
 {
     if (SelectedFavorite < 0 || SelectedFavorite >= Data.Group.count())
         return;
-    if (IBrowserWindow* browser = CreateBrowserWindow(*this))
+    if (IBrowserWindow* browser = NewBrowserWindow())
         browser->Navigate(Data.Group.URLs[SelectedFavorite]);
 }
 

@@ -1,10 +1,9 @@
 #include "platform/ProgramFolder.h"
 #include "shell/browser/EmbeddedWB.h"
+#include "shell/data/ShippedPages.h"
 #include "shell/dialogs/FrmCredit.h"
 #include "shell/main/FrmMain.h"
-#include "shell/main/MainPluginHost.h"
-#include "shell/navigation/NavigationPipeline.h"
-#include "shell/data/ShippedPages.h"
+#include "shell/main/MainServices.h"
 
 #include <QApplication>
 
@@ -15,11 +14,12 @@ int main(int argc, char** argv)
     app.setApplicationName(QStringLiteral("Brevant++ 1.00 Release"));
     app.setApplicationDisplayName(QStringLiteral("Brevant++ 1.00 Release"));
     InstallShippedPages(ProgramFolder());
-    InstallPluginHost();
-    InstallNavigationPipeline();
 
+    // What the main window uses for its windows, the terminal and the
+    // plug-ins; it outlives the window.
+    TMainServices services;
     // The forms that live for the whole run; the main window first.
-    auto* main = new TF_Main;
+    auto* main = new TF_Main(services);
     auto* credit = new TF_Credit;
     F_Credit = credit;
     main->show();

@@ -37,7 +37,3 @@ TNavigationRoute RouteNavigation(const TNavigationContext& context, const QStrin
 // Whether a page title begins with a listed banner name (case-sensitive;
 // empty names are skipped).
 bool IsBannerTitle(const TLinkPairs& banners, const QString& title);
-
-// Installs the pipeline into every browser window: the settings, banner
-// list and plug-ins of the main window decide each address's route.
-void InstallNavigationPipeline();

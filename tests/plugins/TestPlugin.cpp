@@ -51,10 +51,10 @@ BREVANT_PLUGIN_EXPORT void TestCallHost(TPluginForm form)
     removeWindow(form);
 }
 
-BREVANT_PLUGIN_EXPORT void
-Init(TPluginApplication app, TPluginAddWindow add1, TPluginRemoveWindow remove1,
-     TPluginActivateWindow activate1, TPluginSetCaption caption1, TPluginSetBusyIcon busy1,
-     TPluginSetIdleIcon idle1, TPluginOpenURL open, TPluginAddMenu add)
+BREVANT_PLUGIN_EXPORT void Init(TPluginApplication app, TPluginAddWindow add1,
+                                TPluginRemoveWindow remove1, TPluginActivateWindow activate1,
+                                TPluginSetCaption caption1, TPluginSetBusyIcon busy1,
+                                TPluginSetIdleIcon idle1, TPluginOpenURL open, TPluginAddMenu add)
 {
     addWindow = add1;
     removeWindow = remove1;
@@ -112,10 +112,8 @@ BREVANT_PLUGIN_EXPORT void Setup()
 #endif
 
 #ifdef WITH_CALLBACK
-BREVANT_PLUGIN_EXPORT void CallBack(const char* command, const char* arg2,
-                                                     const char* arg3)
+BREVANT_PLUGIN_EXPORT void CallBack(const char* command, const char* arg2, const char* arg3)
 {
     handler(command, arg2, arg3);
 }
 #endif
-

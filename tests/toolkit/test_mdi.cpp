@@ -169,6 +169,27 @@ private slots:
         QCOMPARE(child->WindowState(), TForm::wsNormal);
     }
 
+    void stateChangesOfTheFrameAreSignalled()
+    {
+        TMainForm main;
+        main.show();
+        auto* child = new TChild(QStringLiteral("states"));
+        QSignalSpy changes(child, &TForm::WindowStateChanged);
+        child->SetWindowState(TForm::wsMaximized);
+        child->show();
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.at(0).at(0).value<TForm::TWindowState>(), TForm::wsNormal);
+        QCOMPARE(changes.at(0).at(1).value<TForm::TWindowState>(), TForm::wsMaximized);
+        // The frame's own buttons change it as well.
+        child->MDIFrame()->showNormal();
+        QCOMPARE(changes.count(), 2);
+        QCOMPARE(changes.at(1).at(1).value<TForm::TWindowState>(), TForm::wsNormal);
+        child->MDIFrame()->showMinimized();
+        QCOMPARE(changes.count(), 3);
+        QCOMPARE(changes.at(2).at(0).value<TForm::TWindowState>(), TForm::wsNormal);
+        QCOMPARE(changes.at(2).at(1).value<TForm::TWindowState>(), TForm::wsMinimized);
+    }
+
     void withoutAMainFormAChildIsAWindowOfItsOwn()
     {
         Application::SetMainForm(nullptr);

@@ -2,14 +2,11 @@
 
 #include <QString>
 
-#include <functional>
-
 class QWidget;
 class TForm;
-class TF_Main;
 
-// Every part of the shell that opens a page creates its browser window
-// here: a TF_Browser, unless another factory is installed.
+// A browser window as the rest of the shell sees it: the main window's
+// commands, the favorites and the links dialog open pages in it.
 class IBrowserWindow
 {
 public:
@@ -26,13 +23,14 @@ public:
     virtual void Relayout() {}
 };
 
-using TBrowserFactory = std::function<IBrowserWindow*(TF_Main& main)>;
-
-// Installs the factory (an empty one restores the stand-in).
-void SetBrowserFactory(TBrowserFactory factory);
-// Creates a browser window: registered in the main window's tab bar and
-// window list, and active.
-IBrowserWindow* CreateBrowserWindow(TF_Main& main);
+// Makes browser windows: the main window, which puts each new one in its
+// tab bar and window list and makes it the active one.
+class TBrowserWindowMaker
+{
+public:
+    virtual ~TBrowserWindowMaker() = default;
+    virtual IBrowserWindow* NewBrowserWindow() = 0;
+};
 
 // Whether browser windows are maximised; shared by all of them.
 extern bool ChildMaximized;

@@ -1,8 +1,7 @@
-#include "shell/dialogs/FrmAdvanceWeb.h"
+#include "shell/browser/FrmAdvanceWeb.h"
 
-#include "shell/data/AlLanguager.h"
-#include "shell/main/FrmMain.h"
 #include "shell/browser/WebBrowser.h"
+#include "shell/data/AlLanguager.h"
 #include "toolkit/Controls.h"
 
 #include <QHBoxLayout>
@@ -57,8 +56,7 @@ TF_AdvanceWeb::TF_AdvanceWeb(QWidget* parent)
     connect(B_Ok, &QPushButton::clicked, this, &TF_AdvanceWeb::B_OkClick);
     connect(B_Cancel, &QPushButton::clicked, this, &TF_AdvanceWeb::B_CancelClick);
 
-    if (F_Main)
-        AL_Language->SetLanguagesStore(F_Main->AS_Language);
+    AL_Language->SetLanguagesStore(MainLanguagesStore());
     AL_Language->SetLocalizationString(F_AdvanceWebLocalization());
 }
 
