@@ -1,12 +1,12 @@
 #include "shell/browser/FrmBrowser.h"
 
 #include "shell/browser/BrowserHost.h"
+#include "shell/browser/UrlZone.h"
 #include "shell/browser/WebBrowser.h"
 #include "shell/data/AlLanguager.h"
 #include "shell/data/BrowserLists.h"
 #include "shell/data/BrowserSettings.h"
 #include "shell/data/ShellData.h"
-#include "shell/data/UrlZone.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "shell/data/UrlZone.h"
+#include "shell/browser/UrlZone.h"
 
 #include <QApplication>
 #include <QHostAddress>
