@@ -65,7 +65,7 @@ TF_Main::TF_Main(TMainServices& services, QWidget* parent) : TForm(parent), serv
     // its plug-ins enter its client area from now on.
     SetFormStyle(fsMDIForm);
     SetClientArea(MDIClient);
-    WindowList.SetTabs(TC_Pages, &IM_List);
+    childTabs_.SetTabs(TC_Pages);
     Application::SetMainForm(this);
     try {
         FormCreate();
@@ -474,14 +474,14 @@ void TF_Main::Timer1Timer()
 
 void TF_Main::UpdateGoFavorite()
 {
-    N_GoFavorite->setEnabled(!activeWebBrowser_.isNull());
+    N_GoFavorite->setEnabled(ActiveWebBrowser() != nullptr);
 }
 
 void TF_Main::RelayoutActiveBrowser()
 {
-    if (!activeWebBrowser_ || !ChildMaximized || ShuttingDown)
+    if (!ActiveWebBrowser() || !ChildMaximized || ShuttingDown)
         return;
-    if (auto* browser = dynamic_cast<IBrowserWindow*>(activeChild_.data()))
+    if (auto* browser = dynamic_cast<IBrowserWindow*>(ActiveChild()))
         browser->Relayout();
 }
 
@@ -541,13 +541,13 @@ void TF_Main::N_CloseAllWindowClick()
     if (answer == MessageBoxService::IDYES) {
         // Each window takes itself out of the list as it closes; a window
         // that refuses to close keeps its entry and its tab.
-        const TWindowList::Entries windows = WindowList.entries();
+        const QList<QPointer<TForm>> windows = WindowList;
         for (auto it = windows.crbegin(); it != windows.crend(); ++it)
             CloseChildForm(*it);
         QApplication::processEvents();
-        WindowList.Prune();
-        activeWebBrowser_ = nullptr;
-        activeChild_ = nullptr;
+        childTabs_.Prune();
+        SetActiveWebBrowser(nullptr);
+        SetActiveChild(nullptr);
         UpdateGoFavorite();
     }
     S_Status->SetSimpleText(QString());

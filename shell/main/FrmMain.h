@@ -4,7 +4,7 @@
 #include "shell/data/BrowserSettings.h"
 #include "shell/data/ShellData.h"
 #include "shell/favorites/FavoritesHost.h"
-#include "shell/main/WindowList.h"
+#include "shell/main/ChildTabs.h"
 #include "toolkit/Forms.h"
 
 #include <QIcon>
@@ -59,10 +59,6 @@ public:
     void SetPluginTabIcon(TForm* form, bool busy) override;
     int IndexOfChild(const QObject* form) const override;
     void EnableDocumentCommands(const TDocumentCommands& commands) override;
-    TForm* ActiveChild() const override { return activeChild_; }
-    void SetActiveChild(TForm* child) override { activeChild_ = child; }
-    QWidget* ActiveWebBrowser() const override { return activeWebBrowser_; }
-    void SetActiveWebBrowser(QWidget* browser) override { activeWebBrowser_ = browser; }
     void UpdateGoFavorite() override;
     TTerminalSettings TerminalSettings() const override;
     void OpenURLInNewWindow(const QString& address) override;
@@ -93,7 +89,7 @@ public:
 
     void RelayoutActiveBrowser();
     void ToggleFavoritesPanel();
-    int WindowCount() const { return WindowList.size(); }
+    int WindowCount() const { return int(WindowList.size()); }
 
     // --- handlers ---
     void Timer1Timer();
@@ -171,7 +167,7 @@ public:
     bool SortAscending = true;
 
     // --- state ---
-    TWindowList WindowList;
+    QList<QPointer<TForm>> WindowList; // the child windows in tab order
     bool ShuttingDown = false;
     bool FirstStart = false;
     bool FavoritesPanelOpen = false;
@@ -265,8 +261,7 @@ private:
     void OnApplicationFocusWindow();
 
     TMainServices& services_;
-    QPointer<QWidget> activeWebBrowser_;
-    QPointer<TForm> activeChild_;
+    TChildTabs childTabs_{WindowList, IM_List};
     TAlignLayout* layout_;
     bool shown_ = false;
     bool exitDialogOpen_ = false;

@@ -9,42 +9,42 @@
 
 int TF_Main::IndexOfChild(const QObject* form) const
 {
-    return WindowList.IndexOf(form);
+    return childTabs_.IndexOf(form);
 }
 
 void TF_Main::RegisterChildTab(TForm* form)
 {
-    WindowList.Register(form);
+    childTabs_.Register(form);
 }
 
 void TF_Main::UnregisterChildTab(TForm* form)
 {
-    WindowList.Unregister(form);
+    childTabs_.Unregister(form);
 }
 
 void TF_Main::ActivateChildTab(TForm* form)
 {
-    WindowList.Activate(form);
+    childTabs_.Activate(form);
 }
 
 void TF_Main::SetChildCaption(TForm* form, const QString& caption)
 {
-    WindowList.SetCaption(form, caption);
+    childTabs_.SetCaption(form, caption);
 }
 
 void TF_Main::SetTabCaption(TForm* form, const QString& caption)
 {
-    WindowList.SetTabCaption(form, caption);
+    childTabs_.SetTabCaption(form, caption);
 }
 
 void TF_Main::SetChildBusy(TForm* form, bool busy)
 {
-    WindowList.SetBrowserImage(form, busy);
+    childTabs_.SetBrowserImage(form, busy);
 }
 
 void TF_Main::SetPluginTabIcon(TForm* form, bool busy)
 {
-    WindowList.SetPluginImage(form, busy);
+    childTabs_.SetPluginImage(form, busy);
 }
 
 void TF_Main::EnableDocumentCommands(const TDocumentCommands& commands)

@@ -59,7 +59,7 @@ class TestBrowser : public QObject
 
     void closeAll()
     {
-        const TWindowList::Entries windows = main_->WindowList.entries();
+        const QList<QPointer<TForm>> windows = main_->WindowList;
         for (const QPointer<TForm>& form : windows)
             if (form)
                 form->Close();

@@ -1,4 +1,4 @@
-#include "shell/main/WindowList.h"
+#include "shell/main/ChildTabs.h"
 
 #include "shell/data/MainWindowRules.h"
 #include "toolkit/Controls.h"
@@ -6,57 +6,54 @@
 
 #include <QTimer>
 
-void TWindowList::SetTabs(TTabControl* tabs, const QList<QIcon>* images)
-{
-    tabs_ = tabs;
-    images_ = images;
-}
+TChildTabs::TChildTabs(TWindowList& list, const QList<QIcon>& images) : list_(list), images_(images)
+{}
 
-int TWindowList::IndexOf(const QObject* form) const
+int TChildTabs::IndexOf(const QObject* form) const
 {
     if (!form)
         return -1;
-    for (int i = 0; i < entries_.size(); ++i)
-        if (entries_.at(i).data() == form)
+    for (int i = 0; i < list_.size(); ++i)
+        if (list_.at(i).data() == form)
             return i;
     return -1;
 }
 
-void TWindowList::Register(TForm* form)
+void TChildTabs::Register(TForm* form)
 {
     if (!form || !tabs_ || IndexOf(form) >= 0)
         return;
     tabs_->addTab(DoubleAmpersands(form->Caption()));
-    entries_.append(form);
+    list_.append(form);
     tabs_->SetTabWidth(TabWidthAfterAdd(tabs_->TabWidth(), tabs_->count(), tabs_->width()));
     // A window freed without unregistering loses its tab at the next turn.
     connect(form, &QObject::destroyed, this,
             [this] { QTimer::singleShot(0, this, [this] { Prune(); }); });
 }
 
-void TWindowList::Unregister(TForm* form)
+void TChildTabs::Unregister(TForm* form)
 {
     const int index = IndexOf(form);
     if (index < 0)
         return;
-    removeAt(index);
+    removeEntry(index);
     if (tabs_->count() >= 1)
         tabs_->SetTabWidth(TabWidthAfterRemove(tabs_->TabWidth(), tabs_->count(), tabs_->width()));
 }
 
-void TWindowList::removeAt(int index)
+void TChildTabs::removeEntry(int index)
 {
-    entries_.removeAt(index);
+    list_.removeAt(index);
     if (index < tabs_->count())
         tabs_->removeTab(index);
 }
 
-void TWindowList::Prune()
+void TChildTabs::Prune()
 {
     bool removed = false;
-    for (int i = int(entries_.size()) - 1; i >= 0; --i) {
-        if (!entries_.at(i)) {
-            removeAt(i);
+    for (int i = int(list_.size()) - 1; i >= 0; --i) {
+        if (!list_.at(i)) {
+            removeEntry(i);
             removed = true;
         }
     }
@@ -64,7 +61,7 @@ void TWindowList::Prune()
         tabs_->SetTabWidth(TabWidthAfterRemove(tabs_->TabWidth(), tabs_->count(), tabs_->width()));
 }
 
-void TWindowList::Activate(TForm* form)
+void TChildTabs::Activate(TForm* form)
 {
     const int index = IndexOf(form);
     if (index < 0)
@@ -75,7 +72,7 @@ void TWindowList::Activate(TForm* form)
     tabs_->setCurrentIndex(index);
 }
 
-void TWindowList::SetCaption(TForm* form, const QString& caption)
+void TChildTabs::SetCaption(TForm* form, const QString& caption)
 {
     const int index = IndexOf(form);
     if (index < 0)
@@ -84,26 +81,26 @@ void TWindowList::SetCaption(TForm* form, const QString& caption)
     tabs_->setTabText(index, DoubleAmpersands(caption));
 }
 
-void TWindowList::SetTabCaption(TForm* form, const QString& caption)
+void TChildTabs::SetTabCaption(TForm* form, const QString& caption)
 {
     const int index = IndexOf(form);
     if (index >= 0)
         tabs_->setTabText(index, DoubleAmpersands(caption));
 }
 
-void TWindowList::setImage(TForm* form, int image)
+void TChildTabs::setImage(TForm* form, int image)
 {
     const int index = IndexOf(form);
-    if (index >= 0 && images_ && image < images_->size())
-        tabs_->setTabIcon(index, images_->at(image));
+    if (index >= 0 && image < images_.size())
+        tabs_->setTabIcon(index, images_.at(image));
 }
 
-void TWindowList::SetBrowserImage(TForm* form, bool busy)
+void TChildTabs::SetBrowserImage(TForm* form, bool busy)
 {
     setImage(form, busy ? 7 : 8);
 }
 
-void TWindowList::SetPluginImage(TForm* form, bool busy)
+void TChildTabs::SetPluginImage(TForm* form, bool busy)
 {
     setImage(form, busy ? 11 : 0);
 }
