@@ -33,6 +33,9 @@ TForm::~TForm()
 {
     if (loop_)
         loop_->exit(modalResult_);
+    // Nothing of the area reaches a form that is going.
+    if (area_)
+        disconnect(area_, nullptr, this, nullptr);
 }
 
 QList<QObject*> TForm::Components() const
@@ -218,6 +221,10 @@ void TForm::enterClientArea()
                     emit WindowStateChanged(stateOf(before), stateOf(now));
             });
     frame_->installEventFilter(this);
+    // A form freed by its owner (a plug-in's Done frees its windows at once)
+    // takes its frame with it.
+    connect(this, &QObject::destroyed, frame_, &QObject::deleteLater);
+    area_ = area;
     frame_->resize(frame_->sizeHint().expandedTo(wanted));
     entering_ = false;
 }

@@ -110,6 +110,7 @@ private:
     TWindowState pendingState_ = wsNormal;
     QMdiArea* clientArea_ = nullptr;
     QPointer<QMdiSubWindow> frame_;
+    QPointer<QObject> area_; // the area the frame is in
     bool entering_ = false;
     bool frameClosing_ = false;
     bool active_ = false;

@@ -125,6 +125,25 @@ private slots:
         QVERIFY(main.MDIChildren().isEmpty());
     }
 
+    void aFormFreedDirectlyTakesItsFrame()
+    {
+        // As a plug-in frees its windows in Done: at once, no close asked.
+        TMainForm main;
+        main.show();
+        auto* first = new TChild(QStringLiteral("first"));
+        first->show();
+        auto* child = new TChild(QStringLiteral("freed"));
+        child->show();
+        QPointer<QMdiSubWindow> frame = child->MDIFrame();
+        QSignalSpy firstOn(first, &TForm::Activated);
+        delete child;
+        QCOMPARE(main.MDIChildren(), QList<TForm*>({first}));
+        QTRY_VERIFY(!frame);
+        QCOMPARE(main.area->subWindowList().size(), 1);
+        QCOMPARE(main.ActiveMDIChild(), first);
+        QCOMPARE(firstOn.count(), 1);
+    }
+
     void aRefusedCloseKeepsTheFrame()
     {
         TMainForm main;
