@@ -596,6 +596,15 @@ private slots:
         QCOMPARE(addresses(*main), QStringList({"/tmp/a.html", longPath, "/tmp/c.html"}));
     }
 
+    void theAboutBoxFindsTheMainWindowForItsHomePage()
+    {
+        auto main = start();
+        QPointer<TF_About> about = new TF_About;
+        about->L_HomepageClick();
+        QCOMPARE(addresses(*main), QStringList({MakerHomePage()}));
+        QTRY_VERIFY(about.isNull());
+    }
+
     void splashIsAGuardedPointer()
     {
         setSetting(QStringLiteral("UseSpash"), QStringLiteral("1"));
