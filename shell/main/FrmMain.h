@@ -109,6 +109,7 @@ public:
 
     // --- commands (FrmMainCommands.cpp) ---
     enum TTileMode { tbHorizontal, tbVertical };
+    // Connects every menu item, button, bar and timer to its handler.
     void ConnectCommands();
     void RSB_TileWindowClick();
     void N2Click();
@@ -244,9 +245,6 @@ protected:
 
 private:
     void BuildComponents();
-    void BuildMenus();
-    void BuildToolbar();
-    void ConnectHandlers();
     void FormCreate();
     void FormShow();
     void FormResize();

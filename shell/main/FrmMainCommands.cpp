@@ -1,5 +1,6 @@
-// The main window's menu, pop-up and toolbar commands. Almost all of them
-// act on the active browser window and do nothing while there is none.
+// The main window's menu, pop-up and toolbar commands and their wiring to
+// the components. Almost all of them act on the active browser window and do
+// nothing while there is none.
 
 #include "platform/Registry.h"
 #include "shell/browser/EmbeddedWB.h"
