@@ -120,7 +120,7 @@ protected:
         QImage dots(size(), QImage::Format_RGB32);
         for (int y = 0; y < dots.height(); ++y)
             for (int x = 0; x < dots.width(); ++x)
-                dots.setPixel(x, y, (origin.x() + x + origin.y() + y) % 2 ? clWhite : clBlack);
+                dots.setPixel(x, y, (origin.x() + x + origin.y() + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
         painter.drawImage(0, 0, dots);
     }
 };

@@ -147,7 +147,7 @@ private:
     QImage glyphStrip_;
     TGlyphList* glyphList_ = nullptr;
     std::array<int, 5> stateIndexes_{-1, -1, -1, -1, -1};
-    QRgb transparentColor_ = clFuchsia;
+    QRgb transparentColor_ = qRgb(255, 0, 255);
     int numGlyphs_ = 1;
 };
 

@@ -574,10 +574,10 @@ private slots:
             inner = b.DrawSpeedFrame(painter, QRect(0, 0, 10, 10), pressed);
         }
         QCOMPARE(inner, QRect(inset, inset, 10 - 2 * inset, 10 - 2 * inset));
-        QCOMPARE(image.pixel(0, 0), SysColor(TSysColor(outerTL)).rgb());
-        QCOMPARE(image.pixel(9, 9), SysColor(TSysColor(outerBR)).rgb());
-        QCOMPARE(image.pixel(1, 1), SysColor(TSysColor(innerTL)).rgb());
-        QCOMPARE(image.pixel(8, 8), SysColor(TSysColor(innerBR)).rgb());
+        QCOMPARE(image.pixel(0, 0), SysColor(TColor(outerTL)).rgb());
+        QCOMPARE(image.pixel(9, 9), SysColor(TColor(outerBR)).rgb());
+        QCOMPARE(image.pixel(1, 1), SysColor(TColor(innerTL)).rgb());
+        QCOMPARE(image.pixel(8, 8), SysColor(TColor(innerBR)).rgb());
     }
 
     void transparentOverItsParent()
