@@ -1,6 +1,7 @@
 #include "net/CustomWSocket.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 
 #include <arpa/inet.h>
@@ -14,6 +15,7 @@ TCustomWSocket::TCustomWSocket(QObject* AOwner) : QObject(AOwner)
     window_ = new HiddenWindow([this](TMessage& m) { WindowProcedure(m); });
     ResetDefaults();
     WinsockSocketCreated();
+    WinSock::WatchApplication();
 }
 
 TCustomWSocket::~TCustomWSocket()
@@ -23,9 +25,9 @@ TCustomWSocket::~TCustomWSocket()
         CancelLookup();
     } catch (...) {
     }
-    if (connectLookupHandle_) {
-        WSACancelAsyncRequest(connectLookupHandle_);
-        connectLookupHandle_ = 0;
+    if (openLookupHandle_) {
+        WSACancelAsyncRequest(openLookupHandle_);
+        openLookupHandle_ = 0;
     }
     try {
         if (state_ != wsClosed || hSocket_ != INVALID_SOCKET)
@@ -301,6 +303,9 @@ void TCustomWSocket::WindowProcedure(TMessage& Msg)
         case WM_SOCKET_CONNECT_LOOKUP_DONE:
             ConnectLookupDone(Msg);
             break;
+        case WM_SOCKET_LISTEN_LOOKUP_DONE:
+            ListenLookupDone(Msg);
+            break;
         case WM_SOCKET_CLOSE_LATER:
             Close();
             break;
@@ -323,8 +328,12 @@ void TCustomWSocket::SocketEvent(TMessage& Msg)
     if (hSocket_ == INVALID_SOCKET || TSocket(Msg.WParam) != hSocket_ || paused_)
         return;
     // Our own completion notices carry the session they belong to.
-    if (Msg.Data.isValid() && Msg.Data.toULongLong() != session_)
-        return;
+    if (Msg.Data.isValid()) {
+        if (Msg.Data.toULongLong() != session_)
+            return;
+        if (sentNoticeSession_ == session_ && (WSAGETSELECTEVENT(Msg.LParam) & FD_WRITE))
+            sentNoticeSession_ = 0;
+    }
     QPointer<TCustomWSocket> self(this);
     const int events = WSAGETSELECTEVENT(Msg.LParam);
     const quint16 error = quint16(WSAGETSELECTERROR(Msg.LParam));
@@ -433,365 +442,6 @@ int TCustomWSocket::GetRcvdCount()
     return int(qMin<unsigned long>(n, INT_MAX));
 }
 
-bool TCustomWSocket::PrepareConnect()
-{
-    if (hSocket_ != INVALID_SOCKET && state_ != wsClosed) {
-        RaiseError(QStringLiteral("Connect: Socket already in use"));
-        return false;
-    }
-    if (!portAssigned_) {
-        RaiseError(QStringLiteral("Connect: No Port Specified"));
-        return false;
-    }
-    if (!addrAssigned_) {
-        RaiseError(QStringLiteral("Connect: No IP Address Specified"));
-        return false;
-    }
-    if (!protoAssigned_) {
-        RaiseError(QStringLiteral("Connect: No Protocol Specified"));
-        return false;
-    }
-    try {
-        if (!protoResolved_) {
-            protocol_ = WSocketResolveProto(proto_);
-            socketType_ = protocol_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-            protoResolved_ = true;
-        }
-        if (!portResolved_) {
-            portNumber_ = WSocketResolvePort(port_, proto_);
-            portResolved_ = true;
-        }
-        if (!localPortResolved_) {
-            localPortNumber_ = WSocketResolvePort(localPort_, proto_);
-            localPortResolved_ = true;
-        }
-    } catch (const std::exception& e) {
-        RaiseError(QStringLiteral("connect: ") + QString::fromLocal8Bit(e.what()));
-        return false;
-    }
-    return true;
-}
-
-void TCustomWSocket::Connect()
-{
-    if (!PrepareConnect())
-        return;
-    StartConnect(addr_, portNumber_);
-}
-
-void TCustomWSocket::StartConnect(const QString& Host, int PortNumber)
-{
-    // An address given as a dotted quad is taken at once; a name is looked
-    // up in the background once the socket exists.
-    bool needLookup = false;
-    quint32 address = 0;
-    const QString host = Host.trimmed();
-    if (host.isEmpty() || host.size() > 256) {
-        RaiseError(QStringLiteral("connect: WSocketResolveHost: '%1' Invalid Hostname.").arg(Host));
-        return;
-    }
-    if (IsDottedQuad(host)) {
-        try {
-            address = WSocketResolveHost(host);
-        } catch (const std::exception& e) {
-            RaiseError(QStringLiteral("connect: ") + QString::fromLocal8Bit(e.what()));
-            return;
-        }
-    } else {
-        needLookup = true;
-    }
-
-    FreeSendQueue();
-    remoteAddress_ = address;
-    portNumber_ = PortNumber;
-    hSocket_ = WinSock::socket(AF_INET, socketType_, protocol_);
-    if (hSocket_ == INVALID_SOCKET) {
-        ReportSocketError(QStringLiteral("Connect (socket)"));
-        return;
-    }
-    ++session_;
-    ChangeState(wsOpened);
-
-    auto fail = [this](const QString& label) {
-        // Nothing of the failed attempt stays open.
-        DropHandle();
-        ReportSocketError(label);
-    };
-    if (socketType_ == SOCK_DGRAM) {
-        try {
-            BindSocket();
-        } catch (...) {
-            DropHandle();
-            throw;
-        }
-        if (hSocket_ == INVALID_SOCKET)
-            return;
-    } else {
-        if (localPortNumber_ != 0 || localAddr_ != QLatin1String("0.0.0.0")) {
-            try {
-                BindSocket();
-            } catch (...) {
-                DropHandle();
-                throw;
-            }
-            if (hSocket_ == INVALID_SOCKET)
-                return;
-        }
-        if (LingerOnOff != wsLingerNoSet) {
-            linger l{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
-            if (WinSock::setsockopt(hSocket_, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0)
-                return fail(QStringLiteral("WinSock::setsockopt(SO_LINGER)"));
-        }
-        int on = 1;
-        if (WinSock::setsockopt(hSocket_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0)
-            return fail(QStringLiteral("WinSock::setsockopt(SO_KEEPALIVE)"));
-        if (WinSock::setsockopt(hSocket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
-            return fail(QStringLiteral("WinSock::setsockopt(SO_REUSEADDR)"));
-    }
-    selectEvent_ = FD_READ | FD_WRITE | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
-    if (WSAAsyncSelect(hSocket_, window_, WM_SOCKET_EVENT, selectEvent_) != 0)
-        return fail(QStringLiteral("WSAAsyncSelect"));
-
-    if (needLookup) {
-        ChangeState(wsConnecting);
-        connectLookupHandle_ =
-            WSAAsyncGetHostByName(window_, WM_SOCKET_CONNECT_LOOKUP_DONE, host.toUtf8());
-        if (connectLookupHandle_ == 0)
-            return fail(QStringLiteral("Connect"));
-        return;
-    }
-    FinishConnect();
-}
-
-void TCustomWSocket::ConnectLookupDone(TMessage& Msg)
-{
-    if (int(Msg.WParam) != connectLookupHandle_ || connectLookupHandle_ == 0)
-        return;
-    connectLookupHandle_ = 0;
-    const int error = WSAGETSELECTERROR(Msg.LParam);
-    const QStringList addresses = Msg.Data.toStringList();
-    if (error != 0 || addresses.isEmpty()) {
-        // As a refused connection: the attempt is reported, then closed.
-        lastError_ = error ? error : WSAHOST_NOT_FOUND;
-        QPointer<TCustomWSocket> self(this);
-        const quint64 session = session_;
-        FireSessionConnected(quint16(lastError_));
-        if (self && session_ == session && state_ != wsClosed)
-            Close();
-        return;
-    }
-    remoteAddress_ = inet_addr(addresses.first().toLatin1());
-    FinishConnect();
-}
-
-void TCustomWSocket::FinishConnect()
-{
-    if (socketType_ == SOCK_DGRAM) {
-        if (remoteAddress_ == INADDR_NONE_) {
-            int on = 1;
-            if (WinSock::setsockopt(hSocket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
-                DropHandle();
-                ReportSocketError(QStringLiteral("WinSock::setsockopt(SO_BROADCAST)"));
-                return;
-            }
-        }
-        ChangeState(wsConnected);
-        FireSessionConnected(0);
-        return;
-    }
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(quint16(portNumber_));
-    to.sin_addr.s_addr = remoteAddress_;
-    if (WinSock::connect(hSocket_, to) != 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
-        const int err = WSAGetLastError();
-        lastError_ = err;
-        if (state_ == wsConnecting) {
-            // After a background lookup the caller has gone: report it as an
-            // event, like a refusal.
-            QPointer<TCustomWSocket> self(this);
-            FireSessionConnected(quint16(err));
-            if (self && state_ != wsClosed)
-                Close();
-            return;
-        }
-        DropHandle();
-        WSASetLastError(err);
-        ReportSocketError(QStringLiteral("Connect"));
-        return;
-    }
-    if (state_ != wsConnecting)
-        ChangeState(wsConnecting);
-}
-
-void TCustomWSocket::BindSocket()
-{
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_port = htons(quint16(localPortNumber_));
-    at.sin_addr.s_addr = WSocketResolveHost(localAddr_);
-    if (WinSock::bind(hSocket_, at) != 0) {
-        const int err = WSAGetLastError();
-        lastError_ = err;
-        DropHandle();
-        RaiseErrorFmt("winsock.bind failed, error #%d", {}, err);
-        return;
-    }
-    sockaddr_in name{};
-    if (getsockname(hSocket_, &name) != 0) {
-        const int err = WSAGetLastError();
-        lastError_ = err;
-        DropHandle();
-        RaiseErrorFmt("winsock.getsockname failed, error #%d", {}, err);
-        return;
-    }
-    localPortNumber_ = ntohs(name.sin_port);
-    localPort_ = QString::number(localPortNumber_);
-}
-
-void TCustomWSocket::ApplyLinger()
-{
-    if (LingerOnOff == wsLingerNoSet)
-        return;
-    if (hSocket_ == INVALID_SOCKET) {
-        RaiseError(QStringLiteral("Cannot set linger option at this time"));
-        return;
-    }
-    linger l{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
-    if (WinSock::setsockopt(hSocket_, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0)
-        ReportSocketError(QStringLiteral("WinSock::setsockopt(SO_LINGER)"));
-}
-
-void TCustomWSocket::Listen()
-{
-    if (!portAssigned_) {
-        WSASetLastError(WSAEINVAL);
-        ReportSocketError(QStringLiteral("listen: port not assigned"));
-        return;
-    }
-    if (!protoAssigned_) {
-        WSASetLastError(WSAEINVAL);
-        ReportSocketError(QStringLiteral("listen: protocol not assigned"));
-        return;
-    }
-    if (!addrAssigned_) {
-        WSASetLastError(WSAEINVAL);
-        ReportSocketError(QStringLiteral("listen: address not assigned"));
-        return;
-    }
-    try {
-        if (!protoResolved_) {
-            protocol_ = WSocketResolveProto(proto_);
-            socketType_ = protocol_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
-            protoResolved_ = true;
-        }
-        if (!portResolved_) {
-            portNumber_ = WSocketResolvePort(port_, proto_);
-            portResolved_ = true;
-        }
-        if (!addrResolved_) {
-            remoteAddress_ = WSocketResolveHost(addr_);
-            addrResolved_ = true;
-        }
-    } catch (const std::exception& e) {
-        RaiseError(QStringLiteral("listen: ") + QString::fromLocal8Bit(e.what()));
-        return;
-    }
-    FreeSendQueue();
-    hSocket_ = WinSock::socket(AF_INET, socketType_, protocol_);
-    if (hSocket_ == INVALID_SOCKET) {
-        ReportSocketError(QStringLiteral("socket"));
-        return;
-    }
-    ++session_;
-    ChangeState(wsOpened);
-    int on = 1;
-    WinSock::setsockopt(hSocket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_port = htons(quint16(portNumber_));
-    at.sin_addr.s_addr = remoteAddress_;
-    if (WinSock::bind(hSocket_, at) != 0) {
-        DropHandle();
-        ReportSocketError(QStringLiteral("Bind"));
-        return;
-    }
-    ChangeState(wsBound);
-    if (socketType_ == SOCK_DGRAM) {
-        ChangeState(wsListening);
-        ChangeState(wsConnected);
-        FireSessionConnected(0);
-    } else {
-        if (WinSock::listen(hSocket_, 5) != 0) {
-            DropHandle();
-            ReportSocketError(QStringLiteral("Listen"));
-            return;
-        }
-        ChangeState(wsListening);
-    }
-    selectEvent_ = FD_READ | FD_WRITE | FD_ACCEPT | FD_CLOSE;
-    if (hSocket_ != INVALID_SOCKET &&
-        WSAAsyncSelect(hSocket_, window_, WM_SOCKET_EVENT, selectEvent_) != 0) {
-        DropHandle();
-        ReportSocketError(QStringLiteral("WSAASyncSelect"));
-    }
-}
-
-TSocket TCustomWSocket::Accept()
-{
-    if (state_ != wsListening) {
-        WSASetLastError(WSAEINVAL);
-        ReportSocketError(QStringLiteral("not a listening socket"));
-        return INVALID_SOCKET;
-    }
-    sockaddr_in from{};
-    acceptedHandle_ = WinSock::accept(hSocket_, &from);
-    if (acceptedHandle_ == INVALID_SOCKET) {
-        ReportSocketError(QStringLiteral("Accept"));
-        return INVALID_SOCKET;
-    }
-    remoteAddress_ = from.sin_addr.s_addr;
-    return acceptedHandle_;
-}
-
-void TCustomWSocket::Dup(TSocket NewHSocket)
-{
-    if (NewHSocket == 0 || NewHSocket == INVALID_SOCKET) {
-        WSASetLastError(WSAEINVAL);
-        ReportSocketError(QStringLiteral("Dup"));
-        return;
-    }
-    if (state_ != wsClosed) {
-        if (hSocket_ != INVALID_SOCKET && closesocket(hSocket_) != 0) {
-            hSocket_ = INVALID_SOCKET;
-            ChangeState(wsClosed);
-            ReportSocketError(QStringLiteral("Dup (closesocket)"));
-            return;
-        }
-        hSocket_ = INVALID_SOCKET;
-        ChangeState(wsClosed);
-    }
-    FreeSendQueue();
-    hSocket_ = NewHSocket;
-    ++session_;
-    sessionClosedFired_ = false;
-    try {
-        ApplyLinger();
-    } catch (...) {
-        DropHandle();
-        throw;
-    }
-    if (hSocket_ == INVALID_SOCKET)
-        return;
-    selectEvent_ = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
-    if (WSAAsyncSelect(hSocket_, window_, WM_SOCKET_EVENT, selectEvent_) != 0) {
-        DropHandle();
-        ReportSocketError(QStringLiteral("WSAAsyncSelect"));
-        return;
-    }
-    ChangeState(wsConnected);
-}
-
 void TCustomWSocket::Shutdown(int How)
 {
     if (hSocket_ != INVALID_SOCKET)
@@ -867,163 +517,6 @@ int TCustomWSocket::ReceiveFrom(char* Buffer, int Len, sockaddr_in& From)
     return n;
 }
 
-int TCustomWSocket::Send(const char* Data, int Len)
-{
-    if (state_ != wsConnected) {
-        // Reported, and the connection (if one is being set up) is left
-        // alone.
-        WSASetLastError(WSAENOTCONN);
-        ReportSocketError(QStringLiteral("Send"));
-        return -1;
-    }
-    return SendInternal(Data, Len);
-}
-
-int TCustomWSocket::SendText(const QByteArray& Str)
-{
-    return Send(Str.constData(), int(Str.size()));
-}
-
-int TCustomWSocket::SendInternal(const char* Data, int Len)
-{
-    allSent_ = false;
-    if (Len <= 0) {
-        TryToSend();
-        return 0;
-    }
-    int offset = 0;
-    while (offset < Len) {
-        if (bufList_.isEmpty() || bufList_.last()->WriteIndex() >= bufList_.last()->Capacity())
-            bufList_.append(new TBuffer(bufSize_));
-        offset += bufList_.last()->Write(Data + offset, Len - offset);
-    }
-    QPointer<TCustomWSocket> self(this);
-    TryToSend();
-    if (self && allSent_ && hSocket_ != INVALID_SOCKET) {
-        // OnDataSent always comes from the message loop, never from Send.
-        PostMessage(window_, WM_SOCKET_EVENT, quintptr(hSocket_), WSAMAKESELECTREPLY(FD_WRITE, 0),
-                    QVariant(qulonglong(session_)));
-    }
-    return Len;
-}
-
-int TCustomWSocket::SendRaw(const char* Data, int Len)
-{
-    int n;
-    if (socketType_ == SOCK_DGRAM) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(quint16(portNumber_));
-        to.sin_addr.s_addr = remoteAddress_;
-        n = WinSock::sendto(hSocket_, Data, Len, sendFlags_, to);
-    } else {
-        n = WinSock::send(hSocket_, Data, Len, sendFlags_);
-    }
-    if (n > 0)
-        FireSendData(n);
-    return n;
-}
-
-void TCustomWSocket::TryToSend()
-{
-    if (hSocket_ == INVALID_SOCKET || bufList_.isEmpty()) {
-        if (bufList_.isEmpty())
-            allSent_ = true;
-        return;
-    }
-    QPointer<TCustomWSocket> self(this);
-    const quint64 session = session_;
-    while (!bufList_.isEmpty()) {
-        // Sent blocks go, except the last, which stays for reuse.
-        int len = 0;
-        while (bufList_.size() > 1 && (bufList_.first()->Peek(len), len == 0))
-            delete bufList_.takeFirst();
-        const char* data = bufList_.first()->Peek(len);
-        if (len == 0) {
-            allSent_ = true;
-            return;
-        }
-        int asked = len;
-        int count;
-        if (socketType_ == SOCK_STREAM) {
-            // Several blocks in one call: the block size stays small, the
-            // number of system calls does not have to.
-            constexpr int MaxPieces = 64;
-            iovec pieces[MaxPieces];
-            int n = 0;
-            asked = 0;
-            for (TBuffer* block : std::as_const(bufList_)) {
-                int blockLen = 0;
-                const char* blockData = block->Peek(blockLen);
-                if (blockLen == 0)
-                    continue;
-                pieces[n].iov_base = const_cast<char*>(blockData);
-                pieces[n].iov_len = size_t(blockLen);
-                asked += blockLen;
-                if (++n == MaxPieces)
-                    break;
-            }
-            count = WinSock::sendv(hSocket_, pieces, n, sendFlags_);
-            if (count > 0) {
-                int left = count;
-                for (TBuffer* block : std::as_const(bufList_)) {
-                    left -= block->Remove(left);
-                    if (left == 0)
-                        break;
-                }
-                FireSendData(count);
-                if (!self || session_ != session || hSocket_ == INVALID_SOCKET)
-                    return;
-            }
-        } else {
-            TBuffer* block = bufList_.first();
-            count = SendRaw(data, len);
-            if (!self || bufList_.isEmpty() || bufList_.first() != block)
-                return;
-            if (count > 0)
-                block->Remove(count);
-        }
-        if (count < 0) {
-            const int err = WSAGetLastError();
-            if (err == WSAEWOULDBLOCK)
-                return;
-            if (err == WSAEINVAL || err == WSAENOTSOCK || err == WSAECONNABORTED ||
-                err == WSAECONNRESET || err == WSAENOTCONN) {
-                lastError_ = err;
-                const bool fired = sessionClosedFired_;
-                FreeSendQueue();
-                sessionClosedFired_ = true;
-                CloseInternal(false, quint16(err));
-                if (self && !fired)
-                    FireSessionClosed(quint16(err));
-                return;
-            }
-            lastError_ = err;
-            ReportSocketError(QStringLiteral("TryToSend failed"));
-            return;
-        }
-        if (count == 0 || count < asked)
-            return;
-    }
-}
-
-QByteArray TCustomWSocket::UnsentBytes() const
-{
-    QByteArray bytes;
-    for (TBuffer* block : bufList_) {
-        int len = 0;
-        const char* data = block->Peek(len);
-        bytes.append(data, len);
-    }
-    return bytes;
-}
-
-void TCustomWSocket::FreeSendQueue()
-{
-    qDeleteAll(bufList_);
-    bufList_.clear();
-}
-
 void TCustomWSocket::Close()
 {
     CloseInternal(true, 0);
@@ -1031,9 +524,9 @@ void TCustomWSocket::Close()
 
 void TCustomWSocket::CloseInternal(bool Shut, quint16 Error)
 {
-    if (connectLookupHandle_) {
-        WSACancelAsyncRequest(connectLookupHandle_);
-        connectLookupHandle_ = 0;
+    if (openLookupHandle_) {
+        WSACancelAsyncRequest(openLookupHandle_);
+        openLookupHandle_ = 0;
     }
     if (hSocket_ == INVALID_SOCKET) {
         if (state_ != wsClosed) {
@@ -1056,7 +549,17 @@ void TCustomWSocket::CloseInternal(bool Shut, quint16 Error)
             linger l{1, 0};
             WinSock::setsockopt(h, SOL_SOCKET, SO_LINGER, &l, sizeof l);
         }
-        closesocket(h);
+        if (closesocket(h) != 0 && WSAGetLastError() != WSANOTINITIALISED) {
+            // The descriptor is forgotten all the same; the object is closed
+            // (without the session's event) and the failure reported.
+            const int err = WSAGetLastError();
+            lastError_ = err;
+            FreeSendQueue();
+            ChangeState(wsClosed);
+            WSASetLastError(err);
+            ReportSocketError(QStringLiteral("Disconnect (closesocket)"));
+            return;
+        }
     }
     FreeSendQueue();
     const quint64 session = session_;
@@ -1098,10 +601,13 @@ void TCustomWSocket::FreeLater()
 
 void TCustomWSocket::Flush()
 {
+    // Bounded by FlushTimeout: a peer that stops reading cannot hold the
+    // caller (and the program's events) for ever.
     QPointer<TCustomWSocket> self(this);
+    const QDeadlineTimer deadline(qint64(qMax(FlushTimeout, 0)) * 1000);
     while (self && hSocket_ != INVALID_SOCKET && !allSent_) {
         TryToSend();
-        if (!self || allSent_)
+        if (!self || allSent_ || deadline.hasExpired() || terminated_)
             break;
         ProcessPendingMessages();
     }
@@ -1110,80 +616,52 @@ void TCustomWSocket::Flush()
 void TCustomWSocket::WaitForPeerClose()
 {
     QPointer<TCustomWSocket> self(this);
+    const QDeadlineTimer deadline(qint64(qMax(FlushTimeout, 0)) * 1000);
     while (self && hSocket_ != INVALID_SOCKET && state_ != wsClosed) {
         ProcessPendingMessages();
-        if (!self || hSocket_ == INVALID_SOCKET)
+        if (!self || hSocket_ == INVALID_SOCKET || deadline.hasExpired() || terminated_)
             return;
         unsigned long n = 0;
         if (ioctlFionread(hSocket_, &n) != 0)
             return;
         if (n > 0) {
             FireDataAvailable(0);
-        } else {
-            char c;
-            const int got = ReceiveRaw(&c, 0, MSG_PEEK);
-            if (got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK))
-                return;
+            continue;
         }
+        // Nothing waiting: the peer has closed when a receive says so.
+        char c;
+        const int got = ReceiveRaw(&c, 1, MSG_PEEK);
+        if (got == 0 || (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK))
+            return;
     }
 }
 
 void TCustomWSocket::ProcessPendingMessages()
 {
+    if (!terminated_ && WinSock::QuitRequested())
+        terminated_ = true;
+    if (terminated_)
+        return;
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    if (WinSock::QuitRequested())
+        terminated_ = true;
 }
 
-void TCustomWSocket::LookupHost(const QString& HostName)
+bool TCustomWSocket::TimevalIsSet(const timeval& Tv)
 {
-    if (HostName.isEmpty()) {
-        RaiseError(QStringLiteral("DNS lookup: invalid host name."));
-        FireDnsLookupDone(WSAEINVAL);
-        return;
-    }
-    if (dnsLookupHandle_) {
-        WSACancelAsyncRequest(dnsLookupHandle_);
-        dnsLookupHandle_ = 0;
-    }
-    dnsResult_.clear();
-    dnsResultList_.clear();
-    if (IsDottedQuad(HostName)) {
-        const quint32 a = inet_addr(HostName.toLatin1());
-        dnsResult_ = QString::fromLatin1(inet_ntoa(a));
-        FireDnsLookupDone(0);
-        return;
-    }
-    dnsLookupHandle_ =
-        WSAAsyncGetHostByName(window_, WM_SOCKET_HOST_LOOKUP_DONE, HostName.toUtf8());
-    if (dnsLookupHandle_ == 0)
-        RaiseErrorFmt("%s: can't start DNS lookup, error #%d", HostName, WSAGetLastError());
+    return Tv.tv_sec != 0 || Tv.tv_usec != 0;
 }
 
-void TCustomWSocket::LookupAddress(const QString& Address)
+void TCustomWSocket::TimevalClear(timeval& Tv)
 {
-    if (dnsLookupHandle_) {
-        WSACancelAsyncRequest(dnsLookupHandle_);
-        dnsLookupHandle_ = 0;
-    }
-    dnsResult_.clear();
-    dnsResultList_.clear();
-    dnsLookupHandle_ =
-        WSAAsyncGetHostByAddr(window_, WM_SOCKET_ADDR_LOOKUP_DONE, inet_addr(Address.toLatin1()));
-    if (dnsLookupHandle_ == 0)
-        RaiseErrorFmt("%s: can't start DNS lookup, error #%d", Address, WSAGetLastError());
+    Tv.tv_sec = 0;
+    Tv.tv_usec = 0;
 }
 
-void TCustomWSocket::CancelLookup()
+bool TCustomWSocket::TimevalEqual(const timeval& A, const timeval& B, bool IsEqual)
 {
-    if (dnsLookupHandle_ == 0)
-        return;
-    const int handle = dnsLookupHandle_;
-    dnsLookupHandle_ = 0;
-    if (WSACancelAsyncRequest(handle) != 0) {
-        ReportSocketError(QStringLiteral("WSACancelAsyncRequest"));
-        return;
-    }
-    if (!destroying_)
-        FireDnsLookupDone(WSAEINTR);
+    const bool equal = A.tv_sec == B.tv_sec && A.tv_usec == B.tv_usec;
+    return IsEqual ? equal : !equal;
 }
 
 QString TCustomWSocket::GetPeerAddr()
@@ -1230,12 +708,4 @@ QString TCustomWSocket::GetLocalPortText()
     if (getsockname(hSocket_, &name) != 0)
         return QStringLiteral("error");
     return QString::number(ntohs(name.sin_port));
-}
-
-int TCustomWSocket::SendTo(const sockaddr_in& Dest, const char* Data, int Len)
-{
-    const int n = WinSock::sendto(hSocket_, Data, Len, sendFlags_, Dest);
-    if (n > 0)
-        FireSendData(n);
-    return n;
 }

@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <sys/time.h>
+
 #include <functional>
 
 // The asynchronous socket: one non-blocking TCP or UDP socket that reports
@@ -59,6 +61,8 @@ enum : quint32 {
     // a SOCKS 4 request.
     WM_SOCKET_CONNECT_LOOKUP_DONE = WM_USER + 7,
     WM_SOCKET_SOCKS_LOOKUP_DONE = WM_USER + 8,
+    // The background lookup of Listen on a host name.
+    WM_SOCKET_LISTEN_LOOKUP_DONE = WM_USER + 9,
     WM_SOCKET_LINE_REDELIVER = WM_USER + 20,
     WM_SOCKET_CLIENT_CLOSED = WM_USER + 30,
 };
@@ -89,7 +93,13 @@ public:
     void SetSendFlags(TSocketSendFlags Value);
     TSocketLingerOnOff LingerOnOff = wsLingerOn;
     int LingerTimeout = 0;
+    // Seconds Flush and WaitForPeerClose wait at most.
     int FlushTimeout = 60;
+    // The most bytes the send queue holds: a Send that would queue more
+    // fails with WSAENOBUFS (10055) and leaves the queue as it was.
+    qint64 SendBufferLimit = qint64(16) << 20;
+    // Bytes queued and not yet taken by the kernel.
+    qint64 BufferedByteCount() const { return queued_; }
     bool MultiThreaded = false;
     TWSocketOptions ComponentOptions = 0;
     QString DnsResult() const { return dnsResult_; }
@@ -142,7 +152,15 @@ public:
     virtual int GetPeerSockAddr(sockaddr_in& Name);
     virtual int GetSockName(sockaddr_in& Name);
     virtual QString GetLocalPortText();
+    // Handles the events waiting; nothing once the application has been
+    // asked to quit (Terminated).
     virtual void ProcessPendingMessages();
+    bool Terminated() const { return terminated_; }
+    // Operations on a timeval: not zero; set to zero; equal (the answer
+    // inverted when IsEqual is false).
+    static bool TimevalIsSet(const timeval& Tv);
+    static void TimevalClear(timeval& Tv);
+    static bool TimevalEqual(const timeval& A, const timeval& B, bool IsEqual);
     // Posts a message to the socket's own hidden window.
     bool PostToWindow(quint32 Msg, quintptr WParam = 0, qintptr LParam = 0);
 
@@ -175,6 +193,9 @@ protected:
     // FD_CLOSE while wsConnecting.
     virtual void CloseWhileConnecting(quint16 Error);
 
+    // accept() without reporting a failure: INVALID_SOCKET with the error in
+    // LastError and WSAGetLastError.
+    WinSock::TSocket AcceptConnection();
     void ChangeState(TSocketState NewState);
     void ReportSocketError(const QString& FunctionName);
     // Closes a descriptor that a failed operation leaves behind and returns
@@ -191,6 +212,12 @@ protected:
     // the session is reported).
     int SendInternal(const char* Data, int Len);
     void TryToSend();
+    // Appends to the send queue.
+    void Queue(const char* Data, int Len);
+    // The queue is empty after a Send: OnDataSent is to follow.
+    void NoteAllSent();
+    // A send failed with Error (not WSAEWOULDBLOCK).
+    void SendFailed(int Error);
     void ReceiveLoop(quint16 Error);
     bool Destroying() const { return destroying_; }
     HiddenWindow* Window() const { return window_; }
@@ -213,11 +240,16 @@ protected:
     int socketType_ = SOCK_STREAM;
     bool sessionClosedFired_ = false;
     int lastError_ = 0;
+    // Set once the application has been asked to quit.
+    bool terminated_ = false;
     WinSock::TSocket hSocket_ = WinSock::INVALID_SOCKET;
 
 private:
     void SocketEvent(TMessage& Msg);
     void ConnectLookupDone(TMessage& Msg);
+    void ListenLookupDone(TMessage& Msg);
+    // Binds and listens once the address is known.
+    void FinishListen();
     void FinishConnect();
     void FreeSendQueue();
     QByteArray UnsentBytes() const;
@@ -231,7 +263,11 @@ private:
     QStringList dnsResultList_;
     WinSock::TSocket acceptedHandle_ = WinSock::INVALID_SOCKET;
     int dnsLookupHandle_ = 0;
-    int connectLookupHandle_ = 0;
+    // The background lookup of Connect or Listen.
+    int openLookupHandle_ = 0;
+    // The session whose OnDataSent notice is queued (0: none).
+    quint64 sentNoticeSession_ = 0;
+    qint64 queued_ = 0;
     int selectEvent_ = 0;
     QString addr_;
     QString port_;

@@ -108,6 +108,10 @@ bool TCustomLineWSocket::FireDataAvailable(quint16 Error)
     // socket: the sender is held back instead of the buffer growing.
     if (redeliverTimer_->isActive())
         return true;
+    // A peer that sends and never reads its echo: nothing more is taken
+    // while the echo cannot be queued, so neither side's buffers grow.
+    if (LineEcho && BufferedByteCount() >= SendBufferLimit)
+        return true;
     // Take what waits in the socket (never more than the line bound at once,
     // so memory stays bounded).
     int n = TCustomSocksWSocket::GetRcvdCount();

@@ -38,8 +38,13 @@ int TCustomSyncWSocket::WaitUntilDone(bool& Flag)
             return 0;
         if (timeout > 0 && deadline.hasExpired())
             return 12001;
+        // The application is closing down, or has been asked to quit.
         if (QCoreApplication::closingDown() || !QCoreApplication::instance())
             return 12001;
+        if (WinSock::QuitRequested()) {
+            terminated_ = true;
+            return 12001;
+        }
         if (State() == wsClosed && HSocket() == INVALID_SOCKET)
             return 12001;
         QCoreApplication::processEvents(

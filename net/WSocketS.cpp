@@ -108,55 +108,55 @@ void TCustomWSocketServer::FireSessionAvailable(quint16 Error)
     TWSocket::FireSessionAvailable(Error);
     if (!self || Error != 0)
         return;
+    // The connection is taken first: a client object exists only for a
+    // connection that could be accepted.
+    const WinSock::TSocket handle = AcceptConnection();
+    if (handle == WinSock::INVALID_SOCKET) {
+        AcceptFailed();
+        return;
+    }
+    acceptFailing_ = false;
     ++clientNumber_;
     TWSocketClient* client = ClientClass(this);
     clients_.append(client);
     connect(client, &QObject::destroyed, this, [this, client] { clients_.removeAll(client); });
     QPointer<TWSocketClient> guard(client);
-    FireClientCreate(client);
-    if (!self)
-        return;
-    if (!guard)
-        return;
-    client->SetName(Name() + QStringLiteral("Client") + QString::number(clientNumber_));
-    client->Banner = Banner;
-    client->Server = this;
-
     // A connection that cannot be adopted is dropped at once: it never
     // counts against MaxClients.
     auto dropClient = [&] {
+        if (guard && guard->HSocket() != handle)
+            WinSock::closesocket(handle);
         if (guard) {
-            clients_.removeAll(client);
+            if (self)
+                clients_.removeAll(client);
             client->Server = nullptr;
             delete client;
         }
     };
-    WinSock::TSocket handle = WinSock::INVALID_SOCKET;
     try {
-        handle = Accept();
+        FireClientCreate(client);
     } catch (...) {
         dropClient();
         throw;
     }
-    if (!self)
-        return;
-    if (handle == WinSock::INVALID_SOCKET) {
-        dropClient();
+    if (!self || !guard) {
+        WinSock::closesocket(handle);
+        if (!self && guard)
+            guard->Server = nullptr;
         return;
     }
+    client->SetName(Name() + QStringLiteral("Client") + QString::number(clientNumber_));
+    client->Banner = Banner;
+    client->Server = this;
     try {
         client->Dup(handle);
     } catch (...) {
-        if (guard && guard->HSocket() != handle)
-            WinSock::closesocket(handle);
         dropClient();
         throw;
     }
     if (!self)
         return;
     if (!guard || client->State() != wsConnected) {
-        if (guard && client->HSocket() != handle)
-            WinSock::closesocket(handle);
         dropClient();
         return;
     }
@@ -174,6 +174,27 @@ void TCustomWSocketServer::FireSessionAvailable(quint16 Error)
     } else {
         client->SendBanner();
     }
+}
+
+void TCustomWSocketServer::AcceptFailed()
+{
+    const int error = LastError();
+    if (error != WinSock::WSAEMFILE && error != WinSock::WSAENOBUFS) {
+        WinSock::WSASetLastError(error);
+        ReportSocketError(QStringLiteral("Accept"));
+        return;
+    }
+    // Out of descriptors: the server goes on listening and the socket layer
+    // offers the connection again after a pause. Said once for each time
+    // this happens, and nothing is closed for it.
+    if (acceptFailing_)
+        return;
+    acceptFailing_ = true;
+    if (OnError)
+        FireError();
+    else
+        qWarning("%s: %s", qPrintable(Name()),
+                 qPrintable(SocketErrorMessage(error, QStringLiteral("Accept"))));
 }
 
 void TCustomWSocketServer::WindowProcedure(TMessage& Msg)

@@ -74,8 +74,12 @@ protected:
 
 private:
     TWSocketClient* FindClient(quint64 Serial) const;
+    void AcceptFailed();
     QList<TWSocketClient*> clients_;
     int clientNumber_ = 0;
+    // Accepting fails for want of descriptors (reported once until an
+    // accept succeeds again).
+    bool acceptFailing_ = false;
 };
 
 class TWSocketServer : public TCustomWSocketServer

@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QMutex>
 #include <QPointer>
 #include <QRunnable>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
@@ -16,6 +18,8 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace WinSock {
 
 namespace {
@@ -26,6 +30,52 @@ constexpr int ReofferMs = 25;
 constexpr int GracefulCloseMs = 10000;
 
 thread_local int lastError = 0;
+
+// Accepting when descriptors have run out: the connection stays pending and
+// FD_ACCEPT comes again after a pause that grows up to a second.
+constexpr int FirstAcceptPauseMs = 50;
+constexpr int LongestAcceptPauseMs = 1000;
+
+// Set once the application object has begun to go away: from then on the
+// layer creates no notifier and closes at once.
+bool applicationGone = false;
+bool quitRequested = false;
+
+void finishEverything();
+
+// Hooks the layer into the application's lifetime once there is one.
+void watchApplication()
+{
+    static QCoreApplication* watched = nullptr;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || app == watched)
+        return;
+    watched = app;
+    applicationGone = false;
+    quitRequested = false;
+    // Runs while the application object is destroyed, before its event
+    // dispatcher goes.
+    qAddPostRoutine(finishEverything);
+    // quit() reaches the application as an event.
+    class QuitWatch : public QObject
+    {
+    public:
+        using QObject::QObject;
+        bool eventFilter(QObject* object, QEvent* event) override
+        {
+            if (object == QCoreApplication::instance() && event->type() == QEvent::Quit)
+                quitRequested = true;
+            return false;
+        }
+    };
+    app->installEventFilter(new QuitWatch(app));
+}
+
+bool haveEventLoop()
+{
+    watchApplication();
+    return !applicationGone && QCoreApplication::instance() && !QCoreApplication::closingDown();
+}
 
 int setError(int wsa)
 {
@@ -57,6 +107,9 @@ struct Entry
     bool readPosted = false;
     bool readSincePost = false;
     bool firstWritePending = false;
+    // The pause before FD_ACCEPT is offered again after accept() found no
+    // descriptor free (0: none).
+    int acceptPauseMs = 0;
 };
 
 QHash<int, Entry*>& registry()
@@ -112,13 +165,25 @@ void SelectEvent::afterDelivery()
     e->readPosted = false;
     if (e->readSincePost)
         armRead(e);
-    else
-        e->reoffer->start(ReofferMs);
+    else if (e->reoffer)
+        e->reoffer->start(e->acceptPauseMs > 0 ? e->acceptPauseMs : ReofferMs);
+}
+
+void setReading(Entry* e, bool on)
+{
+    if (e->readNotifier)
+        e->readNotifier->setEnabled(on);
+}
+
+void setWriting(Entry* e, bool on)
+{
+    if (e->writeNotifier)
+        e->writeNotifier->setEnabled(on);
 }
 
 void onReadable(Entry* e)
 {
-    e->readNotifier->setEnabled(false);
+    setReading(e, false);
     if (e->phase == Phase::Listening) {
         if (e->mask & FD_ACCEPT) {
             e->readPosted = true;
@@ -138,7 +203,7 @@ void onReadable(Entry* e)
         return;
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        e->readNotifier->setEnabled(true);
+        setReading(e, true);
         return;
     }
     if (!e->closeReported) {
@@ -149,7 +214,7 @@ void onReadable(Entry* e)
 
 void onWritable(Entry* e)
 {
-    e->writeNotifier->setEnabled(false);
+    setWriting(e, false);
     if (e->phase == Phase::Connecting) {
         int err = 0;
         socklen_t len = sizeof err;
@@ -175,17 +240,27 @@ void onWritable(Entry* e)
 // Listens for readiness as far as the mask and the phase allow.
 void armRead(Entry* e)
 {
-    e->reoffer->stop();
+    if (e->reoffer)
+        e->reoffer->stop();
     const bool wanted = e->mask != 0 && !e->readPosted && !e->closeReported &&
                         (e->phase == Phase::Connected || e->phase == Phase::Listening);
-    e->readNotifier->setEnabled(wanted);
+    setReading(e, wanted);
 }
 
 void armWrite(Entry* e)
 {
     const bool wanted =
         e->mask != 0 && (e->phase == Phase::Connecting || (e->writeWanted && !e->closeReported));
-    e->writeNotifier->setEnabled(wanted);
+    setWriting(e, wanted);
+}
+
+void dropNotifiers(Entry* e)
+{
+    setReading(e, false);
+    setWriting(e, false);
+    delete std::exchange(e->readNotifier, nullptr);
+    delete std::exchange(e->writeNotifier, nullptr);
+    delete std::exchange(e->reoffer, nullptr);
 }
 
 Entry* adopt(int fd, Phase phase, bool datagram)
@@ -195,6 +270,11 @@ Entry* adopt(int fd, Phase phase, bool datagram)
     e->session = ++nextSession;
     e->phase = phase;
     e->datagram = datagram;
+    registry().insert(fd, e);
+    // Without an event loop (the application is gone) a socket gets no
+    // events at all.
+    if (!haveEventLoop())
+        return e;
     e->readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read);
     e->readNotifier->setEnabled(false);
     QObject::connect(e->readNotifier, &QSocketNotifier::activated, e->readNotifier,
@@ -206,7 +286,6 @@ Entry* adopt(int fd, Phase phase, bool datagram)
     e->reoffer = new QTimer;
     e->reoffer->setSingleShot(true);
     QObject::connect(e->reoffer, &QTimer::timeout, e->reoffer, [e] { armRead(e); });
-    registry().insert(fd, e);
     return e;
 }
 
@@ -216,63 +295,84 @@ void release(TSocket s)
     Entry* e = registry().take(s);
     if (!e)
         return;
-    e->readNotifier->setEnabled(false);
-    e->writeNotifier->setEnabled(false);
-    delete e->readNotifier;
-    delete e->writeNotifier;
-    delete e->reoffer;
+    dropNotifiers(e);
     delete e;
+}
+
+// Sends what it can of `pending` without waiting, then closes: the kernel
+// still delivers what it took.
+void closeNow(int fd, const QByteArray& pending)
+{
+    qsizetype done = 0;
+    while (done < pending.size()) {
+        const ssize_t n = ::send(fd, pending.constData() + done, size_t(pending.size() - done),
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::shutdown(fd, SHUT_WR);
+    ::close(fd);
+}
+
+class Closer;
+QSet<Closer*>& closers()
+{
+    static QSet<Closer*> set;
+    return set;
 }
 
 // Finishes a closed socket in the background: sends what was still queued,
 // then half-closes and waits (bounded) for the peer to close, so that
-// nothing the program sent is lost to a reset.
+// nothing the program sent is lost to a reset. Every closer ends with the
+// socket layer: what is left when the application goes away is closed then.
 class Closer : public QObject
 {
 public:
-    Closer(int fd, QByteArray pending) : m_fd(fd), m_pending(std::move(pending))
+    Closer(int fd, QByteArray pending) : fd_(fd), pending_(std::move(pending))
     {
-        if (auto* app = QCoreApplication::instance())
-            setParent(app);
-        m_write = new QSocketNotifier(fd, QSocketNotifier::Write, this);
-        m_read = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        m_read->setEnabled(false);
-        connect(m_write, &QSocketNotifier::activated, this, [this] { writeMore(); });
-        connect(m_read, &QSocketNotifier::activated, this, [this] { drain(); });
+        closers().insert(this);
+        write_ = new QSocketNotifier(fd, QSocketNotifier::Write, this);
+        read_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        read_->setEnabled(false);
+        connect(write_, &QSocketNotifier::activated, this, [this] { writeMore(); });
+        connect(read_, &QSocketNotifier::activated, this, [this] { drain(); });
         QTimer::singleShot(GracefulCloseMs, this, [this] { finish(); });
         writeMore();
     }
     ~Closer() override
     {
-        m_write->setEnabled(false);
-        m_read->setEnabled(false);
-        if (m_fd >= 0)
-            ::close(m_fd);
+        closers().remove(this);
+        write_->setEnabled(false);
+        read_->setEnabled(false);
+        if (fd_ >= 0)
+            closeNow(fd_, pending_);
     }
 
 private:
     void writeMore()
     {
-        while (!m_pending.isEmpty()) {
-            const ssize_t n =
-                ::send(m_fd, m_pending.constData(), size_t(m_pending.size()), MSG_NOSIGNAL);
+        while (!pending_.isEmpty()) {
+            const ssize_t n = ::send(fd_, pending_.constData(), size_t(pending_.size()),
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n < 0) {
                 if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                     return;
+                pending_.clear();
                 finish();
                 return;
             }
-            m_pending.remove(0, n);
+            pending_.remove(0, n);
         }
-        m_write->setEnabled(false);
-        ::shutdown(m_fd, SHUT_WR);
-        m_read->setEnabled(true);
+        write_->setEnabled(false);
+        ::shutdown(fd_, SHUT_WR);
+        read_->setEnabled(true);
     }
     void drain()
     {
         char buffer[4096];
         for (;;) {
-            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
             if (n > 0)
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
@@ -283,15 +383,15 @@ private:
     }
     void finish()
     {
-        m_write->setEnabled(false);
-        m_read->setEnabled(false);
+        write_->setEnabled(false);
+        read_->setEnabled(false);
         deleteLater();
     }
 
-    int m_fd;
-    QByteArray m_pending;
-    QSocketNotifier* m_write;
-    QSocketNotifier* m_read;
+    int fd_;
+    QByteArray pending_;
+    QSocketNotifier* write_;
+    QSocketNotifier* read_;
 };
 
 // Name lookups: a worker thread resolves, the GUI thread delivers.
@@ -354,25 +454,51 @@ int resolveName(const QByteArray& name, QList<quint32>* out)
     return out->isEmpty() ? WSANO_DATA : 0;
 }
 
+// The object results come home through; it lives on the GUI thread as long
+// as the application does, and a worker finding it gone drops its result.
+QMutex sinkLock;
+QObject* lookupSink = nullptr;
+
 int startLookup(HiddenWindow* window, quint32 msg, std::function<int(QStringList*)> work)
 {
-    if (!window || !QCoreApplication::instance()) {
+    if (!window || !haveEventLoop()) {
         lastError = WSAEINVAL;
         return 0;
+    }
+    {
+        QMutexLocker lock(&sinkLock);
+        if (!lookupSink)
+            lookupSink = new QObject;
     }
     int handle = ++nextLookup;
     if (handle <= 0)
         handle = nextLookup = 1;
     lookups().insert(handle, {window, msg});
-    QObject* app = QCoreApplication::instance();
-    QThreadPool::globalInstance()->start([handle, app, work] {
+    QThreadPool::globalInstance()->start([handle, work] {
         QStringList result;
         const int error = work(&result);
-        QMetaObject::invokeMethod(
-            app, [handle, error, result] { deliverLookup(handle, error, result); },
-            Qt::QueuedConnection);
+        QMutexLocker lock(&sinkLock);
+        if (lookupSink)
+            QMetaObject::invokeMethod(
+                lookupSink, [handle, error, result] { deliverLookup(handle, error, result); },
+                Qt::QueuedConnection);
     });
     return handle;
+}
+
+// The application object is going away: background closers finish now,
+// sockets still open lose their notifiers, lookups still running deliver
+// nothing.
+void finishEverything()
+{
+    applicationGone = true;
+    while (!closers().isEmpty())
+        delete *closers().begin();
+    for (Entry* e : std::as_const(registry()))
+        dropNotifiers(e);
+    lookups().clear();
+    QMutexLocker lock(&sinkLock);
+    delete std::exchange(lookupSink, nullptr);
 }
 
 } // namespace
@@ -380,6 +506,17 @@ int startLookup(HiddenWindow* window, quint32 msg, std::function<int(QStringList
 int WSAGetLastError()
 {
     return lastError;
+}
+
+bool QuitRequested()
+{
+    watchApplication();
+    return quitRequested;
+}
+
+void WatchApplication()
+{
+    watchApplication();
 }
 
 void WSASetLastError(int error)
@@ -513,7 +650,10 @@ void closeAfterSending(TSocket s, QByteArray pending)
     release(s);
     linger off{0, 0};
     ::setsockopt(s, SOL_SOCKET, SO_LINGER, &off, sizeof off);
-    new Closer(s, std::move(pending));
+    if (haveEventLoop())
+        new Closer(s, std::move(pending));
+    else
+        closeNow(s, pending);
 }
 
 int connect(TSocket s, const sockaddr_in& to)
@@ -571,15 +711,33 @@ TSocket accept(TSocket s, sockaddr_in* from)
     Entry* e = entryOf(s);
     if (!e)
         return setError(WSAENOTSOCK);
-    e->readSincePost = true;
-    if (!e->readPosted)
-        armRead(e);
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     const int fd =
         ::accept4(s, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0)
+    const int err = errno;
+    if (fd < 0 && (err == EMFILE || err == ENFILE || err == ENOBUFS || err == ENOMEM)) {
+        // No descriptor to take the connection with: it stays pending, and
+        // FD_ACCEPT comes again after a pause (growing while this lasts)
+        // instead of at once.
+        e->acceptPauseMs = e->acceptPauseMs > 0 ? qMin(e->acceptPauseMs * 2, LongestAcceptPauseMs)
+                                                : FirstAcceptPauseMs;
+        e->readSincePost = false;
+        if (!e->readPosted && e->reoffer) {
+            setReading(e, false);
+            e->reoffer->start(e->acceptPauseMs);
+        }
+        errno = err;
         return setErrno();
+    }
+    e->acceptPauseMs = 0;
+    e->readSincePost = true;
+    if (!e->readPosted)
+        armRead(e);
+    if (fd < 0) {
+        errno = err;
+        return setErrno();
+    }
     if (from)
         *from = peer;
     adopt(fd, Phase::Connected, false);
@@ -732,9 +890,10 @@ int WSAAsyncSelect(TSocket s, HiddenWindow* window, quint32 msg, int mask)
     e->msg = msg;
     e->mask = window ? mask : 0;
     if (e->mask == 0) {
-        e->reoffer->stop();
-        e->readNotifier->setEnabled(false);
-        e->writeNotifier->setEnabled(false);
+        if (e->reoffer)
+            e->reoffer->stop();
+        setReading(e, false);
+        setWriting(e, false);
         return 0;
     }
     // A connected socket can be written at once: say so, as WinSock does.

@@ -104,6 +104,12 @@ constexpr qintptr WSAMAKESELECTREPLY(int event, int error)
 }
 
 int WSAGetLastError();
+// True once the application has been asked to quit (QCoreApplication::quit):
+// the sockets' own message loops stop pumping.
+bool QuitRequested();
+// Ties the layer to the application object's lifetime: sockets, closers and
+// lookups still there when it goes away end with it. Every socket calls it.
+void WatchApplication();
 void WSASetLastError(int error);
 // The WinSock number of a POSIX errno value.
 int errnoToWsa(int err);
