@@ -34,8 +34,9 @@ for target in build-fuzz/fuzz_*; do
   kept=("$regressions"/*)
   if [ ${#kept[@]} -gt 0 ]; then
     echo "replaying ${#kept[@]} regression input(s) of $name"
-    if ! "$target" -runs=1 "${kept[@]}" >"build-fuzz/$name.regressions.log" 2>&1; then
-      tail -n 30 "build-fuzz/$name.regressions.log"
+    mkdir -p build-fuzz/logs
+    if ! "$target" -runs=1 "${kept[@]}" >"build-fuzz/logs/$name.regressions.log" 2>&1; then
+      tail -n 30 "build-fuzz/logs/$name.regressions.log"
       echo "$name fails on a kept regression input"
       failed+=("$name")
       continue
