@@ -374,7 +374,10 @@ void TCustomWSocket::SocketEvent(TMessage& Msg)
             CloseWhileConnecting(error);
             return;
         }
-        ReceiveLoop(0);
+        // The data before the end is offered first, unless a receive has
+        // already met the end (the handler has seen it).
+        if (!endOfStreamSeen(hSocket_))
+            ReceiveLoop(0);
         if (!sameSession())
             return;
         if (!sessionClosedFired_) {
@@ -420,6 +423,14 @@ void TCustomWSocket::ReceiveLoop(quint16 Error)
         // in a busy loop.
         if (assigned && receiveCalls_ == before)
             return;
+        // What waited when FD_READ came, less what was read since, tells
+        // whether to go on without asking the kernel; bytes that arrive
+        // later bring readiness again.
+        const int known = knownReadable(hSocket_);
+        if (known == 0 || endOfStreamSeen(hSocket_))
+            return;
+        if (known > 0)
+            continue;
         unsigned long waiting = 0;
         if (ioctlFionread(hSocket_, &waiting) != 0) {
             lastError_ = WSAGetLastError();
@@ -434,6 +445,10 @@ int TCustomWSocket::GetRcvdCount()
 {
     if (hSocket_ == INVALID_SOCKET)
         return 0;
+    // Within FD_READ the bytes known to wait are a count the kernel would
+    // give too (more may have come since; they are offered next).
+    if (const int known = knownReadable(hSocket_); known > 0)
+        return known;
     unsigned long n = 0;
     if (ioctlFionread(hSocket_, &n) != 0) {
         ReportSocketError(QStringLiteral("ioctlSocket"));

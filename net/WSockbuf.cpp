@@ -14,7 +14,7 @@ void TBuffer::SetCapacity(int Size)
         Size = DefaultSize;
     if (Size == m_capacity)
         return;
-    QByteArray data(Size, '\0');
+    QByteArray data(Size, Qt::Uninitialized);
     const int keep = std::min(m_writeIndex, Size);
     if (keep > 0)
         std::memcpy(data.data(), m_data.constData(), size_t(keep));

@@ -12,6 +12,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <netdb.h>
 #include <sys/ioctl.h>
@@ -107,6 +108,14 @@ struct Entry
     bool readPosted = false;
     bool readSincePost = false;
     bool firstWritePending = false;
+    // While an FD_READ is handled: the bytes known to wait (what FIONREAD
+    // said, less what was received since; 0 after a short read; -1: not
+    // known).
+    int knownWaiting = -1;
+    // A receive met the end of the stream (0 bytes), or an error: FD_CLOSE
+    // follows the FD_READ being handled.
+    bool endSeen = false;
+    int endError = 0;
     // The pause before FD_ACCEPT is offered again after accept() found no
     // descriptor free (0: none).
     int acceptPauseMs = 0;
@@ -155,20 +164,6 @@ void post(Entry* e, int bit, int error)
     PostMessageEvent(e->window, ev);
 }
 
-void SelectEvent::afterDelivery()
-{
-    if (m_bit != FD_READ && m_bit != FD_ACCEPT)
-        return;
-    Entry* e = entryOf(m_fd);
-    if (!e || e->session != m_session)
-        return;
-    e->readPosted = false;
-    if (e->readSincePost)
-        armRead(e);
-    else if (e->reoffer)
-        e->reoffer->start(e->acceptPauseMs > 0 ? e->acceptPauseMs : ReofferMs);
-}
-
 void setReading(Entry* e, bool on)
 {
     if (e->readNotifier)
@@ -181,10 +176,96 @@ void setWriting(Entry* e, bool on)
         e->writeNotifier->setEnabled(on);
 }
 
-void onReadable(Entry* e)
+void reportClose(Entry* e, int error)
 {
     setReading(e, false);
+    if (e->closeReported)
+        return;
+    e->closeReported = true;
+    post(e, FD_CLOSE, error);
+}
+
+// FD_READ or FD_ACCEPT has been handled: readiness is watched again when the
+// program took something; otherwise what waits is offered again after a
+// pause (for a listener out of descriptors, after its own pause). A receive
+// that met the end of the stream brings FD_CLOSE.
+void readHandled(int fd, quint64 session)
+{
+    Entry* e = entryOf(fd);
+    if (!e || e->session != session)
+        return;
+    e->readPosted = false;
+    e->knownWaiting = -1;
+    if (e->endSeen) {
+        reportClose(e, e->endError);
+        return;
+    }
+    if (e->readSincePost) {
+        armRead(e);
+        return;
+    }
+    if (e->phase != Phase::Listening && !e->datagram) {
+        // Nothing was taken: the end of the stream (which a receive would
+        // have told), or data left for later.
+        char c;
+        const ssize_t n = ::recv(e->fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            reportClose(e, n == 0 ? 0 : errnoToWsa(errno));
+            return;
+        }
+        if (n < 0) {
+            armRead(e);
+            return;
+        }
+    }
+    setReading(e, false);
+    if (e->reoffer)
+        e->reoffer->start(e->acceptPauseMs > 0 ? e->acceptPauseMs : ReofferMs);
+}
+
+void SelectEvent::afterDelivery()
+{
+    if (m_bit == FD_READ || m_bit == FD_ACCEPT)
+        readHandled(m_fd, m_session);
+}
+
+// Hands FD_READ to the window. With nothing else queued for it, at once: the
+// same order as through the queue, without waking the event loop for it;
+// readiness stays watched meanwhile.
+void deliverRead(Entry* e, int waiting)
+{
+    e->readPosted = true;
+    e->readSincePost = false;
+    e->knownWaiting = waiting;
+    HiddenWindow* window = e->window;
+    if (window->hasPendingMessages()) {
+        setReading(e, false);
+        post(e, FD_READ, 0);
+        return;
+    }
+    const int fd = e->fd;
+    const quint64 session = e->session;
+    TMessage m{e->msg, quintptr(fd), WSAMAKESELECTREPLY(FD_READ, 0), {}};
+    try {
+        window->sendMessage(m);
+    } catch (const std::exception& ex) {
+        qWarning("Uncaught exception in a window procedure: %s", ex.what());
+    } catch (...) {
+        qWarning("Uncaught exception in a window procedure");
+    }
+    readHandled(fd, session);
+}
+
+void onReadable(Entry* e)
+{
+    if (e->readPosted) {
+        // The last FD_READ is still being handled (a nested event loop):
+        // no second one meanwhile.
+        setReading(e, false);
+        return;
+    }
     if (e->phase == Phase::Listening) {
+        setReading(e, false);
         if (e->mask & FD_ACCEPT) {
             e->readPosted = true;
             e->readSincePost = false;
@@ -192,24 +273,38 @@ void onReadable(Entry* e)
         }
         return;
     }
+    if (e->endSeen) {
+        reportClose(e, e->endError);
+        return;
+    }
+    if (!e->datagram) {
+        // FIONREAD tells data from the end of the stream, and what it says
+        // lets the receive loop go on without asking again.
+        int waiting = 0;
+        if (::ioctl(e->fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+            if (e->window && (e->mask & FD_READ))
+                deliverRead(e, waiting);
+            else
+                setReading(e, false);
+            return;
+        }
+    }
     char c;
     const ssize_t n = ::recv(e->fd, &c, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n > 0 || (n == 0 && e->datagram)) {
-        if (e->mask & FD_READ) {
-            e->readPosted = true;
-            e->readSincePost = false;
-            post(e, FD_READ, 0);
-        }
+        if (e->window && (e->mask & FD_READ))
+            deliverRead(e, -1);
+        else
+            setReading(e, false);
         return;
     }
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        setReading(e, true);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return;
+    if (n == 0) {
+        reportClose(e, 0);
         return;
     }
-    if (!e->closeReported) {
-        e->closeReported = true;
-        post(e, FD_CLOSE, n == 0 ? 0 : errnoToWsa(errno));
-    }
+    reportClose(e, errnoToWsa(errno));
 }
 
 void onWritable(Entry* e)
@@ -813,6 +908,21 @@ int recv(TSocket s, char* buffer, int len, int flags)
         return setError(WSAENOTSOCK);
     const ssize_t n = ::recv(s, buffer, size_t(qMax(len, 0)), flags | MSG_DONTWAIT);
     const int err = errno;
+    if (!(flags & MSG_PEEK)) {
+        // A short read leaves nothing behind; the end of the stream or an
+        // error ends the session once the handler returns.
+        if (n < len)
+            e->knownWaiting = 0;
+        else if (e->knownWaiting > n)
+            e->knownWaiting -= int(n);
+        else
+            e->knownWaiting = -1; // used up by full reads: more may have come
+        if (!e->datagram && len > 0 &&
+            (n == 0 || (n < 0 && err != EAGAIN && err != EWOULDBLOCK && err != EINTR))) {
+            e->endSeen = true;
+            e->endError = n == 0 ? 0 : errnoToWsa(err);
+        }
+    }
     noteReceive(e);
     if (n < 0) {
         errno = err;
@@ -871,12 +981,28 @@ int getpeername(TSocket s, sockaddr_in* name)
     return 0;
 }
 
+int knownReadable(TSocket s)
+{
+    Entry* e = entryOf(s);
+    return e ? e->knownWaiting : -1;
+}
+
+bool endOfStreamSeen(TSocket s)
+{
+    Entry* e = entryOf(s);
+    return e && e->endSeen;
+}
+
 int ioctlFionread(TSocket s, unsigned long* count)
 {
     int n = 0;
     if (::ioctl(s, FIONREAD, &n) != 0)
         return setErrno();
     *count = (unsigned long)qMax(n, 0);
+    // Within FD_READ the count lets the receive loop go on without asking
+    // again while the handler reads.
+    if (Entry* e = entryOf(s); e && e->readPosted && !e->datagram)
+        e->knownWaiting = int(qMin<unsigned long>(*count, INT_MAX));
     return 0;
 }
 

@@ -375,11 +375,13 @@ private slots:
         const int peer = l.accept();
         QTRY_VERIFY(!seen.isEmpty()); // FD_CONNECT
         seen.clear();
-        writeAll(peer, "data");
+        // The peer ends its stream: the notifier fires and queues FD_CLOSE,
+        // which is not delivered yet.
+        ::shutdown(peer, SHUT_WR);
         pollfd p{fd, POLLIN, 0};
         QVERIFY(::poll(&p, 1, 2000) == 1);
-        // The notifier fires and queues FD_READ; it is not delivered yet.
         QCoreApplication::processEvents();
+        QVERIFY(seen.isEmpty());
         WinSock::closesocket(fd);
         // The next socket that gets the same descriptor number (lower ones
         // may have come free meanwhile).
@@ -392,7 +394,7 @@ private slots:
         for (int o : others)
             WinSock::closesocket(o);
         QCOMPARE(again, fd);
-        WinSock::WSAAsyncSelect(again, w, WM_USER + 1, WinSock::FD_READ);
+        WinSock::WSAAsyncSelect(again, w, WM_USER + 1, WinSock::FD_READ | WinSock::FD_CLOSE);
         QTest::qWait(50);
         QVERIFY(seen.isEmpty());
         WinSock::closesocket(again);
