@@ -11,6 +11,7 @@ target_link_libraries(fuzz_linebuffer PRIVATE Qt6::Core)
 
 brevant_add_fuzzer(fuzz_resolve ${CMAKE_CURRENT_LIST_DIR}/fuzz_resolve.cpp
   ${repo}/net/WSocketResolve.cpp ${repo}/net/WSocketErrors.cpp
-  ${repo}/platform/WinSock.cpp ${repo}/platform/HiddenWindow.cpp ${repo}/platform/HiddenWindow.h)
+  ${repo}/platform/WinSock.cpp ${repo}/platform/WinSockSelect.cpp ${repo}/platform/WinSockClose.cpp
+  ${repo}/platform/WinSockLookup.cpp ${repo}/platform/HiddenWindow.cpp ${repo}/platform/HiddenWindow.h)
 target_link_libraries(fuzz_resolve PRIVATE Qt6::Core)
 set_target_properties(fuzz_resolve PROPERTIES AUTOMOC ON)
