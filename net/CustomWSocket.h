@@ -193,6 +193,9 @@ protected:
     // FD_CLOSE while wsConnecting.
     virtual void CloseWhileConnecting(quint16 Error);
 
+    // The outcome of a background lookup's message: 0 and the first address
+    // found, or the error (WSAHOST_NOT_FOUND when no address came).
+    static int LookupResult(const TMessage& Msg, quint32* Address);
     // accept() without reporting a failure: INVALID_SOCKET with the error in
     // LastError and WSAGetLastError.
     WinSock::TSocket AcceptConnection();

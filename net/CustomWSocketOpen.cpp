@@ -134,16 +134,27 @@ void TCustomWSocket::StartConnect(const QString& Host, int PortNumber)
     FinishConnect();
 }
 
+int TCustomWSocket::LookupResult(const TMessage& Msg, quint32* Address)
+{
+    const int error = WSAGETSELECTERROR(Msg.LParam);
+    const QStringList addresses = Msg.Data.toStringList();
+    if (error != 0)
+        return error;
+    if (addresses.isEmpty())
+        return WSAHOST_NOT_FOUND;
+    *Address = inet_addr(addresses.first().toLatin1());
+    return 0;
+}
+
 void TCustomWSocket::ConnectLookupDone(TMessage& Msg)
 {
     if (int(Msg.WParam) != openLookupHandle_ || openLookupHandle_ == 0)
         return;
     openLookupHandle_ = 0;
-    const int error = WSAGETSELECTERROR(Msg.LParam);
-    const QStringList addresses = Msg.Data.toStringList();
-    if (error != 0 || addresses.isEmpty()) {
+    quint32 address = 0;
+    if (const int error = LookupResult(Msg, &address); error != 0) {
         // As a refused connection: the attempt is reported, then closed.
-        lastError_ = error ? error : WSAHOST_NOT_FOUND;
+        lastError_ = error;
         QPointer<TCustomWSocket> self(this);
         const quint64 session = session_;
         FireSessionConnected(quint16(lastError_));
@@ -151,7 +162,7 @@ void TCustomWSocket::ConnectLookupDone(TMessage& Msg)
             Close();
         return;
     }
-    remoteAddress_ = inet_addr(addresses.first().toLatin1());
+    remoteAddress_ = address;
     FinishConnect();
 }
 
@@ -298,12 +309,11 @@ void TCustomWSocket::ListenLookupDone(TMessage& Msg)
     if (int(Msg.WParam) != openLookupHandle_ || openLookupHandle_ == 0)
         return;
     openLookupHandle_ = 0;
-    const int error = WSAGETSELECTERROR(Msg.LParam);
-    const QStringList addresses = Msg.Data.toStringList();
-    if (error != 0 || addresses.isEmpty()) {
+    quint32 address = 0;
+    if (const int error = LookupResult(Msg, &address); error != 0) {
         // Reported like the failure of a Listen on the caller's road, from
         // the message loop (OnError, else OnBgException).
-        lastError_ = error ? error : WSAHOST_NOT_FOUND;
+        lastError_ = error;
         DropHandle();
         RaiseError(QStringLiteral("listen: WSocketResolveHost: Cannot convert host address "
                                   "'%1', Error #%2")
@@ -311,7 +321,7 @@ void TCustomWSocket::ListenLookupDone(TMessage& Msg)
                        .arg(lastError_));
         return;
     }
-    remoteAddress_ = inet_addr(addresses.first().toLatin1());
+    remoteAddress_ = address;
     addrResolved_ = true;
     FinishListen();
 }

@@ -216,16 +216,15 @@ void TCustomSocksWSocket::TargetLookupDone(TMessage& Msg)
     if (int(Msg.WParam) != socksLookupHandle_ || socksLookupHandle_ == 0)
         return;
     socksLookupHandle_ = 0;
-    const int error = WSAGETSELECTERROR(Msg.LParam);
-    const QStringList addresses = Msg.Data.toStringList();
-    if (error != 0 || addresses.isEmpty()) {
+    quint32 address = 0;
+    if (const int error = LookupResult(Msg, &address); error != 0) {
         TargetNotFound(
             QStringLiteral("WSocketResolveHost: Cannot convert host address '%1', Error #%2")
                 .arg(Addr())
-                .arg(error ? error : int(WSAHOST_NOT_FOUND)));
+                .arg(error));
         return;
     }
-    Run(negotiation_.TargetResolved(inet_addr(addresses.first().toLatin1())));
+    Run(negotiation_.TargetResolved(address));
 }
 
 void TCustomSocksWSocket::WindowProcedure(TMessage& Msg)
