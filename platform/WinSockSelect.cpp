@@ -75,19 +75,19 @@ class SelectEvent : public MessageEvent
 {
 public:
     SelectEvent(TMessage m, int fd, quint64 session, int bit)
-        : MessageEvent(std::move(m)), m_fd(fd), m_session(session), m_bit(bit)
+        : MessageEvent(std::move(m)), fd_(fd), session_(session), bit_(bit)
     {}
     bool stillValid() const override
     {
-        Entry* e = entryOf(m_fd);
-        return e && e->session == m_session;
+        Entry* e = entryOf(fd_);
+        return e && e->session == session_;
     }
     void afterDelivery() override;
 
 private:
-    int m_fd;
-    quint64 m_session;
-    int m_bit;
+    int fd_;
+    quint64 session_;
+    int bit_;
 };
 
 void reportClose(Entry* e, int error)
@@ -139,8 +139,8 @@ void readHandled(int fd, quint64 session)
 
 void SelectEvent::afterDelivery()
 {
-    if (m_bit == FD_READ || m_bit == FD_ACCEPT)
-        readHandled(m_fd, m_session);
+    if (bit_ == FD_READ || bit_ == FD_ACCEPT)
+        readHandled(fd_, session_);
 }
 
 // Hands FD_READ to the window. With nothing else queued for it, at once: the

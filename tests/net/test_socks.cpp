@@ -42,14 +42,14 @@ class ScriptedProxy
 public:
     explicit ScriptedProxy(Script script)
     {
-        m_thread = std::thread([this, script] {
-            const int fd = m_listener.accept(5000);
+        thread_ = std::thread([this, script] {
+            const int fd = listener_.accept(5000);
             if (fd < 0)
                 return;
             for (const Step& step : script) {
                 switch (step.kind) {
                 case Step::Expect:
-                    m_received += read(fd, step.count, 5000);
+                    received_ += read(fd, step.count, 5000);
                     break;
                 case Step::Send:
                     writeAll(fd, step.bytes);
@@ -67,14 +67,14 @@ public:
             ::close(fd);
         });
     }
-    ~ScriptedProxy() { m_thread.join(); }
-    QString port() const { return m_listener.portText(); }
-    QByteArray received() const { return m_received; }
+    ~ScriptedProxy() { thread_.join(); }
+    QString port() const { return listener_.portText(); }
+    QByteArray received() const { return received_; }
 
 private:
-    Listener m_listener;
-    QByteArray m_received;
-    std::thread m_thread;
+    Listener listener_;
+    QByteArray received_;
+    std::thread thread_;
 };
 
 struct Record
