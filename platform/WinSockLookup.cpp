@@ -81,6 +81,18 @@ int resolveName(const QByteArray& name, QList<quint32>* out)
 QMutex sinkLock;
 QObject* lookupSink = nullptr;
 
+// The layer's own workers. A worker ends as soon as it has nothing to do, so
+// that none outlives the application with the resolver's state of its thread.
+QThreadPool* pool = nullptr;
+QThreadPool* lookupPool()
+{
+    if (!pool) {
+        pool = new QThreadPool;
+        pool->setExpiryTimeout(0);
+    }
+    return pool;
+}
+
 int startLookup(HiddenWindow* window, quint32 msg, std::function<int(QStringList*)> work)
 {
     if (!window || !haveEventLoop()) {
@@ -96,7 +108,7 @@ int startLookup(HiddenWindow* window, quint32 msg, std::function<int(QStringList
     if (handle <= 0)
         handle = nextLookup = 1;
     lookups().insert(handle, {window, msg});
-    QThreadPool::globalInstance()->start([handle, work] {
+    lookupPool()->start([handle, work] {
         QStringList result;
         const int error = work(&result);
         QMutexLocker lock(&sinkLock);
@@ -113,8 +125,14 @@ int startLookup(HiddenWindow* window, quint32 msg, std::function<int(QStringList
 void finishLookups()
 {
     lookups().clear();
-    QMutexLocker lock(&sinkLock);
-    delete std::exchange(lookupSink, nullptr);
+    {
+        QMutexLocker lock(&sinkLock);
+        delete std::exchange(lookupSink, nullptr);
+    }
+    // Lookups still running finish (their results go nowhere); one that the
+    // resolver holds up longer is left to the end of the process.
+    if (pool && pool->waitForDone(2000))
+        delete std::exchange(pool, nullptr);
 }
 
 } // namespace Layer
