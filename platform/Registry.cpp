@@ -774,5 +774,9 @@ bool TRegistry::DeleteKey(const QString& key)
 
 void TRegistry::Update(const std::function<void(RegistryStore&)>& edit)
 {
-    modify([&](RegistryStore& s) { edit(s); });
+    // The edit is kept by value: a write that fails keeps it for later.
+    modify([edit](RegistryStore& s) {
+        edit(s);
+        return true;
+    });
 }
