@@ -170,12 +170,6 @@ void TToolButton::SetDown(bool down)
     setChecked(down);
 }
 
-TToolBar::TToolBar(const QString& name, QWidget* parent) : QToolBar(parent)
-{
-    setObjectName(name);
-    setMovable(false);
-}
-
 TStatusBar::TStatusBar(const QString& name, QWidget* parent) : QStatusBar(parent)
 {
     setObjectName(name);

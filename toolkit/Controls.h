@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -214,15 +213,6 @@ public:
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
     void SetDown(bool down);
-};
-
-class TToolBar : public QToolBar
-{
-    Q_OBJECT
-    Q_PROPERTY(QString hint READ Hint WRITE SetHint)
-    BREVANT_HINT_ACCESSORS
-public:
-    explicit TToolBar(const QString& name, QWidget* parent = nullptr);
 };
 
 class TStatusBar : public QStatusBar
