@@ -325,6 +325,13 @@ private slots:
         }
         QCOMPARE(main_->RSB_Favorite->GroupIndex(), 1);
         QVERIFY(main_->RSB_Favorite->AllowAllUp());
+        // Painted, their images of one size share one list of the cache.
+        for (TRxSpeedButton* b : main_->ToolbarButtons)
+            b->grab();
+        const TGlyphList* shared = main_->RSB_Home->ButtonGlyph().SharedList();
+        QVERIFY(shared);
+        for (TRxSpeedButton* b : main_->ToolbarButtons)
+            QCOMPARE(b->ButtonGlyph().SharedList(), shared);
     }
 
     void toolbarButtonsShowTheWallpaper()
