@@ -164,18 +164,6 @@ TToolButton::TToolButton(const QString& name, QWidget* parent) : QToolButton(par
     setAutoRaise(true);
 }
 
-void TToolButton::SetDown(bool down)
-{
-    setCheckable(true);
-    setChecked(down);
-}
-
-TToolBar::TToolBar(const QString& name, QWidget* parent) : QToolBar(parent)
-{
-    setObjectName(name);
-    setMovable(false);
-}
-
 TStatusBar::TStatusBar(const QString& name, QWidget* parent) : QStatusBar(parent)
 {
     setObjectName(name);

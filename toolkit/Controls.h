@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -206,23 +205,12 @@ class TToolButton : public QToolButton
 {
     Q_OBJECT
     Q_PROPERTY(QString caption READ Caption WRITE SetCaption)
-    Q_PROPERTY(bool Down READ isChecked WRITE SetDown)
     Q_PROPERTY(QString hint READ Hint WRITE SetHint)
     BREVANT_HINT_ACCESSORS
 public:
     explicit TToolButton(const QString& name, QWidget* parent = nullptr);
     QString Caption() const { return text(); }
     void SetCaption(const QString& caption) { setText(caption); }
-    void SetDown(bool down);
-};
-
-class TToolBar : public QToolBar
-{
-    Q_OBJECT
-    Q_PROPERTY(QString hint READ Hint WRITE SetHint)
-    BREVANT_HINT_ACCESSORS
-public:
-    explicit TToolBar(const QString& name, QWidget* parent = nullptr);
 };
 
 class TStatusBar : public QStatusBar

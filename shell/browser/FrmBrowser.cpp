@@ -7,6 +7,7 @@
 #include "shell/data/BrowserLists.h"
 #include "shell/data/BrowserSettings.h"
 #include "shell/data/ShellData.h"
+#include "shell/data/ShellGlyphs.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QStyle>
 #include <QTimer>
 
 QString CurrentURL;
@@ -41,7 +41,6 @@ TF_Browser::TF_Browser(TBrowserHost& host, TWebBrowser* control)
     setObjectName(QStringLiteral("F_Browser"));
     SetCaption(untitledCaption);
     resize(364, 270);
-    QStyle* style = QApplication::style();
 
     CB_URL = new TComboBox(QStringLiteral("CB_URL"), this);
     CB_URL->setEditable(true);
@@ -52,9 +51,9 @@ TF_Browser::TF_Browser(TBrowserHost& host, TWebBrowser* control)
     P_WB->setPalette(QPalette(Qt::white));
     P_Stat = new TPanel(QStringLiteral("P_Stat"), this);
     P_Stat->hide();
-    SB_Stop = new TToolButton(QStringLiteral("SB_Stop"), P_Stat);
-    SB_Stop->setIcon(style->standardIcon(QStyle::SP_BrowserStop));
-    SB_Stop->setAutoRaise(true);
+    SB_Stop = new TSpeedButton(QStringLiteral("SB_Stop"), P_Stat);
+    SB_Stop->SetGlyph(ShellGlyph(QStringLiteral("stop16")));
+    SB_Stop->setFixedSize(20, 20);
     L_Stat = new TLabel(QStringLiteral("L_Stat"), P_Stat);
     L_Stat->setTextFormat(Qt::PlainText);
     G_Progress = new QProgressBar(P_Stat);
@@ -92,36 +91,40 @@ TF_Browser::TF_Browser(TBrowserHost& host, TWebBrowser* control)
     print->Orientation = TPrintOptions::poPortrait;
     LB_URL->raise();
 
-    SB_Go = new TToolButton(QStringLiteral("SB_Go"), this);
+    SB_Go = new TSpeedButton(QStringLiteral("SB_Go"), this);
     SB_Go->SetCaption(QStringLiteral("ไป"));
-    SB_Go->setAutoRaise(true);
-    SB_ShowMenu = new TToolButton(QStringLiteral("SB_ShowMenu"), this);
-    SB_ShowMenu->setArrowType(Qt::UpArrow);
-    SB_ShowMenu->setAutoRaise(true);
+    SB_Go->SetFlat(true);
+    SB_ShowMenu = new TSpeedButton(QStringLiteral("SB_ShowMenu"), this);
+    SB_ShowMenu->SetGlyph(ShellGlyph(QStringLiteral("up7")));
     IM_NetInfo = new TImage(QStringLiteral("IM_NetInfo"), this);
     IM_NetInfo->setFixedSize(16, 16);
     AL_Language = new TAlLanguager(this, QStringLiteral("AL_Language"));
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(50);
-    SB_Back = new TToolButton(QStringLiteral("SB_Back"), this);
-    SB_Back->setIcon(style->standardIcon(QStyle::SP_ArrowBack));
-    SB_Back->setAutoRaise(true);
-    SB_Next = new TToolButton(QStringLiteral("SB_Next"), this);
-    SB_Next->setIcon(style->standardIcon(QStyle::SP_ArrowForward));
-    SB_Next->setAutoRaise(true);
-    SB_SelBack = new TToolButton(QStringLiteral("SB_SelBack"), this);
-    SB_SelBack->setArrowType(Qt::DownArrow);
-    SB_SelBack->setAutoRaise(true);
+    // Flat speed buttons for back, forward and the back list.
+    auto navButton = [this](const char* name, const char* glyph) {
+        auto* b = new TRxSpeedButton(QLatin1String(name), this);
+        b->SetFlat(true);
+        b->SetGlyph(ShellGlyph(QLatin1String(glyph)));
+        return b;
+    };
+    SB_Back = navButton("SB_Back", "back12");
+    SB_Next = navButton("SB_Next", "next12");
+    SB_SelBack = navButton("SB_SelBack", "down7");
     SB_SelBack->setEnabled(false);
     PM_SelURL = new TPopupMenu(QStringLiteral("PM_SelURL"), this);
 
-    connect(SB_Stop, &QToolButton::clicked, this, &TF_Browser::SB_StopClick);
-    connect(SB_Go, &QToolButton::clicked, this, &TF_Browser::SB_GoClick);
-    connect(SB_ShowMenu, &QToolButton::clicked, this, &TF_Browser::SB_ShowMenuClick);
-    connect(SB_Back, &QToolButton::clicked, this, &TF_Browser::SB_BackClick);
-    connect(SB_Next, &QToolButton::clicked, this, &TF_Browser::SB_NextClick);
-    connect(SB_SelBack, &QToolButton::clicked, this, &TF_Browser::SB_SelBackClick);
+    SB_Stop->OnClick = [this] { SB_StopClick(); };
+    SB_Go->OnClick = [this] { SB_GoClick(); };
+    SB_ShowMenu->OnClick = [this] { SB_ShowMenuClick(); };
+    SB_Back->OnClick = [this] { SB_BackClick(); };
+    SB_Next->OnClick = [this] { SB_NextClick(); };
+    SB_SelBack->OnClick = [this] { SB_SelBackClick(); };
+    for (TRxSpeedButton* b :
+         {static_cast<TRxSpeedButton*>(SB_Stop), static_cast<TRxSpeedButton*>(SB_Go),
+          static_cast<TRxSpeedButton*>(SB_ShowMenu), SB_Back, SB_Next, SB_SelBack})
+        b->Loaded();
     connect(Timer1, &QTimer::timeout, this, &TF_Browser::Timer1Timer);
     connect(CB_URL->lineEdit(), &QLineEdit::textEdited, this, &TF_Browser::CB_URLChange);
     connect(LB_URL, &QListWidget::itemClicked, this, &TF_Browser::LB_URLClick);

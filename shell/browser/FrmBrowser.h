@@ -1,5 +1,6 @@
 #pragma once
 
+#include "components/speedbar/Buttons.h"
 #include "shell/browser/BrowserWindow.h"
 #include "toolkit/Forms.h"
 
@@ -16,7 +17,6 @@ class TImage;
 class TLabel;
 class TPanel;
 class TPopupMenu;
-class TToolButton;
 class TWebBrowser;
 
 // Address and title of the active browser window.
@@ -49,19 +49,19 @@ public:
     TComboBox* CB_URL;
     TPanel* P_WB;
     TPanel* P_Stat;
-    TToolButton* SB_Stop;
+    TSpeedButton* SB_Stop;
     TLabel* L_Stat;
     QProgressBar* G_Progress;
     QListWidget* LB_URL;
     TWebBrowser* WB_Document;
-    TToolButton* SB_Go;
-    TToolButton* SB_ShowMenu;
+    TSpeedButton* SB_Go;
+    TSpeedButton* SB_ShowMenu;
     TImage* IM_NetInfo;
     TAlLanguager* AL_Language;
     QTimer* Timer1;
-    TToolButton* SB_Back;
-    TToolButton* SB_Next;
-    TToolButton* SB_SelBack;
+    TRxSpeedButton* SB_Back;
+    TRxSpeedButton* SB_Next;
+    TRxSpeedButton* SB_SelBack;
     TPopupMenu* PM_SelURL;
 
     // --- fields ---

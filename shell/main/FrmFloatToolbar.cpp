@@ -1,13 +1,13 @@
 #include "shell/main/FrmFloatToolbar.h"
 
+#include "components/speedbar/RXCtrls.h"
+#include "shell/data/ShellGlyphs.h"
 #include "shell/main/FrmMain.h"
-#include "toolkit/Controls.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QScreen>
 #include <QShowEvent>
-#include <QStyle>
 
 #include <algorithm>
 
@@ -42,59 +42,65 @@ TF_FloatToolbar::TF_FloatToolbar(TF_Main& main)
 {
     setObjectName(QStringLiteral("F_FloatToolbar"));
     SetCaption(QStringLiteral("แผงควบคุมฉบับย่อ"));
-    const QStyle* st = style();
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    auto button = [&](const char* name, const QString& hint, QStyle::StandardPixmap icon,
+    // Flat, transparent speed buttons side by side, 32 x 32 (the first 33
+    // wide), each calling the main window's command of the same name.
+    auto button = [&](const char* name, const QString& hint, const char* glyph,
                       void (TF_Main::*handler)()) {
-        auto* b = new TToolButton(QLatin1String(name), this);
+        auto* b = new TRxSpeedButton(QLatin1String(name), this);
         b->SetHint(hint);
-        b->setIcon(st->standardIcon(icon));
-        b->setAutoRaise(true);
+        b->SetFlat(true);
+        b->SetTransparent(true);
+        b->SetGlyph(ShellGlyph(QLatin1String(glyph)));
         b->setFixedSize(32, 32);
         layout->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, handler] {
+        b->OnClick = [this, handler] {
             if (main_)
                 (main_.data()->*handler)();
-        });
+        };
         return b;
     };
-    RSB_NewWindow = button("RSB_NewWindow", QStringLiteral("เปิดหน้าต่างใหม่"), QStyle::SP_FileIcon,
+    RSB_NewWindow = button("RSB_NewWindow", QStringLiteral("เปิดหน้าต่างใหม่"), "newwindow",
                            &TF_Main::RSB_NewWindowClick);
     RSB_NewWindow->setFixedSize(33, 32);
-    RSB_Back = button("RSB_Back", QStringLiteral("กลับไปหน้าที่ผ่านมา"), QStyle::SP_ArrowBack,
-                      &TF_Main::RSB_BackClick);
-    RSB_Forward = button("RSB_Forward", QStringLiteral("ไปยังหน้าถัดไป"), QStyle::SP_ArrowForward,
-                         &TF_Main::RSB_ForwardClick);
-    RSB_Stop = button("RSB_Stop", QStringLiteral("หยุดการเรียกข้อมูล"), QStyle::SP_BrowserStop,
-                      &TF_Main::RSB_StopClick);
-    RSB_Refresh = button("RSB_Refresh", QStringLiteral("เรียกข้อมูลซ้ำอีกครั้ง"), QStyle::SP_BrowserReload,
+    RSB_Back =
+        button("RSB_Back", QStringLiteral("กลับไปหน้าที่ผ่านมา"), "back", &TF_Main::RSB_BackClick);
+    RSB_Forward =
+        button("RSB_Forward", QStringLiteral("ไปยังหน้าถัดไป"), "forward", &TF_Main::RSB_ForwardClick);
+    RSB_Stop =
+        button("RSB_Stop", QStringLiteral("หยุดการเรียกข้อมูล"), "stop", &TF_Main::RSB_StopClick);
+    RSB_Refresh = button("RSB_Refresh", QStringLiteral("เรียกข้อมูลซ้ำอีกครั้ง"), "refresh",
                          &TF_Main::RSB_RefreshClick);
-    RSB_Home = button("RSB_Home", QStringLiteral("ไปหน้าแรก"), QStyle::SP_DirHomeIcon,
-                      &TF_Main::RSB_HomeClick);
-    RSB_Search = button("RSB_Search", QStringLiteral("ค้นหา Web Page"),
-                        QStyle::SP_FileDialogContentsView, &TF_Main::RSB_SearchClick);
-    RSB_Favorite = button("RSB_Favorite", QStringLiteral("สารบัญเว็บ"), QStyle::SP_DirOpenIcon,
-                          &TF_Main::RSB_FavoriteClick);
-    RSB_TileWindow = button("RSB_TileWindow", QStringLiteral("จัดเรียงหน้าต่างแบบเห็นทุกหน้า"),
-                            QStyle::SP_TitleBarNormalButton, &TF_Main::RSB_TileWindowClick);
+    RSB_Home = button("RSB_Home", QStringLiteral("ไปหน้าแรก"), "home", &TF_Main::RSB_HomeClick);
+    RSB_Search =
+        button("RSB_Search", QStringLiteral("ค้นหา Web Page"), "search", &TF_Main::RSB_SearchClick);
+    RSB_Favorite =
+        button("RSB_Favorite", QStringLiteral("สารบัญเว็บ"), "favorite", &TF_Main::RSB_FavoriteClick);
+    RSB_TileWindow = button("RSB_TileWindow", QStringLiteral("จัดเรียงหน้าต่างแบบเห็นทุกหน้า"), "tile",
+                            &TF_Main::RSB_TileWindowClick);
     RSB_CascadeWindow = button("RSB_CascadeWindow", QStringLiteral("จัดเรียงหน้าต่างแบบซ้อนหน้าต่าง"),
-                               QStyle::SP_TitleBarMaxButton, &TF_Main::RSB_CascadeWindowClick);
+                               "cascade", &TF_Main::RSB_CascadeWindowClick);
     RSB_Back->setEnabled(false);
     RSB_Forward->setEnabled(false);
-    // A latching button: it shows whether the favorites panel is open.
-    RSB_Favorite->setCheckable(true);
-    // The main window keeps its state; a click only asks it to toggle.
-    connect(RSB_Favorite, &QToolButton::clicked, this, [this] {
-        if (main_)
-            RSB_Favorite->SetDown(main_->FavoritesPanelOpen);
-    });
+    // A latching button: it shows whether the favorites panel is open. The
+    // main window keeps that state; a click only asks it to toggle.
+    RSB_Favorite->SetGroupIndex(1);
+    RSB_Favorite->SetAllowAllUp(true);
+    RSB_Favorite->OnClick = [this] {
+        if (!main_)
+            return;
+        main_->RSB_FavoriteClick();
+        RSB_Favorite->SetDown(main_->FavoritesPanelOpen);
+    };
+    for (TRxSpeedButton* b : Buttons())
+        b->Loaded();
     FormCreate();
 }
 
-QList<TToolButton*> TF_FloatToolbar::Buttons() const
+QList<TRxSpeedButton*> TF_FloatToolbar::Buttons() const
 {
     return {RSB_NewWindow, RSB_Back,   RSB_Forward,  RSB_Stop,       RSB_Refresh,
             RSB_Home,      RSB_Search, RSB_Favorite, RSB_TileWindow, RSB_CascadeWindow};

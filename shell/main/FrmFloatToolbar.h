@@ -9,7 +9,7 @@
 #include <QSize>
 
 class TF_Main;
-class TToolButton;
+class TRxSpeedButton;
 
 // Where a window of `size` asked for at `pos` goes so that a person can
 // reach it: kept when it lies wholly on one of the available screen areas,
@@ -26,9 +26,9 @@ class TF_FloatToolbar : public TForm
 public:
     explicit TF_FloatToolbar(TF_Main& main);
 
-    TToolButton *RSB_NewWindow, *RSB_Back, *RSB_Forward, *RSB_Stop, *RSB_Refresh, *RSB_Home,
+    TRxSpeedButton *RSB_NewWindow, *RSB_Back, *RSB_Forward, *RSB_Stop, *RSB_Refresh, *RSB_Home,
         *RSB_Search, *RSB_Favorite, *RSB_TileWindow, *RSB_CascadeWindow;
-    QList<TToolButton*> Buttons() const;
+    QList<TRxSpeedButton*> Buttons() const;
 
     // Visibility and position from the main window's settings.
     void FormCreate();

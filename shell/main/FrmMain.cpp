@@ -7,6 +7,7 @@
 #include "shell/data/FormLocalizations.h"
 #include "shell/data/IEUtils.h"
 #include "shell/data/MainWindowRules.h"
+#include "shell/data/ShellGlyphs.h"
 #include "shell/dialogs/FrmAbout.h"
 #include "shell/dialogs/FrmExit.h"
 #include "shell/favorites/FrmEnterURLData.h"
@@ -16,6 +17,7 @@
 #include "shell/main/MainServices.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
+#include "toolkit/GraphicControl.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -34,15 +36,6 @@ namespace {
 
 const QString kSavedWindowsQuestion = QStringLiteral("พบว่ามีการจัดเก็บหน้าต่างที่เปิดเว็บในครั้งก่อน") + u'\n' +
                                       QStringLiteral("ต้องการเปิดหน้าต่างที่จัดเก็บไว้หรือไม่?");
-
-QFrame* makeBevel(const QString& name, QWidget* parent)
-{
-    auto* bevel = new QFrame(parent);
-    bevel->setObjectName(name);
-    bevel->setFrameShape(QFrame::VLine);
-    bevel->setFrameShadow(QFrame::Sunken);
-    return bevel;
-}
 
 void forEachItem(QStandardItem* parent, const std::function<void(QStandardItem*)>& visit)
 {
@@ -213,35 +206,9 @@ void TF_Main::BuildComponents()
 
     Fav_Favorite = new TMainFavorites(*this, QStringLiteral("Fav_Favorite"));
 
-    // The toolbar.
-    SpB_ToolBar = new TToolBar(QStringLiteral("SpB_ToolBar"), this);
-    auto button = [&](const char* name, QStyle::StandardPixmap icon) {
-        auto* b = new TToolButton(QLatin1String(name), SpB_ToolBar);
-        b->setIcon(st->standardIcon(icon));
-        b->setIconSize(QSize(24, 24));
-        b->setMinimumWidth(56);
-        SpB_ToolBar->addWidget(b);
-        return b;
-    };
-    RSB_NewWindow = button("RSB_NewWindow", QStyle::SP_FileIcon);
-    BV1 = makeBevel(QStringLiteral("BV1"), SpB_ToolBar);
-    SpB_ToolBar->addWidget(BV1);
-    RSB_Back = button("RSB_Back", QStyle::SP_ArrowBack);
-    RSB_Forward = button("RSB_Forward", QStyle::SP_ArrowForward);
-    RSB_Stop = button("RSB_Stop", QStyle::SP_BrowserStop);
-    RSB_Refresh = button("RSB_Refresh", QStyle::SP_BrowserReload);
-    RSB_Home = button("RSB_Home", QStyle::SP_DirHomeIcon);
-    RSB_Search = button("RSB_Search", QStyle::SP_FileDialogContentsView);
-    RSB_Favorite = button("RSB_Favorite", QStyle::SP_DirOpenIcon);
-    RSB_Favorite->setCheckable(true);
-    BV2 = makeBevel(QStringLiteral("BV2"), SpB_ToolBar);
-    SpB_ToolBar->addWidget(BV2);
-    RSB_TileWindow = button("RSB_TileWindow", QStyle::SP_TitleBarNormalButton);
-    BV3 = makeBevel(QStringLiteral("BV3"), SpB_ToolBar);
-    SpB_ToolBar->addWidget(BV3);
-    RSB_CascadeWindow = button("RSB_CascadeWindow", QStyle::SP_TitleBarMaxButton);
-    RSB_Back->setEnabled(false);
-    RSB_Forward->setEnabled(false);
+    // The toolbar, under the menu.
+    layout_->addWidget(MainMenu1, TAlign::alTop);
+    BuildToolbar();
 
     // The favorites panel.
     TB_WebURL = new TPanel(QStringLiteral("TB_WebURL"), this);
@@ -280,8 +247,6 @@ void TF_Main::BuildComponents()
     SB_HideMDITab->setIcon(st->standardIcon(QStyle::SP_TitleBarCloseButton));
     S_Status = new TStatusBar(QStringLiteral("S_Status"), this);
 
-    layout_->addWidget(MainMenu1, TAlign::alTop);
-    layout_->addWidget(SpB_ToolBar, TAlign::alTop);
     layout_->addWidget(S_Status, TAlign::alBottom);
     layout_->addWidget(TB_Pages, TAlign::alBottom);
     layout_->addWidget(TB_WebURL, TAlign::alLeft);
@@ -300,6 +265,65 @@ void TF_Main::BuildComponents()
     AL_Language->SetLanguagesStore(AS_Language);
 
     ConnectCommands();
+}
+
+void TF_Main::BuildToolbar()
+{
+    // The speed bar as the form builds it: offsets 3 / 3, item buttons of
+    // 22 x 21, bound lines at the top and the bottom, no bevel, one empty
+    // section. Its buttons are plain child controls, placed side by side
+    // with the bevels between them; the display modes set their height.
+    SpB_ToolBar = new TSpeedBar(QStringLiteral("SpB_ToolBar"), this);
+    SpB_ToolBar->BeginLoading();
+    SpB_ToolBar->SetBevelOuter(bvNone);
+    SpB_ToolBar->SetBtnOffsetHorz(3);
+    SpB_ToolBar->SetBtnOffsetVert(3);
+    SpB_ToolBar->SetBtnWidth(22);
+    SpB_ToolBar->SetBtnHeight(21);
+    SpB_ToolBar->SetBoundLines(blTop | blBottom);
+    SpB_ToolBar->NewSection(QStringLiteral("Untitled (0)"));
+    SpB_ToolBar->OnApplyAlign = &TF_Main::SpB_ToolBarApplyAlign;
+
+    int left = 3;
+    auto button = [&](const char* name, const char* glyph, int width) {
+        auto* b = new TRxSpeedButton(QLatin1String(name), SpB_ToolBar);
+        b->SetFlat(true);
+        b->SetTransparent(true);
+        b->SetGlyph(ShellGlyph(QLatin1String(glyph)));
+        b->SetBounds(left, 2, width, 46);
+        left += width;
+        return b;
+    };
+    auto bevel = [&](const char* name) {
+        auto* b = new TBevel(QLatin1String(name), SpB_ToolBar);
+        b->SetShape(bsLeftLine);
+        b->setGeometry(left + 2, 2, 2, 46);
+        left += 6;
+        return b;
+    };
+    RSB_NewWindow = button("RSB_NewWindow", "newwindow", 74);
+    BV1 = bevel("BV1");
+    RSB_Back = button("RSB_Back", "back", 56);
+    RSB_Forward = button("RSB_Forward", "forward", 50);
+    RSB_Stop = button("RSB_Stop", "stop", 46);
+    RSB_Refresh = button("RSB_Refresh", "refresh", 56);
+    RSB_Home = button("RSB_Home", "home", 56);
+    RSB_Search = button("RSB_Search", "search", 50);
+    RSB_Favorite = button("RSB_Favorite", "favorite", 62);
+    // A latching button: it shows whether the favorites panel is open.
+    RSB_Favorite->SetGroupIndex(1);
+    RSB_Favorite->SetAllowAllUp(true);
+    BV2 = bevel("BV2");
+    RSB_TileWindow = button("RSB_TileWindow", "tile", 62);
+    BV3 = bevel("BV3");
+    RSB_CascadeWindow = button("RSB_CascadeWindow", "cascade", 56);
+    RSB_Back->setEnabled(false);
+    RSB_Forward->setEnabled(false);
+    SpB_ToolBar->SetHeight(50);
+    SpB_ToolBar->Loaded();
+    for (TRxSpeedButton* b : {RSB_NewWindow, RSB_Back, RSB_Forward, RSB_Stop, RSB_Refresh, RSB_Home,
+                              RSB_Search, RSB_Favorite, RSB_TileWindow, RSB_CascadeWindow})
+        b->Loaded();
 }
 
 void TF_Main::FormCreate()
@@ -339,8 +363,10 @@ void TF_Main::FormCreate()
 
     // 12. Start-only values.
     const TStartOnlySettings startOnly = LoadStartOnlySettings(reg);
+    if (startOnly.ToolBarStretch)
+        SpB_ToolBar->SetOptions(SpB_ToolBar->Options() | sbStretchBitmap);
     if (!startOnly.ToolBarBackground.isEmpty())
-        ApplyWallpaper(startOnly.ToolBarBackground, startOnly.ToolBarStretch);
+        ApplyWallpaper(startOnly.ToolBarBackground);
     FirstStart = startOnly.FirstStart;
 
     // 13, 14. Data files.
@@ -378,9 +404,9 @@ void TF_Main::FormCreate()
                       RSB_Favorite,  RSB_TileWindow, RSB_CascadeWindow};
     ToolbarCaptions.clear();
     ToolbarGlyphs.clear();
-    for (TToolButton* b : ToolbarButtons) {
+    for (TRxSpeedButton* b : ToolbarButtons) {
         ToolbarCaptions.append(b->Caption());
-        ToolbarGlyphs.append(b->icon());
+        ToolbarGlyphs.append(b->Glyph().copy());
     }
 
     // 20. Button mode.
@@ -606,25 +632,21 @@ void TF_Main::N6Click()
 void TF_Main::ApplyToolbarAlign()
 {
     if (Settings.ToolBarAlign == QLatin1String("bottom"))
-        layout_->SetAlign(SpB_ToolBar, TAlign::alBottom);
+        SpB_ToolBar->SetAlign(TAlign::alBottom);
     else if (Settings.ToolBarAlign == QLatin1String("top"))
-        layout_->SetAlign(SpB_ToolBar, TAlign::alTop);
+        SpB_ToolBar->SetAlign(TAlign::alTop);
 }
 
-void TF_Main::ApplyWallpaper(const QString& file, bool stretch)
+void TF_Main::ApplyWallpaper(const QString& file)
 {
+    // A picture that cannot be read leaves the bar plain.
     const QString lower = file.toLower();
-    QImage image = lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg"))
-                       ? JpegImage::load(file)
-                       : QImage(file);
-    if (image.isNull())
-        return;
-    if (stretch)
-        image = image.scaled(SpB_ToolBar->width(), SpB_ToolBar->height());
-    QPalette palette = SpB_ToolBar->palette();
-    palette.setBrush(QPalette::Window, QBrush(image));
-    SpB_ToolBar->setPalette(palette);
-    SpB_ToolBar->setAutoFillBackground(true);
+    const QImage image =
+        lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg"))
+            ? JpegImage::load(file)
+            : QImage(file);
+    if (!image.isNull())
+        SpB_ToolBar->SetWallpaper(image);
 }
 
 // --- size, state, drops ---
@@ -712,9 +734,8 @@ void TF_Main::OnApplicationFocusWindow()
 
 void TF_Main::CollectLayout()
 {
-    Settings.ToolBarAlign = layout_->Align(SpB_ToolBar) == TAlign::alBottom
-                                ? QStringLiteral("bottom")
-                                : QStringLiteral("top");
+    Settings.ToolBarAlign =
+        SpB_ToolBar->Align() == TAlign::alBottom ? QStringLiteral("bottom") : QStringLiteral("top");
     Settings.ToolBarVisible = !SpB_ToolBar->isHidden();
     Settings.FavoriteBarVisible = !TB_WebURL->isHidden();
     Settings.WindowBarVisible = !TB_Pages->isHidden();

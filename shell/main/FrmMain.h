@@ -1,23 +1,25 @@
 #pragma once
 
+#include "components/speedbar/SpeedBar.h"
 #include "shell/browser/BrowserHost.h"
 #include "shell/data/BrowserSettings.h"
 #include "shell/data/ShellData.h"
 #include "shell/favorites/FavoritesHost.h"
 #include "shell/main/ChildTabs.h"
+#include "toolkit/AlignLayout.h"
 #include "toolkit/Forms.h"
+#include "toolkit/GraphicControl.h"
 
 #include <QIcon>
+#include <QImage>
 #include <QList>
 #include <QMutex>
 #include <QPointer>
 #include <QStandardItemModel>
 #include <QStringList>
 
-class QFrame;
 class QMdiArea;
 class QTimer;
-class TAlignLayout;
 class TAlLanguager;
 class TAlLanguagesStore;
 class TF_About;
@@ -31,7 +33,6 @@ class TPopupMenu;
 class TSplitter;
 class TStatusBar;
 class TTabControl;
-class TToolBar;
 class TToolButton;
 class TTreeView;
 
@@ -143,8 +144,9 @@ public:
     void Brevant1Click();
     void N11Click();
     void PM_menuPopup() {}
-    // Whether the toolbar may take an alignment: only top and bottom.
-    static bool SpB_ToolBarApplyAlign(int align);
+    // The toolbar's align request while it is dragged: only top and bottom
+    // are allowed.
+    static void SpB_ToolBarApplyAlign(TSpeedBar* sender, TAlign align, bool& apply);
     void Fav_FavoriteNavigate(const QString& url, bool& allow);
     TTileMode TileMode = tbHorizontal;
 
@@ -182,9 +184,9 @@ public:
     bool SettingsLoaded = false;     // false: never written back
     bool CreationFailed = false;
 
-    QList<TToolButton*> ToolbarButtons; // 11 slots, RSB_Refresh twice
+    QList<TRxSpeedButton*> ToolbarButtons; // 11 slots, RSB_Refresh twice
     QStringList ToolbarCaptions;
-    QList<QIcon> ToolbarGlyphs;
+    QList<QImage> ToolbarGlyphs;
     QList<QIcon> IM_List; // tab and list images
 
     // Steps the last confirmed exit ran, and the ones that failed.
@@ -213,10 +215,10 @@ public:
         *N_GofavoriteNew;
     TMainFavorites* Fav_Favorite;
 
-    TToolBar* SpB_ToolBar;
-    TToolButton *RSB_NewWindow, *RSB_Back, *RSB_Forward, *RSB_Stop, *RSB_Refresh, *RSB_Home,
+    TSpeedBar* SpB_ToolBar;
+    TRxSpeedButton *RSB_NewWindow, *RSB_Back, *RSB_Forward, *RSB_Stop, *RSB_Refresh, *RSB_Home,
         *RSB_Search, *RSB_Favorite, *RSB_TileWindow, *RSB_CascadeWindow;
-    QFrame *BV1, *BV2, *BV3;
+    TBevel *BV1, *BV2, *BV3;
 
     TPanel* TB_WebURL;
     TPanel* P_WebURL;
@@ -254,7 +256,10 @@ private:
     void UpdateTabWidthOnResize();
     void LayoutTabBar();
     void CloseChildForm(TForm* form);
-    void ApplyWallpaper(const QString& file, bool stretch);
+    void BuildToolbar();
+    // Buttons and bevels of the toolbar at `height`, the bar `barHeight` high.
+    void SetToolbarHeights(int height, int barHeight);
+    void ApplyWallpaper(const QString& file);
     void CollectLayout();
     void OnApplicationFocusWindow();
 

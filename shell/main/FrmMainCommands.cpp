@@ -2,6 +2,7 @@
 // the components. Almost all of them act on the active browser window and do
 // nothing while there is none.
 
+#include "components/speedbar/SpeedBar.h"
 #include "platform/Registry.h"
 #include "shell/browser/EmbeddedWB.h"
 #include "shell/browser/FrmAdvanceWeb.h"
@@ -12,6 +13,7 @@
 #include "shell/main/MainFavorites.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
+#include "toolkit/GraphicControl.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -64,12 +66,7 @@ void TF_Main::ConnectCommands()
     connect(SB_HideMDITab, &QToolButton::clicked, this, &TF_Main::SB_HideMDITabClick);
     connect(MNU_HideMDITab, &QAction::triggered, this, &TF_Main::MNU_HideMDITabClick);
     connect(MNU_HideToolbar, &QAction::triggered, this, &TF_Main::MNU_HideToolbarClick);
-    connect(RSB_Favorite, &QToolButton::clicked, this, [this] { ToggleFavoritesPanel(); });
     connect(N9, &QAction::triggered, this, &TF_Main::ToggleFavoritesPanel);
-    for (QObject* sender : {static_cast<QObject*>(RSB_NewWindow)}) {
-        connect(static_cast<QToolButton*>(sender), &QToolButton::clicked, this,
-                &TF_Main::RSB_NewWindowClick);
-    }
     connect(N8, &QAction::triggered, this, &TF_Main::RSB_NewWindowClick);
     connect(MNU_NewWindow, &QAction::triggered, this, &TF_Main::RSB_NewWindowClick);
     connect(About1, &QAction::triggered, this, &TF_Main::About1Click);
@@ -77,12 +74,14 @@ void TF_Main::ConnectCommands()
     connect(N6, &QAction::triggered, this, &TF_Main::N6Click);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TF_Main::OnApplicationFocusWindow);
 
-    auto click = [this](QToolButton* b, void (TF_Main::*handler)()) {
-        connect(b, &QToolButton::clicked, this, [this, handler] { (this->*handler)(); });
+    auto click = [this](TRxSpeedButton* b, void (TF_Main::*handler)()) {
+        b->OnClick = [this, handler] { (this->*handler)(); };
     };
     auto trigger = [this](QAction* a, void (TF_Main::*handler)()) {
         connect(a, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     };
+    click(RSB_NewWindow, &TF_Main::RSB_NewWindowClick);
+    click(RSB_Favorite, &TF_Main::RSB_FavoriteClick);
     click(RSB_TileWindow, &TF_Main::RSB_TileWindowClick);
     trigger(Tile1, &TF_Main::RSB_TileWindowClick);
     trigger(N2, &TF_Main::N2Click);
@@ -264,46 +263,40 @@ void TF_Main::N11Click()
 
 // --- toolbar modes ---
 
+void TF_Main::SetToolbarHeights(int height, int barHeight)
+{
+    for (TRxSpeedButton* b : ToolbarButtons)
+        b->SetBounds(b->x(), b->y(), b->width(), height);
+    for (TBevel* bevel : {BV1, BV2, BV3})
+        bevel->setGeometry(bevel->x(), bevel->y(), bevel->width(), height);
+    SpB_ToolBar->SetHeight(barHeight);
+}
+
 void TF_Main::SetButtonsBoth()
 {
     for (int i = 0; i < ToolbarButtons.size(); ++i) {
-        TToolButton* b = ToolbarButtons.at(i);
-        b->SetCaption(ToolbarCaptions.value(i));
-        b->setIcon(ToolbarGlyphs.value(i));
-        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        b->setFixedHeight(46);
+        ToolbarButtons.at(i)->SetCaption(ToolbarCaptions.value(i));
+        ToolbarButtons.at(i)->SetGlyph(ToolbarGlyphs.value(i));
     }
-    for (QFrame* bevel : {BV1, BV2, BV3})
-        bevel->setFixedHeight(46);
-    SpB_ToolBar->setFixedHeight(50);
+    SetToolbarHeights(46, 50);
 }
 
 void TF_Main::SetButtonsPicOnly()
 {
     for (int i = 0; i < ToolbarButtons.size(); ++i) {
-        TToolButton* b = ToolbarButtons.at(i);
-        b->SetCaption(QString());
-        b->setIcon(ToolbarGlyphs.value(i));
-        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        b->setFixedHeight(26);
+        ToolbarButtons.at(i)->SetCaption(QString());
+        ToolbarButtons.at(i)->SetGlyph(ToolbarGlyphs.value(i));
     }
-    for (QFrame* bevel : {BV1, BV2, BV3})
-        bevel->setFixedHeight(26);
-    SpB_ToolBar->setFixedHeight(30);
+    SetToolbarHeights(26, 30);
 }
 
 void TF_Main::SetButtonsTextOnly()
 {
     for (int i = 0; i < ToolbarButtons.size(); ++i) {
-        TToolButton* b = ToolbarButtons.at(i);
-        b->setIcon(QIcon());
-        b->SetCaption(ToolbarCaptions.value(i));
-        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        b->setFixedHeight(26);
+        ToolbarButtons.at(i)->SetGlyph(QImage());
+        ToolbarButtons.at(i)->SetCaption(ToolbarCaptions.value(i));
     }
-    for (QFrame* bevel : {BV1, BV2, BV3})
-        bevel->setFixedHeight(26);
-    SpB_ToolBar->setFixedHeight(30);
+    SetToolbarHeights(26, 30);
 }
 
 // --- dialogs ---
@@ -448,9 +441,9 @@ void TF_Main::N_SetThatEncodeClick(int tag)
     });
 }
 
-bool TF_Main::SpB_ToolBarApplyAlign(int align)
+void TF_Main::SpB_ToolBarApplyAlign(TSpeedBar*, TAlign align, bool& apply)
 {
-    return align == int(TAlign::alTop) || align == int(TAlign::alBottom);
+    apply = align == TAlign::alTop || align == TAlign::alBottom;
 }
 
 // --- the Favorites menu ---

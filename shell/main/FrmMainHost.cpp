@@ -3,6 +3,7 @@
 // of it.
 #include "shell/main/FrmMain.h"
 
+#include "shell/main/FrmFloatToolbar.h"
 #include "shell/main/MainFavorites.h"
 #include "shell/main/MainServices.h"
 #include "toolkit/Controls.h"
@@ -64,10 +65,17 @@ void TF_Main::EnableDocumentCommands(const TDocumentCommands& commands)
         MNU_WebOffLine->setCheckable(true);
         MNU_WebOffLine->setChecked(*commands.Offline);
     }
-    if (commands.BackButton)
+    // The floating toolbar's copies follow the toolbar's buttons.
+    if (commands.BackButton) {
         RSB_Back->setEnabled(*commands.BackButton);
-    if (commands.ForwardButton)
+        if (F_FloatToolbar)
+            F_FloatToolbar->RSB_Back->setEnabled(*commands.BackButton);
+    }
+    if (commands.ForwardButton) {
         RSB_Forward->setEnabled(*commands.ForwardButton);
+        if (F_FloatToolbar)
+            F_FloatToolbar->RSB_Forward->setEnabled(*commands.ForwardButton);
+    }
     apply(MNU_PrevPage, commands.BackItem);
     apply(MNU_NextPage, commands.ForwardItem);
 }

@@ -1,7 +1,6 @@
 #include "platform/MessageBox.h"
 #include "shell/main/FrmFloatToolbar.h"
 #include "shell/main/FrmMain.h"
-#include "toolkit/Controls.h"
 
 #include "TestBrowserWindow.h"
 #include "TestServices.h"
@@ -117,10 +116,31 @@ private slots:
         QVERIFY(F_FloatToolbar->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(F_FloatToolbar->Buttons().size(), 10);
         QVERIFY(!F_FloatToolbar->RSB_Back->isEnabled());
+        // Flat, transparent speed buttons of 32 x 32 (the first 33 wide),
+        // each with a glyph; the favorites button latches.
+        for (TRxSpeedButton* b : F_FloatToolbar->Buttons()) {
+            QVERIFY(b->Flat());
+            QVERIFY(b->Transparent());
+            QVERIFY(!b->Glyph().isNull());
+            QCOMPARE(b->size(), b == F_FloatToolbar->RSB_NewWindow ? QSize(33, 32) : QSize(32, 32));
+        }
+        QCOMPARE(F_FloatToolbar->RSB_Favorite->GroupIndex(), 1);
+        QVERIFY(F_FloatToolbar->RSB_Favorite->AllowAllUp());
+        // Back and forward follow the active window, as the toolbar's do.
+        TDocumentCommands navigation;
+        navigation.BackButton = true;
+        main->EnableDocumentCommands(navigation);
+        QVERIFY(F_FloatToolbar->RSB_Back->isEnabled());
+        QVERIFY(!F_FloatToolbar->RSB_Forward->isEnabled());
+        navigation.BackButton = false;
+        navigation.ForwardButton = true;
+        main->EnableDocumentCommands(navigation);
+        QVERIFY(!F_FloatToolbar->RSB_Back->isEnabled());
+        QVERIFY(F_FloatToolbar->RSB_Forward->isEnabled());
         main->MNU_HideToolbarClick();
         QVERIFY(main->SpB_ToolBar->isHidden());
         QVERIFY(!F_FloatToolbar->isHidden());
-        QCOMPARE(F_FloatToolbar->RSB_Favorite->isChecked(), main->FavoritesPanelOpen);
+        QCOMPARE(F_FloatToolbar->RSB_Favorite->Down(), main->FavoritesPanelOpen);
         main->MNU_HideToolbarClick();
         QVERIFY(!main->SpB_ToolBar->isHidden());
         QVERIFY(F_FloatToolbar->isHidden());
@@ -132,22 +152,22 @@ private slots:
         auto main = start();
         main->MNU_HideToolbarClick();
         windows_ = 0;
-        F_FloatToolbar->RSB_NewWindow->click();
+        QTest::mouseClick(F_FloatToolbar->RSB_NewWindow, Qt::LeftButton);
         QCOMPARE(windows_, 1);
         QCOMPARE(main->WindowCount(), 1);
 
         const bool open = main->FavoritesPanelOpen;
-        F_FloatToolbar->RSB_Favorite->click();
+        QTest::mouseClick(F_FloatToolbar->RSB_Favorite, Qt::LeftButton);
         QCOMPARE(main->FavoritesPanelOpen, !open);
-        QCOMPARE(F_FloatToolbar->RSB_Favorite->isChecked(), !open);
+        QCOMPARE(F_FloatToolbar->RSB_Favorite->Down(), !open);
         // The main window's own command keeps the floating button in step.
         main->ToggleFavoritesPanel();
-        QCOMPARE(F_FloatToolbar->RSB_Favorite->isChecked(), open);
+        QCOMPARE(F_FloatToolbar->RSB_Favorite->Down(), open);
 
         main->Settings.StartMode = 0;
-        F_FloatToolbar->RSB_Home->click();
+        QTest::mouseClick(F_FloatToolbar->RSB_Home, Qt::LeftButton);
         QCOMPARE(windows_, 1);
-        F_FloatToolbar->RSB_CascadeWindow->click();
+        QTest::mouseClick(F_FloatToolbar->RSB_CascadeWindow, Qt::LeftButton);
         QVERIFY(!ChildMaximized);
         finish(main);
     }

@@ -1,3 +1,4 @@
+#include "platform/JpegImage.h"
 #include "platform/LineFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -218,7 +219,7 @@ private slots:
         QVERIFY(main->TB_Pages->isHidden());
         QCOMPARE(main->MNU_HideMDITab->Caption(), QStringLiteral("แสดงแถบเลือกหน้าต่าง"));
         QVERIFY(main->MNU_TextOnly->isChecked());
-        QVERIFY(main->RSB_Home->icon().isNull());
+        QVERIFY(main->RSB_Home->Glyph().isNull());
         QCOMPARE(main->RSB_Home->Caption(), QStringLiteral("หน้าแรก"));
         QCOMPARE(main->SpB_ToolBar->height(), 30);
         QVERIFY(main->SpB_ToolBar->y() > main->height() / 2); // docked at the bottom
@@ -259,8 +260,8 @@ private slots:
         setSetting(QStringLiteral("ToolBarBackground"), wallpaper);
         setSetting(QStringLiteral("ToolBarStretch"), QStringLiteral("1"));
         auto main = start();
-        QVERIFY(main->SpB_ToolBar->autoFillBackground());
-        QVERIFY(!main->SpB_ToolBar->palette().brush(QPalette::Window).textureImage().isNull());
+        QCOMPARE(main->SpB_ToolBar->Wallpaper().size(), JpegImage::load(wallpaper).size());
+        QVERIFY(main->SpB_ToolBar->Options() & sbStretchBitmap);
         TRegistry reg;
         reg.RootKey = RegRoot::HKEY_CURRENT_USER;
         QVERIFY(reg.OpenKey(QStringLiteral("Software\\Microsoft\\Internet Explorer\\International"),
@@ -272,7 +273,8 @@ private slots:
         // A picture that cannot be read is ignored.
         setSetting(QStringLiteral("ToolBarBackground"), dir_->filePath(QStringLiteral("none.jpg")));
         main = start();
-        QVERIFY(!main->SpB_ToolBar->autoFillBackground());
+        QVERIFY(main->SpB_ToolBar->Wallpaper().isNull());
+        QVERIFY(main->SpB_ToolBar->Options() & sbStretchBitmap);
         QVERIFY(!main->CreationFailed);
     }
 
@@ -381,6 +383,8 @@ private slots:
         main->Data.URLHistory.append(QStringLiteral("http://3/"));
         main->Data.AddGroupURL(QStringLiteral("ใหม่"), QStringLiteral("http://new/"));
 
+        // The toolbar's edge is kept in the settings.
+        main->SpB_ToolBar->SetAlign(TAlign::alBottom);
         answerExitDialog(true, true, true);
         main->close();
         QCOMPARE(main->ExitStepsRan,
@@ -397,7 +401,7 @@ private slots:
                  QStringList({"เว็บในไทย", "\tย่อย"}));
         QCOMPARE(readLines(QStringLiteral("brevantfavoriteUser.dat")), QStringList({"เว็บผู้ใช้"}));
         QCOMPARE(setting(QStringLiteral("TVURLSize")), QStringLiteral("100"));
-        QCOMPARE(setting(QStringLiteral("ToolbarAlign")), QStringLiteral("top"));
+        QCOMPARE(setting(QStringLiteral("ToolbarAlign")), QStringLiteral("bottom"));
         QCOMPARE(unloads_, 1);
     }
 
@@ -561,10 +565,10 @@ private slots:
         main->ToggleFavoritesPanel();
         QVERIFY(!main->FavoritesPanelOpen);
         QVERIFY(main->TB_WebURL->isHidden());
-        QVERIFY(!main->RSB_Favorite->isChecked());
+        QVERIFY(!main->RSB_Favorite->Down());
         main->ToggleFavoritesPanel();
         QVERIFY(!main->TB_WebURL->isHidden());
-        QVERIFY(main->RSB_Favorite->isChecked());
+        QVERIFY(main->RSB_Favorite->Down());
 
         main->UpdateGoFavorite();
         QVERIFY(!main->N_GoFavorite->isEnabled());

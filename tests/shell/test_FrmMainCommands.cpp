@@ -209,7 +209,7 @@ private slots:
     void toolbarButtonsRunTheCommands()
     {
         main_->RSB_NewWindowClick();
-        main_->RSB_Refresh->click();
+        QTest::mouseClick(main_->RSB_Refresh, Qt::LeftButton);
         main_->MNU_Stop->trigger();
         QCOMPARE(active()->control->calls, (QStringList{"Refresh", "Stop"}));
     }
@@ -265,15 +265,15 @@ private slots:
         main_->MNU_TextOnly->trigger();
         QCOMPARE(main_->SpB_ToolBar->height(), 30);
         QCOMPARE(main_->Settings.ToolBarButton, QStringLiteral("text"));
-        for (TToolButton* b : main_->ToolbarButtons) {
-            QVERIFY(b->icon().isNull());
+        for (TRxSpeedButton* b : main_->ToolbarButtons) {
+            QVERIFY(b->Glyph().isNull());
             QVERIFY(!b->Caption().isEmpty());
             QCOMPARE(b->height(), 26);
         }
         main_->MNU_PicOnly->trigger();
         QCOMPARE(main_->SpB_ToolBar->height(), 30);
         QCOMPARE(main_->Settings.ToolBarButton, QStringLiteral("pic"));
-        for (TToolButton* b : main_->ToolbarButtons)
+        for (TRxSpeedButton* b : main_->ToolbarButtons)
             QVERIFY(b->Caption().isEmpty());
         main_->MNU_Both->trigger();
         QCOMPARE(main_->SpB_ToolBar->height(), 50);
@@ -282,9 +282,117 @@ private slots:
         QVERIFY(main_->MNU_Both->isChecked());
         for (int i = 0; i < main_->ToolbarButtons.size(); ++i) {
             QCOMPARE(main_->ToolbarButtons.at(i)->Caption(), main_->ToolbarCaptions.at(i));
-            QVERIFY(!main_->ToolbarButtons.at(i)->icon().isNull());
+            QVERIFY(!main_->ToolbarButtons.at(i)->Glyph().isNull());
             QCOMPARE(main_->ToolbarButtons.at(i)->height(), 46);
         }
+    }
+
+    void toolbarIsASpeedBar()
+    {
+        TSpeedBar* bar = main_->SpB_ToolBar;
+        QCOMPARE(bar->BtnOffsetHorz(), 3);
+        QCOMPARE(bar->BtnOffsetVert(), 3);
+        QCOMPARE(bar->BtnWidth(), 22);
+        QCOMPARE(bar->BtnHeight(), 21);
+        QCOMPARE(bar->BoundLines(), TBoundLines(blTop | blBottom));
+        QCOMPARE(bar->BevelOuter(), bvNone);
+        QCOMPARE(bar->SectionCount(), 1);
+        QCOMPARE(bar->Sections(0)->Caption(), QStringLiteral("Untitled (0)"));
+        QCOMPARE(bar->ItemsCount(), 0);
+        QCOMPARE(bar->Align(), TAlign::alTop);
+        // The buttons and bevels side by side, in their order.
+        const QList<QWidget*> order = {
+            main_->RSB_NewWindow,    main_->BV1,         main_->RSB_Back,       main_->RSB_Forward,
+            main_->RSB_Stop,         main_->RSB_Refresh, main_->RSB_Home,       main_->RSB_Search,
+            main_->RSB_Favorite,     main_->BV2,         main_->RSB_TileWindow, main_->BV3,
+            main_->RSB_CascadeWindow};
+        for (int i = 0; i < order.size(); ++i) {
+            QCOMPARE(order.at(i)->parentWidget(), bar);
+            if (i > 0)
+                QVERIFY(order.at(i)->x() >= order.at(i - 1)->geometry().right());
+        }
+        // They fit the narrowest main window.
+        QVERIFY(main_->RSB_CascadeWindow->geometry().right() < 640);
+        // Flat, transparent speed buttons with glyphs on the key colour that
+        // fit a button of the picture-only mode.
+        for (TRxSpeedButton* b : main_->ToolbarButtons) {
+            QVERIFY(b->Flat());
+            QVERIFY(b->Transparent());
+            QCOMPARE(b->NumGlyphs(), 1);
+            QCOMPARE(b->ButtonGlyph().TransparentColor(), qRgb(255, 0, 255));
+            QVERIFY(b->Glyph().width() <= b->width() - 4);
+            QVERIFY(b->Glyph().height() <= 26 - 4);
+        }
+        QCOMPARE(main_->RSB_Favorite->GroupIndex(), 1);
+        QVERIFY(main_->RSB_Favorite->AllowAllUp());
+        // Painted, their images of one size share one list of the cache.
+        for (TRxSpeedButton* b : main_->ToolbarButtons)
+            b->grab();
+        const TGlyphList* shared = main_->RSB_Home->ButtonGlyph().SharedList();
+        QVERIFY(shared);
+        for (TRxSpeedButton* b : main_->ToolbarButtons)
+            QCOMPARE(b->ButtonGlyph().SharedList(), shared);
+    }
+
+    void toolbarButtonsShowTheWallpaper()
+    {
+        // A flat button at rest lets the bar's wallpaper through.
+        QImage green(8, 8, QImage::Format_RGB32);
+        green.fill(qRgb(0, 160, 0));
+        main_->SpB_ToolBar->SetWallpaper(green);
+        const QImage button = main_->RSB_Home->grab().toImage();
+        main_->SpB_ToolBar->SetWallpaper(QImage());
+        QCOMPARE(button.pixel(1, 1), qRgb(0, 160, 0));
+        QCOMPARE(button.pixel(button.width() - 2, button.height() - 2), qRgb(0, 160, 0));
+    }
+
+    // Drags the toolbar by a point of its own (beside the buttons) to a
+    // point of the main window.
+    void dragToolbar(QPoint target)
+    {
+        TSpeedBar* bar = main_->SpB_ToolBar;
+        const QPoint press(bar->width() - 20, bar->height() / 2);
+        QVERIFY(!bar->childAt(press));
+        QTest::mousePress(bar, Qt::LeftButton, {}, press);
+        QTest::mouseMove(bar, press + QPoint(0, 10));
+        QTest::mouseMove(bar, bar->mapFromParent(target));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(target));
+        QVERIFY(!bar->Docking());
+    }
+
+    void toolbarDocksTopOrBottomByDrag()
+    {
+        TSpeedBar* bar = main_->SpB_ToolBar;
+        int moves = 0;
+        bar->OnPosChanged = [&moves] { ++moves; };
+        const int w = main_->width(), h = main_->height();
+        dragToolbar(QPoint(w / 2, h - 5));
+        QCOMPARE(bar->Align(), TAlign::alBottom);
+        QVERIFY(bar->y() > h / 2);
+        QCOMPARE(moves, 1);
+        // The left triangle is refused: the bar stays at the bottom, and the
+        // end of the drag is reported all the same.
+        dragToolbar(QPoint(5, h / 2));
+        QCOMPARE(bar->Align(), TAlign::alBottom);
+        QCOMPARE(moves, 2);
+        dragToolbar(QPoint(w / 2, 5));
+        QCOMPARE(bar->Align(), TAlign::alTop);
+        QCOMPARE(bar->y(), main_->MainMenu1->geometry().bottom() + 1);
+        QCOMPARE(moves, 3);
+        // Through the right triangle and back: the frame stays at the last
+        // edge accepted.
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(bar->width() - 20, 5));
+        QTest::mouseMove(bar, QPoint(bar->width() - 20, 15));
+        QTest::mouseMove(bar, bar->mapFromParent(QPoint(w / 2, h - 5)));
+        const QRect bottomFrame = bar->DragFrame();
+        QTest::mouseMove(bar, bar->mapFromParent(QPoint(w - 5, h / 2)));
+        QCOMPARE(bar->DragFrame(), bottomFrame);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(QPoint(w - 5, h / 2)));
+        QCOMPARE(bar->Align(), TAlign::alBottom);
+        QCOMPARE(moves, 4);
+        dragToolbar(QPoint(w / 2, 5));
+        QCOMPARE(bar->Align(), TAlign::alTop);
+        bar->OnPosChanged = nullptr;
     }
 
     void tiling()
@@ -374,7 +482,9 @@ private slots:
     {
         QFETCH(int, align);
         QFETCH(bool, allowed);
-        QCOMPARE(TF_Main::SpB_ToolBarApplyAlign(align), allowed);
+        bool apply = true;
+        TF_Main::SpB_ToolBarApplyAlign(main_->SpB_ToolBar, TAlign(align), apply);
+        QCOMPARE(apply, allowed);
     }
 
     void favoritesMenu()

@@ -106,6 +106,18 @@ private slots:
         QCOMPARE(w.control->PrintOptions()->Header, QStringLiteral("&w&bPage &p of &P"));
         QVERIFY(!main_->N_Print->isEnabled());
         QVERIFY(!w.form->SB_SelBack->isEnabled());
+        // The bottom row's speed buttons: back, forward and the back list
+        // flat, go flat with its caption, stop and the menu plain.
+        for (TRxSpeedButton* b : {w.form->SB_Back, w.form->SB_Next, w.form->SB_SelBack}) {
+            QVERIFY(b->Flat());
+            QVERIFY(!b->Transparent());
+            QVERIFY(!b->Glyph().isNull());
+            QCOMPARE(b->ButtonGlyph().TransparentColor(), qRgb(255, 0, 255));
+        }
+        QVERIFY(w.form->SB_Go->Flat());
+        QVERIFY(!w.form->SB_Stop->Flat());
+        QVERIFY(!w.form->SB_Stop->Glyph().isNull());
+        QVERIFY(!w.form->SB_ShowMenu->Glyph().isNull());
     }
 
     // Typing into the address box with the history behind it.
@@ -185,7 +197,11 @@ private slots:
         QCOMPARE(w.form->BackURLs, (QStringList{"http://b/", "http://a/"}));
         QCOMPARE(w.form->BackTitles, (QStringList{"B&C", "A"}));
         QVERIFY(w.form->SB_SelBack->isEnabled());
-        w.form->SB_SelBackClick();
+        QTest::mouseClick(w.form->SB_SelBack, Qt::LeftButton);
+        // The list pops up above the button.
+        QVERIFY(w.form->PM_SelURL->isVisible());
+        QVERIFY(w.form->PM_SelURL->geometry().top() <
+                w.form->SB_SelBack->mapToGlobal(QPoint(0, 0)).y());
         const QList<QAction*> items = w.form->PM_SelURL->actions();
         QCOMPARE(items.size(), 2);
         QCOMPARE(items[0]->text(), QStringLiteral("B&C"));
@@ -267,8 +283,8 @@ private slots:
         QVERIFY(main_->MNU_NextPage->isEnabled());
         emit w.control->CommandStateChange(99, false); // ignored
         QVERIFY(w.form->CanGoBack);
-        w.form->SB_BackClick();
-        w.form->SB_NextClick();
+        QTest::mouseClick(w.form->SB_Back, Qt::LeftButton);
+        QTest::mouseClick(w.form->SB_Next, Qt::LeftButton);
         QCOMPARE(w.control->calls.mid(w.control->calls.size() - 2),
                  (QStringList{"GoBack", "GoForward"}));
     }
