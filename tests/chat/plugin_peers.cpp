@@ -63,6 +63,29 @@ class TestPluginPeers : public QObject
         return nullptr;
     }
 
+    // Register, join, a message each way, and PING answered past the
+    // server's ping time (3 seconds on both servers here).
+    void smoke(quint16 port, const QString& nick)
+    {
+        TForm* channel = join(nick, port, QStringLiteral("smoke"));
+        QVERIFY2(channel, qPrintable(raw(h_.serverWindows().last())));
+        TForm* server = h_.serverWindows().last();
+        RawClient other;
+        QVERIFY(other.connect(port, "other"));
+        other.send("JOIN #smoke");
+        QTRY_VERIFY_WITH_TIMEOUT(nicks(channel).contains(QStringLiteral("other")), 10000);
+        other.send("PRIVMSG #smoke :hello " + nick.toLatin1());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            conversation(channel).contains(QStringLiteral("<other> hello ") + nick), 10000);
+        command(server, QStringLiteral("/msg #smoke hello other"));
+        QVERIFY(other.waitFor("PRIVMSG #smoke :hello other"));
+        QTest::qWait(12000);
+        QVERIFY2(raw(server).contains(QStringLiteral("PONG")), qPrintable(raw(server)));
+        QVERIFY(!status(server).contains(QStringLiteral("Disconnected")));
+        server->Close();
+        QTRY_COMPARE(h_.serverWindows().size(), 0);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -108,26 +131,22 @@ private slots:
                                  QStringLiteral("--runasroot")},
                                 port),
                  qPrintable(inspircd.errorString()));
-        TForm* channel = join(QStringLiteral("carol"), port, QStringLiteral("smoke"));
-        QVERIFY2(channel, qPrintable(raw(h_.serverWindows().last())));
-        TForm* server = h_.serverWindows().last();
-        RawClient other;
-        QVERIFY(other.connect(port, "other"));
-        other.send("JOIN #smoke");
-        QTRY_VERIFY_WITH_TIMEOUT(nicks(channel).contains(QStringLiteral("other")), 10000);
-        other.send("PRIVMSG #smoke :hello carol");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            conversation(channel).contains(QStringLiteral("<other> hello carol")), 10000);
-        command(server, QStringLiteral("/msg #smoke hello other"));
-        QVERIFY(other.waitFor("PRIVMSG #smoke :hello other"));
-        // The server pings every 3 seconds and closes a link that does not
-        // answer within the next ping.
-        QTest::qWait(8000);
-        QVERIFY(raw(server).contains(QStringLiteral("PONG")));
-        QVERIFY(!status(server).contains(QStringLiteral("Disconnected")));
-        server->Close();
-        QTRY_COMPARE(h_.serverWindows().size(), 0);
+        smoke(port, QStringLiteral("carol"));
         inspircd.stop();
+    }
+
+    void ircdHybridSmoke()
+    {
+        PeerProcess hybrid;
+        const quint16 port = PeerProcess::freePort();
+        QVERIFY2(hybrid.start(QStringLiteral("/bin/bash"),
+                              {qEnvironmentVariable("BREVANT_SOURCE_DIR") +
+                                   QStringLiteral("/scripts/peers/ircd-hybrid.sh"),
+                               hybrid.dir(), QString::number(port)},
+                              port),
+                 qPrintable(hybrid.errorString() + hybrid.log()));
+        smoke(port, QStringLiteral("frank"));
+        hybrid.stop();
     }
 
     void throughSocks4AndSocks5()
