@@ -160,8 +160,31 @@ private slots:
         QVERIFY(!status(server_).contains(QStringLiteral("Disconnected")));
     }
 
+    void aWindowClosedWhileConnectingIsNeverTouched()
+    {
+        // Closed as soon as the queued connect has started its lookup, and
+        // one closed before the queued connect could run at all.
+        for (int round = 0; round < 2; ++round) {
+            ZentrelHarness::type(h_.browser(),
+                                 QStringLiteral("irc:zed@localhost:%1#gone").arg(port_));
+            QTRY_COMPARE(h_.serverWindows().size(), 2);
+            QPointer<TForm> window = h_.serverWindows().last();
+            if (round == 0)
+                QTRY_VERIFY(raw(window).contains(QStringLiteral("Looking up")));
+            window->Close();
+            QTRY_VERIFY(!window);
+        }
+        QTest::qWait(500);
+        QCOMPARE(h_.serverWindows().size(), 1);
+        QVERIFY(!chatWindow(*h_.main, QStringLiteral("#gone")));
+    }
+
     void aHostileServerCannotStopThePingAnswers()
     {
+        // The ident port is taken: the plug-in connects all the same and
+        // says why it does not answer ident.
+        QTcpServer identTaken;
+        QVERIFY(identTaken.listen(QHostAddress::LocalHost, 113));
         QTcpServer hostile;
         QVERIFY(hostile.listen(QHostAddress::LocalHost));
         ZentrelHarness::type(h_.browser(),
@@ -180,6 +203,7 @@ private slots:
             return got.contains(text);
         };
         QVERIFY(waitFor("USER "));
+        QTRY_VERIFY(status(window).contains(QStringLiteral("Ident server not started")));
         auto sendRaw = [&](const QByteArray& bytes) {
             peer->write(bytes);
             peer->flush();
