@@ -14,7 +14,7 @@ packages=(
   libbenchmark-dev libvterm-dev
   ngircd inspircd dante-server microsocks
   inetutils-telnetd inetutils-inetd socat vttest irssi weechat-headless
-  netcat-openbsd tmux procps strace
+  netcat-openbsd tmux procps strace python3
 )
 
 missing=()
@@ -28,4 +28,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -q
   $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# ircd-hybrid conflicts with ngircd as a package: unpacked beside it instead
+# (scripts/peers/ircd-hybrid.sh runs it from there).
+hybrid=/opt/brevant-peers/ircd-hybrid
+if [ ! -x /usr/sbin/ircd-hybrid ] && [ ! -x "$hybrid/usr/sbin/ircd-hybrid" ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  tmp=$(mktemp -d)
+  (cd "$tmp" && { apt-get download ircd-hybrid || { $sudo apt-get update -q && apt-get download ircd-hybrid; }; } && $sudo mkdir -p "$hybrid" &&
+    $sudo dpkg-deb -x ircd-hybrid_*.deb "$hybrid")
+  rm -rf "$tmp"
 fi

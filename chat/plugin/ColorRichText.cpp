@@ -100,3 +100,31 @@ QString EncodeColorText(TRxCustomRichEdit& edit, const TChatAppearance& appearan
 }
 
 } // namespace Zentrel
+
+#include "chat/ChatTexts.h"
+#include "chat/plugin/PluginHost.h"
+#include "platform/Cp874.h"
+
+namespace Zentrel {
+
+QWidget* NewAboutText(QWidget* parent, TRxRichEdit** edit)
+{
+    auto* about = new TRxRichEdit(QStringLiteral("RxRichEdit1"), parent);
+    about->SetReadOnly(true);
+    about->SetAutoURLDetect(true);
+    about->Lines()->Assign({
+        QStringLiteral("Brevant IRC Plugin ") + QLatin1String(Texts::Version),
+        QString(),
+        QStringLiteral("Zentrel: IRC สำหรับ Brevant++ (Based on Velmic)"),
+        QStringLiteral("Home page: ") + QLatin1String(Texts::HomePage),
+        QStringLiteral("Zentrel: ") + QLatin1String(Texts::ChatPage),
+    });
+    about->OnURLClick = [](QObject*, const QString& url, TMouseButton) {
+        Guard(nullptr, [&] { Host::OpenURL(Cp874::fromUnicode(url)); });
+    };
+    if (edit)
+        *edit = about;
+    return about;
+}
+
+} // namespace Zentrel

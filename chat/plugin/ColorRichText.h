@@ -6,6 +6,7 @@
 #include <QString>
 
 class TRxCustomRichEdit;
+class TRxRichEdit;
 
 // The colour codes in a rich text control: a decoded line written run by
 // run, and the control's coloured text encoded back into codes.
@@ -21,5 +22,17 @@ QString AddColorLine(TRxCustomRichEdit& edit, QByteArrayView line,
 
 // The control's text with its colours as codes (CR and LF skipped).
 QString EncodeColorText(TRxCustomRichEdit& edit, const TChatAppearance& appearance);
+
+} // namespace Zentrel
+
+class QWidget;
+
+namespace Zentrel {
+
+// The server window's about page: a read-only rich text with the client's
+// version and its home pages; a clicked link opens in the browser
+// (PluginOpenURL).
+// Returns the control as a widget too, for callers that see no more of it.
+QWidget* NewAboutText(QWidget* parent, TRxRichEdit** edit);
 
 } // namespace Zentrel

@@ -1,14 +1,99 @@
 #include "chat/plugin/FrmMDIServer.h"
 
+#include "chat/ChatFiles.h"
+#include "chat/ChatTexts.h"
+#include "chat/Ident.h"
+#include "chat/IrcText.h"
+#include "chat/U_GlobalConfig.h"
+#include "chat/plugin/ColorRichText.h"
+#include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/ZentrelPlugin.h"
 
+#include "net/WSocket.h"
+#include "net/WSocketS.h"
 #include "platform/Cp874.h"
+#include "platform/MessageBox.h"
+#include "toolkit/ComCtrls.h"
 #include "toolkit/Controls.h"
 
+#include <QApplication>
+#include <QDesktopServices>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QStackedLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
+#include <memory>
+
 namespace Zentrel {
+
+namespace {
+
+// The server box: its list is read from the server list file each time it
+// drops down.
+class TServerListBox : public TComboBox
+{
+public:
+    using TComboBox::TComboBox;
+    void showPopup() override
+    {
+        reload();
+        TComboBox::showPopup();
+    }
+    void reload()
+    {
+        const QStringList servers = ReadServerList();
+        if (servers.isEmpty())
+            return;
+        const QString text = Text();
+        Items()->Assign(servers);
+        SetText(text);
+    }
+};
+
+template <typename F> auto guarded(QObject* form, F handler)
+{
+    return [form, handler] { Guard(form, handler); };
+}
+
+TToolButton* barButton(const char* name, const QString& caption, QWidget* parent)
+{
+    auto* b = new TToolButton(QString::fromLatin1(name), parent);
+    b->SetCaption(caption);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
+}
+
+TMemo* logMemo(const char* name, QWidget* parent)
+{
+    auto* memo = new TMemo(QString::fromLatin1(name), parent);
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    return memo;
+}
+
+// Removes the first `count` lines of a log.
+void dropFirstLines(TMemo* memo, int count)
+{
+    if (count <= 0)
+        return;
+    QTextCursor c(memo->document());
+    c.movePosition(QTextCursor::Start);
+    c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, count);
+    c.removeSelectedText();
+}
+
+QString text874(const QByteArray& bytes)
+{
+    return Cp874::toUnicode(bytes);
+}
+
+} // namespace
 
 TMDIServer::TMDIServer()
 {
@@ -17,29 +102,173 @@ TMDIServer::TMDIServer()
     SetFormStyle(fsMDIChild);
     SetWindowState(wsMaximized);
     auto* layout = new QVBoxLayout(this);
-    B_Connect = new TToolButton(QStringLiteral("B_Connect"), this);
-    B_Connect->SetCaption(QStringLiteral("Connect"));
-    B_Disconnect = new TToolButton(QStringLiteral("B_Disconnect"), this);
-    B_Disconnect->SetCaption(QStringLiteral("Disconnect"));
-    B_Disconnect->setEnabled(false);
-    auto* form = new QFormLayout;
-    ServerList = new TComboBox(QStringLiteral("ServerList"), this);
-    edtNick = new TEdit(QStringLiteral("edtNick"), this);
-    form->addRow(QStringLiteral("Server"), ServerList);
-    form->addRow(QStringLiteral("Nick"), edtNick);
-    redShowRaw = new TMemo(QStringLiteral("redShowRaw"), this);
-    redShowRaw->setReadOnly(true);
-    layout->addWidget(B_Connect);
-    layout->addWidget(B_Disconnect);
-    layout->addLayout(form);
-    layout->addWidget(redShowRaw, 1);
-    connect(B_Connect, &QToolButton::clicked, this, [this] { B_ConnectClick(); });
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    // The top bar.
+    Panel1 = new TPanel(QStringLiteral("Panel1"), this);
+    auto* bar = new QHBoxLayout(Panel1);
+    bar->setContentsMargins(2, 2, 2, 2);
+    B_Connect = barButton("B_Connect", QStringLiteral("Connect"), Panel1);
+    B_Disconnect = barButton("B_Disconnect", QStringLiteral("Disconnect"), Panel1);
+    B_retrieve = barButton("B_retrieve", QStringLiteral("List"), Panel1);
+    B_Join = barButton("B_Join", QStringLiteral("Join"), Panel1);
+    G_ListProcess = new TProgressBar(QStringLiteral("G_ListProcess"), Panel1);
+    G_ListProcess->setMaximumWidth(80);
+    G_ListProcess->hide();
+    for (QWidget* w : {static_cast<QWidget*>(B_Connect), static_cast<QWidget*>(B_Disconnect),
+                       static_cast<QWidget*>(B_retrieve), static_cast<QWidget*>(B_Join)})
+        bar->addWidget(w);
+    bar->addStretch(1);
+    bar->addWidget(G_ListProcess);
+    layout->addWidget(Panel1);
+
+    PC_Page = new TPageControl(QStringLiteral("PC_Page"), this);
+    layout->addWidget(PC_Page, 1);
+
+    // User data.
+    TabSheet1 = new TTabSheet(QStringLiteral("TabSheet1"), PC_Page);
+    TabSheet1->SetCaption(QStringLiteral("ข้อมูลผู้ใช้"));
+    auto* user = new QFormLayout(TabSheet1);
+    auto* serverRow = new QHBoxLayout;
+    auto* servers = new TServerListBox(QStringLiteral("ServerList"), TabSheet1);
+    ServerList = servers;
+    ServerList->Items()->Assign({QStringLiteral("irc.libera.chat")});
+    servers->reload();
+    ServerList->SetText(QString());
+    SpeedButton1 = barButton("SpeedButton1", QStringLiteral("+"), TabSheet1);
+    SpeedButton1->SetHint(QStringLiteral("แก้ไขรายชื่อ Server"));
+    serverRow->addWidget(ServerList, 1);
+    serverRow->addWidget(SpeedButton1);
+    user->addRow(QStringLiteral("Server"), serverRow);
+    edtNick = new TEdit(QStringLiteral("edtNick"), TabSheet1);
+    edtUserName = new TEdit(QStringLiteral("edtUserName"), TabSheet1);
+    edtUserName->setText(QStringLiteral("bvIRC"));
+    edtDescription = new TEdit(QStringLiteral("edtDescription"), TabSheet1);
+    edtDescription->setText(QStringLiteral("Brevant++ User"));
+    user->addRow(QStringLiteral("Nick"), edtNick);
+    user->addRow(QStringLiteral("User Name"), edtUserName);
+    user->addRow(QStringLiteral("Description"), edtDescription);
+    L_Version = new TLabel(QStringLiteral("L_Version"), TabSheet1);
+    L_Version->SetCaption(QLatin1String(Texts::Version));
+    user->addRow(QStringLiteral("Version"), L_Version);
+
+    // Status, with the command line.
+    TabSheet2 = new TTabSheet(QStringLiteral("TabSheet2"), PC_Page);
+    TabSheet2->SetCaption(QStringLiteral("สถานะ"));
+    auto* status = new QVBoxLayout(TabSheet2);
+    redShowText = logMemo("redShowText", TabSheet2);
+    status->addWidget(redShowText, 1);
+    edtInputText = new TEdit(QStringLiteral("edtInputText"), TabSheet2);
+    btnSend = new TButton(QStringLiteral("btnSend"), TabSheet2);
+    btnSend->hide();
+    status->addWidget(edtInputText);
+
+    // The channel list.
+    TabSheet3 = new TTabSheet(QStringLiteral("TabSheet3"), PC_Page);
+    TabSheet3->SetCaption(QStringLiteral("รายชื่อห้อง"));
+    auto* list = new QVBoxLayout(TabSheet3);
+    LV_Channel = new TListView(QStringLiteral("LV_Channel"), TabSheet3);
+    LV_Channel->setColumnCount(3);
+    LV_Channel->setHeaderLabels(
+        {QStringLiteral("Channel"), QStringLiteral("Users"), QStringLiteral("Topic")});
+    LV_Channel->setRootIsDecorated(false);
+    LV_Channel->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    LV_Channel->header()->setSectionsClickable(true);
+    list->addWidget(LV_Channel);
+
+    // DCC, where the transfers' list covers the raw log.
+    TabSheet5 = new TTabSheet(QStringLiteral("TabSheet5"), PC_Page);
+    TabSheet5->SetCaption(QStringLiteral("DCC"));
+    auto* dcc = new QVBoxLayout(TabSheet5);
+    auto* stack = new QStackedLayout;
+    stack->setStackingMode(QStackedLayout::StackAll);
+    redShowRaw = logMemo("redShowRaw", TabSheet5);
+    LV_DCC = new TListView(QStringLiteral("LV_DCC"), TabSheet5);
+    LV_DCC->setColumnCount(3);
+    LV_DCC->setHeaderLabels(
+        {QStringLiteral("Filename"), QStringLiteral("Byte"), QStringLiteral("% Complete")});
+    LV_DCC->setRootIsDecorated(false);
+    stack->addWidget(redShowRaw);
+    stack->addWidget(LV_DCC);
+    stack->setCurrentWidget(LV_DCC);
+    dcc->addLayout(stack, 1);
+    B_Clear = new TButton(QStringLiteral("B_Clear"), TabSheet5);
+    B_Clear->SetCaption(QStringLiteral("Clear"));
+    dcc->addWidget(B_Clear, 0, Qt::AlignRight);
+
+    // About.
+    TabSheet4 = new TTabSheet(QStringLiteral("TabSheet4"), PC_Page);
+    TabSheet4->SetCaption(QStringLiteral("About"));
+    auto* about = new QVBoxLayout(TabSheet4);
+    about->addWidget(NewAboutText(TabSheet4, &RxRichEdit1));
+
+    // The sockets, owned by the window: they go with it, and so does every
+    // lookup, event and timer of theirs.
+    WSocket = new TWSocket(this);
+    WSocket->SetName(QStringLiteral("WSocket"));
+    WSocket->OnDnsLookupDone = [this](QObject*, quint16 error) {
+        Guard(this, [&] { lookupDone(error); });
+    };
+    WSocket->OnSessionConnected = [this](QObject*, quint16 error) {
+        Guard(this, [&] { sessionConnected(error); });
+    };
+    WSocket->OnDataAvailable = [this](QObject*, quint16 error) {
+        Guard(this, [&] { dataAvailable(error); });
+    };
+    WSocket->OnSessionClosed = [this](QObject*, quint16 error) {
+        Guard(this, [&] { sessionClosed(error); });
+    };
+    IdentServer = new TWSocketServer(this);
+    IdentServer->SetName(QStringLiteral("IdentServer"));
+    // No banner: the reply is all an ident client reads.
+    IdentServer->Banner.clear();
+    IdentServer->OnClientConnect = [this](QObject*, TWSocketClient* client, quint16 error) {
+        Guard(this, [&] {
+            if (!error && client)
+                identClient(client);
+        });
+    };
+
+    connect(B_Connect, &QToolButton::clicked, this, guarded(this, [this] { B_ConnectClick(); }));
+    connect(B_Disconnect, &QToolButton::clicked, this,
+            guarded(this, [this] { B_DisconnectClick(); }));
+    connect(B_retrieve, &QToolButton::clicked, this, guarded(this, [this] { B_retrieveClick(); }));
+    connect(B_Join, &QToolButton::clicked, this, guarded(this, [this] { B_JoinClick(); }));
+    connect(SpeedButton1, &QToolButton::clicked, this,
+            guarded(this, [this] { SpeedButton1Click(); }));
+    connect(edtInputText, &QLineEdit::returnPressed, this,
+            guarded(this, [this] { btnSendClick(); }));
+    connect(btnSend, &QPushButton::clicked, this, guarded(this, [this] { btnSendClick(); }));
+    connect(B_Clear, &QPushButton::clicked, LV_DCC, &QTreeWidget::clear);
+    connect(LV_Channel->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { Guard(this, [&] { LV_ChannelColumnClick(column); }); });
+
+    setIdleControls();
+    PC_Page->SetActivePage(TabSheet1);
     Host::AddWindow(this);
 }
 
 TMDIServer::~TMDIServer()
 {
-    CloseChildWindows();
+    closing_ = true;
+    // Nothing of the sockets reaches a window that is going.
+    WSocket->OnDnsLookupDone = {};
+    WSocket->OnSessionConnected = {};
+    WSocket->OnDataAvailable = {};
+    WSocket->OnSessionClosed = {};
+    IdentServer->OnClientConnect = {};
+    try {
+        IdentServer->Close();
+        WSocket->Abort();
+    } catch (...) {
+    }
+    for (const QPointer<TMDIChild>& child : std::exchange(children_, {})) {
+        if (!child)
+            continue;
+        child->Detach();
+        Host::RemoveWindow(child);
+        delete child.data();
+    }
 }
 
 QString TMDIServer::ServerText() const
@@ -64,17 +293,490 @@ bool TMDIServer::IsConnected() const
 
 void TMDIServer::SendLine(const QByteArray& line)
 {
-    redShowRaw->appendPlainText(Cp874::toUnicode(line));
+    applyOne(TEffect::Make(TEffect::Send, 0, GuardLine(line)));
 }
 
-void TMDIServer::B_ConnectClick() {}
+void TMDIServer::PostToWindow(const QByteArray& name, const QByteArray& text, bool create)
+{
+    apply(session_.PostToWindow(name, text, create));
+}
 
-void TMDIServer::CloseChildWindows() {}
+void TMDIServer::OpenQueryWindow(const QByteArray& nick)
+{
+    apply(session_.OpenQueryWindow(nick));
+}
+
+void TMDIServer::SetChildCaption(const QByteArray& name, const QByteArray& text, bool whole)
+{
+    apply(session_.SetChildCaption(name, text, whole));
+}
+
+void TMDIServer::CloseChildWindows()
+{
+    apply(session_.CloseChildWindows());
+}
+
+TMDIChild* TMDIServer::ChildWindow(int id) const
+{
+    return children_.value(id).data();
+}
+
+// ---------------------------------------------------------------------------
+// Effects
+
+void TMDIServer::apply(const TEffects& effects)
+{
+    for (const TEffect& e : effects)
+        applyOne(e);
+}
+
+void TMDIServer::applyOne(const TEffect& e)
+{
+    TMDIChild* child = e.Window ? ChildWindow(e.Window) : nullptr;
+    switch (e.kind) {
+    case TEffect::Send:
+        rawLine(e.Text);
+        if (WSocket->State() == wsConnected)
+            WSocket->SendText(WireLine(e.Text));
+        break;
+    case TEffect::Raw:
+        rawLine(e.Text);
+        break;
+    case TEffect::Status:
+        statusLine(e.Text);
+        break;
+    case TEffect::Show:
+        if (child)
+            child->AddLine(e.Text);
+        break;
+    case TEffect::CreateWindow:
+        createChild(e);
+        break;
+    case TEffect::ActivateWindow:
+        if (child) {
+            child->BringToFront();
+            Host::ActivateWindow(child);
+        }
+        break;
+    case TEffect::SetCaption:
+        if (child)
+            child->SetCaptionBytes(e.Text);
+        break;
+    case TEffect::SetTabCaption:
+        if (!closing_)
+            Host::SetCaption(e.Window ? static_cast<TForm*>(child) : this, e.Text);
+        break;
+    case TEffect::SetServerCaption:
+        SetCaption(text874(e.Text));
+        break;
+    case TEffect::CloseWindow:
+        if (child)
+            child->Close();
+        break;
+    case TEffect::FreeWindow:
+        freeChild(e.Window);
+        break;
+    case TEffect::NickList:
+        if (child)
+            child->ApplyNickEdits(e.Edits);
+        break;
+    case TEffect::NickBox:
+        edtNick->setText(text874(e.Text));
+        break;
+    case TEffect::Beep:
+        QApplication::beep();
+        break;
+    case TEffect::BusyIcon:
+        if (!closing_)
+            Host::SetBusyIcon(this);
+        break;
+    case TEffect::IdleIcon:
+        if (!closing_)
+            Host::SetIdleIcon(this);
+        break;
+    case TEffect::CloseIdent:
+        stopIdent();
+        break;
+    case TEffect::ChannelListBegin:
+        B_retrieve->setEnabled(false);
+        G_ListProcess->SetPosition(0);
+        G_ListProcess->show();
+        LV_Channel->clear();
+        break;
+    case TEffect::ChannelListRow:
+        addChannelRow(int(e.Number));
+        break;
+    case TEffect::ChannelListReset:
+        fillChannelList();
+        break;
+    case TEffect::Gauge:
+        G_ListProcess->SetPosition(int(e.Number));
+        break;
+    case TEffect::ChannelListEnd:
+        B_retrieve->setEnabled(true);
+        G_ListProcess->hide();
+        break;
+    case TEffect::DccChatOffer:
+    case TEffect::DccSendOffer:
+    case TEffect::DccResume:
+    case TEffect::DccAccept:
+    case TEffect::DccChatText:
+        // The DCC windows are not built yet: the offer's status line has
+        // been shown, nothing is accepted or sent.
+        break;
+    case TEffect::CloseServer:
+        QMetaObject::invokeMethod(
+            this, [this] { Close(); }, Qt::QueuedConnection);
+        break;
+    }
+}
+
+void TMDIServer::statusLine(const QByteArray& line)
+{
+    redShowText->appendPlainText(text874(line));
+    dropFirstLines(redShowText, StatusLogExcess(redShowText->document()->blockCount(), active_));
+}
+
+void TMDIServer::rawLine(const QByteArray& line)
+{
+    redShowRaw->appendPlainText(text874(line));
+    dropFirstLines(redShowRaw, RawLogExcess(redShowRaw->document()->blockCount()));
+}
+
+void TMDIServer::createChild(const TEffect& e)
+{
+    // A window made for a received line opens behind the plug-in's window
+    // the user is in.
+    QPointer<TForm> noted;
+    if (e.Behind && HostMainForm())
+        if (TForm* active = HostMainForm()->ActiveMDIChild())
+            if (dynamic_cast<TZentrelForm*>(active))
+                noted = active;
+    auto* child = new TMDIChild(this, e.Window, e.Text, e.Flag);
+    children_.insert(e.Window, child);
+    child->show();
+    Host::SetCaption(child, e.Tab);
+    if (noted) {
+        noted->BringToFront();
+        Host::ActivateWindow(noted);
+    }
+}
+
+void TMDIServer::freeChild(int id)
+{
+    QPointer<TMDIChild> child = children_.take(id);
+    if (!child)
+        return;
+    child->Detach();
+    Host::RemoveWindow(child);
+    delete child.data();
+}
+
+void TMDIServer::ChildClosed(int id)
+{
+    children_.remove(id);
+    apply(session_.ChildClosed(id));
+}
+
+void TMDIServer::ChildActivated(int id)
+{
+    apply(session_.ChildActivated(id));
+}
+
+void TMDIServer::fillChannelList()
+{
+    LV_Channel->clear();
+    for (int i = 0; i < session_.ChannelRows().size(); ++i)
+        addChannelRow(i);
+}
+
+void TMDIServer::addChannelRow(int index)
+{
+    if (index < 0 || index >= session_.ChannelRows().size())
+        return;
+    const TChannelRow& row = session_.ChannelRows().at(index);
+    new QTreeWidgetItem(LV_Channel, {text874(row.Name), text874(row.Users), text874(row.Topic)});
+}
+
+void TMDIServer::setIdleControls()
+{
+    B_Connect->setEnabled(true);
+    B_Disconnect->setEnabled(false);
+}
+
+void TMDIServer::setBoxesEnabled(bool enabled)
+{
+    ServerList->setEnabled(enabled);
+    edtNick->setEnabled(enabled);
+    edtUserName->setEnabled(enabled);
+    edtDescription->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------------------
+// Connecting
+
+void TMDIServer::B_ConnectClick()
+{
+    const QByteArray nick = Cp874::fromUnicode(edtNick->text());
+    if (!TServerSession::NickUsable(nick)) {
+        MessageBoxService::MessageBox(this, TServerSession::NickErrorText(),
+                                      TServerSession::NickErrorCaption(),
+                                      MessageBoxService::MB_OK | MessageBoxService::MB_ICONWARNING);
+        return;
+    }
+    session_.ServerText = ServerText();
+    session_.NickBox = nick;
+    session_.UserName = Cp874::fromUnicode(edtUserName->text());
+    session_.Description = Cp874::fromUnicode(edtDescription->text());
+    apply(session_.BeginConnect(Settings()));
+    B_Connect->setEnabled(false);
+    B_Disconnect->setEnabled(true);
+    PC_Page->SetActivePage(TabSheet2);
+    edtInputText->setFocus();
+    try {
+        if (WSocket->State() != wsClosed && WSocket->State() != wsInvalidState)
+            WSocket->Abort();
+        WSocket->LookupHost(session_.LookupHost());
+    } catch (const std::exception&) {
+        lookupDone(quint16(WSocket->LastError() ? WSocket->LastError() : 11001));
+    }
+}
+
+void TMDIServer::lookupDone(quint16 error)
+{
+    if (closing_)
+        return;
+    const QString address = WSocket->DnsResult();
+    if (error || address.isEmpty()) {
+        apply(session_.LookupFailed());
+        setIdleControls();
+        return;
+    }
+    bool go = false;
+    apply(session_.LookupDone(address.toLatin1(), &go));
+    if (!go) {
+        setIdleControls();
+        return;
+    }
+    const TZentrelSettings& s = Settings();
+    try {
+        WSocket->SetAddr(address);
+        WSocket->SetPort(session_.ConnectPort());
+        WSocket->SetProto(QStringLiteral("tcp"));
+        if (s.UseSock) {
+            WSocket->SetSocksPort(s.SockPort);
+            WSocket->SetSocksLevel(s.SockLevel != 0 ? QStringLiteral("5") : QStringLiteral("4"));
+            WSocket->SetSocksServer(s.Sock5Address);
+            if (!s.Sock5User.isEmpty() || !s.Sock5PW.isEmpty()) {
+                WSocket->SocksAuthentication = socksAuthenticateUsercode;
+                WSocket->SocksUsercode = Cp874::fromUnicode(s.Sock5User);
+                WSocket->SocksPassword = Cp874::fromUnicode(s.Sock5PW);
+            } else {
+                WSocket->SocksAuthentication = socksNoAuthentication;
+            }
+        } else {
+            WSocket->SetSocksServer(QString());
+            WSocket->SetSocksPort(QString());
+        }
+        WSocket->Connect();
+    } catch (const std::exception&) {
+        apply(session_.ConnectFailed(WSocket->LastError()));
+        setIdleControls();
+        return;
+    }
+    // The address the server sees is known now: the ident responder
+    // listens before the server can ask.
+    sockaddr_in local = {};
+    if (WSocket->GetSockName(local) == 0 && local.sin_addr.s_addr != 0)
+        startIdent(QString::fromLatin1(WinSock::inet_ntoa(local.sin_addr.s_addr)));
+}
+
+void TMDIServer::sessionConnected(quint16 error)
+{
+    if (closing_)
+        return;
+    if (error) {
+        apply(session_.ConnectFailed(error));
+        stopIdent();
+        setIdleControls();
+        return;
+    }
+    connectStarted_ = true;
+    if (IdentServer->State() != wsListening) {
+        sockaddr_in local = {};
+        if (WSocket->GetSockName(local) == 0)
+            startIdent(QString::fromLatin1(WinSock::inet_ntoa(local.sin_addr.s_addr)));
+    }
+    apply(session_.Connected());
+    setBoxesEnabled(false);
+}
+
+void TMDIServer::dataAvailable(quint16)
+{
+    // A modal dialog opened by a line leaves the flag set: the data waits in
+    // the socket until it closes.
+    if (busy_)
+        return;
+    busy_ = true;
+    const auto clear = qScopeGuard([this] { busy_ = false; });
+    char buffer[TReceiveBuffer::Capacity + 1];
+    const int room = int(session_.Buffer().Room());
+    const int received = WSocket->Receive(buffer, room > 0 ? room : 1);
+    if (received <= 0)
+        return;
+    apply(session_.Receive(QByteArrayView(buffer, received)));
+}
+
+void TMDIServer::sessionClosed(quint16)
+{
+    if (closing_)
+        return;
+    stopIdent();
+    if (connectStarted_) {
+        connectStarted_ = false;
+        apply(session_.ConnectionClosed());
+        Host::ActivateWindow(this);
+    }
+    setIdleControls();
+    setBoxesEnabled(true);
+    B_retrieve->setEnabled(true);
+    G_ListProcess->hide();
+}
+
+void TMDIServer::B_DisconnectClick()
+{
+    apply(session_.Disconnect());
+    if (WSocket->State() != wsClosed)
+        WSocket->Close();
+    if (!connectStarted_)
+        setIdleControls();
+}
+
+// ---------------------------------------------------------------------------
+// Ident
+
+void TMDIServer::startIdent(const QString& localAddress)
+{
+    stopIdent();
+    try {
+        IdentServer->SetAddr(localAddress);
+        IdentServer->SetPort(QStringLiteral("113"));
+        IdentServer->SetProto(QStringLiteral("tcp"));
+        IdentServer->Listen();
+    } catch (const std::exception& e) {
+        // IRC connects all the same; the server will not see our ident.
+        statusLine("*** Ident server not started on " + localAddress.toLatin1() +
+                   ":113: " + Cp874::fromUnicode(QString::fromLocal8Bit(e.what()).simplified()));
+    }
+}
+
+void TMDIServer::stopIdent()
+{
+    if (IdentServer->State() != wsClosed && IdentServer->State() != wsInvalidState)
+        IdentServer->Close();
+}
+
+void TMDIServer::identClient(TWSocketClient* client)
+{
+    QPointer<TWSocketClient> c(client);
+    auto reader = std::make_shared<TIdentReader>();
+    // A client that never sends its query is let go.
+    auto* timeout = new QTimer(client);
+    timeout->setSingleShot(true);
+    connect(timeout, &QTimer::timeout, client, [c] {
+        if (c && c->State() == wsConnected)
+            c->Close();
+    });
+    timeout->start(kIdentTimeoutMs);
+    client->OnDataAvailable = [this, c, reader](QObject*, quint16) {
+        Guard(this, [&] {
+            if (!c)
+                return;
+            char buffer[kMaxIdentQuery + 1];
+            const int n = c->Receive(buffer, sizeof buffer);
+            if (n <= 0)
+                return;
+            QByteArray reply;
+            switch (reader->Feed(QByteArrayView(buffer, n), Cp874::fromUnicode(edtNick->text()),
+                                 &reply)) {
+            case TIdentReader::State::NeedMore:
+                return;
+            case TIdentReader::State::Reply:
+                c->SendText(reply);
+                c->Close();
+                return;
+            case TIdentReader::State::Refuse:
+                c->Close();
+                return;
+            }
+        });
+    };
+}
+
+// ---------------------------------------------------------------------------
+// The channel list, the command line, the server list
+
+void TMDIServer::B_retrieveClick()
+{
+    PC_Page->SetActivePage(TabSheet3);
+    apply(session_.RetrieveList());
+}
+
+void TMDIServer::B_JoinClick()
+{
+    if (PC_Page->ActivePage() != TabSheet3) {
+        PC_Page->SetActivePage(TabSheet3);
+        return;
+    }
+    QList<QByteArray> names;
+    for (QTreeWidgetItem* item : LV_Channel->selectedItems())
+        names << Cp874::fromUnicode(item->text(0));
+    apply(session_.JoinChannels(names));
+}
+
+void TMDIServer::LV_ChannelColumnClick(int column)
+{
+    session_.SortChannelList(column);
+    fillChannelList();
+}
+
+void TMDIServer::btnSendClick()
+{
+    const QByteArray text = Cp874::fromUnicode(edtInputText->text());
+    edtInputText->clear();
+    edtInputText->setFocus();
+    apply(session_.CommandLine(0, TrimTrailingSpaces(text)));
+}
+
+void TMDIServer::SpeedButton1Click()
+{
+    if (EnsureServerListFile())
+        QDesktopServices::openUrl(QUrl::fromLocalFile(ServerListFile()));
+}
+
+// ---------------------------------------------------------------------------
+// Activation and closing
+
+void TMDIServer::FormActivate()
+{
+    active_ = true;
+    Host::ActivateWindow(this);
+}
+
+void TMDIServer::FormDeactivate()
+{
+    active_ = false;
+}
 
 void TMDIServer::FormClose(TCloseAction& action)
 {
     Host::RemoveWindow(this);
     ServerWindows().removeAll(this);
+    closing_ = true;
+    apply(session_.Closing());
+    if (WSocket->State() != wsClosed)
+        WSocket->Close();
+    stopIdent();
     action = caFree;
 }
 

@@ -1,23 +1,38 @@
 #pragma once
 
+#include "chat/ServerSession.h"
 #include "chat/plugin/PluginHost.h"
 
 #include <QByteArray>
+#include <QMap>
+#include <QPointer>
 #include <QString>
 
+class TButton;
 class TComboBox;
 class TEdit;
+class TLabel;
+class TListView;
 class TMemo;
+class TPageControl;
+class TPanel;
+class TProgressBar;
+class TRxRichEdit;
+class TTabSheet;
 class TToolButton;
+class TWSocket;
+class TWSocketClient;
+class TWSocketServer;
+class QTimer;
 
 namespace Zentrel {
 
+class TMDIChild;
+
 // One connection to one IRC server, an MDI child of the host with a tab of
-// its own.
-//
-// Until the server window is built, this is its stand-in: the user-data
-// boxes and the raw log, so that addresses open a window and the plug-in's
-// lifetime can be held up; connecting is not there yet.
+// its own. The protocol, routing, nick lists and the channel list are the
+// session's (chat/ServerSession.h); the window feeds it what the socket
+// and the user do and carries out the effects it returns, in order.
 class TMDIServer : public TZentrelForm
 {
     Q_OBJECT
@@ -28,24 +43,95 @@ public:
     QString ServerText() const;
     void SetServerText(const QString& text);
     void SetNick(const QString& nick);
-    // Connected: the connect button is disabled.
+    // Connected or connecting: the connect button is disabled.
     bool IsConnected() const;
 
-    // Sends the line when connected; the raw log shows it in every state.
+    // Sends the line (CR, LF and NUL removed, cut to 510 bytes) when
+    // connected; the raw log shows it in every state.
     void SendLine(const QByteArray& line);
-    void B_ConnectClick();
+    void PostToWindow(const QByteArray& name, const QByteArray& text, bool create);
+    void OpenQueryWindow(const QByteArray& nick);
+    void SetChildCaption(const QByteArray& name, const QByteArray& text, bool whole);
     void CloseChildWindows();
 
-    QByteArray AutoJoinChannel; // without "#"
+    void B_ConnectClick();
+    void B_DisconnectClick();
+    void B_retrieveClick();
+    void B_JoinClick();
+    void SpeedButton1Click();
+    void btnSendClick();
+    void LV_ChannelColumnClick(int column);
 
+    // From the child windows.
+    void ChildClosed(int id);
+    void ChildActivated(int id);
+    TMDIChild* ChildWindow(int id) const;
+
+    // The channel to join when the welcome ends (without "#").
+    void SetAutoJoinChannel(const QByteArray& channel) { session_.AutoJoinChannel = channel; }
+    TServerSession& Session() { return session_; }
+
+    TPanel* Panel1;
     TToolButton* B_Connect;
     TToolButton* B_Disconnect;
+    TToolButton* B_retrieve;
+    TToolButton* B_Join;
+    TProgressBar* G_ListProcess;
+    TPageControl* PC_Page;
+    TTabSheet* TabSheet1;
+    TTabSheet* TabSheet2;
+    TTabSheet* TabSheet3;
+    TTabSheet* TabSheet5;
+    TTabSheet* TabSheet4;
     TComboBox* ServerList;
+    TToolButton* SpeedButton1;
     TEdit* edtNick;
+    TEdit* edtUserName;
+    TEdit* edtDescription;
+    TLabel* L_Version;
+    TMemo* redShowText;
+    TEdit* edtInputText;
+    TButton* btnSend;
+    TListView* LV_Channel;
     TMemo* redShowRaw;
+    TListView* LV_DCC;
+    TButton* B_Clear;
+    TRxRichEdit* RxRichEdit1;
+    TWSocket* WSocket;
+    TWSocketServer* IdentServer;
 
 protected:
     void FormClose(TCloseAction& action) override;
+    void FormActivate() override;
+    void FormDeactivate() override;
+
+private:
+    void apply(const TEffects& effects);
+    void applyOne(const TEffect& e);
+    void statusLine(const QByteArray& line);
+    void rawLine(const QByteArray& line);
+    void createChild(const TEffect& e);
+    void freeChild(int id);
+    void fillChannelList();
+    void addChannelRow(int index);
+    void setIdleControls();
+    void setBoxesEnabled(bool enabled);
+    void reloadServerList();
+
+    void lookupDone(quint16 error);
+    void sessionConnected(quint16 error);
+    void dataAvailable(quint16 error);
+    void sessionClosed(quint16 error);
+    void startIdent(const QString& localAddress);
+    void stopIdent();
+    void identClient(TWSocketClient* client);
+
+    TServerSession session_;
+    QMap<int, QPointer<TMDIChild>> children_;
+    bool busy_ = false;
+    bool closing_ = false;
+    bool active_ = false;
+    bool connectStarted_ = false;
 };
 
 } // namespace Zentrel

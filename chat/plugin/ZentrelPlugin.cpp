@@ -91,7 +91,7 @@ TMDIServer* PluginNavigate(const QByteArray& address)
     }
     auto* window = new TMDIServer();
     ServerWindows().append(window);
-    window->AutoJoinChannel = Cp874::fromUnicode(a.Channel);
+    window->SetAutoJoinChannel(Cp874::fromUnicode(a.Channel));
     window->SetServerText(a.Server);
     window->show();
     if (!a.Channel.isEmpty()) {

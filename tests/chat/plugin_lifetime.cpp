@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QProcess>
 
 class TestPluginLifetime : public QObject
 {
@@ -70,6 +71,18 @@ private slots:
         QVERIFY(item(QStringLiteral("Connect")));
         QCOMPARE(item(QStringLiteral("Connect"))->statusTip(),
                  QStringLiteral("Open connection to IRC Server"));
+        // The library shows the plug-in interface's exports and nothing else.
+        QProcess nm;
+        nm.start(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"),
+                                        h_.home + QStringLiteral("/Plugins/Zentrel.so")});
+        QVERIFY(nm.waitForFinished(10000));
+        QStringList exported;
+        for (const QByteArray& line : nm.readAllStandardOutput().split('\n'))
+            if (!line.trimmed().isEmpty())
+                exported << QString::fromLatin1(line.split(' ').last());
+        exported.sort();
+        QCOMPARE(exported, QStringList({"CallBack", "Done", "ISNavigate", "Init", "Name",
+                                        "Navigate", "Setup"}));
         // The DCC receive folder in the program folder, and its setting.
         QVERIFY(QFileInfo(h_.home + QStringLiteral("/DCCReceived")).isDir());
     }
