@@ -1,7 +1,7 @@
 // The terminal control: a widget that shows a TScreen and takes the keyboard
-// for it. It feeds bytes to the screen (and to the log file "EMULVT.LOG"
-// when Log is on), repaints only the cells the screen marks dirty, keeps a
-// caret at the cursor, shows the scroll-back through a vertical scroll bar
+// for it. It feeds bytes through its interpreter to the screen (and to the log
+// file "EMULVT.LOG" when Log is on), repaints only the cells the screen marks
+// dirty, keeps a caret at the cursor, shows the scroll-back through a vertical scroll bar
 // and turns key presses into the bytes a host expects, through the key maps
 // that FKeys selects. It knows nothing of telnet: a derived class sends what
 // SendKeyString and the key-press step produce.
@@ -12,6 +12,7 @@
 #pragma once
 
 #include "telnet/EmulvtKeys.h"
+#include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 
 #include <QByteArray>
@@ -48,50 +49,52 @@ public:
     explicit TCustomEmulVT(QWidget* AOwner = nullptr);
     ~TCustomEmulVT() override;
 
-    TScreen& Screen() { return FScreen; }
-    const TScreen& Screen() const { return FScreen; }
+    TScreen& Screen() { return screen_; }
+    const TScreen& Screen() const { return screen_; }
+    TVTParser& Parser() { return parser_; }
+    const TVTParser& Parser() const { return parser_; }
 
     // Properties.
-    bool AutoRepaint() const { return FAutoRepaint; }
-    void SetAutoRepaint(bool Value) { FAutoRepaint = Value; }
-    QFont Font() const { return FFont; }
+    bool AutoRepaint() const { return autoRepaint_; }
+    void SetAutoRepaint(bool Value) { autoRepaint_ = Value; }
+    QFont Font() const { return font_; }
     void SetFont(const QFont& Value);
-    bool LocalEcho() const { return FLocalEcho; }
-    void SetLocalEcho(bool Value) { FLocalEcho = Value; }
-    bool AutoLF() const { return FScreen.AutoLF; }
-    void SetAutoLF(bool Value) { FScreen.AutoLF = Value; }
-    bool AutoCR() const { return FScreen.AutoCR; }
-    void SetAutoCR(bool Value) { FScreen.AutoCR = Value; }
-    bool Xlat() const { return FScreen.Xlat(); }
-    void SetXlat(bool Value) { FScreen.SetXlat(Value); }
-    bool MonoChrome() const { return FMonoChrome; }
+    bool LocalEcho() const { return localEcho_; }
+    void SetLocalEcho(bool Value) { localEcho_ = Value; }
+    bool AutoLF() const { return screen_.AutoLF; }
+    void SetAutoLF(bool Value) { screen_.AutoLF = Value; }
+    bool AutoCR() const { return screen_.AutoCR; }
+    void SetAutoCR(bool Value) { screen_.AutoCR = Value; }
+    bool Xlat() const { return screen_.Xlat(); }
+    void SetXlat(bool Value) { screen_.SetXlat(Value); }
+    bool MonoChrome() const { return monoChrome_; }
     void SetMonoChrome(bool Value);
     // Opens or closes the log file; raises std::ios_base::failure when the
     // file cannot be written.
-    bool Log() const { return FLog; }
+    bool Log() const { return log_; }
     void SetLog(bool Value);
-    int Rows() const { return FScreen.Rows(); }
+    int Rows() const { return screen_.Rows(); }
     void SetRows(int Value);
-    int Cols() const { return FScreen.Cols(); }
+    int Cols() const { return screen_.Cols(); }
     void SetCols(int Value);
-    int BackRows() const { return FScreen.BackRows(); }
+    int BackRows() const { return screen_.BackRows(); }
     void SetBackRows(int Value);
-    TBackColors BackColor() const { return TBackColors(FScreen.BackColor); }
-    void SetBackColor(TBackColors Value) { FScreen.BackColor = Value; }
-    TScreenOptions Options() const { return FScreen.Options; }
-    void SetOptions(TScreenOptions Value) { FScreen.Options = Value; }
-    int LineHeight() const { return FLineHeight; }
+    TBackColors BackColor() const { return TBackColors(screen_.BackColor); }
+    void SetBackColor(TBackColors Value) { screen_.BackColor = Value; }
+    TScreenOptions Options() const { return screen_.Options; }
+    void SetOptions(TScreenOptions Value) { screen_.Options = Value; }
+    int LineHeight() const { return lineHeight_; }
     void SetLineHeight(int Value);
-    int CharWidth() const { return FCharWidth; }
+    int CharWidth() const { return charWidth_; }
     void SetCharWidth(int Value);
-    int FKeys() const { return FFKeys; }
-    void SetFKeys(int Value) { FFKeys = Value; }
+    int FKeys() const { return fKeys_; }
+    void SetFKeys(int Value) { fKeys_ = Value; }
     // The font's internal leading: the cells' rectangles start this far
     // below the row tops.
-    int InternalLeading() const { return FInternalLeading; }
+    int InternalLeading() const { return internalLeading_; }
 
     // The screen row shown at the top.
-    int TopLine() const { return FTopLine; }
+    int TopLine() const { return topLine_; }
     void SetTopLine(int Value);
 
     TKeyPressEvent OnKeyPress;
@@ -125,17 +128,17 @@ public:
     // The caret: 2 pixels wide and LineHeight high, at the cursor; shown
     // while the control has the focus and the host has not switched the
     // cursor off, and only when the cursor's row is shown.
-    bool CaretShown() const { return FCaretCreated && FCaretShown; }
+    bool CaretShown() const { return caretCreated_ && caretShown_; }
     QRect CaretRect() const;
     bool CaretInView() const;
 
     // The selection rectangle in pixels (left, top, right, bottom); a top of
     // -1 means none.
-    QRect SelectRect() const { return FSelectRect; }
+    QRect SelectRect() const { return selectRect_; }
     void SetSelectRect(const QRect& Rect);
-    bool HasSelection() const { return FSelectRect.top() != -1; }
+    bool HasSelection() const { return selectRect_.top() != -1; }
 
-    QScrollBar* ScrollBar() const { return FScrollBar; }
+    QScrollBar* ScrollBar() const { return scrollBar_; }
 
     // Sends a key's text; the base class hands it to OnKeyBuffer when
     // assigned, otherwise passes each character through the key-press step.
@@ -178,30 +181,31 @@ private:
     void LogByte(char Ch);
     int VisibleRows() const;
 
-    TScreen FScreen;
-    QScrollBar* FScrollBar = nullptr;
-    QFont FFont;
-    bool FAutoRepaint = true;
-    bool FLocalEcho = false;
-    bool FMonoChrome = false;
-    bool FLog = false;
-    QFile FLogFile;
-    int FLineHeight = 1;
-    int FCharWidth = 1;
-    int FInternalLeading = 0;
-    int FAscent = 0;
-    int FFKeys = 1;
-    int FTopLine = 0;
+    TScreen screen_;
+    TVTParser parser_{screen_};
+    QScrollBar* scrollBar_ = nullptr;
+    QFont font_;
+    bool autoRepaint_ = true;
+    bool localEcho_ = false;
+    bool monoChrome_ = false;
+    bool log_ = false;
+    QFile logFile_;
+    int lineHeight_ = 1;
+    int charWidth_ = 1;
+    int internalLeading_ = 0;
+    int ascent_ = 0;
+    int fKeys_ = 1;
+    int topLine_ = 0;
     // Pixel positions of columns 0..133 and rows 0..50.
-    std::array<int, kLineCells + 1> FColPos{};
-    std::array<int, kMaxRows + 1> FRowPos{};
-    bool FCaretCreated = false;
-    bool FCaretShown = false;
-    QRect FCaretDrawn;
-    bool FFilterInstalled = false;
-    TDeadKeys FDeadKeys;
-    QRect FSelectRect{0, -1, 0, 0};
-    bool FUpdatingScrollBar = false;
+    std::array<int, kLineCells + 1> colPos_{};
+    std::array<int, kMaxRows + 1> rowPos_{};
+    bool caretCreated_ = false;
+    bool caretShown_ = false;
+    QRect caretDrawn_;
+    bool filterInstalled_ = false;
+    TDeadKeys deadKeys_;
+    QRect selectRect_{0, -1, 0, 0};
+    bool updatingScrollBar_ = false;
 };
 
 // The control with its properties published.

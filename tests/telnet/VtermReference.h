@@ -2,6 +2,7 @@
 // the benchmark: bytes in, character grid and cursor out.
 #pragma once
 
+#include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 
 #include <QString>

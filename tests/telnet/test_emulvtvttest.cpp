@@ -35,7 +35,7 @@ public:
         model.ChangeRows(kRows);
         model.SetCols(kCols);
         model.SetXlat(false);
-        model.OnTrace = [this](std::string_view t) {
+        parser.OnTrace = [this](std::string_view t) {
             QByteArray line(t.data(), qsizetype(t.size()));
             taint(line.mid(5).trimmed());
         };
@@ -73,6 +73,7 @@ public:
     QString describe() const { return describeDifferences(model, ref, kCols); }
 
     TScreen model;
+    TVTParser parser{model};
     VtermReference ref{kRows, kCols};
     int screens = 0;
     int matched = 0;
@@ -96,16 +97,16 @@ private:
 
     void feedByte(uint8_t b)
     {
-        const bool wasPending = model.EscPending;
-        const QByteArray seq(model.EscBuffer().data(), qsizetype(model.EscBuffer().size()));
-        if (!wasPending && model.LiteralCount == 0)
+        const bool wasPending = parser.EscPending();
+        const QByteArray seq(parser.EscBuffer().data(), qsizetype(parser.EscBuffer().size()));
+        if (!wasPending && parser.LiteralCount() == 0)
             beforeControl(b);
         const int savedRow = model.SavedRow;
         const int row = model.Row;
         const int col = model.Col;
-        model.PutChar(b);
+        parser.PutChar(b);
         ref.feed(reinterpret_cast<const char*>(&b), 1);
-        if (wasPending && !model.EscPending)
+        if (wasPending && !parser.EscPending())
             afterSequence(seq, b, savedRow, row, col);
         else if (b == '\n' && !wasPending)
             resync();
@@ -394,7 +395,7 @@ private slots:
                                                       "%2 screens")
                                                   .arg(choice)
                                                   .arg(prompts)));
-                QVERIFY2(!checker.model.EscPending,
+                QVERIFY2(!checker.parser.EscPending(),
                          qPrintable(QString("escape state left open in menu %1").arg(choice)));
                 if (got == 1)
                     break;

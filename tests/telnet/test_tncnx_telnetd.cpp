@@ -2,6 +2,7 @@
 // behind socat, running a shell instead of a login), with the received
 // bytes fed into the screen model.
 #include "PeerProcess.h"
+#include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 #include "telnet/TnCnx.h"
 
@@ -56,6 +57,7 @@ void TestTnCnxTelnetd::negotiatesAndReportsTerminalType()
 {
     TTnCnx cnx;
     TScreen screen;
+    TVTParser parser(screen);
     QList<quint16> connected;
     int termTypeAsked = 0;
     bool closed = false;
@@ -65,7 +67,7 @@ void TestTnCnxTelnetd::negotiatesAndReportsTerminalType()
     cnx.OnSessionClosed = [&](TTnCnx*, quint16) { closed = true; };
     cnx.OnTermType = [&](TTnCnx*) { ++termTypeAsked; };
     cnx.OnDataAvailable = [&](TTnCnx*, const char* d, int n) {
-        screen.PutBuffer(reinterpret_cast<const uint8_t*>(d), size_t(n));
+        parser.PutBuffer(reinterpret_cast<const uint8_t*>(d), size_t(n));
     };
     cnx.Connect();
     QTRY_COMPARE(connected, (QList<quint16>{0}));
