@@ -12,6 +12,7 @@
 #include <QLoggingCategory>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -266,6 +267,20 @@ void TCustomEmulVT::ComputePositions()
         colPos_[c] = int(c) * charWidth_;
     for (size_t r = 0; r < rowPos_.size(); ++r)
         rowPos_[r] = int(r) * lineHeight_;
+    // Which characters stay inside their cell when drawn at the cell's left
+    // edge on the row's baseline; the others are drawn clipped.
+    const QFontMetrics fm(font_);
+    const auto& glyph = glyphs();
+    for (size_t b = 0; b < glyph.size(); ++b) {
+        if (glyph[b].isEmpty()) {
+            glyphFits_[b] = true;
+            continue;
+        }
+        const QRect ink = fm.boundingRect(glyph[b].at(0));
+        glyphFits_[b] = ink.left() >= 0 && ink.right() < charWidth_ &&
+                        ascent_ + ink.top() >= internalLeading_ &&
+                        ascent_ + ink.bottom() < internalLeading_ + lineHeight_;
+    }
 }
 
 int TCustomEmulVT::ColLeft(int Col) const
@@ -331,8 +346,8 @@ void TCustomEmulVT::PlaceCaret()
     if (now == caretDrawn_)
         return;
     if (CaretShown()) {
-        update(caretDrawn_);
-        update(now);
+        Invalidate(caretDrawn_);
+        Invalidate(now);
     }
     caretDrawn_ = now;
 }
@@ -342,7 +357,7 @@ void TCustomEmulVT::ShowCaret()
     if (!caretCreated_ || caretShown_)
         return;
     caretShown_ = true;
-    update(caretDrawn_);
+    Invalidate(caretDrawn_);
 }
 
 void TCustomEmulVT::HideCaret()
@@ -350,7 +365,7 @@ void TCustomEmulVT::HideCaret()
     if (!caretShown_)
         return;
     caretShown_ = false;
-    update(caretDrawn_);
+    Invalidate(caretDrawn_);
 }
 
 void TCustomEmulVT::CursorVisibleChanged()
@@ -399,17 +414,71 @@ void TCustomEmulVT::ClearScreen()
 void TCustomEmulVT::RepaintDirty()
 {
     if (screen_.AllDirty) {
-        update();
+        Invalidate(rect());
     } else if (screen_.DirtyRight >= screen_.DirtyLeft && screen_.DirtyBottom >= screen_.DirtyTop) {
         const QRect first = CellRect(screen_.DirtyTop - topLine_, screen_.DirtyLeft);
         const QRect last = CellRect(screen_.DirtyBottom - topLine_, screen_.DirtyRight);
-        update(first.united(last));
+        Invalidate(first.united(last));
     }
-    update(CellRect(screen_.Row - topLine_, screen_.Col));
+    Invalidate(CellRect(screen_.Row - topLine_, screen_.Col));
     screen_.ClearDirty();
     if (caretCreated_ && !screen_.CursorOff)
         ShowCaret();
     PlaceCaret();
+}
+
+// What the host's output changes is painted at most once per frame: the first
+// change after a quiet frame asks for a paint at once (typing echoes without
+// delay), later ones collect until the frame is over. Until the requested
+// paint has happened, further changes join it.
+void TCustomEmulVT::Invalidate(const QRect& Rect)
+{
+    if (Rect.isEmpty())
+        return;
+    if (updateRequested_) {
+        update(Rect);
+        return;
+    }
+    pending_ += Rect;
+    if (frameTimer_.isActive())
+        return;
+    const int frame = FrameInterval();
+    const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : frame;
+    if (since >= frame)
+        RequestFrame();
+    else
+        frameTimer_.start(int(frame - since), Qt::PreciseTimer, this);
+}
+
+void TCustomEmulVT::RequestFrame()
+{
+    frameTimer_.stop();
+    if (pending_.isEmpty())
+        return;
+    update(pending_);
+    pending_ = QRegion();
+    updateRequested_ = true;
+}
+
+bool TCustomEmulVT::RepaintPending() const
+{
+    return updateRequested_ || !pending_.isEmpty();
+}
+
+int TCustomEmulVT::FrameInterval() const
+{
+    const QScreen* s = screen();
+    const qreal rate = s ? s->refreshRate() : 60.0;
+    return std::clamp(int(1000.0 / std::clamp(rate, 24.0, 240.0)), 4, 42);
+}
+
+void TCustomEmulVT::timerEvent(QTimerEvent* e)
+{
+    if (e->timerId() == frameTimer_.timerId()) {
+        RequestFrame();
+        return;
+    }
+    QWidget::timerEvent(e);
 }
 
 void TCustomEmulVT::UpdateScrollBar()
@@ -457,6 +526,9 @@ void TCustomEmulVT::resizeEvent(QResizeEvent* e)
 
 void TCustomEmulVT::paintEvent(QPaintEvent* e)
 {
+    // This paint shows everything asked for until now; the frame starts.
+    updateRequested_ = false;
+    sinceFrame_.start();
     UpdateScrollBar();
     const QRect region = e->rect();
     if (region.isEmpty())
@@ -491,31 +563,46 @@ void TCustomEmulVT::paintEvent(QPaintEvent* e)
         if (below <= region.top())
             continue;
 
+        // The columns whose cells meet the region (the cell of column 0 also
+        // covers the left margin), in runs of one attribute: each run's
+        // background in one fill, then its characters, each at its column.
         const TLine* line = screen_.LineAt(topLine_ + shown);
-        int runAtt = -1;
-        QColor back, text;
-        for (int c = 0; c < cols; ++c) {
+        const int cellTop = top + lead;
+        int first = 0;
+        while (first < cols && ColLeft(first + 1) <= region.left())
+            ++first;
+        int last = cols - 1;
+        while (last > first && ColLeft(last) > region.right())
+            --last;
+        for (int c = first; c <= last;) {
             const uint8_t att = line->Att[size_t(c)];
-            if (att != runAtt) {
-                runAtt = att;
-                if (monoChrome_) {
-                    back = (att & 0xF0) ? QColor(127, 127, 127) : QColor(255, 255, 255);
-                    text = (att & 0x0F) ? QColor(0, 0, 0) : QColor(255, 255, 255);
-                } else {
-                    back = QColor(Palette[(att >> 4) & 0x0F]);
-                    text = QColor(Palette[att & 0x0F]);
-                }
-                p.setPen(text);
+            int end = c;
+            while (end < last && line->Att[size_t(end + 1)] == att)
+                ++end;
+            QColor back, text;
+            if (monoChrome_) {
+                back = (att & 0xF0) ? QColor(127, 127, 127) : QColor(255, 255, 255);
+                text = (att & 0x0F) ? QColor(0, 0, 0) : QColor(255, 255, 255);
+            } else {
+                back = QColor(Palette[(att >> 4) & 0x0F]);
+                text = QColor(Palette[att & 0x0F]);
             }
-            const QRect cell = CellRect(shown, c);
-            if (!cell.intersects(region))
-                continue;
-            p.fillRect(cell, back);
-            const QString& g = glyph[line->Txt[size_t(c)]];
-            if (!g.isEmpty()) {
-                p.setClipRect(cell);
+            const int left = c == 0 ? 0 : ColLeft(c);
+            p.fillRect(QRect(left, cellTop, ColLeft(end + 1) - left, lineHeight_), back);
+            p.setPen(text);
+            for (; c <= end; ++c) {
+                const uint8_t ch = line->Txt[size_t(c)];
+                const QString& g = glyph[ch];
+                if (g.isEmpty())
+                    continue;
+                // A character that would reach out of its cell is clipped
+                // to it.
+                const bool clip = !glyphFits_[ch];
+                if (clip)
+                    p.setClipRect(CellRect(shown, c));
                 p.drawText(QPoint(ColLeft(c), top + ascent_), g);
-                p.setClipping(false);
+                if (clip)
+                    p.setClipping(false);
             }
         }
     }

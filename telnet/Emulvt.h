@@ -15,10 +15,13 @@
 #include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 
+#include <QBasicTimer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFont>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
@@ -113,8 +116,11 @@ public:
     void PutBuffer(const char* Buffer, int Len);
     void ClearScreen();
     // Invalidates the changed cells and the cursor's cell, clears the
-    // screen's dirty state and moves the caret.
+    // screen's dirty state and moves the caret. The cells are painted when
+    // the event loop paints, at most once per frame of the screen.
     void RepaintDirty();
+    // Changes wait for a frame to be painted.
+    bool RepaintPending() const;
     void UpdateScrollBar();
 
     // Pixel edges of cells (row r as shown) and the cell under a point.
@@ -165,11 +171,15 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     bool focusNextPrevChild(bool next) override;
+    void timerEvent(QTimerEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
+    void Invalidate(const QRect& Rect);
+    void RequestFrame();
+    int FrameInterval() const;
     void CursorVisibleChanged();
     void ScrollBarMoved(int Value);
     void ComputePositions();
@@ -199,6 +209,8 @@ private:
     // Pixel positions of columns 0..133 and rows 0..50.
     std::array<int, kLineCells + 1> colPos_{};
     std::array<int, kMaxRows + 1> rowPos_{};
+    // Characters whose ink stays inside their cell.
+    std::array<bool, 256> glyphFits_{};
     bool caretCreated_ = false;
     bool caretShown_ = false;
     QRect caretDrawn_;
@@ -206,6 +218,12 @@ private:
     TDeadKeys deadKeys_;
     QRect selectRect_{0, -1, 0, 0};
     bool updatingScrollBar_ = false;
+    // Frames: what waits for the next one, whether a paint has been asked for
+    // and not yet happened, and the time since the last paint.
+    QRegion pending_;
+    bool updateRequested_ = false;
+    QBasicTimer frameTimer_;
+    QElapsedTimer sinceFrame_;
 };
 
 // The control with its properties published.
