@@ -7,7 +7,9 @@
 // purpose; those screens are counted with the reason.
 #include "VtermReference.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMap>
 #include <QSet>
 #include <QStandardPaths>
@@ -48,6 +50,22 @@ public:
     {
         for (char ch : bytes)
             feedByte(uint8_t(ch));
+        if (!captureDir.isEmpty())
+            captured += bytes;
+    }
+
+    // With BREVANT_VTTEST_CAPTURE naming a folder, the bytes of each screen
+    // are written there as an input of the interpreter's fuzz target: four
+    // settings bytes (24 rows, 80 columns, no scroll-back, the default options)
+    // and the screen as vttest sent it.
+    void capture(const QString& name)
+    {
+        if (captureDir.isEmpty() || captured.isEmpty())
+            return;
+        QFile f(QDir(captureDir).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\x18\x50\x00\x01", 4) + captured);
+        captured.clear();
     }
 
     bool agree() const
@@ -77,6 +95,8 @@ public:
     VtermReference ref{kRows, kCols};
     int screens = 0;
     int matched = 0;
+    QString captureDir = qEnvironmentVariable("BREVANT_VTTEST_CAPTURE");
+    QByteArray captured;
     QStringList outside;
     QStringList failures;
 
@@ -266,12 +286,12 @@ class Vttest
 public:
     ~Vttest()
     {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
         }
-        if (m_fd >= 0)
-            close(m_fd);
+        if (fd_ >= 0)
+            close(fd_);
     }
 
     bool start(const QString& program)
@@ -279,10 +299,10 @@ public:
         winsize ws{};
         ws.ws_row = kRows;
         ws.ws_col = kCols;
-        m_pid = forkpty(&m_fd, nullptr, nullptr, &ws);
-        if (m_pid < 0)
+        pid_ = forkpty(&fd_, nullptr, nullptr, &ws);
+        if (pid_ < 0)
             return false;
-        if (m_pid == 0) {
+        if (pid_ == 0) {
             setenv("TERM", "vt100", 1);
             setenv("LINES", "24", 1);
             setenv("COLUMNS", "80", 1);
@@ -295,10 +315,10 @@ public:
 
     void send(const QByteArray& keys)
     {
-        m_sinceKey.clear();
+        sinceKey_.clear();
         qsizetype done = 0;
         while (done < keys.size()) {
-            const ssize_t n = write(m_fd, keys.constData() + done, size_t(keys.size() - done));
+            const ssize_t n = write(fd_, keys.constData() + done, size_t(keys.size() - done));
             if (n <= 0)
                 return;
             done += n;
@@ -314,7 +334,7 @@ public:
         timer.start();
         int found = -1;
         while (timer.elapsed() < timeoutMs) {
-            pollfd p{m_fd, POLLIN, 0};
+            pollfd p{fd_, POLLIN, 0};
             const int ready = poll(&p, 1, found >= 0 ? 80 : 200);
             if (ready == 0) {
                 if (found >= 0)
@@ -322,14 +342,14 @@ public:
                 continue;
             }
             char buf[4096];
-            const ssize_t n = read(m_fd, buf, sizeof buf);
+            const ssize_t n = read(fd_, buf, sizeof buf);
             if (n <= 0)
                 return found;
             const QByteArray chunk(buf, n);
             checker.feed(chunk);
-            m_sinceKey += chunk;
+            sinceKey_ += chunk;
             for (int i = 0; found < 0 && i < markers.size(); ++i)
-                if (m_sinceKey.contains(markers[i]))
+                if (sinceKey_.contains(markers[i]))
                     found = i;
         }
         return found;
@@ -341,13 +361,13 @@ public:
         timer.start();
         while (timer.elapsed() < timeoutMs) {
             char buf[4096];
-            pollfd p{m_fd, POLLIN, 0};
-            if (poll(&p, 1, 50) > 0 && read(m_fd, buf, sizeof buf) <= 0) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 50) > 0 && read(fd_, buf, sizeof buf) <= 0) {
                 // Output closed; collect the child below.
             }
             int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
                 return true;
             }
         }
@@ -355,9 +375,9 @@ public:
     }
 
 private:
-    pid_t m_pid = -1;
-    int m_fd = -1;
-    QByteArray m_sinceKey;
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    QByteArray sinceKey_;
 };
 
 } // namespace
@@ -384,6 +404,7 @@ private slots:
                 vt.send("\r");
         }
         QVERIFY2(atMenu, "vttest never showed its menu");
+        checker.capture(QStringLiteral("vttest-menu"));
 
         QMap<QString, int> promptsPerMenu;
         for (const char* choice : {"1", "2", "8"}) {
@@ -401,6 +422,8 @@ private slots:
                     break;
                 ++prompts;
                 checker.checkpoint(QString("menu %1, screen %2").arg(choice).arg(prompts));
+                checker.capture(
+                    QString("vttest-%1-%2").arg(choice).arg(prompts, 2, 10, QChar('0')));
                 QVERIFY(prompts < 100);
                 vt.send("\r");
             }
