@@ -189,7 +189,7 @@ void TCustomEmulVT::SetLog(bool Value)
                                          logFile_.errorString().toStdString());
         log_ = true;
         if (logFile_.write("<Open>") != 6 || !logFile_.flush())
-            throw std::ios_base::failure("cannot write " + std::string(LogFileName));
+            LogFailed();
     } else {
         log_ = false;
         const bool ok = logFile_.write("<Close>") == 7 && logFile_.flush();
@@ -202,7 +202,19 @@ void TCustomEmulVT::SetLog(bool Value)
 void TCustomEmulVT::LogByte(char Ch)
 {
     if (!logFile_.putChar(Ch) || !logFile_.flush())
-        throw std::ios_base::failure("cannot write " + std::string(LogFileName));
+        LogFailed();
+}
+
+// A log that cannot be written (a full disk) is switched off as it fails:
+// the bytes that follow are shown instead of being cut off at the log, block
+// after block.
+void TCustomEmulVT::LogFailed()
+{
+    const std::string reason = logFile_.errorString().toStdString();
+    log_ = false;
+    logFile_.close();
+    throw std::ios_base::failure("cannot write " + std::string(LogFileName) + ": " + reason +
+                                 "; the log is closed");
 }
 
 void TCustomEmulVT::SetRows(int Value)

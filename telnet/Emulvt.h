@@ -73,7 +73,8 @@ public:
     bool MonoChrome() const { return monoChrome_; }
     void SetMonoChrome(bool Value);
     // Opens or closes the log file; raises std::ios_base::failure when the
-    // file cannot be written.
+    // file cannot be written. A log that fails while bytes are fed is closed
+    // (Log becomes false) as the failure is raised.
     bool Log() const { return log_; }
     void SetLog(bool Value);
     int Rows() const { return screen_.Rows(); }
@@ -189,6 +190,7 @@ private:
     void ShowKeyDefinition(const TKeyStroke& Key);
     bool WouldHandleKey(const TKeyStroke& Key) const;
     void LogByte(char Ch);
+    [[noreturn]] void LogFailed();
     int VisibleRows() const;
 
     TScreen screen_;

@@ -12,11 +12,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
+
+#include <csignal>
+#include <sys/resource.h>
 
 Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
 
@@ -108,6 +112,8 @@ private slots:
     void rowsAndColumnsUnderPoints();
     void logFile();
     void logFileUnwritable();
+    void logFileFailingIsClosed();
+    void traceGoesToItsCategory();
     void keys_data();
     void keys();
     void tabStaysInTerminal();
@@ -411,6 +417,64 @@ void TestEmulvt::logFileUnwritable()
     vt.PutString("still shown");
     QCOMPARE(rowText(vt.Screen(), 1, 11), QByteArray("still shown"));
     QVERIFY(QDir::setCurrent(saved));
+}
+
+// The log file stops accepting bytes (the file size limit stands in for a
+// full disk): the byte that fails raises and ends what was being fed, the log
+// is closed, and what the host sends next is shown.
+void TestEmulvt::logFileFailingIsClosed()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString saved = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    TEmulVT vt;
+    vt.ClearScreen();
+    vt.SetLog(true);
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 8;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    try {
+        vt.PutString("abcdef");
+    } catch (const std::ios_base::failure&) {
+        raised = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    QVERIFY(raised);
+    QVERIFY(!vt.Log());
+    QCOMPARE(rowText(vt.Screen(), 0, 3), QByteArray("ab "));
+    vt.PutString("xyz");
+    QCOMPARE(rowText(vt.Screen(), 0, 5), QByteArray("abxyz"));
+    QFile f(dir.filePath(QStringLiteral("EMULVT.LOG")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("<Open>ab"));
+    QVERIFY(QDir::setCurrent(saved));
+}
+
+// The interpreter's trace lines reach no output unless their category is
+// switched on, and then with the host's bytes escaped.
+void TestEmulvt::traceGoesToItsCategory()
+{
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& m) {
+            messages << QString::fromLatin1(context.category) + u' ' + m;
+        });
+    TEmulVT vt;
+    vt.PutString("\x1b[6n\x1b\x1b");
+    QCOMPARE(messages, QStringList());
+    QLoggingCategory::setFilterRules(QStringLiteral("brevant.terminal.debug=true"));
+    vt.PutString("\x1b\x07");
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    QCOMPARE(messages,
+             QStringList({QStringLiteral("brevant.terminal 0003 Invalid Escape Sequence: \\x07")}));
 }
 
 void TestEmulvt::keys_data()

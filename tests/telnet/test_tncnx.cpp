@@ -5,6 +5,7 @@
 #include "net/WSocket.h"
 #include "telnet/TnCnx.h"
 
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -107,6 +108,7 @@ private slots:
     void refusedPortReportsThenCloses();
     void receiveStateIsResetForEachConnection();
     void serverCloseIsReported();
+    void traceGoesToItsCategory();
     void withoutSocketNothingHappens();
 };
 
@@ -404,6 +406,36 @@ void TestTnCnx::serverCloseIsReported()
     QTRY_COMPARE(s.closed.size(), 1);
     QCOMPARE(s.data, QByteArray("bye"));
     QCOMPARE(s.cnx.Socket()->State(), wsClosed);
+}
+
+// The connection's trace lines reach no output unless their category is
+// switched on, and then escaped.
+void TestTnCnx::traceGoesToItsCategory()
+{
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& m) {
+            if (QByteArrayView(context.category).startsWith("brevant."))
+                messages << QString::fromLatin1(context.category) + u' ' + m;
+        });
+    Loopback::Listener listener;
+    Session s;
+    s.cnx.Port = listener.portText();
+    s.cnx.Connect();
+    const int fd = listener.accept();
+    QVERIFY(fd >= 0);
+    QTRY_COMPARE(s.connected.size(), 1);
+    peerSend(fd, bytes({'a', IAC, 241}));
+    QTRY_COMPARE(s.data, QByteArray("a"));
+    QCOMPARE(messages, QStringList());
+    QLoggingCategory::setFilterRules(QStringLiteral("brevant.telnet.debug=true"));
+    peerSend(fd, bytes({'b', IAC, 27}));
+    QTRY_COMPARE(s.data, QByteArray("ab"));
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    QCOMPARE(messages, QStringList({QStringLiteral("brevant.telnet Unknown 1B '\\x1B'")}));
+    ::close(fd);
 }
 
 void TestTnCnx::withoutSocketNothingHappens()
