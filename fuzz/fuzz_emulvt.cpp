@@ -30,7 +30,11 @@ void checkInvariants(const TVTParser& p)
     check(s.AllDirty || s.DirtyRight < 0 ||
           (s.DirtyLeft >= 0 && s.DirtyRight <= kLineCells && s.DirtyTop >= 0 &&
            s.DirtyBottom <= s.Rows()));
-    // Reading every row touches every line of the table.
+}
+
+// Reading every row touches every line of the table.
+void checkLines(const TScreen& s)
+{
     for (int r = -s.BackRows() - 1; r <= s.Rows(); ++r)
         check(s.LineAt(r) != nullptr);
 }
@@ -66,7 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             s.ChangeBackRows(int(data[i + 1] % 80));
             s.ChangeRows(int(data[i + 1] % 55));
             checkInvariants(p);
+            checkLines(s);
         }
     }
+    checkLines(s);
     return 0;
 }
