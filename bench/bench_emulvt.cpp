@@ -193,11 +193,15 @@ public:
     }
     long paints = 0;
     long paintedCells = 0;
+    qint64 paintNs = 0;
 
 protected:
     void paintEvent(QPaintEvent* e) override
     {
+        QElapsedTimer t;
+        t.start();
         TTnEmulVT::paintEvent(e);
+        paintNs += t.nsecsElapsed();
         ++paints;
         const QRect r = e->rect();
         paintedCells += long(r.width() / CharWidth() + 1) * long(r.height() / LineHeight() + 1);
@@ -213,6 +217,7 @@ void widgetRun(benchmark::State& state)
     PaintedTerminal vt;
     TTnCnx* cnx = vt.Cnx();
     const long paintsBefore = vt.paints;
+    const qint64 paintNsBefore = vt.paintNs;
     for (auto _ : state) {
         for (size_t at = 0; at < bytes.size(); at += size_t(Telnet::ReceiveBufferSize)) {
             cnx->OnDataAvailable(
@@ -224,6 +229,8 @@ void widgetRun(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
     state.counters["paints"] =
         benchmark::Counter(double(vt.paints - paintsBefore), benchmark::Counter::kAvgIterations);
+    state.counters["paint_ms"] = benchmark::Counter(double(vt.paintNs - paintNsBefore) / 1e6,
+                                                    benchmark::Counter::kAvgIterations);
     state.SetLabel(kCorpusNames[state.range(0)]);
 }
 

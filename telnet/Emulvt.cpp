@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QPaintEvent>
@@ -280,13 +281,21 @@ void TCustomEmulVT::ComputePositions()
     for (size_t r = 0; r < rowPos_.size(); ++r)
         rowPos_[r] = int(r) * lineHeight_;
     // Which characters stay inside their cell when drawn at the cell's left
-    // edge on the row's baseline; the others are drawn clipped.
+    // edge on the row's baseline (the others are drawn clipped), and their
+    // glyphs in the font itself (0 where a fallback font draws them).
     const QFontMetrics fm(font_);
     const auto& glyph = glyphs();
+    rawFont_ = QRawFont::fromFont(font_);
     for (size_t b = 0; b < glyph.size(); ++b) {
+        glyphIndex_[b] = 0;
         if (glyph[b].isEmpty()) {
             glyphFits_[b] = true;
             continue;
+        }
+        if (rawFont_.isValid() && rawFont_.supportsCharacter(glyph[b].at(0))) {
+            const QList<quint32> index = rawFont_.glyphIndexesForString(glyph[b]);
+            if (index.size() == 1)
+                glyphIndex_[b] = index[0];
         }
         const QRect ink = fm.boundingRect(glyph[b].at(0));
         glyphFits_[b] = ink.left() >= 0 && ink.right() < charWidth_ &&
@@ -558,6 +567,8 @@ void TCustomEmulVT::paintEvent(QPaintEvent* e)
 
     p.setFont(font_);
     const auto& glyph = glyphs();
+    QList<quint32> runGlyphs;
+    QList<QPointF> runPositions;
     const int cols = screen_.Cols();
     int below = RowTop(0) + lead;
     bool stopped = false;
@@ -602,19 +613,36 @@ void TCustomEmulVT::paintEvent(QPaintEvent* e)
             const int left = c == 0 ? 0 : ColLeft(c);
             p.fillRect(QRect(left, cellTop, ColLeft(end + 1) - left, lineHeight_), back);
             p.setPen(text);
+            // Characters the font has and that stay in their cells go out
+            // together as one run of glyphs, each at its column; the others
+            // are drawn on their own (the font's fallbacks, clipped to the
+            // cell when they reach out of it).
+            runGlyphs.clear();
+            runPositions.clear();
             for (; c <= end; ++c) {
                 const uint8_t ch = line->Txt[size_t(c)];
                 const QString& g = glyph[ch];
                 if (g.isEmpty())
                     continue;
-                // A character that would reach out of its cell is clipped
-                // to it.
+                const QPoint origin(ColLeft(c), top + ascent_);
                 const bool clip = !glyphFits_[ch];
+                if (glyphIndex_[ch] != 0 && !clip) {
+                    runGlyphs.append(glyphIndex_[ch]);
+                    runPositions.append(origin);
+                    continue;
+                }
                 if (clip)
                     p.setClipRect(CellRect(shown, c));
-                p.drawText(QPoint(ColLeft(c), top + ascent_), g);
+                p.drawText(origin, g);
                 if (clip)
                     p.setClipping(false);
+            }
+            if (!runGlyphs.isEmpty()) {
+                QGlyphRun run;
+                run.setRawFont(rawFont_);
+                run.setGlyphIndexes(runGlyphs);
+                run.setPositions(runPositions);
+                p.drawGlyphRun(QPointF(0, 0), run);
             }
         }
     }

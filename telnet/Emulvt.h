@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFont>
+#include <QRawFont>
 #include <QRect>
 #include <QRegion>
 #include <QString>
@@ -211,8 +212,11 @@ private:
     // Pixel positions of columns 0..133 and rows 0..50.
     std::array<int, kLineCells + 1> colPos_{};
     std::array<int, kMaxRows + 1> rowPos_{};
-    // Characters whose ink stays inside their cell.
+    // Characters whose ink stays inside their cell, and their glyphs in the
+    // font (0: drawn as text, through the font's fallbacks).
     std::array<bool, 256> glyphFits_{};
+    std::array<quint32, 256> glyphIndex_{};
+    QRawFont rawFont_;
     bool caretCreated_ = false;
     bool caretShown_ = false;
     QRect caretDrawn_;
