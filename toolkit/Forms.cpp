@@ -1,5 +1,7 @@
 #include "toolkit/Forms.h"
 
+#include "toolkit/AfterMessages.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -24,6 +26,16 @@ TForm::~TForm()
 {
     if (loop_)
         loop_->exit(modalResult_);
+    // Listeners learn of the destruction while its widgets still stand.
+    QEvent destroying(AfterMessages::FormDestroyType());
+    AfterMessages::Notify(this, &destroying);
+}
+
+bool TForm::event(QEvent* event)
+{
+    const bool result = QWidget::event(event);
+    AfterMessages::Notify(this, event);
+    return result;
 }
 
 QList<QObject*> TForm::Components() const

@@ -88,6 +88,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Handles the event, then tells the form's after-message listeners
+    // (toolkit/AfterMessages.h).
+    bool event(QEvent* event) override;
 
     // Called when an MDI child becomes the active child of the area, and
     // when it stops being it (after the signals).
