@@ -200,12 +200,19 @@ void TScreen::StoreChar(uint8_t c)
             ScrollUp();
         }
     }
-    TLine& line = *lines_[size_t(Row)];
-    line.Txt[size_t(Col)] = SetHighBit ? uint8_t(c | 0x80) : c;
-    line.Att[size_t(Col)] = CurAttr;
-    MarkDirty(Row, Col);
-    if (Col < kLastCell)
-        ++Col;
+    // The cursor and the attribute are read, and the cell marked dirty,
+    // before the cell's bytes are written: a byte store may alias any field,
+    // which would otherwise be read again after it.
+    const int row = Row;
+    const int col = Col;
+    const uint8_t att = CurAttr;
+    const uint8_t ch = SetHighBit ? uint8_t(c | 0x80) : c;
+    MarkDirty(row, col);
+    if (col < kLastCell)
+        Col = col + 1;
+    TLine& line = *lines_[size_t(row)];
+    line.Txt[size_t(col)] = ch;
+    line.Att[size_t(col)] = att;
 }
 
 void TScreen::SetCursorOff(bool off)
@@ -220,16 +227,6 @@ void TScreen::ClearDirty()
     AllDirty = false;
     DirtyLeft = DirtyTop = 9999;
     DirtyRight = DirtyBottom = -1;
-}
-
-void TScreen::MarkDirty(int row, int col)
-{
-    if (AllDirty)
-        return;
-    DirtyLeft = std::min(DirtyLeft, col);
-    DirtyRight = std::max(DirtyRight, col);
-    DirtyTop = std::min(DirtyTop, row);
-    DirtyBottom = std::max(DirtyBottom, row);
 }
 
 void TScreen::BlankScreen()

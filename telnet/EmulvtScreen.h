@@ -6,6 +6,7 @@
 // the cells and reads the cursor, dirty rectangle and scroll-back.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -100,7 +101,15 @@ public:
     // The host switches the cursor off or on; OnCursorVisible follows.
     void SetCursorOff(bool off);
     void ClearDirty();
-    void MarkDirty(int row, int col);
+    void MarkDirty(int row, int col)
+    {
+        if (AllDirty)
+            return;
+        DirtyLeft = std::min(DirtyLeft, col);
+        DirtyRight = std::max(DirtyRight, col);
+        DirtyTop = std::min(DirtyTop, row);
+        DirtyBottom = std::max(DirtyBottom, row);
+    }
     void BlankScreen();
     void LineFeed();
     void CarriageReturn() { Col = 0; }
