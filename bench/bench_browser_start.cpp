@@ -8,7 +8,7 @@
 // Another browser on the same engine can be compared by timing it on the
 // page this program writes (its path is printed).
 
-#include "shell/EmbeddedWB.h"
+#include "shell/browser/EmbeddedWB.h"
 
 #include <QApplication>
 #include <QDir>

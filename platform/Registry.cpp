@@ -506,3 +506,8 @@ bool TRegistry::DeleteKey(const QString& key)
     modify([&](RegistryStore& s) { removed = s.remove(root, path); });
     return removed;
 }
+
+void TRegistry::Update(const std::function<void(RegistryStore&)>& edit)
+{
+    modify([&](RegistryStore& s) { edit(s); });
+}

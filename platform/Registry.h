@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -110,6 +111,12 @@ public:
     void WriteBinaryData(const QString& name, const QByteArray& value);
     bool DeleteValue(const QString& name);
     bool DeleteKey(const QString& key);
+
+    // Several changes in one replacement of the file: it is locked, read
+    // afresh, handed to `edit` and written once, so either every change
+    // reaches it or none does. Raises ERegistryException when the file
+    // cannot be replaced.
+    void Update(const std::function<void(RegistryStore&)>& edit);
 
     QString fileName() const { return fileName_; }
 

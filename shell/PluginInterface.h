@@ -10,6 +10,22 @@
 // to the toolkit's TForm, the application object as a pointer to the host's
 // QApplication. No C++ exception may cross an export or a host procedure.
 
+// BREVANT_PLUGIN_EXPORT marks a plug-in's export: a C name, visible from a
+// library built with hidden symbols. It may stand before a declaration or a
+// definition, at file scope or inside an extern "C" block:
+//
+//     BREVANT_PLUGIN_EXPORT void Done(void) { ... }
+#if defined(__GNUC__) || defined(__clang__)
+#define BREVANT_PLUGIN_VISIBLE __attribute__((visibility("default")))
+#else
+#define BREVANT_PLUGIN_VISIBLE
+#endif
+#ifdef __cplusplus
+#define BREVANT_PLUGIN_EXPORT extern "C" BREVANT_PLUGIN_VISIBLE
+#else
+#define BREVANT_PLUGIN_EXPORT BREVANT_PLUGIN_VISIBLE
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif

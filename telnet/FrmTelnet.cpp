@@ -1,16 +1,13 @@
 #include "telnet/FrmTelnet.h"
 
-#include "shell/FrmMain.h"
-#include "toolkit/Controls.h"
+#include "toolkit/ChildWindowHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QTimer>
 #include <QVBoxLayout>
 
 QPointer<TF_Telnet> F_Telnet;
 
-TF_Telnet::TF_Telnet(TF_Main* main) : TForm(nullptr, Qt::Widget), m_main(main)
+TF_Telnet::TF_Telnet(TChildWindowHost& host) : TForm(nullptr, Qt::Widget), host_(host)
 {
     setObjectName(QStringLiteral("F_Telnet"));
     SetCaption(QStringLiteral("F_Telnet"));
@@ -53,36 +50,32 @@ TF_Telnet::~TF_Telnet() = default;
 
 void TF_Telnet::FormCreate()
 {
-    if (!m_main)
-        return;
-    QMdiSubWindow* sub = m_main->MDIClient->addSubWindow(this);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->resize(511, 346);
+    SetFormStyle(fsMDIChild);
+    // The tab reads "Telnet:" and the host name, which is not set yet.
     SetCaption(QStringLiteral("Telnet:") + Telnet->HostName());
-    m_main->RegisterChildTab(this);
+    host_.RegisterChildTab(this);
     SetCaption(QStringLiteral("F_Telnet"));
-    connect(m_main->MDIClient, &QMdiArea::subWindowActivated, this, &TF_Telnet::HandleMdiActivate);
-    sub->show();
-    // Activation arrives as a signal only when it changes; the new window is
-    // the active one from the start.
-    if (m_main->MDIClient->activeSubWindow() == sub)
-        HandleMdiActivate(sub);
+    // Shown, the window enters the main form's area as the active child.
+    show();
 }
 
-void TF_Telnet::HandleMdiActivate(QMdiSubWindow* Activated)
+void TF_Telnet::FormActivate()
 {
-    // Deactivation, and the activation of other windows, leave it alone.
-    if (!Activated || Activated->widget() != this || !m_main)
-        return;
-    m_main->N_Print->setEnabled(false);
-    m_main->N_PSetup->setEnabled(false);
-    m_main->N_SaveHTML->setEnabled(false);
-    m_main->ActiveWebBrowser = nullptr;
-    m_main->ActiveChild = this;
-    m_main->ActivateChildTab(this);
-    m_main->RSB_Back->setEnabled(false);
-    m_main->RSB_Forward->setEnabled(false);
-    m_main->UpdateGoFavorite();
+    HandleMdiActivate();
+}
+
+void TF_Telnet::HandleMdiActivate()
+{
+    TDocumentCommands commands;
+    commands.Print = commands.PageSetup = commands.Save = false;
+    host_.EnableDocumentCommands(commands);
+    host_.SetActiveWebBrowser(nullptr);
+    host_.SetActiveChild(this);
+    host_.ActivateChildTab(this);
+    TDocumentCommands navigation;
+    navigation.BackButton = navigation.ForwardButton = false;
+    host_.EnableDocumentCommands(navigation);
+    host_.UpdateGoFavorite();
     Telnet->setFocus();
 }
 
@@ -95,33 +88,26 @@ void TF_Telnet::TelnetSessionClosed(QObject*)
 {
     // This runs inside the socket's event handler: the window closes once
     // that handler has returned.
-    if (m_closing)
+    if (closing_)
         return;
-    m_closing = true;
-    QTimer::singleShot(0, this, [this] {
-        if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-            sub->close();
-        else
-            close();
-    });
+    closing_ = true;
+    QTimer::singleShot(0, this, [this] { Close(); });
 }
 
 void TF_Telnet::FormClose(TCloseAction& Action)
 {
-    m_closing = true;
+    closing_ = true;
     Telnet->Disconnect();
     Action = caFree;
-    if (m_main) {
-        if (m_main->ActiveChild == this)
-            m_main->ActiveChild = nullptr;
-        m_main->UnregisterChildTab(this);
-    }
+    if (host_.ActiveChild() == this)
+        host_.SetActiveChild(nullptr);
+    host_.UnregisterChildTab(this);
 }
 
-TF_Telnet* OpenTelnetForm(TF_Main& main, const QString& host, const QString& port)
+TF_Telnet* OpenTelnetForm(TChildWindowHost& host, const QString& hostName, const QString& port)
 {
-    auto* form = new TF_Telnet(&main);
-    form->Telnet->SetHostName(host);
+    auto* form = new TF_Telnet(host);
+    form->Telnet->SetHostName(hostName);
     if (!port.isEmpty())
         form->Telnet->Port = port;
     form->Telnet->Connect();
@@ -129,12 +115,13 @@ TF_Telnet* OpenTelnetForm(TF_Main& main, const QString& host, const QString& por
     TTnEmulVT* t = form->Telnet;
     const int lineHeight = t->LineHeight();
     const int charWidth = t->CharWidth();
+    const TTerminalSettings settings = host.TerminalSettings();
     QFont font = t->Font();
-    font.setFamily(main.Settings.TFont);
+    font.setFamily(settings.FontName);
     t->SetFont(font);
     t->SetLineHeight(lineHeight);
     t->SetCharWidth(charWidth);
-    form->Telnet->SetCols(main.Settings.TCols);
-    form->Telnet->SetRows(main.Settings.TRows);
+    form->Telnet->SetCols(settings.Cols);
+    form->Telnet->SetRows(settings.Rows);
     return form;
 }

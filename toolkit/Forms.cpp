@@ -12,6 +12,15 @@
 
 namespace {
 
+TForm::TWindowState stateOf(Qt::WindowStates state)
+{
+    if (state & Qt::WindowMinimized)
+        return TForm::wsMinimized;
+    if (state & Qt::WindowMaximized)
+        return TForm::wsMaximized;
+    return TForm::wsNormal;
+}
+
 bool isOwnClass(const QObject* object)
 {
     const char* name = object->metaObject()->className();
@@ -26,6 +35,9 @@ TForm::~TForm()
 {
     if (loop_)
         loop_->exit(modalResult_);
+    // Nothing of the area reaches a form that is going.
+    if (area_)
+        disconnect(area_, nullptr, this, nullptr);
     // Listeners learn of the destruction while its widgets still stand.
     QEvent destroying(AfterMessages::FormDestroyType());
     AfterMessages::Notify(this, &destroying);
@@ -215,7 +227,16 @@ void TForm::enterClientArea()
     connect(this, &QWidget::windowTitleChanged, frame_, &QWidget::setWindowTitle);
     connect(this, &QWidget::windowIconChanged, frame_, &QWidget::setWindowIcon);
     connect(area, &QMdiArea::subWindowActivated, this, &TForm::frameActivated);
+    connect(frame_, &QMdiSubWindow::windowStateChanged, this,
+            [this](Qt::WindowStates before, Qt::WindowStates now) {
+                if (stateOf(before) != stateOf(now))
+                    emit WindowStateChanged(stateOf(before), stateOf(now));
+            });
     frame_->installEventFilter(this);
+    // A form freed by its owner (a plug-in's Done frees its windows at once)
+    // takes its frame with it.
+    connect(this, &QObject::destroyed, frame_, &QObject::deleteLater);
+    area_ = area;
     frame_->resize(frame_->sizeHint().expandedTo(wanted));
     entering_ = false;
 }
@@ -248,14 +269,9 @@ bool TForm::eventFilter(QObject* watched, QEvent* event)
 
 TForm::TWindowState TForm::WindowState() const
 {
-    const Qt::WindowStates state = frame_ ? frame_->windowState() : windowState();
     if (!frame_ && formStyle_ == fsMDIChild)
         return pendingState_;
-    if (state & Qt::WindowMinimized)
-        return wsMinimized;
-    if (state & Qt::WindowMaximized)
-        return wsMaximized;
-    return wsNormal;
+    return stateOf(frame_ ? frame_->windowState() : windowState());
 }
 
 void TForm::SetWindowState(TWindowState state)

@@ -28,6 +28,7 @@ public:
     // terminal or a plug-in). fsStayOnTop: a top-level window above the rest.
     enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
     enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+    Q_ENUM(TWindowState)
 
     explicit TForm(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::Window);
     ~TForm() override;
@@ -80,6 +81,8 @@ signals:
     // An MDI child became the active child of the area, or stopped being it.
     void Activated();
     void Deactivated();
+    // An MDI child's frame was maximised, minimised or restored.
+    void WindowStateChanged(TForm::TWindowState before, TForm::TWindowState now);
 
 protected:
     // Called when the form is asked to close; the action decides what
@@ -110,6 +113,7 @@ private:
     TWindowState pendingState_ = wsNormal;
     QMdiArea* clientArea_ = nullptr;
     QPointer<QMdiSubWindow> frame_;
+    QPointer<QObject> area_; // the area the frame is in
     bool entering_ = false;
     bool frameClosing_ = false;
     bool active_ = false;

@@ -35,15 +35,13 @@ void handler(const char* command, const char* arg2, const char* arg3)
 
 } // namespace
 
-extern "C" {
-
-__attribute__((visibility("default"))) const char* TestLog()
+BREVANT_PLUGIN_EXPORT const char* TestLog()
 {
     return log.c_str();
 }
 
 // Calls each window procedure of the host once, as a plug-in's window would.
-__attribute__((visibility("default"))) void TestCallHost(TPluginForm form)
+BREVANT_PLUGIN_EXPORT void TestCallHost(TPluginForm form)
 {
     addWindow(form);
     setCaption(form, "\xCA\xB9\xD8\xA1 & more"); // Thai in code page 874
@@ -53,10 +51,10 @@ __attribute__((visibility("default"))) void TestCallHost(TPluginForm form)
     removeWindow(form);
 }
 
-__attribute__((visibility("default"))) void
-Init(TPluginApplication app, TPluginAddWindow add1, TPluginRemoveWindow remove1,
-     TPluginActivateWindow activate1, TPluginSetCaption caption1, TPluginSetBusyIcon busy1,
-     TPluginSetIdleIcon idle1, TPluginOpenURL open, TPluginAddMenu add)
+BREVANT_PLUGIN_EXPORT void Init(TPluginApplication app, TPluginAddWindow add1,
+                                TPluginRemoveWindow remove1, TPluginActivateWindow activate1,
+                                TPluginSetCaption caption1, TPluginSetBusyIcon busy1,
+                                TPluginSetIdleIcon idle1, TPluginOpenURL open, TPluginAddMenu add)
 {
     addWindow = add1;
     removeWindow = remove1;
@@ -76,7 +74,7 @@ Init(TPluginApplication app, TPluginAddWindow add1, TPluginRemoveWindow remove1,
     open("irc://from-init/");
 }
 
-__attribute__((visibility("default"))) int ISNavigate(const char* address)
+BREVANT_PLUGIN_EXPORT int ISNavigate(const char* address)
 {
     record("is " + show(address));
     std::string upper = show(address);
@@ -85,7 +83,7 @@ __attribute__((visibility("default"))) int ISNavigate(const char* address)
     return upper.find("IRC:") != std::string::npos;
 }
 
-__attribute__((visibility("default"))) TPluginForm Navigate(const char* address)
+BREVANT_PLUGIN_EXPORT TPluginForm Navigate(const char* address)
 {
     record("navigate " + show(address));
     if (std::strcmp(address, "irc://nest/") == 0)
@@ -93,12 +91,12 @@ __attribute__((visibility("default"))) TPluginForm Navigate(const char* address)
     return nullptr;
 }
 
-__attribute__((visibility("default"))) void Done()
+BREVANT_PLUGIN_EXPORT void Done()
 {
     record("done");
 }
 
-__attribute__((visibility("default"))) unsigned char* Name(unsigned char* buffer)
+BREVANT_PLUGIN_EXPORT unsigned char* Name(unsigned char* buffer)
 {
     const char* name = "Test plug-in " PLUGIN_LABEL;
     buffer[0] = static_cast<unsigned char>(std::strlen(name));
@@ -107,18 +105,15 @@ __attribute__((visibility("default"))) unsigned char* Name(unsigned char* buffer
 }
 
 #ifdef WITH_SETUP
-__attribute__((visibility("default"))) void Setup()
+BREVANT_PLUGIN_EXPORT void Setup()
 {
     record("setup");
 }
 #endif
 
 #ifdef WITH_CALLBACK
-__attribute__((visibility("default"))) void CallBack(const char* command, const char* arg2,
-                                                     const char* arg3)
+BREVANT_PLUGIN_EXPORT void CallBack(const char* command, const char* arg2, const char* arg3)
 {
     handler(command, arg2, arg3);
 }
 #endif
-
-} // extern "C"

@@ -1,16 +1,13 @@
 #include "platform/LineFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "shell/BrowserFactory.h"
-#include "shell/BrowserSettings.h"
-#include "shell/EmbeddedWB.h"
-#include "shell/FrmBrowser.h"
-#include "shell/FrmMain.h"
-#include "shell/MainPluginHost.h"
-#include "shell/NavigationPipeline.h"
-#include "shell/StandIns.h"
+#include "shell/browser/EmbeddedWB.h"
+#include "shell/browser/FrmBrowser.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
 
 #include "EngineTestMain.h"
+#include "TestServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,11 +30,12 @@ class TestEnginePipeline : public QObject
     void* pin_ = nullptr;
     const char* (*log_)() = nullptr;
     QStringList telnets_;
+    TTestServices services_;
     std::unique_ptr<TF_Main> main_;
 
     QString log() const { return QString::fromLatin1(log_()); }
 
-    TF_Browser* newWindow() { return dynamic_cast<TF_Browser*>(CreateBrowserWindow(*main_)); }
+    TF_Browser* newWindow() { return dynamic_cast<TF_Browser*>(main_->NewBrowserWindow()); }
 
     QString page(const QString& name, const QByteArray& html)
     {
@@ -72,18 +70,16 @@ private slots:
         pin_ = ::dlopen(QFile::encodeName(plugin).constData(), RTLD_NOW);
         QVERIFY(pin_);
         log_ = reinterpret_cast<const char* (*)()>(::dlsym(pin_, "TestLog"));
-        SetTelnetOpener([this](TF_Main&, const QString& host, const QString& port) {
+        services_.TelnetWindow = [this](TF_Main&, const QString& host, const QString& port) {
             telnets_ << host + ':' + port;
-        });
-        InstallPluginHost();
-        InstallNavigationPipeline();
-        main_ = std::make_unique<TF_Main>();
+        };
+        main_ = std::make_unique<TF_Main>(services_);
         main_->show();
     }
 
     void cleanupTestCase()
     {
-        PluginHost().UnloadPlugins(*main_);
+        services_.UnloadPlugins();
         main_.reset();
         MessageBoxService::SetHandler({});
     }

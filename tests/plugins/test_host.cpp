@@ -1,4 +1,4 @@
-#include "shell/U_Plugins.h"
+#include "shell/navigation/U_Plugins.h"
 #include "toolkit/Forms.h"
 
 #include <QApplication>

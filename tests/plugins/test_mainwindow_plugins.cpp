@@ -1,10 +1,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmMain.h"
-#include "shell/MainPluginHost.h"
-#include "shell/StandIns.h"
-#include "shell/U_Plugins.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
+#include "shell/main/MainServices.h"
+#include "shell/navigation/U_Plugins.h"
 #include "toolkit/Controls.h"
 
 #include <QApplication>
@@ -44,11 +43,11 @@ private slots:
         QVERIFY(pin);
         auto log = reinterpret_cast<const char* (*)()>(::dlsym(pin, "TestLog"));
 
-        InstallPluginHost();
-        auto main = std::make_unique<TF_Main>();
+        TMainServices services;
+        auto main = std::make_unique<TF_Main>(services);
         main->show();
-        QVERIFY(MainPluginHost());
-        QCOMPARE(MainPluginHost()->PluginCount(), 1);
+        QVERIFY(services.PluginHost());
+        QCOMPARE(services.PluginHost()->PluginCount(), 1);
         QMenu* plugins = main->MNU_Plugins->SubMenu();
         QCOMPARE(plugins->actions().size(), 2);
         QCOMPARE(plugins->actions()[0]->text(), QStringLiteral("Group first"));
@@ -56,9 +55,9 @@ private slots:
         // The address the plug-in opened while starting got a browser window.
         QTRY_COMPARE(main->WindowCount(), 1);
 
-        PluginHost().UnloadPlugins(*main);
+        services.UnloadPlugins();
         QVERIFY(QString::fromLatin1(log()).endsWith(QStringLiteral("first:done;")));
-        QVERIFY(!MainPluginHost());
+        QVERIFY(!services.PluginHost());
         main.reset();
         ::dlclose(pin);
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/EmbeddedWB.h"
+#include "shell/browser/EmbeddedWB.h"
 
 #include <QApplication>
 #include <QTest>

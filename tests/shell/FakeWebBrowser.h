@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/WebBrowser.h"
+#include "shell/browser/WebBrowser.h"
 
 // A browser control that loads nothing: it records what the forms ask of it
 // and lets a test raise the control's events by hand.

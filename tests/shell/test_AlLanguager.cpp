@@ -1,6 +1,6 @@
 #include "platform/Cp874.h"
-#include "shell/AlLanguager.h"
-#include "shell/FormLocalizations.h"
+#include "shell/data/AlLanguager.h"
+#include "shell/data/FormLocalizations.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Forms.h"
 
@@ -78,8 +78,7 @@ private slots:
     void escapeIsTheCodePageByte()
     {
         // The strings are code page 874 text: the escape is the byte 0xA7.
-        QCOMPARE(DecodeLocalizedValue(Cp874::toUnicode("\xa7\xa7\xa7!")),
-                 QStringLiteral("ง\r\n"));
+        QCOMPARE(DecodeLocalizedValue(Cp874::toUnicode("\xa7\xa7\xa7!")), QStringLiteral("ง\r\n"));
     }
 
     void encodingRoundTrips()

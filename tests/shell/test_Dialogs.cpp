@@ -1,12 +1,12 @@
 #include "platform/JpegImage.h"
 #include "platform/MessageBox.h"
-#include "shell/FrmAbout.h"
-#include "shell/FrmCredit.h"
-#include "shell/FrmExit.h"
-#include "shell/U_OpenDialog2K.h"
+#include "shell/dialogs/FrmAbout.h"
+#include "shell/dialogs/FrmCredit.h"
+#include "shell/dialogs/FrmExit.h"
+#include "shell/dialogs/U_OpenDialog2K.h"
 #include "toolkit/Controls.h"
 
-#include "shell/ShippedPages.h"
+#include "shell/data/ShippedPages.h"
 #include <QApplication>
 
 #include <QBuffer>

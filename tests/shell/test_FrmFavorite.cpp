@@ -1,14 +1,15 @@
 #include "platform/LineFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmEnterURLData.h"
-#include "shell/FrmEnterURLGroup.h"
-#include "shell/FrmExit.h"
-#include "shell/FrmFavorite.h"
-#include "shell/FrmMain.h"
-#include "shell/StandIns.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/dialogs/FrmExit.h"
+#include "shell/favorites/FrmEnterURLData.h"
+#include "shell/favorites/FrmEnterURLGroup.h"
+#include "shell/favorites/FrmFavorite.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
+
+#include "TestServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -54,6 +55,7 @@ class TestFrmFavorite : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
+    TTestServices services_;
     QString home_;
     QStringList messages_;
 
@@ -61,7 +63,7 @@ class TestFrmFavorite : public QObject
 
     std::unique_ptr<TF_Main> start()
     {
-        auto main = std::make_unique<TF_Main>();
+        auto main = std::make_unique<TF_Main>(services_);
         main->show();
         return main;
     }
@@ -88,7 +90,6 @@ private slots:
         QVERIFY(OpenSettingsKey(reg));
         reg.WriteString(QStringLiteral("UseSpash"), QStringLiteral("0"));
         reg.WriteString(QStringLiteral("StartMode"), QStringLiteral("0"));
-        PluginHost().UnloadPlugins = [](TF_Main&) {};
         messages_.clear();
         SetHandler([this](const Request& r) {
             messages_ << r.text;

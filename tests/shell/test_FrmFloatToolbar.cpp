@@ -1,15 +1,13 @@
 #include "platform/MessageBox.h"
-#include "shell/BrowserFactory.h"
-#include "shell/FrmFloatToolbar.h"
-#include "shell/FrmMain.h"
-#include "shell/StandIns.h"
+#include "shell/main/FrmFloatToolbar.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "TestBrowserWindow.h"
+#include "TestServices.h"
 #include "ThrowawayHome.h"
 
 #include <QApplication>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,24 +15,10 @@
 #include <memory>
 
 // A browser window that shows nothing: enough for the main window's lists.
-class TBlankWindow : public TForm, public IBrowserWindow
+class TBlankWindow : public TTestBrowserWindow
 {
 public:
-    explicit TBlankWindow(TF_Main& main) : TForm(nullptr, Qt::Widget), view_(new QWidget(this))
-    {
-        main.MDIClient->addSubWindow(this)->show();
-        main.RegisterChildTab(this);
-        main.ActiveChild = this;
-        main.ActiveWebBrowser = view_;
-    }
-    TForm* Form() override { return this; }
-    QWidget* Browser() override { return view_; }
-    void Navigate(const QString&) override {}
-    void GoHome() override {}
-    QString AddressText() const override { return {}; }
-
-private:
-    QWidget* view_;
+    explicit TBlankWindow(TChildWindowHost& host) : TTestBrowserWindow(host, new QWidget) {}
 };
 
 class TestFrmFloatToolbar : public QObject
@@ -42,12 +26,13 @@ class TestFrmFloatToolbar : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
+    TTestServices services_;
     std::unique_ptr<MessageBoxService::ScopedHandler> boxes_;
     int windows_ = 0;
 
     std::unique_ptr<TF_Main> start()
     {
-        auto main = std::make_unique<TF_Main>();
+        auto main = std::make_unique<TF_Main>(services_);
         main->move(50, 60);
         return main;
     }
@@ -67,13 +52,11 @@ private slots:
         UseThrowawayHome(*dir_);
         boxes_ = std::make_unique<MessageBoxService::ScopedHandler>(
             [](const MessageBoxService::Request&) { return int(MessageBoxService::IDNO); });
-        SetBrowserFactory([this](TF_Main& main) {
+        services_.BrowserWindow = [this](TF_Main& main) {
             ++windows_;
             return new TBlankWindow(main);
-        });
+        };
     }
-
-    void cleanupTestCase() { SetBrowserFactory({}); }
 
     void clamp_data()
     {

@@ -1,21 +1,21 @@
 #include "platform/LineFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "shell/BrowserFactory.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmAbout.h"
-#include "shell/FrmExit.h"
-#include "shell/FrmMain.h"
-#include "shell/ShellData.h"
-#include "shell/ShippedPages.h"
-#include "shell/StandIns.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/data/ShellData.h"
+#include "shell/data/ShippedPages.h"
+#include "shell/dialogs/FrmAbout.h"
+#include "shell/dialogs/FrmExit.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
+
+#include "TestBrowserWindow.h"
+#include "TestServices.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -28,31 +28,20 @@ using namespace MessageBoxService;
 
 // A browser window without an engine: an address box in an MDI child, with
 // the steps a browser window takes with the main window's list and tabs.
-class TFakeBrowser : public TForm, public IBrowserWindow
+class TFakeBrowser : public TTestBrowserWindow
 {
 public:
-    explicit TFakeBrowser(TF_Main& main)
-        : TForm(nullptr, Qt::Widget), main_(&main), view_(new QWidget(this)),
+    explicit TFakeBrowser(TChildWindowHost& host)
+        : TTestBrowserWindow(host, new QWidget, QStringLiteral("Brevant++")),
           CB_URL(new TComboBox(QStringLiteral("CB_URL"), this))
     {
-        setObjectName(QStringLiteral("F_Browser"));
-        SetCaption(QStringLiteral("Brevant++"));
-        QMdiSubWindow* sub = main.MDIClient->addSubWindow(this);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        main.RegisterChildTab(this);
-        main.ActiveChild = this;
-        main.ActiveWebBrowser = view_;
-        sub->show();
-        main.UpdateGoFavorite();
+        host_.UpdateGoFavorite();
     }
 
-    TForm* Form() override { return this; }
-    QWidget* Browser() override { return view_; }
     void Navigate(const QString& url) override
     {
         CB_URL->SetText(url);
-        if (main_)
-            main_->SetChildCaption(this, url);
+        host_.SetChildCaption(this, url);
     }
     void GoHome() override { Navigate(QStringLiteral("about:blank")); }
     QString AddressText() const override { return CB_URL->Text(); }
@@ -60,20 +49,11 @@ public:
 protected:
     void FormClose(TCloseAction& action) override
     {
-        if (main_) {
-            if (main_->ActiveChild == this) {
-                main_->ActiveChild = nullptr;
-                main_->ActiveWebBrowser = nullptr;
-            }
-            main_->UnregisterChildTab(this);
-            main_->UpdateGoFavorite();
-        }
-        action = caFree;
+        TTestBrowserWindow::FormClose(action);
+        host_.UpdateGoFavorite();
     }
 
 private:
-    QPointer<TF_Main> main_;
-    QWidget* view_;
     TComboBox* CB_URL;
 };
 
@@ -85,6 +65,7 @@ class TestFrmMain : public QObject
     QString home_;
     QString registry_;
     int unloads_ = 0;
+    TTestServices services_;
 
     void setSetting(const QString& name, const QString& value)
     {
@@ -128,7 +109,7 @@ class TestFrmMain : public QObject
 
     std::unique_ptr<TF_Main> start()
     {
-        auto main = std::make_unique<TF_Main>();
+        auto main = std::make_unique<TF_Main>(services_);
         main->show();
         if (!QTest::qWaitForWindowExposed(main.get()))
             qWarning("main window not exposed");
@@ -182,7 +163,7 @@ private slots:
     {
         QApplication::setQuitOnLastWindowClosed(false);
         InitShellResources();
-        SetBrowserFactory([](TF_Main& main) { return new TFakeBrowser(main); });
+        services_.BrowserWindow = [](TF_Main& main) { return new TFakeBrowser(main); };
     }
 
     void init()
@@ -194,7 +175,8 @@ private slots:
         qputenv("BREVANT_HOME", home_.toUtf8());
         qputenv("BREVANT_REGISTRY", registry_.toUtf8());
         unloads_ = 0;
-        PluginHost().UnloadPlugins = [this](TF_Main&) { ++unloads_; };
+        services_.Load = {};
+        services_.Unload = [this] { ++unloads_; };
         setSetting(QStringLiteral("UseSpash"), QStringLiteral("0"));
         setSetting(QStringLiteral("StartMode"), QStringLiteral("0"));
         // No real message box ever waits for a person here.
@@ -203,7 +185,7 @@ private slots:
 
     void cleanup()
     {
-        QTRY_VERIFY(F_Main.isNull());
+        QTRY_VERIFY(!Application::MainForm());
         SetHandler({});
         dir_.reset();
     }
@@ -363,7 +345,7 @@ private slots:
         writeLines(QStringLiteral("brevantfavoriteUser.dat"), {"เว็บผู้ใช้"});
         writeLines(QStringLiteral("data/เว็บในไทย0.url"), {"x", "http://x/"});
         auto main = start();
-        CreateBrowserWindow(*main)->Navigate(QStringLiteral("http://opened/"));
+        main->NewBrowserWindow()->Navigate(QStringLiteral("http://opened/"));
         main->Data.URLHistory.append(QStringLiteral("http://new/"));
         const auto before = snapshot();
         QTest::qWait(20); // a rewrite would show in the times
@@ -393,9 +375,9 @@ private slots:
         writeLines(QStringLiteral("brevantfavorite.dat"), {"เว็บในไทย", "\tย่อย"});
         writeLines(QStringLiteral("data/เว็บในไทย0.url"), {"x", "http://x/"});
         auto main = start();
-        CreateBrowserWindow(*main)->Navigate(QStringLiteral("http://first/"));
-        CreateBrowserWindow(*main); // no address: not saved
-        CreateBrowserWindow(*main)->Navigate(QStringLiteral("http://third/"));
+        main->NewBrowserWindow()->Navigate(QStringLiteral("http://first/"));
+        main->NewBrowserWindow(); // no address: not saved
+        main->NewBrowserWindow()->Navigate(QStringLiteral("http://third/"));
         main->Data.URLHistory.append(QStringLiteral("http://3/"));
         main->Data.AddGroupURL(QStringLiteral("ใหม่"), QStringLiteral("http://new/"));
 
@@ -426,7 +408,7 @@ private slots:
         QFile blocker(home_ + QStringLiteral("/data"));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        PluginHost().UnloadPlugins = [this](TF_Main&) { ++unloads_; };
+        services_.Unload = [this] { ++unloads_; };
         auto main = start();
         main->Data.URLHistory.append(QStringLiteral("http://kept/"));
         answerExitDialog(true, false, false);
@@ -447,14 +429,14 @@ private slots:
         writeLines(QStringLiteral("brevantbanner.dat"), {"Ad", "http://ads/"});
         writeLines(QStringLiteral("brevantfavorite.dat"), {"เว็บในไทย", "\tย่อย"});
         writeLines(QStringLiteral("data/เว็บในไทย0.url"), {"x", "http://x/"});
-        PluginHost().LoadPlugins = [](TF_Main&) { throw std::runtime_error("broken plug-in"); };
+        services_.Load = [](TF_Main&) { throw std::runtime_error("broken plug-in"); };
         QList<Request> reported;
         ScopedHandler handler([&](const Request& request) {
             reported.append(request);
             return int(IDOK);
         });
         auto main = start();
-        PluginHost().LoadPlugins = [](TF_Main&) {};
+        services_.Load = {};
         QVERIFY(main->CreationFailed);
         QCOMPARE(reported.size(), 1);
         QCOMPARE(reported.at(0).text, QStringLiteral("broken plug-in"));
@@ -492,7 +474,7 @@ private slots:
             main->close();
             QVERIFY(main->ShuttingDown);
         }
-        QTRY_VERIFY(F_Main.isNull());
+        QTRY_VERIFY(!Application::MainForm());
         QCOMPARE(setting(QStringLiteral("FormMaximize")), QStringLiteral("0"));
         QCOMPARE(setting(QStringLiteral("WindowBarVisible")), QStringLiteral("0"));
         QCOMPARE(setting(QStringLiteral("FavoriteBarVisible")), QStringLiteral("0"));
@@ -521,7 +503,7 @@ private slots:
 
         QList<IBrowserWindow*> windows;
         for (int i = 0; i < 8; ++i)
-            windows.append(CreateBrowserWindow(*main));
+            windows.append(main->NewBrowserWindow());
         QCOMPARE(main->WindowCount(), 8);
         QCOMPARE(main->TC_Pages->count(), 8);
         const int bar = main->TC_Pages->width();
@@ -548,7 +530,7 @@ private slots:
         QCOMPARE(main->IndexOfChild(third), -1);
 
         // A window freed behind the list's back loses its tab too.
-        delete windows.at(0)->Form()->parentWidget();
+        delete windows.at(0)->Form()->MDIFrame();
         QTRY_COMPARE(main->TC_Pages->count(), 6);
         QCOMPARE(main->WindowCount(), 6);
 
@@ -565,8 +547,8 @@ private slots:
         main->N_CloseAllWindowClick();
         QCOMPARE(main->WindowCount(), 0);
         QCOMPARE(main->TC_Pages->count(), 0);
-        QVERIFY(main->ActiveChild.isNull());
-        QVERIFY(main->ActiveWebBrowser.isNull());
+        QVERIFY(!main->ActiveChild());
+        QVERIFY(!main->ActiveWebBrowser());
         QVERIFY(!main->N_GoFavorite->isEnabled());
         QVERIFY(!main->RSB_Back->isEnabled());
     }
@@ -586,7 +568,7 @@ private slots:
 
         main->UpdateGoFavorite();
         QVERIFY(!main->N_GoFavorite->isEnabled());
-        CreateBrowserWindow(*main);
+        main->NewBrowserWindow();
         QVERIFY(main->N_GoFavorite->isEnabled());
     }
 
@@ -594,13 +576,13 @@ private slots:
     {
         auto main = start();
         QStringList opened;
-        SetTelnetOpener([&](TF_Main&, const QString& host, const QString& port) {
+        services_.TelnetWindow = [&](TF_Main&, const QString& host, const QString& port) {
             opened.append(host + u'|' + port);
-        });
+        };
         main->OpenTelnetURL(QStringLiteral("telnet:myhost:2323"));
         main->OpenTelnetURL(QStringLiteral("telnet:myhost"));
         main->OpenTelnetURL(QStringLiteral("telnet:myhost:70000"));
-        SetTelnetOpener({});
+        services_.TelnetWindow = {};
         QCOMPARE(opened, QStringList({"myhost|2323", "myhost|"}));
         QVERIFY(main->S_Status->SimpleText().contains(QLatin1String("70000")));
     }
@@ -612,6 +594,15 @@ private slots:
             QStringLiteral("/tmp/") + QString(300, u'd') + QStringLiteral(".html");
         main->DropFiles({QStringLiteral("/tmp/a.html"), longPath, QStringLiteral("/tmp/c.html")});
         QCOMPARE(addresses(*main), QStringList({"/tmp/a.html", longPath, "/tmp/c.html"}));
+    }
+
+    void theAboutBoxFindsTheMainWindowForItsHomePage()
+    {
+        auto main = start();
+        QPointer<TF_About> about = new TF_About;
+        about->L_HomepageClick();
+        QCOMPARE(addresses(*main), QStringList({MakerHomePage()}));
+        QTRY_VERIFY(about.isNull());
     }
 
     void splashIsAGuardedPointer()

@@ -2,15 +2,15 @@
 
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
-#include "shell/BrowserFactory.h"
-#include "shell/FrmAdvanceWeb.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSetup.h"
-#include "shell/MainFavorites.h"
-#include "shell/StandIns.h"
+#include "shell/browser/FrmAdvanceWeb.h"
+#include "shell/dialogs/FrmSetup.h"
+#include "shell/main/FrmMain.h"
+#include "shell/main/MainFavorites.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
 
+#include "TestBrowserWindow.h"
+#include "TestServices.h"
 #include "ThrowawayHome.h"
 
 #include <QApplication>
@@ -25,44 +25,18 @@
 
 // A browser window whose control is a fake: it records what the commands
 // ask of it.
-class TFakeBrowserWindow : public TForm, public IBrowserWindow
+class TFakeBrowserWindow : public TTestBrowserWindow
 {
 public:
-    explicit TFakeBrowserWindow(TF_Main& main)
-        : TForm(nullptr, Qt::Widget), main_(&main), control(new FakeWebBrowser(this))
-    {
-        setObjectName(QStringLiteral("F_Browser"));
-        QMdiSubWindow* sub = main.MDIClient->addSubWindow(this);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        main.RegisterChildTab(this);
-        main.ActiveChild = this;
-        main.ActiveWebBrowser = control;
-        sub->show();
-    }
+    explicit TFakeBrowserWindow(TChildWindowHost& host)
+        : TTestBrowserWindow(host, new FakeWebBrowser),
+          control(static_cast<FakeWebBrowser*>(control_))
+    {}
 
-    TForm* Form() override { return this; }
-    QWidget* Browser() override { return control; }
     void Navigate(const QString& url) override { control->Navigate(url); }
     void GoHome() override { control->calls << QStringLiteral("GoHome"); }
-    QString AddressText() const override { return {}; }
 
     FakeWebBrowser* control;
-
-protected:
-    void FormClose(TCloseAction& action) override
-    {
-        if (main_) {
-            if (main_->ActiveChild == this) {
-                main_->ActiveChild = nullptr;
-                main_->ActiveWebBrowser = nullptr;
-            }
-            main_->UnregisterChildTab(this);
-        }
-        action = caFree;
-    }
-
-private:
-    QPointer<TF_Main> main_;
 };
 
 // Closes the modal dialog of type T once it is up, after `act`.
@@ -92,13 +66,14 @@ class TestFrmMainCommands : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
+    TTestServices services_;
     std::unique_ptr<TF_Main> main_;
     std::unique_ptr<MessageBoxService::ScopedHandler> boxes_;
     QList<QPointer<TFakeBrowserWindow>> made_;
 
     TFakeBrowserWindow* active() const
     {
-        return dynamic_cast<TFakeBrowserWindow*>(main_->ActiveChild.data());
+        return dynamic_cast<TFakeBrowserWindow*>(main_->ActiveChild());
     }
 
 private slots:
@@ -110,12 +85,12 @@ private slots:
         UseThrowawayHome(*dir_);
         boxes_ = std::make_unique<MessageBoxService::ScopedHandler>(
             [](const MessageBoxService::Request&) { return int(MessageBoxService::IDNO); });
-        SetBrowserFactory([this](TF_Main& main) {
+        services_.BrowserWindow = [this](TF_Main& main) {
             auto* window = new TFakeBrowserWindow(main);
             made_.append(window);
             return window;
-        });
-        main_ = std::make_unique<TF_Main>();
+        };
+        main_ = std::make_unique<TF_Main>(services_);
         QVERIFY(!main_->CreationFailed);
         main_->resize(800, 600);
         main_->show();
@@ -127,8 +102,8 @@ private slots:
         for (QMdiSubWindow* sub : main_->MDIClient->subWindowList())
             delete sub;
         QApplication::processEvents();
-        main_->ActiveChild = nullptr;
-        main_->ActiveWebBrowser = nullptr;
+        main_->SetActiveChild(nullptr);
+        main_->SetActiveWebBrowser(nullptr);
         main_->WindowList.clear();
         made_.clear();
         main_->Settings = TBrowserSettings();
@@ -136,7 +111,6 @@ private slots:
 
     void cleanupTestCase()
     {
-        SetBrowserFactory({});
         main_->ShuttingDown = true;
         main_.reset();
     }

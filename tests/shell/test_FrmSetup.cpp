@@ -1,11 +1,12 @@
 #include "FakeWebBrowser.h"
 
 #include "platform/MessageBox.h"
-#include "shell/FrmEnterURLData.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSetup.h"
-#include "shell/StandIns.h"
+#include "shell/dialogs/FrmSetup.h"
+#include "shell/favorites/FrmEnterURLData.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
+
+#include "TestServices.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -24,6 +25,7 @@ class TestFrmSetup : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
+    TTestServices services_;
     std::unique_ptr<TF_Main> main_;
     QStringList boxes_;
     int answer_ = IDYES;
@@ -44,13 +46,11 @@ private slots:
         QVERIFY(dir_->isValid());
         qputenv("BREVANT_HOME", dir_->path().toUtf8());
         qputenv("BREVANT_REGISTRY", (dir_->path() + QStringLiteral("/registry.reg")).toUtf8());
-        PluginHost().LoadPlugins = [](TF_Main&) {};
-        PluginHost().UnloadPlugins = [](TF_Main&) {};
         handler_ = std::make_unique<ScopedHandler>([this](const Request& r) {
             boxes_.append(r.text);
             return answer_;
         });
-        main_ = std::make_unique<TF_Main>();
+        main_ = std::make_unique<TF_Main>(services_);
         QVERIFY(!main_->CreationFailed);
     }
 
@@ -298,7 +298,7 @@ private slots:
         FakeWebBrowser page;
         page.title = QStringLiteral("หน้าที่เปิดอยู่");
         page.url = QStringLiteral("http://active.test/");
-        main_->ActiveWebBrowser = &page;
+        main_->SetActiveWebBrowser(&page);
         auto d = dialog();
         QStringList offered;
         SetBannerEntryDialog([&](QString& name, QString& url) {
@@ -306,7 +306,7 @@ private slots:
             return false;
         });
         d->SB_AddBanner->click();
-        main_->ActiveWebBrowser = nullptr;
+        main_->SetActiveWebBrowser(nullptr);
         QCOMPARE(offered, (QStringList{page.title, page.url}));
     }
 

@@ -1,4 +1,4 @@
-#include "shell/IEUtils.h"
+#include "shell/data/IEUtils.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "shell/MainWindowRules.h"
+#include "shell/data/MainWindowRules.h"
 
 #include <QtTest>
 

@@ -1,17 +1,15 @@
 #include "FakeWebBrowser.h"
 
 #include "platform/MessageBox.h"
-#include "shell/BrowserFactory.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSelURL.h"
-#include "shell/StandIns.h"
+#include "shell/dialogs/FrmSelURL.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "TestBrowserWindow.h"
+#include "TestServices.h"
 #include "ThrowawayHome.h"
 
 #include <QApplication>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -20,26 +18,19 @@
 
 // A browser window over a fake control that notes the download options in
 // force when each address reaches it.
-class TRecordingWindow : public TForm, public IBrowserWindow
+class TRecordingWindow : public TTestBrowserWindow
 {
 public:
-    explicit TRecordingWindow(TF_Main& main)
-        : TForm(nullptr, Qt::Widget), control(new FakeWebBrowser(this))
+    explicit TRecordingWindow(TChildWindowHost& host)
+        : TTestBrowserWindow(host, new FakeWebBrowser),
+          control(static_cast<FakeWebBrowser*>(control_))
     {
-        main.MDIClient->addSubWindow(this)->show();
-        main.RegisterChildTab(this);
-        main.ActiveChild = this;
-        main.ActiveWebBrowser = control;
         QObject::connect(control, &TWebBrowser::BeforeNavigate2, control,
                          [this](const QString&, bool, bool*) {
                              optionsAtNavigate.append(control->DownloadOptions());
                          });
     }
-    TForm* Form() override { return this; }
-    QWidget* Browser() override { return control; }
     void Navigate(const QString& url) override { control->Navigate(url); }
-    void GoHome() override {}
-    QString AddressText() const override { return {}; }
 
     FakeWebBrowser* control;
     QList<TDownloadControlOptions> optionsAtNavigate;
@@ -50,6 +41,7 @@ class TestSelURL : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
+    TTestServices services_;
     std::unique_ptr<TF_Main> main_;
     QList<TRecordingWindow*> made_;
     QStringList boxes_;
@@ -84,18 +76,17 @@ private slots:
                 boxes_.append(r.text);
                 return answer_;
             });
-        SetBrowserFactory([this](TF_Main& main) {
+        services_.BrowserWindow = [this](TF_Main& main) {
             auto* window = new TRecordingWindow(main);
             made_.append(window);
             return window;
-        });
-        main_ = std::make_unique<TF_Main>();
+        };
+        main_ = std::make_unique<TF_Main>(services_);
         QVERIFY(!main_->CreationFailed);
     }
 
     void cleanupTestCase()
     {
-        SetBrowserFactory({});
         SetPageLinkReader({});
         main_->ShuttingDown = true;
         main_.reset();

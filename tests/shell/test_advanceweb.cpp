@@ -1,5 +1,5 @@
 #include "FakeWebBrowser.h"
-#include "shell/FrmAdvanceWeb.h"
+#include "shell/browser/FrmAdvanceWeb.h"
 #include "toolkit/Controls.h"
 
 #include <QTest>

@@ -1,11 +1,12 @@
 #include "FakeWebBrowser.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmAdvanceWeb.h"
-#include "shell/FrmBrowser.h"
-#include "shell/FrmMain.h"
-#include "shell/StandIns.h"
+#include "shell/browser/FrmAdvanceWeb.h"
+#include "shell/browser/FrmBrowser.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
+
+#include "TestServices.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -24,6 +25,7 @@ class TestBrowser : public QObject
     Q_OBJECT
 
     QTemporaryDir dir_;
+    TTestServices services_;
     std::unique_ptr<TF_Main> main_;
 
     struct Window
@@ -57,9 +59,10 @@ class TestBrowser : public QObject
 
     void closeAll()
     {
-        for (const QPointer<TForm>& form : main_->WindowList)
-            if (auto* sub = form ? qobject_cast<QMdiSubWindow*>(form->parentWidget()) : nullptr)
-                sub->close();
+        const QList<QPointer<TForm>> windows = main_->WindowList;
+        for (const QPointer<TForm>& form : windows)
+            if (form)
+                form->Close();
         QTRY_COMPARE(main_->WindowCount(), 0);
         QTest::qWait(0);
     }
@@ -74,8 +77,8 @@ private slots:
         QVERIFY(OpenSettingsKey(reg));
         reg.WriteString(QStringLiteral("UseSpash"), QStringLiteral("0"));
         reg.WriteString(QStringLiteral("StartMode"), QStringLiteral("0"));
-        SetBrowserControlFactory([] { return new FakeWebBrowser; });
-        main_ = std::make_unique<TF_Main>();
+        services_.BrowserControl = [] { return new FakeWebBrowser; };
+        main_ = std::make_unique<TF_Main>(services_);
         main_->show();
         QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
     }
@@ -91,8 +94,8 @@ private slots:
         QCOMPARE(w.form->SB_Go->Caption(), QStringLiteral("ไป"));
         QCOMPARE(main_->WindowCount(), 1);
         QCOMPARE(main_->TC_Pages->tabText(0), QStringLiteral("(ยังไม่ได้เปิด)"));
-        QCOMPARE(main_->ActiveWebBrowser.data(), w.control);
-        QCOMPARE(main_->ActiveChild.data(), w.form);
+        QCOMPARE(main_->ActiveWebBrowser(), w.control);
+        QCOMPARE(main_->ActiveChild(), w.form);
         QVERIFY(w.form->SelfRef);
         QVERIFY(w.form->IsActive);
         // The window's control carries the window's options.
@@ -289,11 +292,11 @@ private slots:
     {
         Window a = open();
         Window b = open();
-        QCOMPARE(main_->ActiveChild.data(), b.form);
+        QCOMPARE(main_->ActiveChild(), b.form);
         emit a.control->NavigateComplete2(QStringLiteral("http://first/"), true);
-        main_->MDIClient->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(a.form->parentWidget()));
-        QCOMPARE(main_->ActiveChild.data(), a.form);
-        QCOMPARE(main_->ActiveWebBrowser.data(), a.control);
+        main_->MDIClient->setActiveSubWindow(a.form->MDIFrame());
+        QCOMPARE(main_->ActiveChild(), a.form);
+        QCOMPARE(main_->ActiveWebBrowser(), a.control);
         QVERIFY(a.form->IsActive);
         QVERIFY(!b.form->IsActive);
         QCOMPARE(CurrentURL, QStringLiteral("http://first"));
@@ -304,13 +307,13 @@ private slots:
     void maximisingIsShared()
     {
         Window a = open();
-        auto* sub = qobject_cast<QMdiSubWindow*>(a.form->parentWidget());
+        auto* sub = a.form->MDIFrame();
         sub->showNormal();
         QVERIFY(!ChildMaximized);
         sub->showMaximized();
         QVERIFY(ChildMaximized);
         Window b = open();
-        QVERIFY(qobject_cast<QMdiSubWindow*>(b.form->parentWidget())->isMaximized());
+        QVERIFY(b.form->MDIFrame()->isMaximized());
     }
 
     void newWindowFromAPageCopiesTheOptions()
@@ -324,7 +327,7 @@ private slots:
         QVERIFY(!cancel);
         QCOMPARE(created->DownloadOptions(), TDownloadControlOptions{DLCTL_NO_SCRIPTS});
         QCOMPARE(main_->WindowCount(), 2);
-        QCOMPARE(main_->ActiveWebBrowser.data(), created);
+        QCOMPARE(main_->ActiveWebBrowser(), created);
     }
 
     // Closing clears every reference to the window and its control, and the
@@ -346,8 +349,8 @@ private slots:
         QCOMPARE(control->DownloadOptions(),
                  (TDownloadControlOptions{DLCTL_DLIMAGES, DLCTL_PRAGMA_NO_CACHE}));
         QCOMPARE(control->navigated, QStringList{"about:blank"});
-        QVERIFY(main_->ActiveWebBrowser.isNull());
-        QVERIFY(main_->ActiveChild.isNull());
+        QVERIFY(!main_->ActiveWebBrowser());
+        QVERIFY(!main_->ActiveChild());
         QVERIFY(AdvanceWebTarget.isNull());
         QVERIFY(!main_->RSB_Back->isEnabled());
         QVERIFY(!main_->RSB_Forward->isEnabled());
@@ -379,10 +382,10 @@ private slots:
         emit b.control->CommandStateChange(CSC_NAVIGATEBACK, true);
         QVERIFY(main_->RSB_Back->isEnabled());
         b.form->CloseWindow();
-        QVERIFY(main_->ActiveWebBrowser.isNull() || main_->ActiveWebBrowser.data() == a.control);
+        QVERIFY(!main_->ActiveWebBrowser() || main_->ActiveWebBrowser() == a.control);
         a.form->CloseWindow();
         QTRY_COMPARE(main_->WindowCount(), 0);
-        QVERIFY(main_->ActiveWebBrowser.isNull());
+        QVERIFY(!main_->ActiveWebBrowser());
         QVERIFY(!main_->RSB_Back->isEnabled());
         QVERIFY(!main_->RSB_Forward->isEnabled());
     }

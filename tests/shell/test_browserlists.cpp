@@ -1,4 +1,4 @@
-#include "shell/BrowserLists.h"
+#include "shell/data/BrowserLists.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
+#include "shell/data/BrowserSettings.h"
 
 #include <QTemporaryDir>
 #include <QTest>

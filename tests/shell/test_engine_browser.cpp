@@ -1,12 +1,13 @@
 #include "EngineTestMain.h"
 #include "LoopbackHttp.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmBrowser.h"
-#include "shell/FrmMain.h"
+#include "shell/browser/FrmBrowser.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
-#include <QMdiSubWindow>
+#include "TestServices.h"
+
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
@@ -20,6 +21,7 @@ class TestEngineBrowser : public QObject
 
     QTemporaryDir dir_;
     LoopbackHttp http_;
+    TTestServices services_;
     std::unique_ptr<TF_Main> main_;
 
     static constexpr int timeout = 20000;
@@ -37,7 +39,7 @@ private slots:
         http_.addPage("/one.html", "<html><head><title>One &amp; only</title></head><body>"
                                    "<a id='next' href='/two.html'>two</a></body></html>");
         http_.addPage("/two.html", "<html><head><title>Two</title></head><body>2</body></html>");
-        main_ = std::make_unique<TF_Main>();
+        main_ = std::make_unique<TF_Main>(services_);
         main_->show();
         QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
     }
@@ -46,12 +48,12 @@ private slots:
 
     void aWindowShowsPagesAndKeepsItsLists()
     {
-        auto* window = dynamic_cast<TF_Browser*>(CreateBrowserWindow(*main_));
+        auto* window = dynamic_cast<TF_Browser*>(main_->NewBrowserWindow());
         QVERIFY(window);
         QPointer<TF_Browser> form = window;
         auto* control = qobject_cast<TEmbeddedWB*>(window->WB_Document);
         QVERIFY(control);
-        QCOMPARE(main_->ActiveWebBrowser.data(), control);
+        QCOMPARE(main_->ActiveWebBrowser(), control);
 
         // Typed into the address box, as the user does.
         QSignalSpy done(control, &TWebBrowser::DocumentComplete);
@@ -83,26 +85,38 @@ private slots:
         // Closing, as a script would ask.
         bool canClose = true;
         emit control->CloseQuery(&canClose);
-        QVERIFY(main_->ActiveWebBrowser.isNull());
+        QVERIFY(!main_->ActiveWebBrowser());
         QCOMPARE(main_->WindowCount(), 0);
         QTRY_VERIFY(form.isNull());
     }
 
     void addressesForTheTerminalReachThePipelineAsTyped()
     {
+        // A window whose pipeline notes each address and keeps the terminal
+        // and chat addresses from the engine.
+        class TNotingBrowser : public TF_Browser
+        {
+        public:
+            TNotingBrowser(TBrowserHost& host, QStringList& seen) : TF_Browser(host), seen_(seen) {}
+
+        protected:
+            void NavigationPipeline(const QString& url, bool, bool* cancel) override
+            {
+                seen_ << url;
+                *cancel = url.startsWith(QLatin1String("telnet:")) ||
+                          url.startsWith(QLatin1String("irc:"));
+            }
+
+        private:
+            QStringList& seen_;
+        };
         QStringList seen;
-        SetNavigationPipeline([&](TF_Browser&, const QString& url, bool, bool* cancel) {
-            seen << url;
-            *cancel =
-                url.startsWith(QLatin1String("telnet:")) || url.startsWith(QLatin1String("irc:"));
-        });
-        auto* window = dynamic_cast<TF_Browser*>(CreateBrowserWindow(*main_));
+        auto* window = new TNotingBrowser(*main_, seen);
         QPointer<TF_Browser> form = window;
         window->CB_URL->SetText(QStringLiteral("telnet://BBS.Example:23/"));
         window->CB_URLKeyPress(QChar(13));
         window->Navigate(QStringLiteral("irc://Some.Server/#Chan"));
         QCOMPARE(seen, (QStringList{"telnet://BBS.Example:23/", "irc://Some.Server/#Chan"}));
-        SetNavigationPipeline({});
         window->CloseWindow();
         QTRY_VERIFY(form.isNull());
     }

@@ -2,15 +2,14 @@
 #include "LoopbackHttp.h"
 
 #include "platform/MessageBox.h"
-#include "shell/BrowserFactory.h"
-#include "shell/EmbeddedWB.h"
-#include "shell/FrmMain.h"
-#include "shell/FrmSelURL.h"
-#include "shell/StandIns.h"
+#include "shell/browser/EmbeddedWB.h"
+#include "shell/dialogs/FrmSelURL.h"
+#include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
+#include "TestBrowserWindow.h"
+#include "TestServices.h"
+
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -19,23 +18,15 @@
 #include <memory>
 
 // A browser window over the real control.
-class TEngineWindow : public TForm, public IBrowserWindow
+class TEngineWindow : public TTestBrowserWindow
 {
 public:
-    explicit TEngineWindow(TF_Main& main) : TForm(nullptr, Qt::Widget), control(new TEmbeddedWB)
+    explicit TEngineWindow(TChildWindowHost& host)
+        : TTestBrowserWindow(host, new TEmbeddedWB), control(static_cast<TEmbeddedWB*>(control_))
     {
-        control->setParent(this);
         control->resize(300, 200);
-        main.MDIClient->addSubWindow(this)->show();
-        main.RegisterChildTab(this);
-        main.ActiveChild = this;
-        main.ActiveWebBrowser = control;
     }
-    TForm* Form() override { return this; }
-    QWidget* Browser() override { return control; }
     void Navigate(const QString& url) override { control->Navigate(url); }
-    void GoHome() override {}
-    QString AddressText() const override { return {}; }
 
     TEmbeddedWB* control;
 };
@@ -49,6 +40,7 @@ class TestEngineSelURL : public QObject
 
     QTemporaryDir dir_;
     LoopbackHttp http_;
+    TTestServices services_;
     std::unique_ptr<TF_Main> main_;
     QList<QPointer<TEngineWindow>> made_;
 
@@ -60,22 +52,19 @@ private slots:
         qputenv("BREVANT_HOME", dir_.path().toUtf8());
         qputenv("BREVANT_REGISTRY", (dir_.path() + QStringLiteral("/registry.reg")).toUtf8());
         qputenv("XDG_DATA_HOME", (dir_.path() + QStringLiteral("/data")).toUtf8());
-        PluginHost().LoadPlugins = [](TF_Main&) {};
-        PluginHost().UnloadPlugins = [](TF_Main&) {};
         MessageBoxService::SetHandler(
             [](const MessageBoxService::Request&) { return int(MessageBoxService::IDNO); });
-        SetBrowserFactory([this](TF_Main& main) {
+        services_.BrowserWindow = [this](TF_Main& main) {
             auto* window = new TEngineWindow(main);
             made_.append(window);
             return window;
-        });
-        main_ = std::make_unique<TF_Main>();
+        };
+        main_ = std::make_unique<TF_Main>(services_);
         QVERIFY(!main_->CreationFailed);
     }
 
     void cleanupTestCase()
     {
-        SetBrowserFactory({});
         for (const auto& window : made_)
             delete window.data();
         main_->ShuttingDown = true;

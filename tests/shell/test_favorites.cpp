@@ -1,5 +1,5 @@
 #include "platform/MessageBox.h"
-#include "shell/Favorites.h"
+#include "shell/favorites/Favorites.h"
 
 #include <QAction>
 #include <QDir>

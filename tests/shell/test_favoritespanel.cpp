@@ -1,5 +1,5 @@
 #include "platform/LineFile.h"
-#include "shell/FavoritesPanel.h"
+#include "shell/favorites/FavoritesPanel.h"
 
 #include <QStandardItemModel>
 #include <QTemporaryDir>

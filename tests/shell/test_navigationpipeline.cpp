@@ -1,4 +1,4 @@
-#include "shell/NavigationPipeline.h"
+#include "shell/navigation/NavigationPipeline.h"
 
 #include <QTest>
 

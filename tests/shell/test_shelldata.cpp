@@ -1,5 +1,5 @@
 #include "platform/LineFile.h"
-#include "shell/ShellData.h"
+#include "shell/data/ShellData.h"
 
 #include "CrashWriter.h"
 

@@ -1,6 +1,6 @@
 #include "FakeWebBrowser.h"
-#include "shell/EmbeddedWB.h"
-#include "shell/UrlZone.h"
+#include "shell/browser/EmbeddedWB.h"
+#include "shell/browser/UrlZone.h"
 
 #include <QTest>
 

@@ -6,8 +6,9 @@
 #include "net/WSocket.h"
 #include "platform/Cp874.h"
 #include "platform/Registry.h"
-#include "shell/BrowserSettings.h"
-#include "shell/FrmMain.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
+#include "shell/main/MainServices.h"
 #include "telnet/FrmTelnet.h"
 #include "toolkit/Controls.h"
 
@@ -59,6 +60,7 @@ class TestFrmTelnet : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> dir_;
+    TMainServices services_;
 
     void setSetting(const QString& name, const QString& value)
     {
@@ -69,7 +71,7 @@ class TestFrmTelnet : public QObject
 
     std::unique_ptr<TF_Main> start()
     {
-        auto main = std::make_unique<TF_Main>();
+        auto main = std::make_unique<TF_Main>(services_);
         main->show();
         if (!QTest::qWaitForWindowExposed(main.get()))
             qWarning("main window not exposed");
@@ -91,7 +93,7 @@ private slots:
 
     void cleanup()
     {
-        QTRY_VERIFY(F_Main.isNull());
+        QTRY_VERIFY(!Application::MainForm());
         dir_.reset();
     }
 
@@ -115,8 +117,8 @@ private slots:
         QCOMPARE(form->Caption(), QStringLiteral("F_Telnet"));
 
         // The new window is the active one and has taken over the commands.
-        QCOMPARE(main->ActiveChild.data(), form.data());
-        QVERIFY(main->ActiveWebBrowser.isNull());
+        QCOMPARE(main->ActiveChild(), form.data());
+        QVERIFY(!main->ActiveWebBrowser());
         QVERIFY(!main->N_Print->isEnabled());
         QVERIFY(!main->N_PSetup->isEnabled());
         QVERIFY(!main->N_SaveHTML->isEnabled());
@@ -134,7 +136,7 @@ private slots:
                      qPrintable(screenText(t->Screen())));
 
         // The user closes the window: the connection closes with it.
-        qobject_cast<QMdiSubWindow*>(form->parentWidget())->close();
+        form->MDIFrame()->close();
         QTRY_VERIFY(form.isNull());
         QCOMPARE(main->WindowList.size(), 0);
         QCOMPARE(main->TC_Pages->count(), 0);
@@ -174,7 +176,7 @@ private slots:
         QPointer<TF_Telnet> first = openTelnet(*main, address);
         QPointer<TF_Telnet> second = openTelnet(*main, address);
         QVERIFY(first && second && first != second);
-        QCOMPARE(main->ActiveChild.data(), second.data());
+        QCOMPARE(main->ActiveChild(), second.data());
         QCOMPARE(main->TC_Pages->currentIndex(), 1);
 
         // Whatever another window left enabled, activating a telnet window
@@ -184,8 +186,8 @@ private slots:
         main->N_SaveHTML->setEnabled(true);
         main->RSB_Back->setEnabled(true);
         main->RSB_Forward->setEnabled(true);
-        main->MDIClient->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
-        QCOMPARE(main->ActiveChild.data(), first.data());
+        main->MDIClient->setActiveSubWindow(first->MDIFrame());
+        QCOMPARE(main->ActiveChild(), first.data());
         QCOMPARE(main->TC_Pages->currentIndex(), 0);
         QVERIFY(!main->N_Print->isEnabled());
         QVERIFY(!main->N_PSetup->isEnabled());

@@ -125,6 +125,25 @@ private slots:
         QVERIFY(main.MDIChildren().isEmpty());
     }
 
+    void aFormFreedDirectlyTakesItsFrame()
+    {
+        // As a plug-in frees its windows in Done: at once, no close asked.
+        TMainForm main;
+        main.show();
+        auto* first = new TChild(QStringLiteral("first"));
+        first->show();
+        auto* child = new TChild(QStringLiteral("freed"));
+        child->show();
+        QPointer<QMdiSubWindow> frame = child->MDIFrame();
+        QSignalSpy firstOn(first, &TForm::Activated);
+        delete child;
+        QCOMPARE(main.MDIChildren(), QList<TForm*>({first}));
+        QTRY_VERIFY(!frame);
+        QCOMPARE(main.area->subWindowList().size(), 1);
+        QCOMPARE(main.ActiveMDIChild(), first);
+        QCOMPARE(firstOn.count(), 1);
+    }
+
     void aRefusedCloseKeepsTheFrame()
     {
         TMainForm main;
@@ -167,6 +186,27 @@ private slots:
         child->SetWindowState(TForm::wsNormal);
         QVERIFY(!child->MDIFrame()->isMaximized());
         QCOMPARE(child->WindowState(), TForm::wsNormal);
+    }
+
+    void stateChangesOfTheFrameAreSignalled()
+    {
+        TMainForm main;
+        main.show();
+        auto* child = new TChild(QStringLiteral("states"));
+        QSignalSpy changes(child, &TForm::WindowStateChanged);
+        child->SetWindowState(TForm::wsMaximized);
+        child->show();
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(changes.at(0).at(0).value<TForm::TWindowState>(), TForm::wsNormal);
+        QCOMPARE(changes.at(0).at(1).value<TForm::TWindowState>(), TForm::wsMaximized);
+        // The frame's own buttons change it as well.
+        child->MDIFrame()->showNormal();
+        QCOMPARE(changes.count(), 2);
+        QCOMPARE(changes.at(1).at(1).value<TForm::TWindowState>(), TForm::wsNormal);
+        child->MDIFrame()->showMinimized();
+        QCOMPARE(changes.count(), 3);
+        QCOMPARE(changes.at(2).at(0).value<TForm::TWindowState>(), TForm::wsNormal);
+        QCOMPARE(changes.at(2).at(1).value<TForm::TWindowState>(), TForm::wsMinimized);
     }
 
     void withoutAMainFormAChildIsAWindowOfItsOwn()

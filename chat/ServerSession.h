@@ -1,0 +1,211 @@
+#pragma once
+
+#include "chat/ChannelList.h"
+#include "chat/DccOffer.h"
+#include "chat/DccTransfer.h"
+#include "chat/IrcLine.h"
+#include "chat/NickList.h"
+#include "chat/RateLimiter.h"
+#include "chat/WindowNames.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QLocale>
+#include <QString>
+
+#include <functional>
+#include <list>
+
+// Everything a server window decides without a widget: the IRC lines it
+// parses and answers, where each line shows, which child windows exist and
+// what their nick lists hold, the channel list, and the command lines of the
+// server and its child windows.
+//
+// The server window feeds it (received data, the user's commands, socket
+// results) and carries out the effects it returns, in order. Child windows
+// are known by number (0 is the server window itself); an effect for a
+// window that has gone meanwhile is simply skipped.
+namespace Zentrel {
+
+struct TZentrelSettings;
+
+struct TEffect
+{
+    enum Kind {
+        Send,             // Text: a line for the server (guarded; the raw log shows it too)
+        Raw,              // Text: a line for the raw log only
+        Status,           // Text: a line for the status log (colour codes stripped)
+        Show,             // Window, Text: a line added to a child window (colour codes kept)
+        CreateWindow,     // Window, Text: caption, Tab: host tab caption, Flag: nick list
+                          // shown, Behind: the active chat window stays in front
+        ActivateWindow,   // Window: brought to the front
+        SetCaption,       // Window, Text: its caption (the host's tab keeps its own)
+        SetTabCaption,    // Window (0: the server window), Text: the host's tab caption
+        SetServerCaption, // Text: the server window's own caption
+        CloseWindow,      // Window: closed as the user would (it then reports ChildClosed)
+        FreeWindow,       // Window: removed from the host and freed, nothing sent
+        NickList,         // Window, Edits: changes to its nick list box
+        NickBox,          // Text: the nick box's new text
+        Beep,
+        BusyIcon,
+        IdleIcon,
+        CloseIdent,       // the ident listener is no longer needed
+        ChannelListBegin, // retrieve button off, gauge shown, list emptied
+        ChannelListRow,   // Number: index in ChannelRows() of a new row
+        ChannelListReset, // the list shows ChannelRows() anew (cache loaded)
+        Gauge,            // Number: 0-100
+        ChannelListEnd,   // retrieve button on, gauge hidden
+        DccChatOffer,     // Text: nick, Offer: a CHAT offer to ask about
+        DccSendOffer,     // Text: nick, Offer: a SEND offer, LocalName: the accepted file name
+        DccResume,        // Number: transfer, Position: we send from there (answer already sent)
+        DccAccept,        // Number: transfer, Position: connect and receive from there
+        DccChatText,      // Window, Text: a line for the DCC chat connection (without CR LF)
+        CloseServer,      // the server window closes itself
+    };
+    Kind kind = Status;
+    int Window = 0;
+    QByteArray Text;
+    QByteArray Tab;
+    qint64 Number = 0;
+    quint64 Position = 0;
+    bool Flag = false;
+    bool Behind = false;
+    TNickEdits Edits;
+    TDccOffer Offer;
+    QString LocalName;
+
+    static TEffect Make(Kind kind, int window = 0, const QByteArray& text = {})
+    {
+        TEffect e;
+        e.kind = kind;
+        e.Window = window;
+        e.Text = text;
+        return e;
+    }
+
+    // A one-line description ("send NICK a", "show 2 <b> hi", ...) for tests
+    // and traces.
+    QByteArray Describe() const;
+};
+using TEffects = QList<TEffect>;
+
+class TServerSession
+{
+public:
+    explicit TServerSession(TDccTransfers& transfers = DCCTransfers());
+
+    // The boxes of the user-data page, set by the window before connecting.
+    QString ServerText;
+    QByteArray NickBox;
+    QByteArray UserName = "bvIRC";
+    QByteArray Description = "Brevant++ User";
+
+    QByteArray CurrentNick;
+    QByteArray AutoJoinChannel; // without "#"
+    qint64 ChannelTotal = 0;
+    qint64 ListCount = 0;
+    // Renaming on 433 while registering; this window's own (one window's
+    // numerics never stop another's renaming).
+    bool AutoRenameNick = false;
+    // Where the channel-list cache lives (the program's data folder); empty:
+    // no cache is read or written.
+    QString DataFolder;
+
+    // Clocks: the time of day (PING, TIME, renaming) and a monotonic one in
+    // milliseconds (rate limits). Tests set them.
+    std::function<QDateTime()> Now;
+    std::function<qint64()> MonotonicMs;
+    QLocale Locale = QLocale::system();
+
+    // Connecting.
+    static bool NickUsable(QByteArrayView nick);
+    static QString NickErrorCaption();
+    static QString NickErrorText();
+    TEffects BeginConnect(const TZentrelSettings& settings);
+    QString LookupHost() const;
+    // Where to connect once the host is known; false (with the reason in
+    // both logs) when the server text's port is not a port.
+    TEffects LookupFailed();
+    TEffects LookupDone(QByteArrayView address, bool* connect);
+    QString ConnectPort() const;
+    TEffects ConnectFailed(int error);
+    TEffects Connected();
+    TEffects ConnectionClosed();
+    TEffects Disconnect();
+    TEffects Closing();
+
+    // Received data: whole lines are handled, an incomplete one waits.
+    TEffects Receive(QByteArrayView data);
+    TEffects HandleLine(QByteArrayView line);
+    const TReceiveBuffer& Buffer() const { return buffer_; }
+
+    // Child windows.
+    struct TChild
+    {
+        int Id = 0;
+        QByteArray Caption;
+        TNickList Names;
+        QByteArray DccPeer; // DCC chat windows: the partner
+        TReceiveBuffer DccBuffer;
+        TWindowKind Kind() const { return WindowKindOf(Caption); }
+    };
+    const TChild* Child(int window) const;
+    QList<int> ChildIds() const;
+    // The window of a name, the last added first; 0 when none.
+    int FindWindow(QByteArrayView name) const;
+
+    TEffects PostToWindow(QByteArrayView name, QByteArrayView text, bool create);
+    TEffects OpenQueryWindow(QByteArrayView nick);
+    TEffects SetChildCaption(QByteArrayView name, QByteArrayView text, bool whole);
+    TEffects ChildActivated(int window);
+    TEffects ChildClosed(int window);
+    TEffects CloseChildWindows();
+    // What the user typed in a window's command line (0: the server window).
+    TEffects CommandLine(int window, QByteArrayView text);
+
+    // DCC chat windows: our offer (listening on address and port), an offer
+    // the user accepted, and data from the partner.
+    TEffects OfferDccChat(QByteArrayView entry, quint32 address, quint16 port, int* window);
+    TEffects AcceptDccChat(QByteArrayView nick, int* window);
+    TEffects DccChatData(int window, QByteArrayView data);
+
+    // The channel list page.
+    const QList<TChannelRow>& ChannelRows() const { return rows_; }
+    TEffects RetrieveList();
+    TEffects JoinChannels(const QList<QByteArray>& names);
+    // Sorting by a column header; the directions are shared by all windows.
+    void SortChannelList(int column);
+    QString ChannelCacheFile() const;
+
+private:
+    struct Target;
+    TChild* child(int window);
+    // Adds a child window and the effect that creates it.
+    int newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx,
+                 bool behind = false);
+    void userCommand(const TIrcLine& p, QByteArray& display, Target& target, TEffects& fx);
+    void serverLine(const TIrcLine& p, QByteArray& display, TEffects& fx);
+    void ctcpRequest(const TIrcLine& p, const QByteArray& to, const QByteArray& text,
+                     QByteArray& display, Target& target, TEffects& fx);
+    void dccRequest(const QByteArray& nick, const QByteArray& arguments, TEffects& fx);
+    void applyModes(const QByteArray& channel, const QByteArray& rest, TEffects& fx);
+    void send(TEffects& fx, const QByteArray& line) const;
+    void both(TEffects& fx, const QByteArray& line) const;
+    void addNickEdits(TEffects& fx, int window, const TNickEdits& edits) const;
+    bool isMe(QByteArrayView nick) const;
+    qint64 msecsNow() const;
+    qint64 monotonic() const;
+
+    TDccTransfers& transfers_;
+    TReceiveBuffer buffer_;
+    std::list<TChild> children_; // in the order they were added
+    int nextChild_ = 1;
+    QList<TChannelRow> rows_;
+    int lastGauge_ = -1;
+    QString ircPort_ = QStringLiteral("6667");
+    TRateLimiter ctcpLimiter_ = CtcpReplyLimiter();
+    TRateLimiter offerLimiter_ = DccOfferLimiter();
+};
+
+} // namespace Zentrel

@@ -1,0 +1,3 @@
+#include "shell/browser/BrowserWindow.h"
+
+bool ChildMaximized = true;

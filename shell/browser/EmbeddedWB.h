@@ -1,0 +1,109 @@
+#pragma once
+
+#include "shell/browser/WebBrowser.h"
+
+#include <QPointer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class QDialog;
+class QPrinter;
+class QWebEnginePage;
+class QWebEngineProfile;
+class QWebEngineView;
+class TEmbeddedPage;
+class TPageRequestInterceptor;
+
+// Sets up what Qt WebEngine needs before the QApplication exists: the
+// "telnet" and "irc" schemes (so that every navigation to them reaches
+// BeforeNavigate2), shared OpenGL contexts, and, when running as root, the
+// engine's sandbox switched off (it refuses to start otherwise). The
+// program's main and every test that starts the engine call it first.
+void PrepareWebEngine();
+
+// The schemes handed to the terminal and to plug-ins.
+QStringList BrowserSchemes();
+
+// The product token for a user-agent text: "Brevant++ 1.00 SE" becomes
+// "Brevant++/1.00 (SE)". Empty for an empty text.
+QString UserAgentToken(const QString& userAgent);
+// `engineAgent` with `token` appended once.
+QString AppendUserAgentToken(const QString& engineAgent, const QString& token);
+
+// The registry key under HKEY_CURRENT_USER that names the user agents of the
+// controls that exist.
+QString UserAgentRegistryKey();
+
+// The zoom factor of each text-size step, and the step nearest a factor.
+double ZoomFactorForLevel(int level);
+int ZoomLevelForFactor(double factor);
+
+// The browser control over QWebEngineView.
+class TEmbeddedWB : public TWebBrowser
+{
+    Q_OBJECT
+public:
+    explicit TEmbeddedWB(QWidget* parent = nullptr);
+    ~TEmbeddedWB() override;
+
+    void Navigate(const QString& url) override;
+    void GoBack() override;
+    void GoForward() override;
+    void Refresh() override;
+    void Stop() override;
+    QString LocationURL() const override;
+    QString LocationName() const override;
+    bool HasDocument() const override;
+    int ReadyState() const override { return readyState_; }
+
+    void Print() override;
+    void PrintPreview() override;
+    void PageSetup(bool autoFill) override;
+    void SaveAs() override;
+    void ViewSource() override;
+    void ShowFindDialog() override;
+    void FocusDocument() override;
+    int GetZoom() const override;
+
+    void SetUserAgent(const QString& userAgent) override;
+
+    // Saves the page: MIME HTML for ".mht"/".mhtml", the page with its
+    // files otherwise. Asynchronous; SaveFinished reports the outcome.
+    void SaveAs(const QString& fileName);
+    // Searches the page; the callback gets the number of matches.
+    void FindText(const QString& text, bool backward, bool caseSensitive,
+                  const std::function<void(int matches)>& done = {});
+    // The printer that PageSetup fills and Print uses.
+    QPrinter* Printer();
+
+    QWebEngineView* View() const { return view_; }
+    QWebEnginePage* Page() const;
+
+signals:
+    void SaveFinished(const QString& fileName, bool ok);
+
+protected:
+    void ApplyDownloadOptions() override;
+    void ApplyZoom(int level) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TEmbeddedPage;
+    bool pageNavigationRequest(const QUrl& url, int type, bool isMainFrame);
+    QWebEnginePage* pageCreateWindow();
+    void updateCommandStates();
+    void watchKeys(QObject* widget);
+
+    QWebEngineView* view_;
+    TEmbeddedPage* page_;
+    TPageRequestInterceptor* interceptor_;
+    std::unique_ptr<QPrinter> printer_;
+    QPointer<QDialog> findDialog_;
+    int readyState_ = READYSTATE_UNINITIALIZED;
+    bool canGoBack_ = false;
+    bool canGoForward_ = false;
+    // Loads started by Navigate, whose address BeforeNavigate2 has seen.
+    int approvedLoads_ = 0;
+};

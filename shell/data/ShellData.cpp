@@ -1,0 +1,345 @@
+#include "shell/data/ShellData.h"
+
+#include "platform/LineFile.h"
+#include "platform/ProgramFolder.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QStandardItemModel>
+
+QString UserGroupName()
+{
+    return QStringLiteral("เว็บผู้ใช้");
+}
+
+namespace ShellFiles {
+
+QString historyFile()
+{
+    return ProgramFolder() + QStringLiteral("/brevanturl.dat");
+}
+QString savedWindowsFile()
+{
+    return ProgramFolder() + QStringLiteral("/brevantwindow.dat");
+}
+QString bannerFile()
+{
+    return ProgramFolder() + QStringLiteral("/brevantbanner.dat");
+}
+QString groupTreeFile()
+{
+    return ProgramFolder() + QStringLiteral("/brevantfavorite.dat");
+}
+QString userGroupFile()
+{
+    return ProgramFolder() + QStringLiteral("/brevantfavoriteUser.dat");
+}
+QString dataFolder()
+{
+    return ProgramFolder() + QStringLiteral("/data");
+}
+
+QString groupLinksFile(const QString& groupName)
+{
+    return dataFolder() + '/' + GroupFileName(groupName) + QStringLiteral("0.url");
+}
+
+QString GroupFileName(const QString& groupName)
+{
+    QByteArray escaped;
+    const QByteArray utf8 = groupName.toUtf8();
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool unsafe =
+            c == '%' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F || (i == 0 && c == '.');
+        if (unsafe)
+            escaped += '%' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0');
+        else
+            escaped += char(c);
+    }
+    // File names hold at most 255 bytes, and "0.url" follows the name.
+    constexpr int kMaxName = 255 - 5;
+    if (escaped.size() > kMaxName) {
+        const QByteArray hash =
+            QCryptographicHash::hash(utf8, QCryptographicHash::Sha1).toHex().left(8);
+        qsizetype cut = kMaxName - 1 - hash.size();
+        // Never cut inside a UTF-8 sequence.
+        while (cut > 0 && (static_cast<unsigned char>(escaped[cut]) & 0xC0) == 0x80)
+            --cut;
+        escaped = escaped.left(cut) + '~' + hash;
+    }
+    return QString::fromUtf8(escaped);
+}
+
+QString GroupNameFromFileName(const QString& fileName)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(fileName.toUtf8()));
+}
+
+} // namespace ShellFiles
+
+// ---- TLinkPairs ----
+
+void TLinkPairs::append(const QString& name, const QString& url)
+{
+    Names.append(name);
+    URLs.append(url);
+}
+
+void TLinkPairs::removeAt(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    Names.removeAt(index);
+    URLs.removeAt(index);
+}
+
+void TLinkPairs::swap(int i, int j)
+{
+    if (i < 0 || j < 0 || i >= count() || j >= count())
+        return;
+    Names.swapItemsAt(i, j);
+    URLs.swapItemsAt(i, j);
+}
+
+void TLinkPairs::clear()
+{
+    Names.clear();
+    URLs.clear();
+}
+
+TLinkPairs TLinkPairs::fromLines(const QStringList& lines)
+{
+    TLinkPairs pairs;
+    for (qsizetype i = 0; i < lines.size(); i += 2)
+        pairs.append(lines[i], i + 1 < lines.size() ? lines[i + 1] : QString());
+    return pairs;
+}
+
+QStringList TLinkPairs::toLines() const
+{
+    QStringList lines;
+    for (int i = 0; i < count(); ++i)
+        lines << Names[i] << URLs[i];
+    return lines;
+}
+
+// ---- tree lines ----
+
+TTreeParse ParseTreeLines(const QStringList& lines)
+{
+    TTreeParse parse;
+    int previous = -1;
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        const QString& line = lines[n];
+        if (line.isEmpty())
+            continue;
+        int level = 0;
+        while (level < line.size() && (line[level] == '\t' || line[level] == ' '))
+            ++level;
+        if (level > previous + 1) {
+            parse.levelError = true;
+            parse.errorLine = int(n + 1);
+            break;
+        }
+        parse.lines.append({level, line.mid(level)});
+        previous = level;
+    }
+    return parse;
+}
+
+namespace {
+
+// Appends parsed lines under the model's root: level 0 at the top, each
+// deeper line as the last child of the latest line one level up.
+void appendTreeLines(QStandardItemModel& model, const QList<TTreeLine>& lines)
+{
+    QList<QStandardItem*> parents; // parents[k]: the latest node of level k
+    for (const TTreeLine& line : lines) {
+        auto* item = new QStandardItem(line.text);
+        item->setEditable(false);
+        if (line.level == 0)
+            model.appendRow(item);
+        else
+            parents[line.level - 1]->appendRow(item);
+        parents.resize(line.level);
+        parents.append(item);
+    }
+}
+
+void collectTreeLines(const QStandardItem* item, int level, QStringList& out)
+{
+    out << QString(level, QChar('\t')) + item->text();
+    for (int r = 0; r < item->rowCount(); ++r)
+        collectTreeLines(item->child(r), level + 1, out);
+}
+
+} // namespace
+
+QStringList HistorySlice(const QStringList& history, int maxSave)
+{
+    if (maxSave < 0)
+        maxSave = 0;
+    const qsizetype count = history.size();
+    return count <= maxSave ? history : history.mid(count - maxSave);
+}
+
+// ---- TShellData ----
+
+void TShellData::LoadURLHistory()
+{
+    URLHistory = LineFile::read(ShellFiles::historyFile()).lines;
+    historyLoaded = true;
+}
+
+bool TShellData::SaveURLHistory(int maxSave)
+{
+    if (!historyLoaded || URLHistory.isEmpty())
+        return true;
+    return LineFile::write(ShellFiles::historyFile(), HistorySlice(URLHistory, maxSave));
+}
+
+bool TShellData::ReadSavedWindows(QStringList& addresses)
+{
+    const LineFile::ReadResult r = LineFile::read(ShellFiles::savedWindowsFile());
+    addresses = r.lines;
+    return r.opened();
+}
+
+bool TShellData::SaveWindowList(const QStringList& addresses)
+{
+    QStringList lines;
+    for (const QString& a : addresses)
+        if (!a.isEmpty())
+            lines << a;
+    return LineFile::write(ShellFiles::savedWindowsFile(), lines);
+}
+
+void TShellData::LoadBanners()
+{
+    Banners = TLinkPairs::fromLines(LineFile::read(ShellFiles::bannerFile()).lines);
+    bannersLoaded = true;
+}
+
+void TShellData::SaveBanners()
+{
+    if (!bannersLoaded)
+        return;
+    QString error;
+    if (!LineFile::write(ShellFiles::bannerFile(), Banners.toLines(), &error))
+        throw EInOutError(error.toStdString());
+}
+
+void TShellData::AddBanner(const QString& name, const QString& url)
+{
+    Banners.append(name, url);
+}
+
+void TShellData::DeleteBanner(int index)
+{
+    Banners.removeAt(index);
+}
+
+void TShellData::LoadGroupURLs()
+{
+    Group = TLinkPairs::fromLines(LineFile::read(ShellFiles::groupLinksFile(CurrentGroup)).lines);
+    loadedGroup_ = CurrentGroup;
+    groupLoaded = true;
+}
+
+void TShellData::SaveGroupURLs()
+{
+    if (!groupLoaded)
+        return;
+    // The links in memory belong to the group they were read from, whatever
+    // CurrentGroup says by now.
+    QString error;
+    if (!QDir().mkpath(ShellFiles::dataFolder()))
+        throw EInOutError("cannot create the folder " + ShellFiles::dataFolder().toStdString());
+    if (!LineFile::write(ShellFiles::groupLinksFile(loadedGroup_), Group.toLines(), &error))
+        throw EInOutError(error.toStdString());
+}
+
+QString TShellData::backupDamagedFile(const QString& path)
+{
+    QFile damaged(path);
+    const QByteArray bytes = damaged.open(QIODevice::ReadOnly) ? damaged.readAll() : QByteArray();
+    QString backup = path + QStringLiteral(".bak");
+    for (int n = 2; QFile::exists(backup); ++n) {
+        // The same damage seen again (by a second reader) is kept once.
+        QFile old(backup);
+        if (!bytes.isEmpty() && old.open(QIODevice::ReadOnly) && old.readAll() == bytes)
+            return backup;
+        backup = path + QStringLiteral(".bak") + QString::number(n);
+    }
+    return QFile::copy(path, backup) ? backup : QString();
+}
+
+bool TShellData::loadTreeFile(const QString& path, QStandardItemModel& model, bool* opened)
+{
+    const LineFile::ReadResult r = LineFile::read(path);
+    *opened = r.opened();
+    const TTreeParse parse = ParseTreeLines(r.lines);
+    appendTreeLines(model, parse.lines);
+    // A file that is there but cannot be read counts as damaged too: groups
+    // made in this run must not be written over it.
+    const bool unreadable = !r.opened() && QFile::exists(path);
+    const bool damaged =
+        unreadable || r.status == LineFile::ReadStatus::ReadError || parse.levelError;
+    if (damaged) {
+        const QString backup = backupDamagedFile(path);
+        if (backup.isEmpty())
+            blockedTreeFiles_ << path; // never write over what could not be kept
+        else
+            treeBackups << backup;
+    }
+    return !damaged;
+}
+
+void TShellData::LoadFavoriteTree(QStandardItemModel& model)
+{
+    model.clear();
+    treeBackups.clear();
+    blockedTreeFiles_.clear();
+    bool opened = false;
+    loadTreeFile(ShellFiles::groupTreeFile(), model, &opened);
+    const int topBefore = model.rowCount();
+    loadTreeFile(ShellFiles::userGroupFile(), model, &opened);
+    if (!opened && model.rowCount() == topBefore) {
+        auto* user = new QStandardItem(UserGroupName());
+        user->setEditable(false);
+        model.appendRow(user);
+    }
+    treeLoaded = true;
+}
+
+void TShellData::SaveFavoriteTree(const QStandardItemModel& model)
+{
+    if (!treeLoaded)
+        return;
+    QStringList mainLines;
+    QStringList userLines;
+    bool userFound = false;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        const QStandardItem* item = model.item(r);
+        if (!userFound && item->text() == UserGroupName()) {
+            userFound = true;
+            collectTreeLines(item, 0, userLines);
+        } else {
+            collectTreeLines(item, 0, mainLines);
+        }
+    }
+    QStringList failed;
+    const auto save = [&](const QString& path, const QStringList& lines) {
+        QString error;
+        if (blockedTreeFiles_.contains(path))
+            failed << path + QStringLiteral(": kept unchanged, it could not be backed up");
+        else if (!LineFile::write(path, lines, &error))
+            failed << error;
+    };
+    save(ShellFiles::userGroupFile(), userLines);
+    save(ShellFiles::groupTreeFile(), mainLines);
+    if (!failed.isEmpty())
+        throw EInOutError(failed.join('\n').toStdString());
+}

@@ -1,0 +1,789 @@
+#include "shell/main/FrmMain.h"
+
+#include "platform/JpegImage.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "shell/data/AlLanguager.h"
+#include "shell/data/FormLocalizations.h"
+#include "shell/data/IEUtils.h"
+#include "shell/data/MainWindowRules.h"
+#include "shell/dialogs/FrmAbout.h"
+#include "shell/dialogs/FrmExit.h"
+#include "shell/favorites/FrmEnterURLData.h"
+#include "shell/favorites/FrmFavorite.h"
+#include "shell/main/FrmFloatToolbar.h"
+#include "shell/main/MainFavorites.h"
+#include "shell/main/MainServices.h"
+#include "toolkit/AlignLayout.h"
+#include "toolkit/Controls.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMdiArea>
+#include <QMimeData>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <exception>
+
+namespace {
+
+const QString kSavedWindowsQuestion = QStringLiteral("พบว่ามีการจัดเก็บหน้าต่างที่เปิดเว็บในครั้งก่อน") + u'\n' +
+                                      QStringLiteral("ต้องการเปิดหน้าต่างที่จัดเก็บไว้หรือไม่?");
+
+QFrame* makeBevel(const QString& name, QWidget* parent)
+{
+    auto* bevel = new QFrame(parent);
+    bevel->setObjectName(name);
+    bevel->setFrameShape(QFrame::VLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    return bevel;
+}
+
+void forEachItem(QStandardItem* parent, const std::function<void(QStandardItem*)>& visit)
+{
+    for (int row = 0; row < parent->rowCount(); ++row) {
+        QStandardItem* child = parent->child(row);
+        visit(child);
+        forEachItem(child, visit);
+    }
+}
+
+} // namespace
+
+TF_Main::TF_Main(TMainServices& services, QWidget* parent) : TForm(parent), services_(services)
+{
+    setObjectName(QStringLiteral("F_Main"));
+    SetCaption(QStringLiteral("Brevant++ "));
+    resize(800, 600);
+    BuildComponents();
+    // The main form of the application: MDI children of the program and of
+    // its plug-ins enter its client area from now on.
+    SetFormStyle(fsMDIForm);
+    SetClientArea(MDIClient);
+    childTabs_.SetTabs(TC_Pages);
+    Application::SetMainForm(this);
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        CreationFailed = true;
+        MessageBoxService::MessageBox(this, QString::fromUtf8(e.what()), QStringLiteral("Error"),
+                                      MessageBoxService::MB_OK | MessageBoxService::MB_ICONERROR);
+    } catch (...) {
+        CreationFailed = true;
+    }
+    // A start that failed half way reads nothing more, so it cannot write
+    // a half-read list back at exit.
+    if (!CreationFailed) {
+        CreateFavoriteForms();
+        F_FloatToolbar = new TF_FloatToolbar(*this);
+    }
+}
+
+TF_Main::~TF_Main()
+{
+    // A main window that goes without its exit (a test) stops the plug-ins
+    // first, while their windows still have a main window to leave.
+    services_.UnloadPlugins();
+    if (Application::MainForm() == this)
+        Application::SetMainForm(nullptr);
+    if (SplashWindow)
+        delete SplashWindow.data();
+    delete F_EnterURLData.data();
+    delete F_Favorite.data();
+}
+
+void TF_Main::BuildComponents()
+{
+    layout_ = new TAlignLayout(this);
+    const QStyle* st = style();
+
+    // Images of the tabs and the favorites list.
+    for (int i = 0; i < 12; ++i)
+        IM_List.append(st->standardIcon(QStyle::SP_FileIcon));
+    IM_List[7] = st->standardIcon(QStyle::SP_BrowserReload);
+    IM_List[8] = st->standardIcon(QStyle::SP_DirHomeIcon);
+    IM_List[11] = st->standardIcon(QStyle::SP_BrowserReload);
+
+    MainMenu1 = new TMainMenu(QStringLiteral("MainMenu1"), this);
+    N1 = MainMenu1->AddItem(QStringLiteral("N1"));
+    N_OpenFile = N1->AddItem(QStringLiteral("N_OpenFile"));
+    N_OpenFile->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    N_SaveHTML = N1->AddItem(QStringLiteral("N_SaveHTML"));
+    N_PSetup = N1->AddItem(QStringLiteral("N_PSetup"));
+    N_PrintPreview = N1->AddItem(QStringLiteral("N_PrintPreview"));
+    N_Print = N1->AddItem(QStringLiteral("N_Print"));
+    for (TMenuItem* item : {N_SaveHTML, N_PSetup, N_PrintPreview, N_Print})
+        item->setEnabled(false);
+    N1->AddSeparator();
+    N4 = N1->AddItem(QStringLiteral("N4"));
+    N1->AddSeparator();
+    N6 = N1->AddItem(QStringLiteral("N6"));
+
+    M_N_Window = MainMenu1->AddItem(QStringLiteral("M_N_Window"));
+    WindowArrangeItem = M_N_Window->AddItem(QStringLiteral("WindowArrangeItem"));
+    Tile1 = M_N_Window->AddItem(QStringLiteral("Tile1"));
+
+    MNU_SystemCommand = MainMenu1->AddItem(QStringLiteral("MNU_SystemCommand"));
+    N8 = MNU_SystemCommand->AddItem(QStringLiteral("N8"));
+    N8->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    MNU_HideToolbar = MNU_SystemCommand->AddItem(QStringLiteral("MNU_HideToolbar"));
+    MNU_HideToolbar->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+    MNU_HideMDITab = MNU_SystemCommand->AddItem(QStringLiteral("MNU_HideMDITab"));
+    MNU_HideMDITab->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
+    MNU_WebOffLine = MNU_SystemCommand->AddItem(QStringLiteral("MNU_WebOffLine"));
+    MNU_WebOffLine->setEnabled(false);
+    HTML1 = MNU_SystemCommand->AddItem(QStringLiteral("HTML1"));
+    MNU_SystemCommand->AddSeparator();
+    N18 = MNU_SystemCommand->AddItem(QStringLiteral("N18"));
+    MNU_Both = N18->AddItem(QStringLiteral("MNU_Both"));
+    MNU_PicOnly = N18->AddItem(QStringLiteral("MNU_PicOnly"));
+    MNU_TextOnly = N18->AddItem(QStringLiteral("MNU_TextOnly"));
+    auto* modes = new QActionGroup(this);
+    for (TMenuItem* item : {MNU_Both, MNU_PicOnly, MNU_TextOnly}) {
+        item->setCheckable(true);
+        modes->addAction(item);
+    }
+    MNU_SystemCommand->AddSeparator();
+    N20 = MNU_SystemCommand->AddItem(QStringLiteral("N20"));
+    MNU_TextBiggest = N20->AddItem(QStringLiteral("MNU_TextBiggest"));
+    MNU_TextBig = N20->AddItem(QStringLiteral("MNU_TextBig"));
+    MNU_TextMedium = N20->AddItem(QStringLiteral("MNU_TextMedium"));
+    MNU_TextSmall = N20->AddItem(QStringLiteral("MNU_TextSmall"));
+    MNU_TextSmallest = N20->AddItem(QStringLiteral("MNU_TextSmallest"));
+    auto* sizes = new QActionGroup(this);
+    for (TMenuItem* item :
+         {MNU_TextBiggest, MNU_TextBig, MNU_TextMedium, MNU_TextSmall, MNU_TextSmallest}) {
+        item->setCheckable(true);
+        sizes->addAction(item);
+    }
+    N25 = MNU_SystemCommand->AddItem(QStringLiteral("N25"));
+    N25->setVisible(false);
+    N_SetThatEncode = N25->AddItem(QStringLiteral("N_SetThatEncode"));
+    N_SetEngEncode = N25->AddItem(QStringLiteral("N_SetEngEncode"));
+    MNU_SystemCommand->AddSeparator();
+    N15 = MNU_SystemCommand->AddItem(QStringLiteral("N15"));
+    N15->setShortcut(QKeySequence(QStringLiteral("Ctrl+F")));
+    MNU_SystemCommand->AddSeparator();
+    N9 = MNU_SystemCommand->AddItem(QStringLiteral("N9"));
+    N9->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+
+    N5 = MainMenu1->AddItem(QStringLiteral("N5"));
+    N11 = N5->AddItem(QStringLiteral("N11"));
+    Brevant1 = N5->AddItem(QStringLiteral("Brevant1"));
+    N5->AddSeparator();
+    About1 = N5->AddItem(QStringLiteral("About1"));
+    MNU_Plugins = MainMenu1->AddItem(QStringLiteral("MNU_Plugins"));
+
+    PopupMenu1 = new TPopupMenu(QStringLiteral("PopupMenu1"), this);
+    N2 = PopupMenu1->AddItem(QStringLiteral("N2"));
+    N3 = PopupMenu1->AddItem(QStringLiteral("N3"));
+
+    PM_menu = new TPopupMenu(QStringLiteral("PM_menu"), this);
+    Test1 = PM_menu->AddItem(QStringLiteral("Test1"));
+    PM_menu->addSeparator();
+    MNU_NewWindow = PM_menu->AddItem(QStringLiteral("MNU_NewWindow"));
+    MNU_PrevPage = PM_menu->AddItem(QStringLiteral("MNU_PrevPage"));
+    MNU_PrevPage->setEnabled(false);
+    Link1 = PM_menu->AddItem(QStringLiteral("Link1"));
+    PM_menu->addSeparator();
+    MNU_NextPage = PM_menu->AddItem(QStringLiteral("MNU_NextPage"));
+    MNU_NextPage->setEnabled(false);
+    MNU_Stop = PM_menu->AddItem(QStringLiteral("MNU_Stop"));
+    MNU_Refresh = PM_menu->AddItem(QStringLiteral("MNU_Refresh"));
+    PM_menu->addSeparator();
+    N23 = PM_menu->AddItem(QStringLiteral("N23"));
+
+    PM_CloseWindow = new TPopupMenu(QStringLiteral("PM_CloseWindow"), this);
+    N_CloseWindow = PM_CloseWindow->AddItem(QStringLiteral("N_CloseWindow"));
+    N_CloseAllWindow = PM_CloseWindow->AddItem(QStringLiteral("N_CloseAllWindow"));
+
+    PM_Favorite = new TPopupMenu(QStringLiteral("PM_Favorite"), this);
+    N_AddFavorite = PM_Favorite->AddItem(QStringLiteral("N_AddFavorite"));
+    N_DelFavorite = PM_Favorite->AddItem(QStringLiteral("N_DelFavorite"));
+    N_EditFavorite = PM_Favorite->AddItem(QStringLiteral("N_EditFavorite"));
+    N_MoveFavorite = PM_Favorite->AddItem(QStringLiteral("N_MoveFavorite"));
+    PM_Favorite->addSeparator();
+    N_GoFavorite = PM_Favorite->AddItem(QStringLiteral("N_GoFavorite"));
+    N_GofavoriteNew = PM_Favorite->AddItem(QStringLiteral("N_GofavoriteNew"));
+
+    Fav_Favorite = new TMainFavorites(*this, QStringLiteral("Fav_Favorite"));
+
+    // The toolbar.
+    SpB_ToolBar = new TToolBar(QStringLiteral("SpB_ToolBar"), this);
+    auto button = [&](const char* name, QStyle::StandardPixmap icon) {
+        auto* b = new TToolButton(QLatin1String(name), SpB_ToolBar);
+        b->setIcon(st->standardIcon(icon));
+        b->setIconSize(QSize(24, 24));
+        b->setMinimumWidth(56);
+        SpB_ToolBar->addWidget(b);
+        return b;
+    };
+    RSB_NewWindow = button("RSB_NewWindow", QStyle::SP_FileIcon);
+    BV1 = makeBevel(QStringLiteral("BV1"), SpB_ToolBar);
+    SpB_ToolBar->addWidget(BV1);
+    RSB_Back = button("RSB_Back", QStyle::SP_ArrowBack);
+    RSB_Forward = button("RSB_Forward", QStyle::SP_ArrowForward);
+    RSB_Stop = button("RSB_Stop", QStyle::SP_BrowserStop);
+    RSB_Refresh = button("RSB_Refresh", QStyle::SP_BrowserReload);
+    RSB_Home = button("RSB_Home", QStyle::SP_DirHomeIcon);
+    RSB_Search = button("RSB_Search", QStyle::SP_FileDialogContentsView);
+    RSB_Favorite = button("RSB_Favorite", QStyle::SP_DirOpenIcon);
+    RSB_Favorite->setCheckable(true);
+    BV2 = makeBevel(QStringLiteral("BV2"), SpB_ToolBar);
+    SpB_ToolBar->addWidget(BV2);
+    RSB_TileWindow = button("RSB_TileWindow", QStyle::SP_TitleBarNormalButton);
+    BV3 = makeBevel(QStringLiteral("BV3"), SpB_ToolBar);
+    SpB_ToolBar->addWidget(BV3);
+    RSB_CascadeWindow = button("RSB_CascadeWindow", QStyle::SP_TitleBarMaxButton);
+    RSB_Back->setEnabled(false);
+    RSB_Forward->setEnabled(false);
+
+    // The favorites panel.
+    TB_WebURL = new TPanel(QStringLiteral("TB_WebURL"), this);
+    TB_WebURL->setFrameShape(QFrame::StyledPanel);
+    TB_WebURL->setFixedWidth(200);
+    SB_ChooseFavorite = new TToolButton(QStringLiteral("SB_ChooseFavorite"), TB_WebURL);
+    SB_ChooseFavorite->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    SB_ChooseFavorite->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    TV_URLGroup = new TTreeView(QStringLiteral("TV_URLGroup"), TB_WebURL);
+    TV_URLGroup->setModel(&FavoriteTree);
+    P_WebURL = new TPanel(QStringLiteral("P_WebURL"), TB_WebURL);
+    LV_WebURL = new TListView(QStringLiteral("LV_WebURL"), P_WebURL);
+    auto* panel = new QVBoxLayout(TB_WebURL);
+    panel->setContentsMargins(1, 1, 1, 1);
+    panel->addWidget(SB_ChooseFavorite);
+    panel->addWidget(TV_URLGroup);
+    panel->addWidget(P_WebURL, 1);
+    BuildFavoritesPanel();
+    Splitter1 = new TSplitter(QStringLiteral("Splitter1"), this);
+    Splitter1->SetControl(TB_WebURL);
+
+    MDIClient = new QMdiArea(this);
+    MDIClient->setObjectName(QStringLiteral("MDIClient"));
+    MDIClient->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(MDIClient, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PM_menu->popup(MDIClient->mapToGlobal(pos)); });
+
+    // The window tab bar.
+    TB_Pages = new TPanel(QStringLiteral("TB_Pages"), this);
+    TB_Pages->setFixedHeight(28);
+    TC_Pages = new TTabControl(QStringLiteral("TC_Pages"), TB_Pages);
+    TC_Pages->setShape(QTabBar::RoundedSouth);
+    TC_Pages->setContextMenuPolicy(Qt::CustomContextMenu);
+    SB_HideMDITab = new TToolButton(QStringLiteral("SB_HideMDITab"), TB_Pages);
+    SB_HideMDITab->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    SB_HideMDITab->setIcon(st->standardIcon(QStyle::SP_TitleBarCloseButton));
+    S_Status = new TStatusBar(QStringLiteral("S_Status"), this);
+
+    layout_->addWidget(MainMenu1, TAlign::alTop);
+    layout_->addWidget(SpB_ToolBar, TAlign::alTop);
+    layout_->addWidget(S_Status, TAlign::alBottom);
+    layout_->addWidget(TB_Pages, TAlign::alBottom);
+    layout_->addWidget(TB_WebURL, TAlign::alLeft);
+    layout_->addWidget(Splitter1, TAlign::alLeft);
+    layout_->addWidget(MDIClient, TAlign::alClient);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    Timer1->setSingleShot(true);
+
+    AS_Language = new TAlLanguagesStore(this, QStringLiteral("AS_Language"));
+    AS_Language->SetDefaultLang(QStringLiteral("tha"));
+    AS_Language->SetLanguagesDefines({QStringLiteral("tha"), QStringLiteral("eng")});
+    AL_Language = new TAlLanguager(this, QStringLiteral("AL_Language"));
+    AL_Language->SetLanguagesStore(AS_Language);
+
+    ConnectCommands();
+}
+
+void TF_Main::FormCreate()
+{
+    // 1. Texts.
+    AL_Language->SetLocalizationString(F_MainLocalization());
+
+    // 2. The engine's version.
+    IEVersion = IEVersionFromText(GetIEVersion());
+    if (IEVersion < 5.5)
+        N_PrintPreview->setVisible(false);
+
+    // 5, 6. Settings.
+    TRegistry reg;
+    LoadSettings(reg, Settings);
+    SettingsLoaded = true;
+    Data.CurrentGroup = Settings.Favorite;
+    if (Settings.DefaultThaiCodePage)
+        SetIECodepage(reg, 874);
+
+    // 7, 8. Window state and caption.
+    if (Settings.FormMaximize)
+        setWindowState(Qt::WindowMaximized);
+    SetCaption(QStringLiteral("1.00 Standard Edition.") + u' ' + Caption());
+
+    // 9. Splash.
+    SplashWindow = nullptr;
+    if (Settings.UseSpash) {
+        SplashWindow = new TF_About;
+        SplashWindow->ShowSplash();
+    }
+
+    // 10, 11. Plug-ins and the Favorites menu.
+    services_.LoadPlugins(*this);
+    Fav_Favorite->CreateMenu();
+    Fav_Favorite->SetAddEnabled(false);
+
+    // 12. Start-only values.
+    const TStartOnlySettings startOnly = LoadStartOnlySettings(reg);
+    if (!startOnly.ToolBarBackground.isEmpty())
+        ApplyWallpaper(startOnly.ToolBarBackground, startOnly.ToolBarStretch);
+    FirstStart = startOnly.FirstStart;
+
+    // 13, 14. Data files.
+    Data.LoadURLHistory();
+    SB_ChooseFavorite->SetCaption(Data.CurrentGroup);
+    Data.Group.clear();
+    Data.LoadGroupURLs();
+    Data.LoadBanners();
+    FillFavoriteList();
+
+    // 15, 16. Favorites panel and group tree.
+    if (Settings.OpenFav)
+        ToggleFavoritesPanel();
+    try {
+        Data.LoadFavoriteTree(FavoriteTree);
+    } catch (...) {
+    }
+
+    // 17, 18. Layout.
+    ApplyToolbarAlign();
+    SpB_ToolBar->setVisible(Settings.ToolBarVisible);
+    if (!Settings.ToolBarVisible)
+        MNU_HideToolbar->SetCaption(QStringLiteral("แสดงแถบเครื่องมือ"));
+    TB_WebURL->setVisible(Settings.FavoriteBarVisible);
+    Splitter1->setVisible(Settings.FavoriteBarVisible);
+    FavoritesPanelOpen = Settings.FavoriteBarVisible;
+    RSB_Favorite->SetDown(Settings.FavoriteBarVisible);
+    if (!Settings.WindowBarVisible)
+        MNU_HideMDITab->SetCaption(QStringLiteral("แสดงแถบเลือกหน้าต่าง"));
+    TB_Pages->setVisible(Settings.WindowBarVisible);
+
+    // 19. The toolbar buttons, their captions and glyphs.
+    ToolbarButtons = {RSB_NewWindow, RSB_Back,       RSB_Forward,      RSB_Stop,
+                      RSB_Refresh,   RSB_Home,       RSB_Refresh,      RSB_Search,
+                      RSB_Favorite,  RSB_TileWindow, RSB_CascadeWindow};
+    ToolbarCaptions.clear();
+    ToolbarGlyphs.clear();
+    for (TToolButton* b : ToolbarButtons) {
+        ToolbarCaptions.append(b->Caption());
+        ToolbarGlyphs.append(b->icon());
+    }
+
+    // 20. Button mode.
+    if (Settings.ToolBarButton == QLatin1String("text")) {
+        SetButtonsTextOnly();
+        MNU_TextOnly->setChecked(true);
+    } else if (Settings.ToolBarButton == QLatin1String("pic")) {
+        SetButtonsPicOnly();
+        MNU_PicOnly->setChecked(true);
+    } else {
+        SetButtonsBoth();
+        if (Settings.ToolBarButton == QLatin1String("both"))
+            MNU_Both->setChecked(true);
+    }
+
+    // 21. Text size.
+    const QList<TMenuItem*> sizes = {MNU_TextSmallest, MNU_TextSmall, MNU_TextMedium, MNU_TextBig,
+                                     MNU_TextBiggest};
+    if (Settings.FontSize >= 0 && Settings.FontSize <= 4)
+        sizes.at(Settings.FontSize)->setChecked(true);
+}
+
+void TF_Main::showEvent(QShowEvent* event)
+{
+    TForm::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void TF_Main::FormShow()
+{
+    services_.SelectPlugins();
+    if (SplashWindow)
+        SplashWindow->EndSplash();
+    Timer1->start();
+    TV_URLGroup->setFixedHeight(qMax(20, Settings.TVURLSize));
+    // Select every group node named like the current group; the last stays.
+    forEachItem(FavoriteTree.invisibleRootItem(), [this](QStandardItem* item) {
+        if (item->text() == Data.CurrentGroup)
+            TV_URLGroup->setCurrentIndex(item->index());
+    });
+    setAcceptDrops(true);
+    if (!Settings.FormMaximize) {
+        QRect bounds = geometry();
+        QPoint position = pos();
+        if (Settings.FormX != -1)
+            position.setX(Settings.FormX);
+        if (Settings.FormY != -1)
+            position.setY(Settings.FormY);
+        if (Settings.FormWidth != -1)
+            bounds.setWidth(Settings.FormWidth);
+        if (Settings.FormHeight != -1)
+            bounds.setHeight(Settings.FormHeight);
+        move(position);
+        resize(bounds.size());
+    }
+}
+
+void TF_Main::Timer1Timer()
+{
+    Timer1->stop();
+    try {
+        const TStartPlan plan = PlanStartWindow(Settings.StartMode, FirstStart, Settings.StartURL,
+                                                MakerHomePage(), MakerStartPage());
+        Settings.StartMode = plan.startMode;
+        if (plan.openWindow) {
+            IBrowserWindow* browser = NewBrowserWindow();
+            if (plan.engineHome)
+                browser->GoHome();
+            else
+                browser->Navigate(plan.url);
+        }
+
+        QStringList saved;
+        if (!TShellData::ReadSavedWindows(saved))
+            return;
+        if (saved.isEmpty())
+            return;
+        const int answer = MessageBoxService::MessageBox(
+            this, kSavedWindowsQuestion, QStringLiteral("Message"),
+            MessageBoxService::MB_YESNO | MessageBoxService::MB_ICONQUESTION);
+        if (answer == MessageBoxService::IDYES)
+            for (const QString& address : saved)
+                NewBrowserWindow()->Navigate(address);
+    } catch (const std::exception& e) {
+        S_Status->SetSimpleText(QString::fromUtf8(e.what()));
+    }
+}
+
+void TF_Main::UpdateGoFavorite()
+{
+    N_GoFavorite->setEnabled(ActiveWebBrowser() != nullptr);
+}
+
+void TF_Main::RelayoutActiveBrowser()
+{
+    if (!ActiveWebBrowser() || !ChildMaximized || ShuttingDown)
+        return;
+    if (auto* browser = dynamic_cast<IBrowserWindow*>(ActiveChild()))
+        browser->Relayout();
+}
+
+void TF_Main::ToggleFavoritesPanel()
+{
+    FavoritesPanelOpen = !FavoritesPanelOpen;
+    TB_WebURL->setVisible(FavoritesPanelOpen);
+    Splitter1->setVisible(FavoritesPanelOpen);
+    QApplication::processEvents();
+    RSB_Favorite->SetDown(FavoritesPanelOpen);
+    if (F_FloatToolbar)
+        F_FloatToolbar->RSB_Favorite->SetDown(FavoritesPanelOpen);
+    RelayoutActiveBrowser();
+}
+
+void TF_Main::OpenTelnetURL(const QString& address)
+{
+    const TTelnetAddress telnet = ParseTelnetAddress(address);
+    if (!telnet.ok) {
+        S_Status->SetSimpleText(telnet.error);
+        return;
+    }
+    services_.OpenTelnetWindow(*this, telnet.host, telnet.port);
+}
+
+// --- the tab bar ---
+
+void TF_Main::TC_PagesChange(int index)
+{
+    S_Status->SetSimpleText(QString());
+    if (index < 0 || index >= WindowList.size() || !WindowList.at(index))
+        return;
+    TForm* form = WindowList.at(index);
+    // Showing an MDI child makes it the active one.
+    form->show();
+    form->setFocus();
+}
+
+void TF_Main::CloseChildForm(TForm* form)
+{
+    if (form)
+        form->Close();
+}
+
+void TF_Main::N_CloseWindowClick()
+{
+    const int index = TC_Pages->currentIndex();
+    if (index >= 0 && index < WindowList.size())
+        CloseChildForm(WindowList.at(index));
+}
+
+void TF_Main::N_CloseAllWindowClick()
+{
+    const int answer = MessageBoxService::MessageBox(
+        this, QStringLiteral("ต้องการปิดหน้าต่างทั้งหมด?"), QStringLiteral("Warning"),
+        MessageBoxService::MB_YESNO | MessageBoxService::MB_ICONWARNING);
+    if (answer == MessageBoxService::IDYES) {
+        // Each window takes itself out of the list as it closes; a window
+        // that refuses to close keeps its entry and its tab.
+        const QList<QPointer<TForm>> windows = WindowList;
+        for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+            CloseChildForm(*it);
+        QApplication::processEvents();
+        childTabs_.Prune();
+        SetActiveWebBrowser(nullptr);
+        SetActiveChild(nullptr);
+        UpdateGoFavorite();
+    }
+    S_Status->SetSimpleText(QString());
+    RSB_Back->setEnabled(false);
+    RSB_Forward->setEnabled(false);
+}
+
+void TF_Main::SB_HideMDITabClick()
+{
+    TB_Pages->hide();
+    MNU_HideMDITab->SetCaption(QStringLiteral("แสดงแถบหน้าต่าง"));
+    RelayoutActiveBrowser();
+}
+
+void TF_Main::MNU_HideMDITabClick()
+{
+    TB_Pages->setVisible(TB_Pages->isHidden());
+    MNU_HideMDITab->SetCaption(TB_Pages->isHidden() ? QStringLiteral("แสดงแถบเลือกหน้าต่าง")
+                                                    : QStringLiteral("ซ่อนแถบเลือกหน้าต่าง"));
+    RelayoutActiveBrowser();
+}
+
+void TF_Main::MNU_HideToolbarClick()
+{
+    // The floating toolbar takes over while the toolbar is hidden.
+    if (!SpB_ToolBar->isHidden()) {
+        MNU_HideToolbar->SetCaption(QStringLiteral("แสดงแถบเครื่องมือ"));
+        SpB_ToolBar->hide();
+        if (F_FloatToolbar)
+            F_FloatToolbar->show();
+    } else {
+        MNU_HideToolbar->SetCaption(QStringLiteral("ซ่อนแถบเครื่องมือ"));
+        SpB_ToolBar->show();
+        if (F_FloatToolbar)
+            F_FloatToolbar->hide();
+    }
+    RelayoutActiveBrowser();
+}
+
+void TF_Main::RSB_NewWindowClick()
+{
+    NewBrowserWindow();
+}
+
+void TF_Main::About1Click()
+{
+    auto* about = new TF_About;
+    about->ShowAbout();
+}
+
+void TF_Main::N6Click()
+{
+    close();
+}
+
+void TF_Main::ApplyToolbarAlign()
+{
+    if (Settings.ToolBarAlign == QLatin1String("bottom"))
+        layout_->SetAlign(SpB_ToolBar, TAlign::alBottom);
+    else if (Settings.ToolBarAlign == QLatin1String("top"))
+        layout_->SetAlign(SpB_ToolBar, TAlign::alTop);
+}
+
+void TF_Main::ApplyWallpaper(const QString& file, bool stretch)
+{
+    const QString lower = file.toLower();
+    QImage image = lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg"))
+                       ? JpegImage::load(file)
+                       : QImage(file);
+    if (image.isNull())
+        return;
+    if (stretch)
+        image = image.scaled(SpB_ToolBar->width(), SpB_ToolBar->height());
+    QPalette palette = SpB_ToolBar->palette();
+    palette.setBrush(QPalette::Window, QBrush(image));
+    SpB_ToolBar->setPalette(palette);
+    SpB_ToolBar->setAutoFillBackground(true);
+}
+
+// --- size, state, drops ---
+
+void TF_Main::resizeEvent(QResizeEvent* event)
+{
+    TForm::resizeEvent(event);
+    FormResize();
+}
+
+void TF_Main::FormResize()
+{
+    RelayoutActiveBrowser();
+    LayoutTabBar();
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized))) {
+        const QSize constrained = ConstrainMainWindowSize(size());
+        if (constrained != size()) {
+            resize(constrained);
+            return;
+        }
+    }
+    UpdateTabWidthOnResize();
+}
+
+void TF_Main::LayoutTabBar()
+{
+    const int width = qMax(0, this->width() - 60);
+    TC_Pages->setGeometry(0, 0, width, TB_Pages->height());
+    SB_HideMDITab->setGeometry(width + 2, 2, 24, TB_Pages->height() - 4);
+}
+
+void TF_Main::UpdateTabWidthOnResize()
+{
+    TC_Pages->SetTabWidth(
+        TabWidthOnResize(TC_Pages->TabWidth(), TC_Pages->count(), TC_Pages->width()));
+}
+
+void TF_Main::changeEvent(QEvent* event)
+{
+    TForm::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isVisible())
+        return;
+    if (windowState() & Qt::WindowMaximized)
+        Settings.FormMaximize = true;
+    else if (!(windowState() & (Qt::WindowMinimized | Qt::WindowFullScreen)))
+        Settings.FormMaximize = false;
+}
+
+void TF_Main::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TF_Main::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        paths.append(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    event->acceptProposedAction();
+    DropFiles(paths);
+}
+
+void TF_Main::DropFiles(const QStringList& paths)
+{
+    // Whole paths: a long path is never cut.
+    for (const QString& path : paths)
+        NewBrowserWindow()->Navigate(path);
+}
+
+void TF_Main::OnApplicationFocusWindow()
+{
+    // A window of the engine taking the focus from the main window gets the
+    // program's icon and title.
+    QWindow* window = QGuiApplication::focusWindow();
+    if (!window || window == windowHandle() || isActiveWindow())
+        return;
+    if (!window->title().contains(QLatin1String("Internet Explorer")))
+        return;
+    window->setIcon(QApplication::windowIcon());
+    window->setTitle(RetitleEngineCaption(window->title(), QApplication::applicationDisplayName()));
+}
+
+// --- exit ---
+
+void TF_Main::CollectLayout()
+{
+    Settings.ToolBarAlign = layout_->Align(SpB_ToolBar) == TAlign::alBottom
+                                ? QStringLiteral("bottom")
+                                : QStringLiteral("top");
+    Settings.ToolBarVisible = !SpB_ToolBar->isHidden();
+    Settings.FavoriteBarVisible = !TB_WebURL->isHidden();
+    Settings.WindowBarVisible = !TB_Pages->isHidden();
+    Settings.FormX = x();
+    Settings.FormY = y();
+    Settings.FormWidth = width();
+    Settings.FormHeight = height();
+    if (F_FloatToolbar) {
+        Settings.ToolBarX = F_FloatToolbar->x();
+        Settings.ToolBarY = F_FloatToolbar->y();
+    }
+}
+
+void TF_Main::FormClose(TCloseAction& action)
+{
+    if (ShuttingDown)
+        return;
+    // A second close while the exit dialog is up waits for its answer.
+    if (exitDialogOpen_) {
+        action = caNone;
+        return;
+    }
+    auto dialog = std::make_unique<TF_Exit>();
+    exitDialogOpen_ = true;
+    const bool confirmed = dialog->Execute();
+    exitDialogOpen_ = false;
+    if (!confirmed) {
+        action = caNone;
+        return;
+    }
+    ShuttingDown = true;
+    const bool saveWindows = dialog->ChB_SaveWindow->isChecked();
+    const bool saveEnvironment = dialog->ChB_SaveEnv->isChecked();
+
+    TExitSequence exit;
+    if (saveWindows)
+        exit.add(QStringLiteral("saved windows"), [this] {
+            QStringList addresses;
+            for (const QPointer<TForm>& form : WindowList)
+                if (auto* browser = dynamic_cast<IBrowserWindow*>(form.data()))
+                    if (!browser->AddressText().isEmpty())
+                        addresses.append(browser->AddressText());
+            TShellData::SaveWindowList(addresses);
+        });
+    if (saveEnvironment)
+        exit.add(QStringLiteral("layout"), [this] {
+            CollectLayout();
+            TRegistry reg;
+            SaveLayout(reg, Settings);
+        });
+    exit.add(QStringLiteral("exit dialog"), [&dialog] { dialog.reset(); });
+    exit.add(QStringLiteral("history"), [this] { Data.SaveURLHistory(Settings.MaxURLSave); });
+    exit.add(QStringLiteral("toolbar glyphs"), [this] { ToolbarGlyphs.clear(); });
+    exit.add(QStringLiteral("group links"), [this] { Data.SaveGroupURLs(); });
+    exit.add(QStringLiteral("banners"), [this] { Data.SaveBanners(); });
+    exit.add(QStringLiteral("settings"), [this] {
+        if (!SettingsLoaded)
+            return;
+        Settings.Favorite = Data.CurrentGroup;
+        TRegistry reg;
+        SaveSettings(reg, Settings);
+    });
+    // The organiser's tree is the one the user edits; the panel's is a copy.
+    exit.add(QStringLiteral("favorites tree"),
+             [this] { Data.SaveFavoriteTree(F_Favorite ? F_Favorite->URLTree : FavoriteTree); });
+    exit.add(QStringLiteral("plug-ins"), [this] { services_.UnloadPlugins(); });
+    exit.run();
+    ExitStepsRan = exit.ran();
+    ExitStepsFailed = exit.failed();
+    for (const QString& failure : ExitStepsFailed)
+        qWarning("Brevant: exit step failed: %s", qPrintable(failure));
+}

@@ -1,0 +1,7 @@
+#include "toolkit/GraphicControl.h"
+
+TGraphicControl::TGraphicControl(const QString& name, QWidget* parent) : QWidget(parent)
+{
+    setObjectName(name);
+    setFocusPolicy(Qt::NoFocus);
+}
