@@ -14,7 +14,7 @@ packages=(
   libbenchmark-dev libvterm-dev
   ngircd dante-server microsocks
   inetutils-telnetd inetutils-inetd socat vttest irssi weechat-headless
-  netcat-openbsd tmux procps
+  netcat-openbsd tmux procps strace
 )
 
 missing=()
