@@ -70,6 +70,7 @@ void TTnCnx::Connect()
         socket_->Close();
     if (!socket_)
         return;
+    negotiationHeld_ = false;
     // Each connection starts in the data state, whatever the last one left.
     const bool echo = state_.localEcho;
     state_ = TTelnetReceiveState();
@@ -96,9 +97,23 @@ int TTnCnx::Send(const char* Data, int Len)
     return socket_->Send(escaped.data(), int(escaped.size()));
 }
 
+// Every request is answered, as the protocol table says, unless the server
+// has stopped reading: then the answers would only pile up in the send
+// queue, so they are dropped until it drains.
 void TTnCnx::SendNegotiation(const std::string& Bytes)
 {
-    if (socket_ && socket_->State() == wsConnected)
+    if (!socket_ || socket_->State() != wsConnected)
+        return;
+    const bool held = socket_->BufferedByteCount() > NegotiationQueueLimit;
+    if (held != negotiationHeld_) {
+        negotiationHeld_ = held;
+        const QPointer<TTnCnx> alive(this);
+        if (OnNegotiationHeld)
+            OnNegotiationHeld(this, held);
+        if (!alive || !socket_ || socket_->State() != wsConnected)
+            return;
+    }
+    if (!held)
         socket_->Send(Bytes.data(), int(Bytes.size()));
 }
 

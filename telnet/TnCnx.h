@@ -22,6 +22,12 @@
 
 class TWSocket;
 
+namespace Telnet {
+// While more than this waits in the socket's send queue (a server that sends
+// and does not read), the server's option requests go unanswered.
+constexpr qint64 NegotiationQueueLimit = 16 * 1024;
+} // namespace Telnet
+
 class TTnCnx : public QObject
 {
     Q_OBJECT
@@ -31,6 +37,7 @@ public:
     using TTnDataAvailable = std::function<void(TTnCnx* Sender, const char* Buffer, int Len)>;
     using TTnDisplay = std::function<void(TTnCnx* Sender, const QString& Str)>;
     using TNotify = std::function<void(TTnCnx* Sender)>;
+    using TNegotiationHeld = std::function<void(TTnCnx* Sender, bool Held)>;
 
     explicit TTnCnx(QObject* AOwner = nullptr);
     ~TTnCnx() override;
@@ -52,6 +59,11 @@ public:
     TNotify OnSendLoc;
     TNotify OnTermType;
     TNotify OnLocalEcho;
+    // The connection stopped answering the server's option requests because
+    // its send queue is over NegotiationQueueLimit (Held true), or answers
+    // again now that the queue has drained (Held false).
+    TNegotiationHeld OnNegotiationHeld;
+    bool NegotiationHeld() const { return negotiationHeld_; }
 
     void Connect();
     void Disconnect();
@@ -79,4 +91,5 @@ private:
     TTelnetReceiveState state_;
     std::string location_ = "TNCNX";
     std::string termType_ = "VT100";
+    bool negotiationHeld_ = false;
 };

@@ -42,6 +42,11 @@ TTnEmulVT::TTnEmulVT(QWidget* AOwner) : TEmulVT(AOwner), cnx_(new TTnCnx(this))
         if (OnLocalEcho)
             OnLocalEcho(this);
     };
+    cnx_->OnNegotiationHeld = [this](TTnCnx*, bool Held) {
+        ShowText(
+            Held ? QStringLiteral("\r\n*** Server is not reading: option negotiation held ***\r\n")
+                 : QStringLiteral("\r\n*** Option negotiation resumed ***\r\n"));
+    };
 }
 
 TTnEmulVT::~TTnEmulVT()
@@ -51,6 +56,7 @@ TTnEmulVT::~TTnEmulVT()
     cnx_->OnSessionConnected = nullptr;
     cnx_->OnSessionClosed = nullptr;
     cnx_->OnDataAvailable = nullptr;
+    cnx_->OnNegotiationHeld = nullptr;
     delete cnx_;
 }
 
