@@ -1,7 +1,14 @@
-// Bytes per second of the terminal's screen model with its interpreter, and
-// of libvterm with its screen layer and scroll-back, on the same generated
-// host output. After the runs a table gives MiB/s for both and the ratio.
+// Bytes per second of the terminal's screen model with its interpreter, of
+// the same bytes through the telnet terminal's control until its cells are
+// painted (offscreen), and of libvterm with its screen layer and scroll-back,
+// on the same generated host output. After the runs a table gives MiB/s for
+// each and the ratios.
 #include "VtermReference.h"
+#include "telnet/TnEmulvt.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPaintEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -136,9 +143,10 @@ void modelRun(benchmark::State& state)
     screen.SetCols(kCols);
     screen.ChangeBackRows(kBackRows);
     screen.AutoWrap = true;
+    TVTParser parser(screen);
     for (auto _ : state) {
         for (size_t at = 0; at < bytes.size(); at += kReadSize)
-            screen.PutBuffer(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
+            parser.PutBuffer(reinterpret_cast<const uint8_t*>(bytes.data()) + at,
                              std::min(kReadSize, bytes.size() - at));
         benchmark::DoNotOptimize(screen.Row);
         screen.ClearDirty();
@@ -160,7 +168,72 @@ void vtermRun(benchmark::State& state)
     state.SetLabel(kCorpusNames[state.range(0)]);
 }
 
+// The telnet terminal as its window sets it up, counting its paints and the
+// time they take.
+class PaintedTerminal : public TTnEmulVT
+{
+public:
+    PaintedTerminal()
+    {
+        QFont font(QStringLiteral("Terminal"));
+        font.setPixelSize(12);
+        SetFont(font);
+        SetLineHeight(15);
+        SetCharWidth(8);
+        SetRows(kRows);
+        SetCols(kCols);
+        SetBackRows(kBackRows);
+        Screen().AutoWrap = true;
+        // Every row fits, with the margins and the scroll bar.
+        resize(ColLeft(kCols) + 16 + 8, RowTop(kRows) + InternalLeading() + 8);
+        show();
+        QElapsedTimer wait;
+        wait.start();
+        while (paints == 0 && wait.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    long paints = 0;
+    qint64 paintNs = 0;
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QElapsedTimer t;
+        t.start();
+        TTnEmulVT::paintEvent(e);
+        paintNs += t.nsecsElapsed();
+        ++paints;
+    }
+};
+
+// The bytes reach the control as the telnet connection hands them over: in
+// blocks of one socket read, with the event loop running between reads (it
+// paints what the control asked to have painted).
+void widgetRun(benchmark::State& state)
+{
+    const std::string& bytes = corpus(int(state.range(0)));
+    PaintedTerminal vt;
+    TTnCnx* cnx = vt.Cnx();
+    const long paintsBefore = vt.paints;
+    const qint64 paintNsBefore = vt.paintNs;
+    for (auto _ : state) {
+        for (size_t at = 0; at < bytes.size(); at += size_t(Telnet::ReceiveBufferSize)) {
+            cnx->OnDataAvailable(
+                cnx, bytes.data() + at,
+                int(std::min(size_t(Telnet::ReceiveBufferSize), bytes.size() - at)));
+            QCoreApplication::processEvents();
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));
+    state.counters["paints"] =
+        benchmark::Counter(double(vt.paints - paintsBefore), benchmark::Counter::kAvgIterations);
+    state.counters["paint_ms"] = benchmark::Counter(double(vt.paintNs - paintNsBefore) / 1e6,
+                                                    benchmark::Counter::kAvgIterations);
+    state.SetLabel(kCorpusNames[state.range(0)]);
+}
+
 BENCHMARK(modelRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK(widgetRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(vtermRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 // Keeps each run's throughput to print the comparison at the end.
@@ -175,9 +248,14 @@ public:
             if (it == run.counters.end() || run.run_type != Run::RT_Iteration)
                 continue;
             const std::string name = run.benchmark_name();
-            const bool model = name.rfind("modelRun", 0) == 0;
             const std::string corpusName = run.report_label;
-            (model ? m_model : m_vterm)[corpusName] = it->second.value / (1024.0 * 1024.0);
+            const double mibs = it->second.value / (1024.0 * 1024.0);
+            if (name.rfind("modelRun", 0) == 0)
+                model_[corpusName] = mibs;
+            else if (name.rfind("widgetRun", 0) == 0)
+                widget_[corpusName] = mibs;
+            else
+                vterm_[corpusName] = mibs;
         }
     }
     void printRatios() const
@@ -186,24 +264,40 @@ public:
         // Our code is instrumented in such a build, the system's libvterm is not.
         std::printf("\nUnoptimised build: compare the figures of a Release build.");
 #endif
-        std::printf("\n%-14s %12s %12s %8s\n", "corpus", "model MiB/s", "vterm MiB/s", "ratio");
+        // widget/model: the share of the model's speed left once the cells
+        // are painted through the control; model/vterm: against libvterm.
+        std::printf("\n%-14s %12s %13s %12s %13s %12s\n", "corpus", "model MiB/s", "widget MiB/s",
+                    "widget/model", "vterm MiB/s", "model/vterm");
         for (const char* name : kCorpusNames) {
-            const double m = m_model.count(name) ? m_model.at(name) : 0;
-            const double v = m_vterm.count(name) ? m_vterm.at(name) : 0;
-            std::printf("%-14s %12.1f %12.1f %8.2f%s\n", name, m, v, v > 0 ? m / v : 0.0,
+            const double m = value(model_, name);
+            const double w = value(widget_, name);
+            const double v = value(vterm_, name);
+            std::printf("%-14s %12.1f %13.1f %12.2f %13.1f %12.2f%s\n", name, m, w,
+                        m > 0 ? w / m : 0.0, v, v > 0 ? m / v : 0.0,
                         v > 0 && m < v ? "  (model slower)" : "");
         }
     }
 
 private:
-    std::map<std::string, double> m_model;
-    std::map<std::string, double> m_vterm;
+    static double value(const std::map<std::string, double>& figures, const char* name)
+    {
+        const auto it = figures.find(name);
+        return it == figures.end() ? 0.0 : it->second;
+    }
+
+    std::map<std::string, double> model_;
+    std::map<std::string, double> widget_;
+    std::map<std::string, double> vterm_;
 };
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // The control paints offscreen unless a platform is named.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -8,9 +8,12 @@
 #include <QDebug>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QKeyEvent>
+#include <QLoggingCategory>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -34,6 +37,10 @@ namespace {
 constexpr int kScrollBarWidth = 16;
 // Cell sizes beyond this would only overflow the pixel arithmetic.
 constexpr int kMaxCellPixels = 4096;
+
+// The interpreter's trace of sequences it does not carry out: off unless
+// switched on (QT_LOGGING_RULES="brevant.terminal.debug=true").
+Q_LOGGING_CATEGORY(lcTerminal, "brevant.terminal", QtWarningMsg)
 
 // The key-definition display is one for the whole program.
 bool keyDefinitionArmed = false;
@@ -107,21 +114,22 @@ TCustomEmulVT::TCustomEmulVT(QWidget* AOwner) : QWidget(AOwner)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
 
-    FScreen.InTable = &NormalTable;
-    FScreen.OutTable = &NormalTable;
-    FScreen.OnCursorVisible = [this](TScreen&) { CursorVisibleChanged(); };
-    FScreen.OnBeep = [] { QApplication::beep(); };
-    FScreen.OnTrace = [](std::string_view line) {
+    screen_.InTable = &NormalTable;
+    screen_.OutTable = &NormalTable;
+    screen_.OnCursorVisible = [this](TScreen&) { CursorVisibleChanged(); };
+    parser_.OnBeep = [] { QApplication::beep(); };
+    // The interpreter escapes the host's bytes in its lines.
+    parser_.OnTrace = [](std::string_view line) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.remove_suffix(1);
-        qDebug().noquote() << QString::fromLatin1(line.data(), qsizetype(line.size()));
+        qCDebug(lcTerminal).noquote() << QLatin1StringView(line.data(), qsizetype(line.size()));
     };
 
-    FScrollBar = new QScrollBar(Qt::Vertical, this);
-    FScrollBar->setFocusPolicy(Qt::NoFocus);
-    FScrollBar->setCursor(Qt::ArrowCursor);
-    connect(FScrollBar, &QScrollBar::valueChanged, this, [this](int v) {
-        if (!FUpdatingScrollBar)
+    scrollBar_ = new QScrollBar(Qt::Vertical, this);
+    scrollBar_->setFocusPolicy(Qt::NoFocus);
+    scrollBar_->setCursor(Qt::ArrowCursor);
+    connect(scrollBar_, &QScrollBar::valueChanged, this, [this](int v) {
+        if (!updatingScrollBar_)
             ScrollBarMoved(v);
     });
 
@@ -129,14 +137,14 @@ TCustomEmulVT::TCustomEmulVT(QWidget* AOwner) : QWidget(AOwner)
     resize(250, 100);
     UpdateScrollBar();
 
-    FScreen.SetCursor(0, 0);
-    FScreen.PutString("EmulVT");
-    FScreen.SetCursor(0, 1);
+    screen_.SetCursor(0, 0);
+    parser_.PutString("EmulVT");
+    screen_.SetCursor(0, 1);
 }
 
 TCustomEmulVT::~TCustomEmulVT()
 {
-    if (FFilterInstalled)
+    if (filterInstalled_)
         qApp->removeEventFilter(this);
     try {
         SetLog(false);
@@ -152,12 +160,12 @@ bool TCustomEmulVT::KeyDefinitionArmed()
 
 void TCustomEmulVT::SetFont(const QFont& Value)
 {
-    FFont = Value;
-    const QFontMetrics fm(FFont);
-    FCharWidth = std::clamp(fm.maxWidth(), 1, kMaxCellPixels);
-    FLineHeight = std::clamp(fm.height(), 1, kMaxCellPixels);
-    FAscent = fm.ascent();
-    FInternalLeading = std::max(0, fm.height() - QFontInfo(FFont).pixelSize());
+    font_ = Value;
+    const QFontMetrics fm(font_);
+    charWidth_ = std::clamp(fm.maxWidth(), 1, kMaxCellPixels);
+    lineHeight_ = std::clamp(fm.height(), 1, kMaxCellPixels);
+    ascent_ = fm.ascent();
+    internalLeading_ = std::max(0, fm.height() - QFontInfo(font_).pixelSize());
     ComputePositions();
     PlaceCaret();
     update();
@@ -165,28 +173,28 @@ void TCustomEmulVT::SetFont(const QFont& Value)
 
 void TCustomEmulVT::SetMonoChrome(bool Value)
 {
-    if (FMonoChrome == Value)
+    if (monoChrome_ == Value)
         return;
-    FMonoChrome = Value;
+    monoChrome_ = Value;
     update();
 }
 
 void TCustomEmulVT::SetLog(bool Value)
 {
-    if (FLog == Value)
+    if (log_ == Value)
         return;
     if (Value) {
-        FLogFile.setFileName(QString::fromLatin1(LogFileName));
-        if (!FLogFile.open(QIODevice::WriteOnly | QIODevice::Append))
+        logFile_.setFileName(QString::fromLatin1(LogFileName));
+        if (!logFile_.open(QIODevice::WriteOnly | QIODevice::Append))
             throw std::ios_base::failure("cannot open " + std::string(LogFileName) + ": " +
-                                         FLogFile.errorString().toStdString());
-        FLog = true;
-        if (FLogFile.write("<Open>") != 6 || !FLogFile.flush())
-            throw std::ios_base::failure("cannot write " + std::string(LogFileName));
+                                         logFile_.errorString().toStdString());
+        log_ = true;
+        if (logFile_.write("<Open>") != 6 || !logFile_.flush())
+            LogFailed();
     } else {
-        FLog = false;
-        const bool ok = FLogFile.write("<Close>") == 7 && FLogFile.flush();
-        FLogFile.close();
+        log_ = false;
+        const bool ok = logFile_.write("<Close>") == 7 && logFile_.flush();
+        logFile_.close();
         if (!ok)
             throw std::ios_base::failure("cannot write " + std::string(LogFileName));
     }
@@ -194,18 +202,30 @@ void TCustomEmulVT::SetLog(bool Value)
 
 void TCustomEmulVT::LogByte(char Ch)
 {
-    if (!FLogFile.putChar(Ch) || !FLogFile.flush())
-        throw std::ios_base::failure("cannot write " + std::string(LogFileName));
+    if (!logFile_.putChar(Ch) || !logFile_.flush())
+        LogFailed();
+}
+
+// A log that cannot be written (a full disk) is switched off as it fails:
+// the bytes that follow are shown instead of being cut off at the log, block
+// after block.
+void TCustomEmulVT::LogFailed()
+{
+    const std::string reason = logFile_.errorString().toStdString();
+    log_ = false;
+    logFile_.close();
+    throw std::ios_base::failure("cannot write " + std::string(LogFileName) + ": " + reason +
+                                 "; the log is closed");
 }
 
 void TCustomEmulVT::SetRows(int Value)
 {
     Value = std::clamp(Value, 1, kMaxRows);
-    if (Value == FScreen.Rows())
+    if (Value == screen_.Rows())
         return;
-    FScreen.ChangeRows(Value);
+    screen_.ChangeRows(Value);
     UpdateScrollBar();
-    FScreen.BlankScreen();
+    screen_.BlankScreen();
     update();
     PlaceCaret();
 }
@@ -213,10 +233,10 @@ void TCustomEmulVT::SetRows(int Value)
 void TCustomEmulVT::SetCols(int Value)
 {
     Value = std::clamp(Value, 1, kLineCells);
-    if (Value == FScreen.Cols())
+    if (Value == screen_.Cols())
         return;
-    FScreen.SetCols(Value);
-    FScreen.BlankScreen();
+    screen_.SetCols(Value);
+    screen_.BlankScreen();
     update();
     PlaceCaret();
 }
@@ -224,15 +244,15 @@ void TCustomEmulVT::SetCols(int Value)
 void TCustomEmulVT::SetBackRows(int Value)
 {
     Value = std::clamp(Value, 0, kMaxBackRows);
-    if (Value == FScreen.BackRows())
+    if (Value == screen_.BackRows())
         return;
-    FScreen.ChangeBackRows(Value);
+    screen_.ChangeBackRows(Value);
     UpdateScrollBar();
 }
 
 void TCustomEmulVT::SetLineHeight(int Value)
 {
-    FLineHeight = std::clamp(Value, 1, kMaxCellPixels);
+    lineHeight_ = std::clamp(Value, 1, kMaxCellPixels);
     ComputePositions();
     PlaceCaret();
     update();
@@ -240,7 +260,7 @@ void TCustomEmulVT::SetLineHeight(int Value)
 
 void TCustomEmulVT::SetCharWidth(int Value)
 {
-    FCharWidth = std::clamp(Value, 1, kMaxCellPixels);
+    charWidth_ = std::clamp(Value, 1, kMaxCellPixels);
     ComputePositions();
     PlaceCaret();
     update();
@@ -248,7 +268,7 @@ void TCustomEmulVT::SetCharWidth(int Value)
 
 void TCustomEmulVT::SetTopLine(int Value)
 {
-    FTopLine = Value;
+    topLine_ = Value;
     update();
     PlaceCaret();
     UpdateScrollBar();
@@ -256,31 +276,53 @@ void TCustomEmulVT::SetTopLine(int Value)
 
 void TCustomEmulVT::ComputePositions()
 {
-    for (size_t c = 0; c < FColPos.size(); ++c)
-        FColPos[c] = int(c) * FCharWidth;
-    for (size_t r = 0; r < FRowPos.size(); ++r)
-        FRowPos[r] = int(r) * FLineHeight;
+    for (size_t c = 0; c < colPos_.size(); ++c)
+        colPos_[c] = int(c) * charWidth_;
+    for (size_t r = 0; r < rowPos_.size(); ++r)
+        rowPos_[r] = int(r) * lineHeight_;
+    // Which characters stay inside their cell when drawn at the cell's left
+    // edge on the row's baseline (the others are drawn clipped), and their
+    // glyphs in the font itself (0 where a fallback font draws them).
+    const QFontMetrics fm(font_);
+    const auto& glyph = glyphs();
+    rawFont_ = QRawFont::fromFont(font_);
+    for (size_t b = 0; b < glyph.size(); ++b) {
+        glyphIndex_[b] = 0;
+        if (glyph[b].isEmpty()) {
+            glyphFits_[b] = true;
+            continue;
+        }
+        if (rawFont_.isValid() && rawFont_.supportsCharacter(glyph[b].at(0))) {
+            const QList<quint32> index = rawFont_.glyphIndexesForString(glyph[b]);
+            if (index.size() == 1)
+                glyphIndex_[b] = index[0];
+        }
+        const QRect ink = fm.boundingRect(glyph[b].at(0));
+        glyphFits_[b] = ink.left() >= 0 && ink.right() < charWidth_ &&
+                        ascent_ + ink.top() >= internalLeading_ &&
+                        ascent_ + ink.bottom() < internalLeading_ + lineHeight_;
+    }
 }
 
 int TCustomEmulVT::ColLeft(int Col) const
 {
-    if (Col >= 0 && size_t(Col) < FColPos.size())
-        return FColPos[size_t(Col)] + 6;
-    return Col * FCharWidth + 6;
+    if (Col >= 0 && size_t(Col) < colPos_.size())
+        return colPos_[size_t(Col)] + 6;
+    return Col * charWidth_ + 6;
 }
 
 int TCustomEmulVT::RowTop(int ShownRow) const
 {
     // Rows beyond the table (a tall control showing the scroll-back, the
     // cursor while scrolled away) are computed.
-    if (ShownRow >= 0 && size_t(ShownRow) < FRowPos.size())
-        return FRowPos[size_t(ShownRow)] + 4;
-    return ShownRow * FLineHeight + 4;
+    if (ShownRow >= 0 && size_t(ShownRow) < rowPos_.size())
+        return rowPos_[size_t(ShownRow)] + 4;
+    return ShownRow * lineHeight_ + 4;
 }
 
 int TCustomEmulVT::RowAt(int Y) const
 {
-    for (int r = FScreen.Rows() - 1; r >= 1; --r) {
+    for (int r = screen_.Rows() - 1; r >= 1; --r) {
         if (RowTop(r) - 4 <= Y - 4)
             return r;
     }
@@ -289,7 +331,7 @@ int TCustomEmulVT::RowAt(int Y) const
 
 int TCustomEmulVT::ColAt(int X) const
 {
-    for (int c = FScreen.Cols() - 1; c >= 1; --c) {
+    for (int c = screen_.Cols() - 1; c >= 1; --c) {
         if (ColLeft(c) - 6 <= X - 6)
             return c;
     }
@@ -299,69 +341,69 @@ int TCustomEmulVT::ColAt(int X) const
 QRect TCustomEmulVT::CellRect(int ShownRow, int Col) const
 {
     const int left = Col == 0 ? 0 : ColLeft(Col);
-    const int top = RowTop(ShownRow) + FInternalLeading;
-    return QRect(left, top, ColLeft(Col + 1) - left, FLineHeight);
+    const int top = RowTop(ShownRow) + internalLeading_;
+    return QRect(left, top, ColLeft(Col + 1) - left, lineHeight_);
 }
 
 int TCustomEmulVT::VisibleRows() const
 {
-    return std::clamp((height() - 8) / FLineHeight, 0, FScreen.Rows());
+    return std::clamp((height() - 8) / lineHeight_, 0, screen_.Rows());
 }
 
 QRect TCustomEmulVT::CaretRect() const
 {
-    return QRect(ColLeft(FScreen.Col) + 2, RowTop(FScreen.Row - FTopLine) + 3, 2, FLineHeight);
+    return QRect(ColLeft(screen_.Col) + 2, RowTop(screen_.Row - topLine_) + 3, 2, lineHeight_);
 }
 
 bool TCustomEmulVT::CaretInView() const
 {
-    const int shown = FScreen.Row - FTopLine;
-    return shown >= 0 && RowTop(shown) + FLineHeight <= height() - 4;
+    const int shown = screen_.Row - topLine_;
+    return shown >= 0 && RowTop(shown) + lineHeight_ <= height() - 4;
 }
 
 void TCustomEmulVT::PlaceCaret()
 {
     const QRect now = CaretInView() ? CaretRect() : QRect();
-    if (now == FCaretDrawn)
+    if (now == caretDrawn_)
         return;
     if (CaretShown()) {
-        update(FCaretDrawn);
-        update(now);
+        Invalidate(caretDrawn_);
+        Invalidate(now);
     }
-    FCaretDrawn = now;
+    caretDrawn_ = now;
 }
 
 void TCustomEmulVT::ShowCaret()
 {
-    if (!FCaretCreated || FCaretShown)
+    if (!caretCreated_ || caretShown_)
         return;
-    FCaretShown = true;
-    update(FCaretDrawn);
+    caretShown_ = true;
+    Invalidate(caretDrawn_);
 }
 
 void TCustomEmulVT::HideCaret()
 {
-    if (!FCaretShown)
+    if (!caretShown_)
         return;
-    FCaretShown = false;
-    update(FCaretDrawn);
+    caretShown_ = false;
+    Invalidate(caretDrawn_);
 }
 
 void TCustomEmulVT::CursorVisibleChanged()
 {
-    if (FScreen.CursorOff)
+    if (screen_.CursorOff)
         HideCaret();
-    else if (hasFocus() && !FCaretShown)
+    else if (hasFocus() && !caretShown_)
         ShowCaret();
 }
 
 void TCustomEmulVT::PutChar(char Ch)
 {
     HideCaret();
-    if (FLog)
+    if (log_)
         LogByte(Ch);
-    FScreen.PutChar(uint8_t(Ch));
-    if (FAutoRepaint)
+    parser_.PutChar(uint8_t(Ch));
+    if (autoRepaint_)
         RepaintDirty();
 }
 
@@ -373,61 +415,118 @@ void TCustomEmulVT::PutString(const QByteArray& Str)
 void TCustomEmulVT::PutBuffer(const char* Buffer, int Len)
 {
     HideCaret();
-    for (int i = 0; i < Len; ++i) {
-        if (FLog)
+    if (log_) {
+        for (int i = 0; i < Len; ++i) {
             LogByte(Buffer[i]);
-        FScreen.PutChar(uint8_t(Buffer[i]));
+            parser_.PutChar(uint8_t(Buffer[i]));
+        }
+    } else if (Len > 0) {
+        parser_.PutBuffer(reinterpret_cast<const uint8_t*>(Buffer), size_t(Len));
     }
-    if (FAutoRepaint)
+    if (autoRepaint_)
         RepaintDirty();
 }
 
 void TCustomEmulVT::ClearScreen()
 {
-    FScreen.BlankScreen();
+    screen_.BlankScreen();
 }
 
 void TCustomEmulVT::RepaintDirty()
 {
-    if (FScreen.AllDirty) {
-        update();
-    } else if (FScreen.DirtyRight >= FScreen.DirtyLeft && FScreen.DirtyBottom >= FScreen.DirtyTop) {
-        const QRect first = CellRect(FScreen.DirtyTop - FTopLine, FScreen.DirtyLeft);
-        const QRect last = CellRect(FScreen.DirtyBottom - FTopLine, FScreen.DirtyRight);
-        update(first.united(last));
+    if (screen_.AllDirty) {
+        Invalidate(rect());
+    } else if (screen_.DirtyRight >= screen_.DirtyLeft && screen_.DirtyBottom >= screen_.DirtyTop) {
+        const QRect first = CellRect(screen_.DirtyTop - topLine_, screen_.DirtyLeft);
+        const QRect last = CellRect(screen_.DirtyBottom - topLine_, screen_.DirtyRight);
+        Invalidate(first.united(last));
     }
-    update(CellRect(FScreen.Row - FTopLine, FScreen.Col));
-    FScreen.ClearDirty();
-    if (FCaretCreated && !FScreen.CursorOff)
+    Invalidate(CellRect(screen_.Row - topLine_, screen_.Col));
+    screen_.ClearDirty();
+    if (caretCreated_ && !screen_.CursorOff)
         ShowCaret();
     PlaceCaret();
+}
+
+// What the host's output changes is painted at most once per frame: the first
+// change after a quiet frame asks for a paint at once (typing echoes without
+// delay), later ones collect until the frame is over. Until the requested
+// paint has happened, further changes join it.
+void TCustomEmulVT::Invalidate(const QRect& Rect)
+{
+    if (Rect.isEmpty())
+        return;
+    if (updateRequested_) {
+        update(Rect);
+        return;
+    }
+    pending_ += Rect;
+    if (frameTimer_.isActive())
+        return;
+    const int frame = FrameInterval();
+    const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : frame;
+    if (since >= frame)
+        RequestFrame();
+    else
+        frameTimer_.start(int(frame - since), Qt::PreciseTimer, this);
+}
+
+void TCustomEmulVT::RequestFrame()
+{
+    frameTimer_.stop();
+    if (pending_.isEmpty())
+        return;
+    update(pending_);
+    pending_ = QRegion();
+    updateRequested_ = true;
+}
+
+bool TCustomEmulVT::RepaintPending() const
+{
+    return updateRequested_ || !pending_.isEmpty();
+}
+
+int TCustomEmulVT::FrameInterval() const
+{
+    const QScreen* s = screen();
+    const qreal rate = s ? s->refreshRate() : 60.0;
+    return std::clamp(int(1000.0 / std::clamp(rate, 24.0, 240.0)), 4, 42);
+}
+
+void TCustomEmulVT::timerEvent(QTimerEvent* e)
+{
+    if (e->timerId() == frameTimer_.timerId()) {
+        RequestFrame();
+        return;
+    }
+    QWidget::timerEvent(e);
 }
 
 void TCustomEmulVT::UpdateScrollBar()
 {
     const int v = VisibleRows();
-    const int minimum = -FScreen.BackUsed();
-    const int maximum = FScreen.Rows() - v;
-    const int top = std::clamp(FTopLine, minimum, std::max(minimum, maximum));
-    if (top != FTopLine) {
+    const int minimum = -screen_.BackUsed();
+    const int maximum = screen_.Rows() - v;
+    const int top = std::clamp(topLine_, minimum, std::max(minimum, maximum));
+    if (top != topLine_) {
         // The scroll-back or the screen shrank under the shown rows.
-        FTopLine = top;
+        topLine_ = top;
         update();
         PlaceCaret();
     }
-    FScrollBar->setGeometry(width() - kScrollBarWidth, 0, kScrollBarWidth, height());
-    FUpdatingScrollBar = true;
-    FScrollBar->setRange(minimum, maximum);
-    FScrollBar->setValue(FTopLine);
-    FScrollBar->setSingleStep(1);
-    FScrollBar->setPageStep(std::max(v, 1));
-    FScrollBar->setEnabled(maximum > minimum);
-    FUpdatingScrollBar = false;
+    scrollBar_->setGeometry(width() - kScrollBarWidth, 0, kScrollBarWidth, height());
+    updatingScrollBar_ = true;
+    scrollBar_->setRange(minimum, maximum);
+    scrollBar_->setValue(topLine_);
+    scrollBar_->setSingleStep(1);
+    scrollBar_->setPageStep(std::max(v, 1));
+    scrollBar_->setEnabled(maximum > minimum);
+    updatingScrollBar_ = false;
 }
 
 void TCustomEmulVT::ScrollBarMoved(int Value)
 {
-    FTopLine = Value;
+    topLine_ = Value;
     update();
     PlaceCaret();
     setFocus(Qt::OtherFocusReason);
@@ -435,7 +534,7 @@ void TCustomEmulVT::ScrollBarMoved(int Value)
 
 void TCustomEmulVT::SetSelectRect(const QRect& Rect)
 {
-    FSelectRect = Rect;
+    selectRect_ = Rect;
     update();
 }
 
@@ -448,6 +547,9 @@ void TCustomEmulVT::resizeEvent(QResizeEvent* e)
 
 void TCustomEmulVT::paintEvent(QPaintEvent* e)
 {
+    // This paint shows everything asked for until now; the frame starts.
+    updateRequested_ = false;
+    sinceFrame_.start();
     UpdateScrollBar();
     const QRect region = e->rect();
     if (region.isEmpty())
@@ -456,57 +558,91 @@ void TCustomEmulVT::paintEvent(QPaintEvent* e)
     QPainter p(this);
     const int w = width();
     const int h = height();
-    const int lead = FInternalLeading;
+    const int lead = internalLeading_;
     const QColor margin =
-        FMonoChrome ? QColor(Qt::white) : QColor(Palette[(FScreen.CurAttr >> 4) & 0x0F]);
+        monoChrome_ ? QColor(Qt::white) : QColor(Palette[(screen_.CurAttr >> 4) & 0x0F]);
 
     // Above the first row.
     p.fillRect(QRect(0, 0, w, RowTop(0) + lead), margin);
 
-    p.setFont(FFont);
+    p.setFont(font_);
     const auto& glyph = glyphs();
-    const int cols = FScreen.Cols();
+    QList<quint32> runGlyphs;
+    QList<QPointF> runPositions;
+    const int cols = screen_.Cols();
     int below = RowTop(0) + lead;
     bool stopped = false;
-    for (int shown = 0; FTopLine + shown <= FScreen.Rows() - 1; ++shown) {
+    for (int shown = 0; topLine_ + shown <= screen_.Rows() - 1; ++shown) {
         const int top = RowTop(shown);
         if (top + lead > region.bottom())
             break;
-        if (h - 4 < top + FLineHeight) {
+        if (h - 4 < top + lineHeight_) {
             // A row that does not fit is never drawn in part.
             p.fillRect(QRect(0, top + lead, w, h - top - lead), margin);
             stopped = true;
             break;
         }
-        below = top + lead + FLineHeight;
+        below = top + lead + lineHeight_;
         if (below <= region.top())
             continue;
 
-        const TLine* line = FScreen.LineAt(FTopLine + shown);
-        int runAtt = -1;
-        QColor back, text;
-        for (int c = 0; c < cols; ++c) {
+        // The columns whose cells meet the region (the cell of column 0 also
+        // covers the left margin), in runs of one attribute: each run's
+        // background in one fill, then its characters, each at its column.
+        const TLine* line = screen_.LineAt(topLine_ + shown);
+        const int cellTop = top + lead;
+        int first = 0;
+        while (first < cols && ColLeft(first + 1) <= region.left())
+            ++first;
+        int last = cols - 1;
+        while (last > first && ColLeft(last) > region.right())
+            --last;
+        for (int c = first; c <= last;) {
             const uint8_t att = line->Att[size_t(c)];
-            if (att != runAtt) {
-                runAtt = att;
-                if (FMonoChrome) {
-                    back = (att & 0xF0) ? QColor(127, 127, 127) : QColor(255, 255, 255);
-                    text = (att & 0x0F) ? QColor(0, 0, 0) : QColor(255, 255, 255);
-                } else {
-                    back = QColor(Palette[(att >> 4) & 0x0F]);
-                    text = QColor(Palette[att & 0x0F]);
-                }
-                p.setPen(text);
+            int end = c;
+            while (end < last && line->Att[size_t(end + 1)] == att)
+                ++end;
+            QColor back, text;
+            if (monoChrome_) {
+                back = (att & 0xF0) ? QColor(127, 127, 127) : QColor(255, 255, 255);
+                text = (att & 0x0F) ? QColor(0, 0, 0) : QColor(255, 255, 255);
+            } else {
+                back = QColor(Palette[(att >> 4) & 0x0F]);
+                text = QColor(Palette[att & 0x0F]);
             }
-            const QRect cell = CellRect(shown, c);
-            if (!cell.intersects(region))
-                continue;
-            p.fillRect(cell, back);
-            const QString& g = glyph[line->Txt[size_t(c)]];
-            if (!g.isEmpty()) {
-                p.setClipRect(cell);
-                p.drawText(QPoint(ColLeft(c), top + FAscent), g);
-                p.setClipping(false);
+            const int left = c == 0 ? 0 : ColLeft(c);
+            p.fillRect(QRect(left, cellTop, ColLeft(end + 1) - left, lineHeight_), back);
+            p.setPen(text);
+            // Characters the font has and that stay in their cells go out
+            // together as one run of glyphs, each at its column; the others
+            // are drawn on their own (the font's fallbacks, clipped to the
+            // cell when they reach out of it).
+            runGlyphs.clear();
+            runPositions.clear();
+            for (; c <= end; ++c) {
+                const uint8_t ch = line->Txt[size_t(c)];
+                const QString& g = glyph[ch];
+                if (g.isEmpty())
+                    continue;
+                const QPoint origin(ColLeft(c), top + ascent_);
+                const bool clip = !glyphFits_[ch];
+                if (glyphIndex_[ch] != 0 && !clip) {
+                    runGlyphs.append(glyphIndex_[ch]);
+                    runPositions.append(origin);
+                    continue;
+                }
+                if (clip)
+                    p.setClipRect(CellRect(shown, c));
+                p.drawText(origin, g);
+                if (clip)
+                    p.setClipping(false);
+            }
+            if (!runGlyphs.isEmpty()) {
+                QGlyphRun run;
+                run.setRawFont(rawFont_);
+                run.setGlyphIndexes(runGlyphs);
+                run.setPositions(runPositions);
+                p.drawGlyphRun(QPointF(0, 0), run);
             }
         }
     }
@@ -516,14 +652,14 @@ void TCustomEmulVT::paintEvent(QPaintEvent* e)
     if (right < w - 2)
         p.fillRect(QRect(right, 4, w - right, h - 4), margin);
 
-    if (CaretShown() && !FCaretDrawn.isNull()) {
+    if (CaretShown() && !caretDrawn_.isNull()) {
         p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        p.fillRect(FCaretDrawn, Qt::white);
+        p.fillRect(caretDrawn_, Qt::white);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
 
     if (HasSelection()) {
-        const QRect& s = FSelectRect;
+        const QRect& s = selectRect_;
         p.setBrush(Qt::NoBrush);
         p.setPen(Qt::black);
         p.drawRect(QRect(QPoint(s.left(), s.top()), QPoint(s.right() - 1, s.bottom() - 3)));
@@ -535,28 +671,28 @@ void TCustomEmulVT::paintEvent(QPaintEvent* e)
 void TCustomEmulVT::focusInEvent(QFocusEvent* e)
 {
     QWidget::focusInEvent(e);
-    FScreen.Focused = true;
-    FCaretCreated = true;
-    FCaretShown = false;
-    FCaretDrawn = QRect();
+    screen_.Focused = true;
+    caretCreated_ = true;
+    caretShown_ = false;
+    caretDrawn_ = QRect();
     PlaceCaret();
-    if (!FScreen.CursorOff)
+    if (!screen_.CursorOff)
         ShowCaret();
-    if (!FFilterInstalled) {
+    if (!filterInstalled_) {
         qApp->installEventFilter(this);
-        FFilterInstalled = true;
+        filterInstalled_ = true;
     }
 }
 
 void TCustomEmulVT::focusOutEvent(QFocusEvent* e)
 {
     QWidget::focusOutEvent(e);
-    FScreen.Focused = false;
+    screen_.Focused = false;
     HideCaret();
-    FCaretCreated = false;
-    if (FFilterInstalled) {
+    caretCreated_ = false;
+    if (filterInstalled_) {
         qApp->removeEventFilter(this);
-        FFilterInstalled = false;
+        filterInstalled_ = false;
     }
 }
 
@@ -618,7 +754,7 @@ bool TCustomEmulVT::WouldHandleKey(const TKeyStroke& Key) const
         if (keyDefinitionArmed ||
             (Key.ScanCode == 0x37 && !Key.Extended && Key.Shift == (ssCtrl | ssAlt)))
             return true;
-        if (FindKeyMapEntry(FFKeys, Key.ScanCode, Key.Shift, Key.Extended))
+        if (FindKeyMapEntry(fKeys_, Key.ScanCode, Key.Shift, Key.Extended))
             return true;
     }
     switch (vk) {
@@ -631,7 +767,7 @@ bool TCustomEmulVT::WouldHandleKey(const TKeyStroke& Key) const
         break;
     }
     if (vk >= VK_PRIOR && vk <= VK_DOWN)
-        return FindKeyMapEntry(FFKeys, Key.ScanCode, Key.Shift, true).has_value();
+        return FindKeyMapEntry(fKeys_, Key.ScanCode, Key.Shift, true).has_value();
     if (vk >= 'A' && vk <= 'Z')
         return true;
     return vk == VK_DEADKEY && !(Key.Shift & ssAlt);
@@ -677,12 +813,12 @@ bool TCustomEmulVT::HandleKeyDown(const TKeyStroke& Key)
         return SendMappedKey(k.ScanCode, k.Shift, true);
     }
     if (vk >= 'A' && vk <= 'Z') {
-        char c = char(LetterKeyChar(vk, k.Shift, k.CapsLock, FDeadKeys));
+        char c = char(LetterKeyChar(vk, k.Shift, k.CapsLock, deadKeys_));
         KeyPress(c);
         return true;
     }
     if (vk == VK_DEADKEY && !(k.Shift & ssAlt)) {
-        PressDeadKey(k.Shift, FDeadKeys);
+        PressDeadKey(k.Shift, deadKeys_);
         return true;
     }
     return false;
@@ -690,7 +826,7 @@ bool TCustomEmulVT::HandleKeyDown(const TKeyStroke& Key)
 
 bool TCustomEmulVT::SendMappedKey(uint8_t ScanCode, TShiftState Shift, bool Extended)
 {
-    const auto text = FindKeyMapEntry(FFKeys, ScanCode, Shift, Extended);
+    const auto text = FindKeyMapEntry(fKeys_, ScanCode, Shift, Extended);
     if (!text)
         return false;
     if (!text->empty())
@@ -700,9 +836,9 @@ bool TCustomEmulVT::SendMappedKey(uint8_t ScanCode, TShiftState Shift, bool Exte
 
 void TCustomEmulVT::ShowKeyDefinition(const TKeyStroke& Key)
 {
-    const QString text = KeyDefinitionText(FFKeys, Key.ScanCode, Key.Shift, Key.Extended);
+    const QString text = KeyDefinitionText(fKeys_, Key.ScanCode, Key.Shift, Key.Extended);
     QGuiApplication::clipboard()->setText(text);
-    MessageBoxService::MessageBox(this, text, KeyDefinitionCaption(FFKeys),
+    MessageBoxService::MessageBox(this, text, KeyDefinitionCaption(fKeys_),
                                   MessageBoxService::MB_OK);
 }
 
@@ -720,13 +856,13 @@ void TCustomEmulVT::SendKeyString(const char* Text, int Len)
 
 void TCustomEmulVT::KeyPress(char& Key)
 {
-    if (!FScreen.DisplayXlat)
-        Key = char((*FScreen.OutTable)[uint8_t(Key)]);
+    if (!screen_.DisplayXlat)
+        Key = char((*screen_.OutTable)[uint8_t(Key)]);
     if (OnKeyPress)
         OnKeyPress(this, Key);
-    if (FLocalEcho) {
+    if (localEcho_) {
         PutChar(Key);
-        if (!FAutoRepaint)
+        if (!autoRepaint_)
             RepaintDirty();
     }
 }

@@ -1,7 +1,7 @@
 // The terminal control: a widget that shows a TScreen and takes the keyboard
-// for it. It feeds bytes to the screen (and to the log file "EMULVT.LOG"
-// when Log is on), repaints only the cells the screen marks dirty, keeps a
-// caret at the cursor, shows the scroll-back through a vertical scroll bar
+// for it. It feeds bytes through its interpreter to the screen (and to the log
+// file "EMULVT.LOG" when Log is on), repaints only the cells the screen marks
+// dirty, keeps a caret at the cursor, shows the scroll-back through a vertical scroll bar
 // and turns key presses into the bytes a host expects, through the key maps
 // that FKeys selects. It knows nothing of telnet: a derived class sends what
 // SendKeyString and the key-press step produce.
@@ -12,12 +12,17 @@
 #pragma once
 
 #include "telnet/EmulvtKeys.h"
+#include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 
+#include <QBasicTimer>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFont>
+#include <QRawFont>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
@@ -48,50 +53,53 @@ public:
     explicit TCustomEmulVT(QWidget* AOwner = nullptr);
     ~TCustomEmulVT() override;
 
-    TScreen& Screen() { return FScreen; }
-    const TScreen& Screen() const { return FScreen; }
+    TScreen& Screen() { return screen_; }
+    const TScreen& Screen() const { return screen_; }
+    TVTParser& Parser() { return parser_; }
+    const TVTParser& Parser() const { return parser_; }
 
     // Properties.
-    bool AutoRepaint() const { return FAutoRepaint; }
-    void SetAutoRepaint(bool Value) { FAutoRepaint = Value; }
-    QFont Font() const { return FFont; }
+    bool AutoRepaint() const { return autoRepaint_; }
+    void SetAutoRepaint(bool Value) { autoRepaint_ = Value; }
+    QFont Font() const { return font_; }
     void SetFont(const QFont& Value);
-    bool LocalEcho() const { return FLocalEcho; }
-    void SetLocalEcho(bool Value) { FLocalEcho = Value; }
-    bool AutoLF() const { return FScreen.AutoLF; }
-    void SetAutoLF(bool Value) { FScreen.AutoLF = Value; }
-    bool AutoCR() const { return FScreen.AutoCR; }
-    void SetAutoCR(bool Value) { FScreen.AutoCR = Value; }
-    bool Xlat() const { return FScreen.Xlat(); }
-    void SetXlat(bool Value) { FScreen.SetXlat(Value); }
-    bool MonoChrome() const { return FMonoChrome; }
+    bool LocalEcho() const { return localEcho_; }
+    void SetLocalEcho(bool Value) { localEcho_ = Value; }
+    bool AutoLF() const { return screen_.AutoLF; }
+    void SetAutoLF(bool Value) { screen_.AutoLF = Value; }
+    bool AutoCR() const { return screen_.AutoCR; }
+    void SetAutoCR(bool Value) { screen_.AutoCR = Value; }
+    bool Xlat() const { return screen_.Xlat(); }
+    void SetXlat(bool Value) { screen_.SetXlat(Value); }
+    bool MonoChrome() const { return monoChrome_; }
     void SetMonoChrome(bool Value);
     // Opens or closes the log file; raises std::ios_base::failure when the
-    // file cannot be written.
-    bool Log() const { return FLog; }
+    // file cannot be written. A log that fails while bytes are fed is closed
+    // (Log becomes false) as the failure is raised.
+    bool Log() const { return log_; }
     void SetLog(bool Value);
-    int Rows() const { return FScreen.Rows(); }
+    int Rows() const { return screen_.Rows(); }
     void SetRows(int Value);
-    int Cols() const { return FScreen.Cols(); }
+    int Cols() const { return screen_.Cols(); }
     void SetCols(int Value);
-    int BackRows() const { return FScreen.BackRows(); }
+    int BackRows() const { return screen_.BackRows(); }
     void SetBackRows(int Value);
-    TBackColors BackColor() const { return TBackColors(FScreen.BackColor); }
-    void SetBackColor(TBackColors Value) { FScreen.BackColor = Value; }
-    TScreenOptions Options() const { return FScreen.Options; }
-    void SetOptions(TScreenOptions Value) { FScreen.Options = Value; }
-    int LineHeight() const { return FLineHeight; }
+    TBackColors BackColor() const { return TBackColors(screen_.BackColor); }
+    void SetBackColor(TBackColors Value) { screen_.BackColor = Value; }
+    TScreenOptions Options() const { return screen_.Options; }
+    void SetOptions(TScreenOptions Value) { screen_.Options = Value; }
+    int LineHeight() const { return lineHeight_; }
     void SetLineHeight(int Value);
-    int CharWidth() const { return FCharWidth; }
+    int CharWidth() const { return charWidth_; }
     void SetCharWidth(int Value);
-    int FKeys() const { return FFKeys; }
-    void SetFKeys(int Value) { FFKeys = Value; }
+    int FKeys() const { return fKeys_; }
+    void SetFKeys(int Value) { fKeys_ = Value; }
     // The font's internal leading: the cells' rectangles start this far
     // below the row tops.
-    int InternalLeading() const { return FInternalLeading; }
+    int InternalLeading() const { return internalLeading_; }
 
     // The screen row shown at the top.
-    int TopLine() const { return FTopLine; }
+    int TopLine() const { return topLine_; }
     void SetTopLine(int Value);
 
     TKeyPressEvent OnKeyPress;
@@ -110,8 +118,11 @@ public:
     void PutBuffer(const char* Buffer, int Len);
     void ClearScreen();
     // Invalidates the changed cells and the cursor's cell, clears the
-    // screen's dirty state and moves the caret.
+    // screen's dirty state and moves the caret. The cells are painted when
+    // the event loop paints, at most once per frame of the screen.
     void RepaintDirty();
+    // Changes wait for a frame to be painted.
+    bool RepaintPending() const;
     void UpdateScrollBar();
 
     // Pixel edges of cells (row r as shown) and the cell under a point.
@@ -125,17 +136,17 @@ public:
     // The caret: 2 pixels wide and LineHeight high, at the cursor; shown
     // while the control has the focus and the host has not switched the
     // cursor off, and only when the cursor's row is shown.
-    bool CaretShown() const { return FCaretCreated && FCaretShown; }
+    bool CaretShown() const { return caretCreated_ && caretShown_; }
     QRect CaretRect() const;
     bool CaretInView() const;
 
     // The selection rectangle in pixels (left, top, right, bottom); a top of
     // -1 means none.
-    QRect SelectRect() const { return FSelectRect; }
+    QRect SelectRect() const { return selectRect_; }
     void SetSelectRect(const QRect& Rect);
-    bool HasSelection() const { return FSelectRect.top() != -1; }
+    bool HasSelection() const { return selectRect_.top() != -1; }
 
-    QScrollBar* ScrollBar() const { return FScrollBar; }
+    QScrollBar* ScrollBar() const { return scrollBar_; }
 
     // Sends a key's text; the base class hands it to OnKeyBuffer when
     // assigned, otherwise passes each character through the key-press step.
@@ -162,11 +173,15 @@ protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     bool focusNextPrevChild(bool next) override;
+    void timerEvent(QTimerEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
+    void Invalidate(const QRect& Rect);
+    void RequestFrame();
+    int FrameInterval() const;
     void CursorVisibleChanged();
     void ScrollBarMoved(int Value);
     void ComputePositions();
@@ -176,32 +191,45 @@ private:
     void ShowKeyDefinition(const TKeyStroke& Key);
     bool WouldHandleKey(const TKeyStroke& Key) const;
     void LogByte(char Ch);
+    [[noreturn]] void LogFailed();
     int VisibleRows() const;
 
-    TScreen FScreen;
-    QScrollBar* FScrollBar = nullptr;
-    QFont FFont;
-    bool FAutoRepaint = true;
-    bool FLocalEcho = false;
-    bool FMonoChrome = false;
-    bool FLog = false;
-    QFile FLogFile;
-    int FLineHeight = 1;
-    int FCharWidth = 1;
-    int FInternalLeading = 0;
-    int FAscent = 0;
-    int FFKeys = 1;
-    int FTopLine = 0;
+    TScreen screen_;
+    TVTParser parser_{screen_};
+    QScrollBar* scrollBar_ = nullptr;
+    QFont font_;
+    bool autoRepaint_ = true;
+    bool localEcho_ = false;
+    bool monoChrome_ = false;
+    bool log_ = false;
+    QFile logFile_;
+    int lineHeight_ = 1;
+    int charWidth_ = 1;
+    int internalLeading_ = 0;
+    int ascent_ = 0;
+    int fKeys_ = 1;
+    int topLine_ = 0;
     // Pixel positions of columns 0..133 and rows 0..50.
-    std::array<int, kLineCells + 1> FColPos{};
-    std::array<int, kMaxRows + 1> FRowPos{};
-    bool FCaretCreated = false;
-    bool FCaretShown = false;
-    QRect FCaretDrawn;
-    bool FFilterInstalled = false;
-    TDeadKeys FDeadKeys;
-    QRect FSelectRect{0, -1, 0, 0};
-    bool FUpdatingScrollBar = false;
+    std::array<int, kLineCells + 1> colPos_{};
+    std::array<int, kMaxRows + 1> rowPos_{};
+    // Characters whose ink stays inside their cell, and their glyphs in the
+    // font (0: drawn as text, through the font's fallbacks).
+    std::array<bool, 256> glyphFits_{};
+    std::array<quint32, 256> glyphIndex_{};
+    QRawFont rawFont_;
+    bool caretCreated_ = false;
+    bool caretShown_ = false;
+    QRect caretDrawn_;
+    bool filterInstalled_ = false;
+    TDeadKeys deadKeys_;
+    QRect selectRect_{0, -1, 0, 0};
+    bool updatingScrollBar_ = false;
+    // Frames: what waits for the next one, whether a paint has been asked for
+    // and not yet happened, and the time since the last paint.
+    QRegion pending_;
+    bool updateRequested_ = false;
+    QBasicTimer frameTimer_;
+    QElapsedTimer sinceFrame_;
 };
 
 // The control with its properties published.

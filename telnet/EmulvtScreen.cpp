@@ -1,7 +1,6 @@
 #include "telnet/EmulvtScreen.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -50,11 +49,6 @@ constexpr TXlatTable makeGraphicsTable()
     return t;
 }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 } // namespace
 
 const TXlatTable NormalTable = makeNormalTable();
@@ -62,10 +56,10 @@ const TXlatTable GraphicsTable = makeGraphicsTable();
 
 TScreen::TScreen()
 {
-    FScreen.reserve(kMaxRows);
-    for (int i = 0; i < FRows; ++i)
-        FScreen.push_back(std::make_unique<TLine>());
-    RegionBottom = FRows - 1;
+    lines_.reserve(kMaxRows);
+    for (int i = 0; i < rows_; ++i)
+        lines_.push_back(std::make_unique<TLine>());
+    RegionBottom = rows_ - 1;
 }
 
 TScreen::~TScreen() = default;
@@ -75,22 +69,22 @@ TScreen::~TScreen() = default;
 void TScreen::ChangeRows(int n)
 {
     n = std::clamp(n, 1, kMaxRows);
-    if (n == FRows)
+    if (n == rows_)
         return;
     // Lines keep their distance from the bottom row: growing adds blank
     // lines at the top, shrinking drops the top ones.
-    if (n > FRows) {
+    if (n > rows_) {
         std::vector<std::unique_ptr<TLine>> grown;
         grown.reserve(kMaxRows);
-        for (int i = FRows; i < n; ++i)
+        for (int i = rows_; i < n; ++i)
             grown.push_back(std::make_unique<TLine>());
-        for (auto& line : FScreen)
+        for (auto& line : lines_)
             grown.push_back(std::move(line));
-        FScreen = std::move(grown);
+        lines_ = std::move(grown);
     } else {
-        FScreen.erase(FScreen.begin(), FScreen.begin() + (FRows - n));
+        lines_.erase(lines_.begin(), lines_.begin() + (rows_ - n));
     }
-    FRows = n;
+    rows_ = n;
     RegionTop = 0;
     RegionBottom = n - 1;
     Row = std::min(Row, n - 1);
@@ -102,26 +96,26 @@ void TScreen::ChangeRows(int n)
 void TScreen::ChangeBackRows(int n)
 {
     n = std::clamp(n, 0, kMaxBackRows);
-    if (n == FBackRows)
+    if (n == backRows_)
         return;
     // Keep the newest lines that still fit, newest first.
     const int slots = std::max(0, n - 1);
     std::vector<std::unique_ptr<TLine>> ring;
     ring.reserve(size_t(slots));
-    const int keep = std::min(FBackUsed, slots);
+    const int keep = std::min(backUsed_, slots);
     for (int k = 1; k <= keep; ++k)
-        ring.push_back(std::move(FBack[(FBackHead + size_t(k) - 1) % FBack.size()]));
+        ring.push_back(std::move(back_[(backHead_ + size_t(k) - 1) % back_.size()]));
     for (int k = keep; k < slots; ++k)
         ring.push_back(std::make_unique<TLine>());
-    FBack = std::move(ring);
-    FBackHead = 0;
-    FBackRows = n;
-    FBackUsed = keep;
+    back_ = std::move(ring);
+    backHead_ = 0;
+    backRows_ = n;
+    backUsed_ = keep;
 }
 
 void TScreen::SetCols(int n)
 {
-    FCols = std::clamp(n, 1, kLineCells);
+    cols_ = std::clamp(n, 1, kLineCells);
     AllDirty = true;
 }
 
@@ -135,10 +129,10 @@ void TScreen::SetXlat(bool on)
 
 TLine* TScreen::LineAt(int row)
 {
-    if (row >= 0 || FBack.empty())
-        return FScreen[size_t(std::clamp(row, 0, FRows - 1))].get();
-    const size_t k = size_t(std::min(-row, int(FBack.size())));
-    return FBack[(FBackHead + k - 1) % FBack.size()].get();
+    if (row >= 0 || back_.empty())
+        return lines_[size_t(std::clamp(row, 0, rows_ - 1))].get();
+    const size_t k = size_t(std::min(-row, int(back_.size())));
+    return back_[(backHead_ + k - 1) % back_.size()].get();
 }
 
 const TLine* TScreen::LineAt(int row) const
@@ -151,11 +145,11 @@ std::unique_ptr<TLine> TScreen::PutLineAt(int row, std::unique_ptr<TLine> line)
     if (!line)
         line = std::make_unique<TLine>();
     std::unique_ptr<TLine>* slot;
-    if (row >= 0 || FBack.empty()) {
-        slot = &FScreen[size_t(std::clamp(row, 0, FRows - 1))];
+    if (row >= 0 || back_.empty()) {
+        slot = &lines_[size_t(std::clamp(row, 0, rows_ - 1))];
     } else {
-        const size_t k = size_t(std::min(-row, int(FBack.size())));
-        slot = &FBack[(FBackHead + k - 1) % FBack.size()];
+        const size_t k = size_t(std::min(-row, int(back_.size())));
+        slot = &back_[(backHead_ + k - 1) % back_.size()];
     }
     std::swap(*slot, line);
     AllDirty = true;
@@ -165,9 +159,9 @@ std::unique_ptr<TLine> TScreen::PutLineAt(int row, std::unique_ptr<TLine> line)
 void TScreen::clearRows(int from, int to, uint8_t att)
 {
     from = std::max(from, 0);
-    to = std::min(to, FRows - 1);
+    to = std::min(to, rows_ - 1);
     for (int r = from; r <= to; ++r)
-        FScreen[size_t(r)]->Clear(att);
+        lines_[size_t(r)]->Clear(att);
 }
 
 void TScreen::recolour(TLine& line) const
@@ -175,7 +169,7 @@ void TScreen::recolour(TLine& line) const
     if (!(Options & vtoBackColor))
         return;
     const uint8_t back = uint8_t((BackColor & 7) << 4);
-    for (int c = 0; c < FCols; ++c)
+    for (int c = 0; c < cols_; ++c)
         line.Att[size_t(c)] = uint8_t((line.Att[size_t(c)] & 0x8F) | back);
 }
 
@@ -183,35 +177,49 @@ void TScreen::recolour(TLine& line) const
 // falls off when the store is full.
 TLine& TScreen::pushBack()
 {
-    FBackHead = (FBackHead + FBack.size() - 1) % FBack.size();
-    if (FBackUsed < int(FBack.size()))
-        ++FBackUsed;
-    return *FBack[FBackHead];
+    backHead_ = (backHead_ + back_.size() - 1) % back_.size();
+    if (backUsed_ < int(back_.size()))
+        ++backUsed_;
+    return *back_[backHead_];
 }
 
 // ---------------------------------------------------------------- cells
 
 void TScreen::SetCursor(int col, int row)
 {
-    Col = std::clamp(col, 0, FCols - 1);
-    Row = std::clamp(row, 0, FRows - 1);
+    Col = std::clamp(col, 0, cols_ - 1);
+    Row = std::clamp(row, 0, rows_ - 1);
 }
 
 void TScreen::StoreChar(uint8_t c)
 {
-    if (Col >= FCols && AutoWrap) {
+    if (Col >= cols_ && AutoWrap) {
         Col = 0;
-        if (++Row >= FRows) {
-            Row = FRows - 1;
+        if (++Row >= rows_) {
+            Row = rows_ - 1;
             ScrollUp();
         }
     }
-    TLine& line = *FScreen[size_t(Row)];
-    line.Txt[size_t(Col)] = SetHighBit ? uint8_t(c | 0x80) : c;
-    line.Att[size_t(Col)] = CurAttr;
-    MarkDirty(Row, Col);
-    if (Col < kLastCell)
-        ++Col;
+    // The cursor and the attribute are read, and the cell marked dirty,
+    // before the cell's bytes are written: a byte store may alias any field,
+    // which would otherwise be read again after it.
+    const int row = Row;
+    const int col = Col;
+    const uint8_t att = CurAttr;
+    const uint8_t ch = SetHighBit ? uint8_t(c | 0x80) : c;
+    MarkDirty(row, col);
+    if (col < kLastCell)
+        Col = col + 1;
+    TLine& line = *lines_[size_t(row)];
+    line.Txt[size_t(col)] = ch;
+    line.Att[size_t(col)] = att;
+}
+
+void TScreen::SetCursorOff(bool off)
+{
+    CursorOff = off;
+    if (OnCursorVisible)
+        OnCursorVisible(*this);
 }
 
 void TScreen::ClearDirty()
@@ -221,19 +229,9 @@ void TScreen::ClearDirty()
     DirtyRight = DirtyBottom = -1;
 }
 
-void TScreen::MarkDirty(int row, int col)
-{
-    if (AllDirty)
-        return;
-    DirtyLeft = std::min(DirtyLeft, col);
-    DirtyRight = std::max(DirtyRight, col);
-    DirtyTop = std::min(DirtyTop, row);
-    DirtyBottom = std::max(DirtyBottom, row);
-}
-
 void TScreen::BlankScreen()
 {
-    clearRows(0, FRows - 1, CurAttr);
+    clearRows(0, rows_ - 1, CurAttr);
     Row = Col = 0;
     AllDirty = true;
 }
@@ -278,18 +276,18 @@ void TScreen::CursorUp(int n)
 
 void TScreen::CursorDown(int n)
 {
-    Row = std::min(FRows - 1, Row + std::max(n, 1));
+    Row = std::min(rows_ - 1, Row + std::max(n, 1));
 }
 
 void TScreen::CursorForward(int n)
 {
     Col += std::clamp(n, 1, kMaxEscParam);
-    if (Col >= FCols) {
+    if (Col >= cols_) {
         if (AutoWrap) {
-            Col -= FCols;
-            Row = std::min(Row + 1, FRows - 1);
+            Col -= cols_;
+            Row = std::min(Row + 1, rows_ - 1);
         } else {
-            Col = FCols - 1;
+            Col = cols_ - 1;
         }
     }
     Col = std::clamp(Col, 0, kLastCell);
@@ -319,36 +317,36 @@ void TScreen::RestoreCursor()
 
 void TScreen::ScrollUp()
 {
-    auto first = FScreen.begin() + RegionTop;
-    auto last = FScreen.begin() + RegionBottom + 1;
-    if (!FBack.empty()) {
+    auto first = lines_.begin() + RegionTop;
+    auto last = lines_.begin() + RegionBottom + 1;
+    if (!back_.empty()) {
         // The top line of the region becomes the newest back row; the slot's
         // previous line (unused, or the oldest, which falls off) is reused.
         pushBack();
-        std::swap(FBack[FBackHead], *first);
-        recolour(*FBack[FBackHead]);
+        std::swap(back_[backHead_], *first);
+        recolour(*back_[backHead_]);
     }
     std::rotate(first, first + 1, last);
-    FScreen[size_t(RegionBottom)]->Clear(7);
+    lines_[size_t(RegionBottom)]->Clear(7);
     AllDirty = true;
 }
 
 void TScreen::ScrollDown()
 {
-    auto first = FScreen.begin() + RegionTop;
-    auto last = FScreen.begin() + RegionBottom + 1;
+    auto first = lines_.begin() + RegionTop;
+    auto last = lines_.begin() + RegionBottom + 1;
     std::rotate(first, last - 1, last);
-    FScreen[size_t(RegionTop)]->Clear(7);
+    lines_[size_t(RegionTop)]->Clear(7);
     AllDirty = true;
 }
 
 void TScreen::PushScreenToBack()
 {
-    if (FBackRows < FRows || FBack.empty())
+    if (backRows_ < rows_ || back_.empty())
         return;
-    for (int r = 0; r < FRows; ++r) {
+    for (int r = 0; r < rows_; ++r) {
         TLine& back = pushBack();
-        back = *FScreen[size_t(r)];
+        back = *lines_[size_t(r)];
         recolour(back);
     }
 }
@@ -357,24 +355,24 @@ void TScreen::PushScreenToBack()
 
 void TScreen::EraseLineEnd()
 {
-    TLine& line = *FScreen[size_t(Row)];
-    for (int c = Col; c < FCols; ++c) {
+    TLine& line = *lines_[size_t(Row)];
+    for (int c = Col; c < cols_; ++c) {
         line.Txt[size_t(c)] = ' ';
         line.Att[size_t(c)] = CurAttr;
     }
     MarkDirty(Row, Col);
-    MarkDirty(Row, FCols);
+    MarkDirty(Row, cols_);
 }
 
 void TScreen::EraseScreenEnd()
 {
     EraseLineEnd();
-    clearRows(Row + 1, FRows - 1, CurAttr);
+    clearRows(Row + 1, rows_ - 1, CurAttr);
     if (Row == 0) {
         AllDirty = true;
     } else {
         MarkDirty(Row, 0);
-        MarkDirty(FRows, FCols);
+        MarkDirty(rows_, cols_);
     }
 }
 
@@ -382,42 +380,42 @@ void TScreen::EraseScreenBegin()
 {
     clearRows(0, Row, CurAttr);
     MarkDirty(0, 0);
-    MarkDirty(Row, FCols);
+    MarkDirty(Row, cols_);
 }
 
 void TScreen::InsertChars(int n)
 {
     n = std::clamp(n, 1, kMaxEscParam);
-    if (FCols - Col - n <= 0) {
+    if (cols_ - Col - n <= 0) {
         EraseLineEnd();
         return;
     }
-    TLine& line = *FScreen[size_t(Row)];
-    const size_t moved = size_t(FCols - Col - n);
+    TLine& line = *lines_[size_t(Row)];
+    const size_t moved = size_t(cols_ - Col - n);
     std::memmove(&line.Txt[size_t(Col + n)], &line.Txt[size_t(Col)], moved);
     std::memmove(&line.Att[size_t(Col + n)], &line.Att[size_t(Col)], moved);
     std::memset(&line.Txt[size_t(Col)], ' ', size_t(n));
     std::memset(&line.Att[size_t(Col)], CurAttr, size_t(n));
     MarkDirty(Row, Col);
-    MarkDirty(Row, FCols - 1);
+    MarkDirty(Row, cols_ - 1);
 }
 
 void TScreen::DeleteChars(int n)
 {
     n = std::clamp(n, 1, kMaxEscParam);
-    TLine& line = *FScreen[size_t(Row)];
-    if (Col < FCols) {
-        const int kept = std::max(0, FCols - Col - n);
+    TLine& line = *lines_[size_t(Row)];
+    if (Col < cols_) {
+        const int kept = std::max(0, cols_ - Col - n);
         if (kept > 0) {
             std::memmove(&line.Txt[size_t(Col)], &line.Txt[size_t(Col + n)], size_t(kept));
             std::memmove(&line.Att[size_t(Col)], &line.Att[size_t(Col + n)], size_t(kept));
         }
-        const size_t blank = size_t(FCols - Col - kept);
+        const size_t blank = size_t(cols_ - Col - kept);
         std::memset(&line.Txt[size_t(Col + kept)], ' ', blank);
         std::memset(&line.Att[size_t(Col + kept)], 7, blank);
     }
     MarkDirty(Row, Col);
-    MarkDirty(Row, FCols);
+    MarkDirty(Row, cols_);
 }
 
 void TScreen::InsertLines(int n)
@@ -425,8 +423,8 @@ void TScreen::InsertLines(int n)
     n = std::clamp(n, 1, kMaxEscParam);
     Col = 0;
     if (Row + n <= RegionBottom) {
-        auto first = FScreen.begin() + Row;
-        auto last = FScreen.begin() + RegionBottom + 1;
+        auto first = lines_.begin() + Row;
+        auto last = lines_.begin() + RegionBottom + 1;
         std::rotate(first, last - n, last);
         clearRows(Row, Row + n - 1, CurAttr);
     } else if (Row <= RegionBottom) {
@@ -442,8 +440,8 @@ void TScreen::DeleteLines(int n)
     Col = 0;
     if (Row + n <= RegionBottom) {
         clearRows(Row, Row + n - 1, 7);
-        auto first = FScreen.begin() + Row;
-        auto last = FScreen.begin() + RegionBottom + 1;
+        auto first = lines_.begin() + Row;
+        auto last = lines_.begin() + RegionBottom + 1;
         std::rotate(first, first + n, last);
     } else if (Row <= RegionBottom) {
         clearRows(Row, RegionBottom, CurAttr);
@@ -452,423 +450,11 @@ void TScreen::DeleteLines(int n)
 
 void TScreen::SetScrollRegion(int top, int bottom)
 {
-    if (top != 0 && top - 1 >= 0 && top - 1 < bottom - 1 && bottom - 1 < FRows) {
+    if (top != 0 && top - 1 >= 0 && top - 1 < bottom - 1 && bottom - 1 < rows_) {
         RegionTop = top - 1;
         RegionBottom = bottom - 1;
     } else {
         RegionTop = 0;
-        RegionBottom = FRows - 1;
+        RegionBottom = rows_ - 1;
     }
-}
-
-// ---------------------------------------------------------------- interpreter
-
-void TScreen::PutString(std::string_view s)
-{
-    for (char c : s)
-        PutChar(uint8_t(c));
-}
-
-void TScreen::PutBuffer(const uint8_t* data, size_t count)
-{
-    for (size_t i = 0; i < count; ++i)
-        PutChar(data[i]);
-}
-
-void TScreen::PutChar(uint8_t b)
-{
-    if (LiteralCount >= 1) {
-        if (LiteralCount & 1)
-            StoreChar(b);
-        --LiteralCount;
-        return;
-    }
-    // Translation is applied where a byte is stored as a character, so that
-    // the bytes of control characters and sequences keep their meaning.
-    if (EscPending) {
-        collect(b);
-        return;
-    }
-    switch (b) {
-    case 0x00:
-        break;
-    case 0x07:
-        beep();
-        break;
-    case 0x08:
-        BackSpace();
-        break;
-    case 0x09:
-        Tab();
-        break;
-    case 0x0A:
-        LineFeed();
-        if (AutoCR)
-            CarriageReturn();
-        break;
-    case 0x0D:
-        CarriageReturn();
-        if (AutoLF)
-            LineFeed();
-        break;
-    case 0x0E:
-        InTable = OutTable = &GraphicsTable;
-        break;
-    case 0x0F:
-        InTable = OutTable = &NormalTable;
-        break;
-    case 0x1B:
-        FEscLength = 0;
-        EscPending = true;
-        break;
-    default:
-        storeTranslated(b);
-        break;
-    }
-}
-
-void TScreen::collect(uint8_t b)
-{
-    const char c = char(b);
-    if (FEscLength == 0 && std::strchr("78<=>DEHM", c) && c != 0) {
-        dispatch(b);
-        return;
-    }
-    if (FEscLength == 1 && std::strchr("()*+", FEscBuffer[0])) {
-        dispatch(b);
-        return;
-    }
-    if (c == ' ' || isDigit(c) || c == ';' || c == '?') {
-        FEscBuffer[size_t(FEscLength++)] = c;
-        if (FEscLength >= kEscBufferSize) {
-            beep();
-            FEscLength = 0;
-            EscPending = false;
-        }
-        return;
-    }
-    if (FEscLength == 0 && c != 0 && std::strchr("()*+[", c)) {
-        FEscBuffer[size_t(FEscLength++)] = c;
-        return;
-    }
-    dispatch(b);
-}
-
-void TScreen::dispatch(uint8_t f)
-{
-    // The sequence is over whatever it does.
-    EscPending = false;
-    const std::string_view seq = EscBuffer();
-    if (seq.empty()) {
-        switch (f) {
-        case '7':
-            SaveCursor();
-            break;
-        case '8':
-            RestoreCursor();
-            break;
-        case 'M':
-            ReverseIndex();
-            break;
-        case '<':
-        case '=':
-        case '>':
-        case 'H':
-            break;
-        case 'D':
-        case 'E':
-            trace("Unimplemented", f);
-            break;
-        default:
-            trace("Invalid", f);
-            storeTranslated(f);
-            break;
-        }
-    } else if (seq[0] == ' ') {
-        if (!(seq.size() == 1 && f == 'F'))
-            trace("Invalid", f);
-    } else if (seq[0] == '(') {
-        if (f == '0' || f == 'B') {
-            InTable = OutTable = (f == '0') ? &GraphicsTable : &NormalTable;
-            DisplayXlat = DisplayXlatInitial;
-        } else {
-            trace("Invalid", f);
-        }
-    } else if (seq[0] == ')' || seq[0] == '*' || seq[0] == '+') {
-        // Other character-set designations are accepted and have no effect.
-    } else if (seq[0] == '[') {
-        dispatchCsi(f);
-    } else {
-        trace("Invalid", f);
-    }
-    FEscLength = 0;
-}
-
-// Reads a decimal number at pos, after any spaces; 0 when there is none.
-// Numbers saturate at kMaxEscParam.
-int TScreen::param(size_t& pos) const
-{
-    const std::string_view seq = EscBuffer();
-    while (pos < seq.size() && seq[pos] == ' ')
-        ++pos;
-    int value = 0;
-    while (pos < seq.size() && isDigit(seq[pos])) {
-        value = std::min(kMaxEscParam, value * 10 + (seq[pos] - '0'));
-        ++pos;
-    }
-    return value;
-}
-
-// Reads the number after the next ';' from pos; `absent` when there is no ';'.
-int TScreen::paramAfterSemicolon(size_t& pos, int absent) const
-{
-    const std::string_view seq = EscBuffer();
-    while (pos < seq.size() && seq[pos] != ';')
-        ++pos;
-    if (pos >= seq.size())
-        return absent;
-    ++pos;
-    return param(pos);
-}
-
-void TScreen::dispatchCsi(uint8_t f)
-{
-    size_t pos = 1;
-    const int pn = param(pos);
-    const int n = pn == 0 ? 1 : pn;
-    switch (f) {
-    case '@':
-        InsertChars(n);
-        break;
-    case 'A':
-        CursorUp(n);
-        break;
-    case 'B':
-        CursorDown(n);
-        break;
-    case 'C':
-        CursorForward(n);
-        break;
-    case 'D':
-        CursorBack(n);
-        break;
-    case 'H':
-    case 'f': {
-        const int col = paramAfterSemicolon(pos, 1);
-        SetCursor(col - 1, pn - 1);
-        break;
-    }
-    case 'I':
-        privateSequence();
-        break;
-    case 'J':
-        if (pn == 0) {
-            CurAttr = 7;
-            EraseScreenEnd();
-        } else if (pn == 1) {
-            EraseScreenBegin();
-        } else if (pn == 2) {
-            if (Options & vtoCopyBackOnClear)
-                PushScreenToBack();
-            BlankScreen();
-        } else {
-            trace("Invalid", f);
-        }
-        break;
-    case 'K':
-        EraseLineEnd();
-        break;
-    case 'L':
-        InsertLines(n);
-        break;
-    case 'M':
-        DeleteLines(n);
-        break;
-    case 'P':
-        DeleteChars(n);
-        break;
-    case 'S':
-        ScrollUp();
-        break;
-    case 'T':
-    case 'n':
-        trace("Unimplemented", f);
-        break;
-    case 'g':
-    case '>':
-        break;
-    case 'h':
-    case 'l':
-        setMode(f);
-        break;
-    case 'm':
-        graphicRendition();
-        break;
-    case 'r': {
-        const int bottom = paramAfterSemicolon(pos, 1);
-        SetScrollRegion(pn, bottom);
-        break;
-    }
-    case 's':
-        SaveCursor();
-        break;
-    case 'u':
-        RestoreCursor();
-        break;
-    default:
-        trace("Invalid", f);
-        break;
-    }
-}
-
-void TScreen::setMode(uint8_t f)
-{
-    const std::string_view seq = EscBuffer();
-    if (seq.size() < 2 || seq[1] != '?') {
-        trace("Unimplemented", f);
-        return;
-    }
-    size_t pos = 2;
-    const bool set = f == 'h';
-    switch (param(pos)) {
-    case 1:
-    case 4:
-        break;
-    case 7:
-        AutoWrap = set;
-        break;
-    case 25:
-        CursorOff = !set;
-        if (OnCursorVisible)
-            OnCursorVisible(*this);
-        break;
-    default:
-        trace("Unimplemented", f);
-        break;
-    }
-}
-
-void TScreen::privateSequence()
-{
-    size_t pos = 1;
-    switch (param(pos)) {
-    case 0:
-        DisplayXlat = true;
-        break;
-    case 1:
-        LiteralCount = std::clamp(paramAfterSemicolon(pos, 1), 0, kMaxLiteralCount);
-        break;
-    case 2:
-        break;
-    case 3: {
-        int keys[4];
-        for (int& k : keys)
-            k = paramAfterSemicolon(pos, 0);
-        if (OnTrace) {
-            char line[64];
-            std::snprintf(line, sizeof line, "Special key %X %X %X %X\r\n", keys[0], keys[1],
-                          keys[2], keys[3]);
-            traceText(line);
-        }
-        break;
-    }
-    case 4:
-        DisplayXlat = false;
-        break;
-    default:
-        trace("Unimplemented", 'I');
-        break;
-    }
-}
-
-void TScreen::graphicRendition()
-{
-    const std::string_view seq = EscBuffer();
-    if (seq.size() == 1) {
-        CurAttr = 7;
-        Inverse = false;
-        return;
-    }
-    size_t pos = 1;
-    while (pos < seq.size()) {
-        // Only digits start a value; spaces, ';' and any other character
-        // between values are skipped.
-        if (!isDigit(seq[pos])) {
-            ++pos;
-            continue;
-        }
-        const int value = param(pos);
-        switch (value) {
-        case 0:
-        case 27:
-            CurAttr = 7;
-            Inverse = false;
-            break;
-        case 1:
-            CurAttr |= 0x08;
-            break;
-        case 4:
-            break;
-        case 5:
-            CurAttr |= 0x80;
-            break;
-        case 7:
-            Inverse = true;
-            break;
-        case 8:
-            CurAttr = 0;
-            break;
-        case 10:
-            SetHighBit = false;
-            break;
-        case 12:
-            SetHighBit = true;
-            break;
-        case 22:
-            CurAttr &= uint8_t(~0x08);
-            break;
-        default:
-            if (value >= 30 && value <= 37)
-                CurAttr = uint8_t((CurAttr & 0xF8) | (value - 30));
-            else if (value >= 40 && value <= 47)
-                CurAttr = uint8_t((CurAttr & 0x8F) | ((value - 40) << 4));
-            else
-                trace("Invalid", 'm');
-            break;
-        }
-    }
-    if (Inverse)
-        CurAttr = uint8_t((CurAttr & 0x88) | ((CurAttr & 0x07) << 4) | ((CurAttr & 0x70) >> 4));
-}
-
-void TScreen::beep()
-{
-    if (OnBeep)
-        OnBeep();
-}
-
-// One trace line: a running counter, the kind, the collected sequence and its
-// final character.
-void TScreen::trace(const char* what, uint8_t f)
-{
-    if (!OnTrace)
-        return;
-    char line[32 + kEscBufferSize + 8];
-    const std::string_view seq = EscBuffer();
-    int len = std::snprintf(line, sizeof line, "%s Escape Sequence: ", what);
-    std::memcpy(line + len, seq.data(), seq.size());
-    len += int(seq.size());
-    line[len++] = char(f);
-    line[len++] = '\r';
-    line[len++] = '\n';
-    traceText(std::string_view(line, size_t(len)));
-}
-
-void TScreen::traceText(std::string_view text)
-{
-    char line[8 + 32 + kEscBufferSize + 8];
-    const int len = std::snprintf(line, sizeof line, "%04X ", unsigned(++FTraceCounter));
-    const size_t n = std::min(text.size(), sizeof line - size_t(len));
-    std::memcpy(line + len, text.data(), n);
-    OnTrace(std::string_view(line, size_t(len) + n));
 }

@@ -1,15 +1,16 @@
-// The terminal's character screen and the interpreter of the bytes a host
-// sends to it. Plain C++: no widgets, no I/O, no allocation per byte. The
-// terminal control owns one TScreen, feeds it every received byte through
-// PutChar, paints its cells and reads its cursor, dirty rectangle and
-// scroll-back.
+// The terminal's character screen: a grid of lines with a cursor, a scroll
+// region, a scroll-back store, the translation tables and a record of the
+// cells changed since the last repaint. Plain C++: no widgets, no I/O, no
+// allocation per byte, and nothing of the byte stream: the interpreter
+// (EmulvtParser.h) calls the operations below, and the terminal control paints
+// the cells and reads the cursor, dirty rectangle and scroll-back.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <string_view>
 #include <vector>
 
 // Every line holds the cells of columns 0..132, whatever the visible width.
@@ -19,12 +20,9 @@ constexpr int kLastCell = kLineCells - 1;
 constexpr int kMaxRows = 50;
 // Settings beyond this would only exhaust memory.
 constexpr int kMaxBackRows = 65535;
-// Numbers in escape sequences stop growing here instead of overflowing.
+// Counts given to the operations (lines, characters, columns) are taken up
+// to this; the interpreter's numbers stop growing here too.
 constexpr int kMaxEscParam = 9999;
-// An escape sequence of this many collected characters is abandoned.
-constexpr int kEscBufferSize = 80;
-// Upper bound of the literal-byte count a host can ask for.
-constexpr int kMaxLiteralCount = kMaxEscParam;
 
 struct TLine
 {
@@ -71,10 +69,10 @@ public:
 
     // Sizes. The setters clamp to what the model holds: 1..50 rows,
     // 1..133 columns, 0..65535 back rows.
-    int Rows() const { return FRows; }
-    int Cols() const { return FCols; }
-    int BackRows() const { return FBackRows; }
-    int BackUsed() const { return FBackUsed; }
+    int Rows() const { return rows_; }
+    int Cols() const { return cols_; }
+    int BackRows() const { return backRows_; }
+    int BackUsed() const { return backUsed_; }
     void ChangeRows(int n);
     void ChangeBackRows(int n);
     void SetCols(int n);
@@ -92,16 +90,26 @@ public:
     // Stores a line at a row, taking ownership; returns the line it replaced.
     std::unique_ptr<TLine> PutLineAt(int row, std::unique_ptr<TLine> line);
 
-    // The interpreter.
-    void PutChar(uint8_t b);
-    void PutString(std::string_view s);
-    void PutBuffer(const uint8_t* data, size_t count);
-
     // Screen operations.
     void SetCursor(int col, int row);
     void StoreChar(uint8_t c);
+    // A received character as it is shown: through InTable while
+    // DisplayXlat is on.
+    uint8_t Translate(uint8_t c) const { return DisplayXlat ? (*InTable)[c] : c; }
+    // InTable and OutTable change together.
+    void SelectTables(const TXlatTable& table) { InTable = OutTable = &table; }
+    // The host switches the cursor off or on; OnCursorVisible follows.
+    void SetCursorOff(bool off);
     void ClearDirty();
-    void MarkDirty(int row, int col);
+    void MarkDirty(int row, int col)
+    {
+        if (AllDirty)
+            return;
+        DirtyLeft = std::min(DirtyLeft, col);
+        DirtyRight = std::max(DirtyRight, col);
+        DirtyTop = std::min(DirtyTop, row);
+        DirtyBottom = std::max(DirtyBottom, row);
+    }
     void BlankScreen();
     void LineFeed();
     void CarriageReturn() { Col = 0; }
@@ -126,8 +134,6 @@ public:
     void DeleteLines(int n);
     void SetScrollRegion(int top, int bottom);
 
-    std::string_view EscBuffer() const { return {FEscBuffer.data(), size_t(FEscLength)}; }
-
     // Cursor; Col may stand in the hidden columns up to 132.
     int Row = 0;
     int Col = 0;
@@ -140,7 +146,6 @@ public:
     bool Inverse = false;
     uint8_t BackColor = vtsWhite;
     TScreenOptions Options = vtoBackColor;
-    bool EscPending = false;
     bool Focused = false;
     bool AutoLF = false;
     bool AutoCR = false;
@@ -148,7 +153,6 @@ public:
     bool CursorOff = false;
     bool DisplayXlat = false;
     bool DisplayXlatInitial = false;
-    int LiteralCount = 0;
     const TXlatTable* InTable = &NormalTable;
     const TXlatTable* OutTable = &NormalTable;
     bool AllDirty = false;
@@ -159,38 +163,19 @@ public:
 
     // Fired when the host switches the cursor on or off.
     std::function<void(TScreen&)> OnCursorVisible;
-    // The bell, and an abandoned over-long sequence.
-    std::function<void()> OnBeep;
-    // Debug lines about sequences that are not carried out, ending in CR LF.
-    std::function<void(std::string_view)> OnTrace;
 
 private:
-    void collect(uint8_t b);
-    void dispatch(uint8_t f);
-    void dispatchCsi(uint8_t f);
-    void graphicRendition();
-    void setMode(uint8_t f);
-    void privateSequence();
-    void beep();
-    void trace(const char* what, uint8_t f);
-    void traceText(std::string_view text);
-    void storeTranslated(uint8_t b) { StoreChar(DisplayXlat ? (*InTable)[b] : b); }
     void clearRows(int from, int to, uint8_t att);
     void recolour(TLine& line) const;
     TLine& pushBack();
-    int param(size_t& pos) const;
-    int paramAfterSemicolon(size_t& pos, int absent) const;
 
-    int FRows = 25;
-    int FCols = 80;
-    int FBackRows = 0;
-    int FBackUsed = 0;
+    int rows_ = 25;
+    int cols_ = 80;
+    int backRows_ = 0;
+    int backUsed_ = 0;
     // Screen rows, top first.
-    std::vector<std::unique_ptr<TLine>> FScreen;
-    // Scroll-back ring of BackRows-1 slots; FBackHead is the slot of row -1.
-    std::vector<std::unique_ptr<TLine>> FBack;
-    size_t FBackHead = 0;
-    std::array<char, kEscBufferSize> FEscBuffer{};
-    int FEscLength = 0;
-    uint16_t FTraceCounter = 0;
+    std::vector<std::unique_ptr<TLine>> lines_;
+    // Scroll-back ring of BackRows-1 slots; backHead_ is the slot of row -1.
+    std::vector<std::unique_ptr<TLine>> back_;
+    size_t backHead_ = 0;
 };

@@ -2,356 +2,167 @@
 
 #include "net/WSocket.h"
 #include "platform/Cp874.h"
-#include "platform/HiddenWindow.h"
 
 #include <QLoggingCategory>
 
-#include <cstdio>
-
+// The connection's trace of telnet commands it does not carry out: off unless
+// switched on (QT_LOGGING_RULES="brevant.telnet.debug=true").
 Q_LOGGING_CATEGORY(lcTelnet, "brevant.telnet", QtWarningMsg)
 
 using namespace Telnet;
 
-QByteArray Telnet::EscapeIac(const char* data, int len)
-{
-    QByteArray out;
-    if (len <= 0)
-        return out;
-    out.reserve(len);
-    for (int i = 0; i < len; ++i) {
-        out.append(data[i]);
-        if (uint8_t(data[i]) == IAC)
-            out.append(data[i]);
-    }
-    return out;
-}
-
-// --- the option machine ---
-
-TelnetOptionMachine::TelnetOptionMachine()
-{
-    m_buffer[0] = 0;
-}
-
-void TelnetOptionMachine::Reset()
-{
-    m_count = 0;
-    m_iacSeen = false;
-    m_inSub = false;
-    m_subIac = false;
-    m_subOverflow = false;
-    m_verb = 0;
-    m_sub.clear();
-}
-
-void TelnetOptionMachine::Feed(const char* data, int len)
-{
-    for (int i = 0; i < len; ++i)
-        ProcessTelnetByte(uint8_t(data[i]));
-    FlushReceived();
-}
-
-void TelnetOptionMachine::trace(std::string_view line)
-{
-    if (OnTrace)
-        OnTrace(line);
-}
-
-void TelnetOptionMachine::ProcessTelnetByte(uint8_t b)
-{
-    if (m_verb != 0) {
-        const uint8_t verb = m_verb;
-        m_verb = 0;
-        m_sub.clear();
-        ReplyToOption(verb, b);
-        return;
-    }
-    if (m_inSub) {
-        // Only IAC SE ends a sub-negotiation; IAC IAC stands for one 255.
-        if (m_subIac) {
-            m_subIac = false;
-            if (b == SE) {
-                m_inSub = false;
-                const QByteArray bytes = m_sub;
-                const bool overflow = m_subOverflow;
-                m_sub.clear();
-                m_subOverflow = false;
-                if (!overflow)
-                    HandleSubOption(bytes);
-                return;
-            }
-            if (b != IAC) {
-                // Some other command: the sub-negotiation was never closed.
-                // It is dropped and the command is taken as it stands.
-                m_inSub = false;
-                m_sub.clear();
-                m_subOverflow = false;
-                m_iacSeen = true;
-                ProcessTelnetByte(b);
-                return;
-            }
-        } else if (b == IAC) {
-            m_subIac = true;
-            return;
-        }
-        if (m_sub.size() < MaxSubOption)
-            m_sub.append(char(b));
-        else
-            m_subOverflow = true;
-        return;
-    }
-    if (!m_iacSeen) {
-        if (b == IAC) {
-            m_iacSeen = true;
-            return;
-        }
-        switch (b) {
-        case 244:
-            trace("TNCH_IP\r\n");
-            break;
-        case 245:
-            trace("TNCH_AO\r\n");
-            break;
-        case 246:
-            trace("TNCH_AYT\r\n");
-            break;
-        case 247:
-            trace("TNCH_EC\r\n");
-            break;
-        case 248:
-            trace("TNCH_EL\r\n");
-            break;
-        default:
-            break;
-        }
-        AppendReceived(b);
-        return;
-    }
-    m_iacSeen = false;
-    if (b == EOR) {
-        trace("TNCH_EOR\r\n");
-        if (OnEndOfRecord)
-            OnEndOfRecord();
-    } else if (b == SB) {
-        m_inSub = true;
-        m_subIac = false;
-        m_subOverflow = false;
-        m_sub.clear();
-    } else if (b >= WILL && b <= DONT) {
-        m_verb = b;
-    } else if (b == IAC) {
-        AppendReceived(b);
-    } else {
-        char line[32];
-        const char shown = (b >= 0x20 && b < 0x7F) ? char(b) : '?';
-        std::snprintf(line, sizeof line, "Unknown %02X '%c'\r\n", unsigned(b), shown);
-        trace(line);
-    }
-}
-
-void TelnetOptionMachine::AppendReceived(uint8_t b)
-{
-    m_buffer[m_count++] = char(b);
-    if (m_count >= ReceiveBufferSize)
-        FlushReceived();
-}
-
-void TelnetOptionMachine::FlushReceived()
-{
-    if (m_count == 0)
-        return;
-    if (!OnData) {
-        m_count = 0;
-        return;
-    }
-    // The owner gets its own copy, ending in a 0 byte; the copy goes away
-    // when the handler returns or raises.
-    const QByteArray block(m_buffer, m_count);
-    const int count = m_count;
-    m_count = 0;
-    OnData(block.constData(), count);
-}
-
-void TelnetOptionMachine::SendOptionCommand(uint8_t verb, uint8_t option)
-{
-    const char bytes[3] = {char(IAC), char(verb), char(option)};
-    if (OnSend)
-        OnSend(QByteArray(bytes, 3));
-}
-
-void TelnetOptionMachine::SendSubOption(uint8_t option, const QByteArray& payload, bool withIs)
-{
-    QByteArray bytes;
-    bytes.append(char(IAC)).append(char(SB)).append(char(option));
-    if (withIs)
-        bytes.append(char(IS));
-    bytes.append(EscapeIac(payload.constData(), int(payload.size())));
-    bytes.append(char(IAC)).append(char(SE));
-    if (OnSend)
-        OnSend(bytes);
-}
-
-void TelnetOptionMachine::ReplyToOption(uint8_t verb, uint8_t option)
-{
-    switch (option) {
-    case BINARY:
-    case SGA:
-        if (verb == WILL)
-            SendOptionCommand(DO, option);
-        return;
-    case ECHO:
-        if (verb == WILL) {
-            SendOptionCommand(DO, ECHO);
-            LocalEcho = false;
-        } else if (verb == WONT) {
-            LocalEcho = true;
-        }
-        if (OnLocalEcho)
-            OnLocalEcho();
-        return;
-    case SENDLOC:
-        if (verb == DO) {
-            SendOptionCommand(WILL, SENDLOC);
-            if (OnSendLoc)
-                OnSendLoc();
-            SendSubOption(SENDLOC, Location, false);
-        }
-        return;
-    case TTYPE:
-    case OPT_EOR:
-        if (verb == DO)
-            SendOptionCommand(WILL, option);
-        return;
-    default:
-        SendOptionCommand(verb == WILL ? DONT : WONT, option);
-        return;
-    }
-}
-
-void TelnetOptionMachine::HandleSubOption(const QByteArray& bytes)
-{
-    if (bytes.size() >= 2 && uint8_t(bytes[0]) == TTYPE && uint8_t(bytes[1]) == SEND) {
-        if (OnTermType)
-            OnTermType();
-        SendSubOption(TTYPE, TermType, true);
-    }
-}
-
-// --- the connection ---
-
 TTnCnx::TTnCnx(QObject* AOwner) : QObject(AOwner)
 {
-    // A window of the component's own; it handles nothing itself.
-    m_window = new HiddenWindow();
-    m_socket = new TWSocket(this);
-    m_socket->OnSessionConnected = [this](QObject*, quint16 Error) {
+    socket_ = new TWSocket(this);
+    socket_->OnSessionConnected = [this](QObject*, quint16 Error) {
         SocketSessionConnected(Error);
     };
-    m_socket->OnSessionClosed = [this](QObject*, quint16 Error) { SocketSessionClosed(Error); };
-    m_socket->OnDataAvailable = [this](QObject*, quint16 Error) { SocketDataAvailable(Error); };
-
-    m_machine.OnSend = [this](const QByteArray& bytes) { SendRaw(bytes); };
-    m_machine.OnData = [this](const char* data, int len) {
-        if (OnDataAvailable)
-            OnDataAvailable(this, data, len);
-    };
-    m_machine.OnEndOfRecord = [this] {
-        if (OnEndOfRecord)
-            OnEndOfRecord(this);
-    };
-    m_machine.OnSendLoc = [this] {
-        if (OnSendLoc)
-            OnSendLoc(this);
-    };
-    m_machine.OnTermType = [this] {
-        if (OnTermType)
-            OnTermType(this);
-    };
-    m_machine.OnLocalEcho = [this] {
-        if (OnLocalEcho)
-            OnLocalEcho(this);
-    };
-    m_machine.OnTrace = [](std::string_view line) {
-        qCDebug(lcTelnet).noquote() << QByteArray(line.data(), qsizetype(line.size()));
-    };
+    socket_->OnSessionClosed = [this](QObject*, quint16 Error) { SocketSessionClosed(Error); };
+    socket_->OnDataAvailable = [this](QObject*, quint16 Error) { SocketDataAvailable(Error); };
 }
 
 TTnCnx::~TTnCnx()
 {
-    if (m_socket) {
+    if (socket_) {
         // No event of a dying component reaches its owner.
-        m_socket->OnSessionConnected = nullptr;
-        m_socket->OnSessionClosed = nullptr;
-        m_socket->OnDataAvailable = nullptr;
-        delete m_socket.data();
+        socket_->OnSessionConnected = nullptr;
+        socket_->OnSessionClosed = nullptr;
+        socket_->OnDataAvailable = nullptr;
+        delete socket_.data();
     }
-    delete m_window;
 }
 
 QString TTnCnx::Location() const
 {
-    return Cp874::toUnicode(m_machine.Location);
+    return Cp874::toUnicode(QByteArray::fromStdString(location_));
 }
 
 void TTnCnx::SetLocation(const QString& Value)
 {
-    m_machine.Location = Cp874::fromUnicode(Value);
+    location_ = Cp874::fromUnicode(Value).toStdString();
 }
 
 QString TTnCnx::TermType() const
 {
-    return Cp874::toUnicode(m_machine.TermType);
+    return Cp874::toUnicode(QByteArray::fromStdString(termType_));
 }
 
 void TTnCnx::SetTermType(const QString& Value)
 {
-    m_machine.TermType = Cp874::fromUnicode(Value);
+    termType_ = Cp874::fromUnicode(Value).toStdString();
 }
 
 TWSocket* TTnCnx::Socket() const
 {
-    return m_socket.data();
+    return socket_.data();
 }
 
 void TTnCnx::RemoveSocket()
 {
-    delete m_socket.data();
+    delete socket_.data();
 }
 
 void TTnCnx::Connect()
 {
-    if (!m_socket)
+    if (!socket_)
         return;
-    if (m_socket->State() != wsClosed)
-        m_socket->Close();
-    if (!m_socket)
+    if (socket_->State() != wsClosed)
+        socket_->Close();
+    if (!socket_)
         return;
+    negotiationHeld_ = false;
     // Each connection starts in the data state, whatever the last one left.
-    m_machine.Reset();
-    m_socket->SetProto(QStringLiteral("tcp"));
-    m_socket->SetPort(Port);
-    m_socket->SetAddr(Host);
-    m_socket->Connect();
+    const bool echo = state_.localEcho;
+    state_ = TTelnetReceiveState();
+    state_.localEcho = echo;
+    socket_->SetProto(QStringLiteral("tcp"));
+    socket_->SetPort(Port);
+    socket_->SetAddr(Host);
+    socket_->Connect();
 }
 
 void TTnCnx::Disconnect()
 {
-    if (m_socket)
-        m_socket->Close();
+    if (socket_)
+        socket_->Close();
 }
 
 int TTnCnx::Send(const char* Data, int Len)
 {
-    if (!m_socket || m_socket->State() != wsConnected)
+    if (!socket_ || socket_->State() != wsConnected)
         return -1;
-    const QByteArray escaped = Telnet::EscapeIac(Data, Len);
-    return m_socket->Send(escaped);
+    if (Len <= 0)
+        return socket_->Send(Data, Len);
+    const std::string escaped = EscapeIac(std::string_view(Data, size_t(Len)));
+    return socket_->Send(escaped.data(), int(escaped.size()));
 }
 
-void TTnCnx::SendRaw(const QByteArray& Bytes)
+// Every request is answered, as the protocol table says, unless the server
+// has stopped reading: then the answers would only pile up in the send
+// queue, so they are dropped until it drains.
+void TTnCnx::SendNegotiation(const std::string& Bytes)
 {
-    if (m_socket && m_socket->State() == wsConnected)
-        m_socket->Send(Bytes);
+    if (!socket_ || socket_->State() != wsConnected)
+        return;
+    const bool held = socket_->BufferedByteCount() > NegotiationQueueLimit;
+    if (held != negotiationHeld_) {
+        negotiationHeld_ = held;
+        const QPointer<TTnCnx> alive(this);
+        if (OnNegotiationHeld)
+            OnNegotiationHeld(this, held);
+        if (!alive || !socket_ || socket_->State() != wsConnected)
+            return;
+    }
+    if (!held)
+        socket_->Send(Bytes.data(), int(Bytes.size()));
+}
+
+void TTnCnx::ProcessReceived(const char* Data, int Len)
+{
+    const std::vector<TTelnetStep> steps =
+        TelnetReceive(state_, std::string_view(Data, size_t(Len)));
+    // A handler may delete the connection; what follows is then dropped.
+    const QPointer<TTnCnx> alive(this);
+    for (const TTelnetStep& step : steps) {
+        if (!alive)
+            return;
+        switch (step.kind) {
+        case TTelnetStep::Data:
+            // The block ends in a 0 byte; it goes away when the handler
+            // returns or raises.
+            if (OnDataAvailable)
+                OnDataAvailable(this, step.bytes.c_str(), int(step.bytes.size()));
+            break;
+        case TTelnetStep::Reply:
+            SendNegotiation(step.bytes);
+            break;
+        case TTelnetStep::SendLocation:
+            if (OnSendLoc)
+                OnSendLoc(this);
+            SendNegotiation(LocationReply(location_));
+            break;
+        case TTelnetStep::SendTermType:
+            if (OnTermType)
+                OnTermType(this);
+            SendNegotiation(TermTypeReply(termType_));
+            break;
+        case TTelnetStep::EndOfRecord:
+            if (OnEndOfRecord)
+                OnEndOfRecord(this);
+            break;
+        case TTelnetStep::LocalEcho:
+            if (OnLocalEcho)
+                OnLocalEcho(this);
+            break;
+        case TTelnetStep::Trace: {
+            std::string_view line = step.bytes;
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                line.remove_suffix(1);
+            qCDebug(lcTelnet).noquote() << QLatin1StringView(line.data(), qsizetype(line.size()));
+            break;
+        }
+        }
+    }
 }
 
 void TTnCnx::SocketSessionConnected(quint16 Error)
@@ -362,27 +173,27 @@ void TTnCnx::SocketSessionConnected(quint16 Error)
 
 void TTnCnx::SocketSessionClosed(quint16 Error)
 {
-    if (m_socket && m_socket->State() != wsClosed)
-        m_socket->Close();
+    if (socket_ && socket_->State() != wsClosed)
+        socket_->Close();
     if (OnSessionClosed)
         OnSessionClosed(this, Error);
 }
 
 void TTnCnx::SocketDataAvailable(quint16)
 {
-    if (!m_socket)
+    if (!socket_)
         return;
     char buffer[ReceiveBufferSize];
-    const int len = m_socket->Receive(buffer, ReceiveBufferSize);
+    const int len = socket_->Receive(buffer, ReceiveBufferSize);
     if (len == 0) {
         if (OnDisplay)
             OnDisplay(this, QStringLiteral("\r\n**** Remote has closed ****\r\n"));
     } else if (len < 0) {
-        const int error = m_socket->LastError();
+        const int error = socket_->LastError();
         if (error != 10035 && OnDisplay)
             OnDisplay(this, QStringLiteral("\r\n**** ERROR: ") + QString::number(error) +
                                 QStringLiteral(" ****\r\n"));
     } else {
-        m_machine.Feed(buffer, len);
+        ProcessReceived(buffer, len);
     }
 }

@@ -4,9 +4,12 @@
 // are sent when the server asks for them, and the remaining data bytes are
 // handed to the owner in blocks.
 //
-// The protocol rules live in TelnetOptionMachine, which knows nothing of
-// sockets; TTnCnx joins it to a TWSocket.
+// The protocol rules live in TelnetReceive (TnCnxOptions.h), which knows
+// nothing of sockets; TTnCnx joins it to a TWSocket and carries out the steps
+// it returns.
 #pragma once
+
+#include "telnet/TnCnxOptions.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -15,91 +18,15 @@
 
 #include <cstdint>
 #include <functional>
-#include <string_view>
+#include <string>
 
-class HiddenWindow;
 class TWSocket;
 
 namespace Telnet {
-// Command bytes.
-constexpr uint8_t IAC = 255;
-constexpr uint8_t DONT = 254;
-constexpr uint8_t DO = 253;
-constexpr uint8_t WONT = 252;
-constexpr uint8_t WILL = 251;
-constexpr uint8_t SB = 250;
-constexpr uint8_t SE = 240;
-constexpr uint8_t EOR = 239;
-// Options.
-constexpr uint8_t BINARY = 0;
-constexpr uint8_t ECHO = 1;
-constexpr uint8_t SGA = 3;
-constexpr uint8_t SENDLOC = 23;
-constexpr uint8_t TTYPE = 24;
-constexpr uint8_t OPT_EOR = 25;
-// Sub-negotiation codes.
-constexpr uint8_t IS = 0;
-constexpr uint8_t SEND = 1;
-
-// Size of one socket read and of the receive buffer.
-constexpr int ReceiveBufferSize = 2048;
-// Longest sub-negotiation kept; the bytes beyond are dropped and the whole
-// sub-negotiation is then ignored.
-constexpr int MaxSubOption = 512;
-
-// Data bytes with every 255 doubled, as the data stream requires.
-QByteArray EscapeIac(const char* data, int len);
+// While more than this waits in the socket's send queue (a server that sends
+// and does not read), the server's option requests go unanswered.
+constexpr qint64 NegotiationQueueLimit = 16 * 1024;
 } // namespace Telnet
-
-// The receive state and the negotiation rules. Bytes from the server go in
-// through Feed; data bytes come out in blocks through OnData, replies
-// through OnSend.
-class TelnetOptionMachine
-{
-public:
-    TelnetOptionMachine();
-
-    // Processes one read from the socket and hands the data bytes it
-    // contained over as one block (none when there were none).
-    void Feed(const char* data, int len);
-    // Back to the data state with nothing collected, for a new connection.
-    void Reset();
-
-    QByteArray Location = QByteArrayLiteral("TNCNX");
-    QByteArray TermType = QByteArrayLiteral("VT100");
-    bool LocalEcho = false;
-
-    // Bytes to send to the server, each call one send.
-    std::function<void(const QByteArray&)> OnSend;
-    // A block of data bytes; data[len] is 0.
-    std::function<void(const char* data, int len)> OnData;
-    std::function<void()> OnEndOfRecord;
-    std::function<void()> OnSendLoc;
-    std::function<void()> OnTermType;
-    std::function<void()> OnLocalEcho;
-    // Debug lines, ending in CR LF.
-    std::function<void(std::string_view)> OnTrace;
-
-    void ProcessTelnetByte(uint8_t b);
-    void FlushReceived();
-
-private:
-    void AppendReceived(uint8_t b);
-    void ReplyToOption(uint8_t verb, uint8_t option);
-    void HandleSubOption(const QByteArray& bytes);
-    void SendOptionCommand(uint8_t verb, uint8_t option);
-    void SendSubOption(uint8_t option, const QByteArray& payload, bool withIs);
-    void trace(std::string_view line);
-
-    char m_buffer[Telnet::ReceiveBufferSize + 2];
-    int m_count = 0;
-    bool m_iacSeen = false;
-    bool m_inSub = false;
-    bool m_subIac = false;
-    bool m_subOverflow = false;
-    uint8_t m_verb = 0;
-    QByteArray m_sub;
-};
 
 class TTnCnx : public QObject
 {
@@ -110,6 +37,7 @@ public:
     using TTnDataAvailable = std::function<void(TTnCnx* Sender, const char* Buffer, int Len)>;
     using TTnDisplay = std::function<void(TTnCnx* Sender, const QString& Str)>;
     using TNotify = std::function<void(TTnCnx* Sender)>;
+    using TNegotiationHeld = std::function<void(TTnCnx* Sender, bool Held)>;
 
     explicit TTnCnx(QObject* AOwner = nullptr);
     ~TTnCnx() override;
@@ -120,8 +48,8 @@ public:
     void SetLocation(const QString& Value);
     QString TermType() const;
     void SetTermType(const QString& Value);
-    bool LocalEcho() const { return m_machine.LocalEcho; }
-    void SetLocalEcho(bool Value) { m_machine.LocalEcho = Value; }
+    bool LocalEcho() const { return state_.localEcho; }
+    void SetLocalEcho(bool Value) { state_.localEcho = Value; }
 
     TTnSessionConnected OnSessionConnected;
     TTnSessionClosed OnSessionClosed;
@@ -131,6 +59,11 @@ public:
     TNotify OnSendLoc;
     TNotify OnTermType;
     TNotify OnLocalEcho;
+    // The connection stopped answering the server's option requests because
+    // its send queue is over NegotiationQueueLimit (Held true), or answers
+    // again now that the queue has drained (Held false).
+    TNegotiationHeld OnNegotiationHeld;
+    bool NegotiationHeld() const { return negotiationHeld_; }
 
     void Connect();
     void Disconnect();
@@ -146,12 +79,17 @@ public:
     void RemoveSocket();
 
 private:
+    // What one read from the socket brought: the telnet commands are
+    // carried out, the data bytes handed over (OnDataAvailable).
+    void ProcessReceived(const char* Data, int Len);
     void SocketSessionConnected(quint16 Error);
     void SocketSessionClosed(quint16 Error);
     void SocketDataAvailable(quint16 Error);
-    void SendRaw(const QByteArray& Bytes);
+    void SendNegotiation(const std::string& Bytes);
 
-    QPointer<TWSocket> m_socket;
-    HiddenWindow* m_window = nullptr;
-    TelnetOptionMachine m_machine;
+    QPointer<TWSocket> socket_;
+    TTelnetReceiveState state_;
+    std::string location_ = "TNCNX";
+    std::string termType_ = "VT100";
+    bool negotiationHeld_ = false;
 };

@@ -4,29 +4,48 @@
 #include "platform/Cp874.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 
-TTnEmulVT::TTnEmulVT(QWidget* AOwner) : TEmulVT(AOwner), m_cnx(new TTnCnx(this))
+Q_LOGGING_CATEGORY(lcTnEmulVT, "brevant.terminal.telnet", QtWarningMsg)
+
+namespace {
+
+QString exceptionText(const std::exception& e)
+{
+    if (const auto* socket = dynamic_cast<const ESocketException*>(&e))
+        return socket->Message();
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+TTnEmulVT::TTnEmulVT(QWidget* AOwner) : TEmulVT(AOwner), cnx_(new TTnCnx(this))
 {
     // The connection's own display texts are not shown.
-    m_cnx->OnDataAvailable = [this](TTnCnx*, const char* Buffer, int Len) {
+    cnx_->OnDataAvailable = [this](TTnCnx*, const char* Buffer, int Len) {
         TnCnxDataAvailable(Buffer, Len);
     };
-    m_cnx->OnSessionConnected = [this](TTnCnx*, quint16 Error) { TnCnxSessionConnected(Error); };
-    m_cnx->OnSessionClosed = [this](TTnCnx*, quint16 Error) { TnCnxSessionClosed(Error); };
-    m_cnx->OnSendLoc = [this](TTnCnx*) {
+    cnx_->OnSessionConnected = [this](TTnCnx*, quint16 Error) { TnCnxSessionConnected(Error); };
+    cnx_->OnSessionClosed = [this](TTnCnx*, quint16 Error) { TnCnxSessionClosed(Error); };
+    cnx_->OnSendLoc = [this](TTnCnx*) {
         if (OnSendLoc)
             OnSendLoc(this);
     };
-    m_cnx->OnTermType = [this](TTnCnx*) {
+    cnx_->OnTermType = [this](TTnCnx*) {
         if (OnTermType)
             OnTermType(this);
     };
-    m_cnx->OnLocalEcho = [this](TTnCnx*) {
+    cnx_->OnLocalEcho = [this](TTnCnx*) {
         if (OnLocalEcho)
             OnLocalEcho(this);
+    };
+    cnx_->OnNegotiationHeld = [this](TTnCnx*, bool Held) {
+        ShowText(
+            Held ? QStringLiteral("\r\n*** Server is not reading: option negotiation held ***\r\n")
+                 : QStringLiteral("\r\n*** Option negotiation resumed ***\r\n"));
     };
 }
 
@@ -34,35 +53,34 @@ TTnEmulVT::~TTnEmulVT()
 {
     // The connection goes first, without reporting to a half-destroyed
     // terminal.
-    m_cnx->OnSessionConnected = nullptr;
-    m_cnx->OnSessionClosed = nullptr;
-    m_cnx->OnDataAvailable = nullptr;
-    delete m_cnx;
+    cnx_->OnSessionConnected = nullptr;
+    cnx_->OnSessionClosed = nullptr;
+    cnx_->OnDataAvailable = nullptr;
+    cnx_->OnNegotiationHeld = nullptr;
+    delete cnx_;
 }
 
 void TTnEmulVT::Connect()
 {
-    if (m_hostName.isEmpty())
+    if (hostName_.isEmpty())
         return;
     ClearScreen();
-    m_cnx->Port = Port;
-    m_cnx->Host = m_hostName;
+    cnx_->Port = Port;
+    cnx_->Host = hostName_;
     QString failure;
     try {
-        m_cnx->Connect();
-    } catch (const ESocketException& e) {
-        failure = e.Message();
+        cnx_->Connect();
     } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure = exceptionText(e);
     }
-    ShowText(QStringLiteral("Connecting to '") + m_hostName + QStringLiteral("'\r\n"));
+    ShowText(QStringLiteral("Connecting to '") + hostName_ + QStringLiteral("'\r\n"));
     setFocus();
     if (failure.isEmpty())
         return;
     // The attempt could not even start (a service name that does not exist).
     // It ends the way a refused connection does, reported from the event
     // loop as the socket's events are.
-    const int code = m_cnx->Socket() ? m_cnx->Socket()->LastError() : 0;
+    const int code = cnx_->Socket() ? cnx_->Socket()->LastError() : 0;
     const quint16 error = quint16(code != 0 ? code : WinSock::WSAEINVAL);
     QTimer::singleShot(0, this, [this, failure, error] {
         ShowText(QStringLiteral("Connection failed: ") + failure + QStringLiteral("\r\n"));
@@ -76,7 +94,7 @@ void TTnEmulVT::Connect()
 
 void TTnEmulVT::Disconnect()
 {
-    m_cnx->Disconnect();
+    cnx_->Disconnect();
 }
 
 void TTnEmulVT::ShowText(const QString& Text)
@@ -118,12 +136,17 @@ void TTnEmulVT::TnCnxDataAvailable(const char* Buffer, int Len)
 {
     int len = Len;
     FireDataAvailable(Buffer, len);
-    // The whole block is shown whatever a handler left in len.
+    // The whole block is shown whatever a handler left in len, and painted
+    // once.
     try {
-        for (int i = 0; i < Len; ++i)
-            PutChar(Buffer[i]);
+        PutBuffer(Buffer, Len);
+    } catch (const std::exception& e) {
+        // A byte that fails (the log cannot be written) ends this block; the
+        // session goes on.
+        qCWarning(lcTnEmulVT).noquote()
+            << "received data not shown after a failure:" << exceptionText(e);
     } catch (...) {
-        // A byte that fails ends this block; the session goes on.
+        qCWarning(lcTnEmulVT) << "received data not shown after a failure";
     }
     RepaintDirty();
 }
@@ -136,55 +159,62 @@ void TTnEmulVT::KeyPress(char& Key)
     if (Key == 0)
         return;
     try {
-        if (m_localEcho)
+        if (localEcho_)
             PutChar(Key);
-        m_cnx->Send(&Key, 1);
-    } catch (...) {
+        cnx_->Send(&Key, 1);
+    } catch (const std::exception& e) {
         // A key that cannot be sent is dropped.
+        qCWarning(lcTnEmulVT).noquote() << "typed key not sent:" << exceptionText(e);
+    } catch (...) {
+        qCWarning(lcTnEmulVT) << "typed key not sent";
     }
 }
 
 void TTnEmulVT::SendKeyString(const char* Text, int Len)
 {
     try {
-        if (m_localEcho)
+        if (localEcho_)
             PutBuffer(Text, Len);
-        m_cnx->Send(Text, Len);
+        cnx_->Send(Text, Len);
+    } catch (const std::exception& e) {
+        // A key that cannot be sent is dropped.
+        qCWarning(lcTnEmulVT).noquote() << "key text not sent:" << exceptionText(e);
     } catch (...) {
+        qCWarning(lcTnEmulVT) << "key text not sent";
     }
 }
 
 void TTnEmulVT::DrawFocusRect(const QRect& Rect)
 {
-    m_focusRect = Rect;
-    m_focusDrawn = true;
+    focusRect_ = Rect;
+    focusDrawn_ = true;
     update(Rect.adjusted(-1, -1, 1, 1));
 }
 
 void TTnEmulVT::EraseFocusRect()
 {
-    if (!m_focusDrawn)
+    if (!focusDrawn_)
         return;
-    m_focusDrawn = false;
-    update(m_focusRect.adjusted(-1, -1, 1, 1));
+    focusDrawn_ = false;
+    update(focusRect_.adjusted(-1, -1, 1, 1));
 }
 
 void TTnEmulVT::paintEvent(QPaintEvent* event)
 {
     TEmulVT::paintEvent(event);
-    if (!m_focusDrawn)
+    if (!focusDrawn_)
         return;
     // The rectangle being dragged inverts what lies under its outline.
     QPainter p(this);
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     p.setPen(QPen(Qt::white, 1, Qt::DotLine));
-    p.drawRect(m_focusRect);
+    p.drawRect(focusRect_);
 }
 
 void TTnEmulVT::mousePressEvent(QMouseEvent* event)
 {
     TEmulVT::mousePressEvent(event);
-    m_mouseDown = true;
+    mouseDown_ = true;
     EraseFocusRect();
     if (HasSelection()) {
         SetSelectRect(QRect(0, -1, 0, 0));
@@ -195,36 +225,36 @@ void TTnEmulVT::mousePressEvent(QMouseEvent* event)
 void TTnEmulVT::mouseMoveEvent(QMouseEvent* event)
 {
     TEmulVT::mouseMoveEvent(event);
-    if (!m_mouseDown)
+    if (!mouseDown_)
         return;
     const QPoint pos = event->position().toPoint();
-    if (!m_dragging) {
+    if (!dragging_) {
         // Qt keeps sending the moves to this control while the button is
         // held, so the pointer needs no capture of its own.
-        m_dragging = true;
-        m_dragStart = QPoint(ColLeft(ColAt(pos.x())), RowTop(RowAt(pos.y())));
+        dragging_ = true;
+        dragStart_ = QPoint(ColLeft(ColAt(pos.x())), RowTop(RowAt(pos.y())));
         return;
     }
-    if (pos == m_dragStart)
+    if (pos == dragStart_)
         return;
     EraseFocusRect();
     const int right = ColLeft(ColAt(pos.x()) + 1);
     const int bottom = RowTop(RowAt(pos.y()) + 1) + 4;
-    DrawFocusRect(QRect(m_dragStart, QPoint(right, bottom)).normalized());
+    DrawFocusRect(QRect(dragStart_, QPoint(right, bottom)).normalized());
 }
 
 void TTnEmulVT::mouseReleaseEvent(QMouseEvent* event)
 {
     TEmulVT::mouseReleaseEvent(event);
-    m_mouseDown = false;
-    m_dragging = false;
-    if (m_focusDrawn) {
+    mouseDown_ = false;
+    dragging_ = false;
+    if (focusDrawn_) {
         EraseFocusRect();
         // A rectangle smaller than one cell selects nothing.
-        if (m_focusRect.width() < CharWidth() || m_focusRect.height() < LineHeight())
+        if (focusRect_.width() < CharWidth() || focusRect_.height() < LineHeight())
             SetSelectRect(QRect(0, -1, 0, 0));
         else
-            SetSelectRect(m_focusRect);
+            SetSelectRect(focusRect_);
     }
     update();
 }

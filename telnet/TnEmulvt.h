@@ -24,11 +24,11 @@ public:
     explicit TTnEmulVT(QWidget* AOwner = nullptr);
     ~TTnEmulVT() override;
 
-    QString HostName() const { return m_hostName; }
-    void SetHostName(const QString& Value) { m_hostName = Value; }
+    QString HostName() const { return hostName_; }
+    void SetHostName(const QString& Value) { hostName_ = Value; }
     QString Port = QStringLiteral("telnet");
-    QString Location() const { return m_cnx->Location(); }
-    void SetLocation(const QString& Value) { m_cnx->SetLocation(Value); }
+    QString Location() const { return cnx_->Location(); }
+    void SetLocation(const QString& Value) { cnx_->SetLocation(Value); }
     // The code of the last connect or close event.
     quint16 Error = 0;
     // Typed letters a-z go out in upper case.
@@ -36,8 +36,8 @@ public:
     // What is sent is also shown. This is the telnet terminal's own flag; the
     // plain terminal's echo of typed characters stays
     // TCustomEmulVT::LocalEcho, and neither follows the connection's.
-    bool LocalEcho() const { return m_localEcho; }
-    void SetLocalEcho(bool Value) { m_localEcho = Value; }
+    bool LocalEcho() const { return localEcho_; }
+    void SetLocalEcho(bool Value) { localEcho_ = Value; }
 
     TNotify OnSessionConnected;
     TNotify OnSessionClosed;
@@ -46,15 +46,15 @@ public:
     TNotify OnLocalEcho;
     TTnEmulVTDataAvailable OnDataAvailable;
     // The connection's own event (its sender is the connection).
-    TTnCnx::TNotify OnEndOfRecord() const { return m_cnx->OnEndOfRecord; }
-    void SetOnEndOfRecord(TTnCnx::TNotify Value) { m_cnx->OnEndOfRecord = std::move(Value); }
+    TTnCnx::TNotify OnEndOfRecord() const { return cnx_->OnEndOfRecord; }
+    void SetOnEndOfRecord(TTnCnx::TNotify Value) { cnx_->OnEndOfRecord = std::move(Value); }
 
     void Connect();
     void Disconnect();
     // Feeds a status text to the screen and repaints the whole terminal.
     void ShowText(const QString& Text);
 
-    TTnCnx* Cnx() const { return m_cnx; }
+    TTnCnx* Cnx() const { return cnx_; }
 
     void SendKeyString(const char* Text, int Len) override;
 
@@ -73,13 +73,13 @@ private:
     void DrawFocusRect(const QRect& Rect);
     void EraseFocusRect();
 
-    TTnCnx* m_cnx;
-    QString m_hostName;
-    bool m_localEcho = false;
+    TTnCnx* cnx_;
+    QString hostName_;
+    bool localEcho_ = false;
     // Selection dragging.
-    bool m_mouseDown = false;
-    bool m_dragging = false;
-    QPoint m_dragStart;
-    bool m_focusDrawn = false;
-    QRect m_focusRect;
+    bool mouseDown_ = false;
+    bool dragging_ = false;
+    QPoint dragStart_;
+    bool focusDrawn_ = false;
+    QRect focusRect_;
 };

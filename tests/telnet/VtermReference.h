@@ -2,6 +2,7 @@
 // the benchmark: bytes in, character grid and cursor out.
 #pragma once
 
+#include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 
 #include <QString>
@@ -20,66 +21,66 @@ public:
     // With scrollBack, every line that scrolls off the top is copied into a
     // ring of `scrollBack` lines, as a terminal with history would keep it.
     VtermReference(int rows, int cols, int scrollBack = 0)
-        : m_rows(rows), m_cols(cols), m_vt(vterm_new(rows, cols))
+        : rows_(rows), cols_(cols), vt_(vterm_new(rows, cols))
     {
-        vterm_set_utf8(m_vt, 0);
-        vterm_output_set_callback(m_vt, &VtermReference::output, this);
-        m_screen = vterm_obtain_screen(m_vt);
+        vterm_set_utf8(vt_, 0);
+        vterm_output_set_callback(vt_, &VtermReference::output, this);
+        screen_ = vterm_obtain_screen(vt_);
         if (scrollBack > 0) {
-            m_history.resize(size_t(scrollBack) * size_t(cols));
-            m_historyLines = scrollBack;
-            m_callbacks.sb_pushline = &VtermReference::pushLine;
+            history_.resize(size_t(scrollBack) * size_t(cols));
+            historyLines_ = scrollBack;
+            callbacks_.sb_pushline = &VtermReference::pushLine;
         }
-        vterm_screen_set_callbacks(m_screen, &m_callbacks, this);
-        vterm_screen_reset(m_screen, 1);
+        vterm_screen_set_callbacks(screen_, &callbacks_, this);
+        vterm_screen_reset(screen_, 1);
     }
-    ~VtermReference() { vterm_free(m_vt); }
+    ~VtermReference() { vterm_free(vt_); }
     VtermReference(const VtermReference&) = delete;
     VtermReference& operator=(const VtermReference&) = delete;
 
-    void feed(const char* bytes, size_t len) { vterm_input_write(m_vt, bytes, len); }
+    void feed(const char* bytes, size_t len) { vterm_input_write(vt_, bytes, len); }
     void feed(const std::string& bytes) { feed(bytes.data(), bytes.size()); }
 
     uint32_t cell(int row, int col) const
     {
         VTermScreenCell c;
-        vterm_screen_get_cell(m_screen, VTermPos{row, col}, &c);
+        vterm_screen_get_cell(screen_, VTermPos{row, col}, &c);
         return c.chars[0] == 0 ? uint32_t(' ') : c.chars[0];
     }
     bool reverse(int row, int col) const
     {
         VTermScreenCell c;
-        vterm_screen_get_cell(m_screen, VTermPos{row, col}, &c);
+        vterm_screen_get_cell(screen_, VTermPos{row, col}, &c);
         return c.attrs.reverse;
     }
     int cursorRow() const { return cursor().row; }
     int cursorCol() const { return cursor().col; }
     // Bytes the reference sent back to the host (reports, answers).
-    const std::string& answers() const { return m_answers; }
-    long pushedLines() const { return m_pushed; }
+    const std::string& answers() const { return answers_; }
+    long pushedLines() const { return pushed_; }
 
 private:
     VTermPos cursor() const
     {
         VTermPos pos;
-        vterm_state_get_cursorpos(vterm_obtain_state(m_vt), &pos);
+        vterm_state_get_cursorpos(vterm_obtain_state(vt_), &pos);
         return pos;
     }
     static void output(const char* s, size_t len, void* user)
     {
-        static_cast<VtermReference*>(user)->m_answers.append(s, len);
+        static_cast<VtermReference*>(user)->answers_.append(s, len);
     }
     static int pushLine(int cols, const VTermScreenCell* cells, void* user)
     {
         auto* self = static_cast<VtermReference*>(user);
         Cell* line =
-            &self->m_history[size_t(self->m_pushed % self->m_historyLines) * size_t(self->m_cols)];
-        for (int c = 0; c < cols && c < self->m_cols; ++c) {
+            &self->history_[size_t(self->pushed_ % self->historyLines_) * size_t(self->cols_)];
+        for (int c = 0; c < cols && c < self->cols_; ++c) {
             line[c].ch = cells[c].chars[0];
             line[c].fg = cells[c].fg;
             line[c].bg = cells[c].bg;
         }
-        ++self->m_pushed;
+        ++self->pushed_;
         return 1;
     }
 
@@ -90,15 +91,15 @@ private:
         VTermColor bg;
     };
 
-    int m_rows;
-    int m_cols;
-    VTerm* m_vt;
-    VTermScreen* m_screen = nullptr;
-    VTermScreenCallbacks m_callbacks{};
-    std::vector<Cell> m_history;
-    long m_historyLines = 1;
-    long m_pushed = 0;
-    std::string m_answers;
+    int rows_;
+    int cols_;
+    VTerm* vt_;
+    VTermScreen* screen_ = nullptr;
+    VTermScreenCallbacks callbacks_{};
+    std::vector<Cell> history_;
+    long historyLines_ = 1;
+    long pushed_ = 0;
+    std::string answers_;
 };
 
 // The character our model shows in a cell, as the code point libvterm would

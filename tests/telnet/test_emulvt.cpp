@@ -9,12 +9,18 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QLoggingCategory>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
+
+#include <csignal>
+#include <sys/resource.h>
 
 Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
 
@@ -106,6 +112,8 @@ private slots:
     void rowsAndColumnsUnderPoints();
     void logFile();
     void logFileUnwritable();
+    void logFileFailingIsClosed();
+    void traceGoesToItsCategory();
     void keys_data();
     void keys();
     void tabStaysInTerminal();
@@ -115,6 +123,8 @@ private slots:
     void localEcho();
     void onKeyDownTakesKey();
     void repaintsOnlyDirtyCells();
+    void paintsAtMostOncePerFrame();
+    void wideGlyphsStayInTheirCells();
     void selection();
     void publishedProperties();
 };
@@ -409,6 +419,64 @@ void TestEmulvt::logFileUnwritable()
     QVERIFY(QDir::setCurrent(saved));
 }
 
+// The log file stops accepting bytes (the file size limit stands in for a
+// full disk): the byte that fails raises and ends what was being fed, the log
+// is closed, and what the host sends next is shown.
+void TestEmulvt::logFileFailingIsClosed()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString saved = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    TEmulVT vt;
+    vt.ClearScreen();
+    vt.SetLog(true);
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 8;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    try {
+        vt.PutString("abcdef");
+    } catch (const std::ios_base::failure&) {
+        raised = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    QVERIFY(raised);
+    QVERIFY(!vt.Log());
+    QCOMPARE(rowText(vt.Screen(), 0, 3), QByteArray("ab "));
+    vt.PutString("xyz");
+    QCOMPARE(rowText(vt.Screen(), 0, 5), QByteArray("abxyz"));
+    QFile f(dir.filePath(QStringLiteral("EMULVT.LOG")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("<Open>ab"));
+    QVERIFY(QDir::setCurrent(saved));
+}
+
+// The interpreter's trace lines reach no output unless their category is
+// switched on, and then with the host's bytes escaped.
+void TestEmulvt::traceGoesToItsCategory()
+{
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& m) {
+            messages << QString::fromLatin1(context.category) + u' ' + m;
+        });
+    TEmulVT vt;
+    vt.PutString("\x1b[6n\x1b\x1b");
+    QCOMPARE(messages, QStringList());
+    QLoggingCategory::setFilterRules(QStringLiteral("brevant.terminal.debug=true"));
+    vt.PutString("\x1b\x07");
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    QCOMPARE(messages,
+             QStringList({QStringLiteral("brevant.terminal 0003 Invalid Escape Sequence: \\x07")}));
+}
+
 void TestEmulvt::keys_data()
 {
     QTest::addColumn<int>("fkeys");
@@ -634,11 +702,13 @@ class RecordingVT : public TEmulVT
 {
 public:
     QRegion painted;
+    int paints = 0;
 
 protected:
     void paintEvent(QPaintEvent* e) override
     {
         painted += e->region();
+        ++paints;
         TEmulVT::paintEvent(e);
     }
 };
@@ -678,6 +748,77 @@ void TestEmulvt::repaintsOnlyDirtyCells()
     QVERIFY(!vt.painted.contains(vt.CellRect(9, 0).center()));
     vt.RepaintDirty();
     QTRY_VERIFY(vt.painted.contains(vt.CellRect(9, 5)));
+}
+
+// A stream of received blocks, with the event loop running between them as
+// it does between socket reads, paints once per frame of the screen, not once
+// per block; the first change after a quiet moment is painted at the next
+// turn of the event loop, and the last one is painted too.
+void TestEmulvt::paintsAtMostOncePerFrame()
+{
+    RecordingVT vt;
+    vt.resize(900, 600);
+    vt.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&vt));
+    vt.ClearScreen();
+    vt.repaint();
+    QTest::qWait(100);
+    QVERIFY(!vt.RepaintPending());
+
+    vt.paints = 0;
+    vt.PutString("a");
+    QCoreApplication::processEvents();
+    QCOMPARE(vt.paints, 1);
+
+    const qreal rate = vt.screen()->refreshRate();
+    const double frameMs = 1000.0 / std::clamp(rate, 24.0, 240.0);
+    vt.paints = 0;
+    QElapsedTimer clock;
+    clock.start();
+    int blocks = 0;
+    while (clock.elapsed() < 300) {
+        vt.painted = QRegion();
+        vt.PutString("\x1b[" + QByteArray::number(blocks % 25 + 1) + ";1Hline " +
+                     QByteArray::number(blocks));
+        QCoreApplication::processEvents();
+        ++blocks;
+    }
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(blocks > 20, "too few blocks to tell");
+    QVERIFY2(vt.paints <= int(elapsed / frameMs) + 2,
+             qPrintable(QStringLiteral("%1 paints for %2 blocks in %3 ms")
+                            .arg(vt.paints)
+                            .arg(blocks)
+                            .arg(elapsed)));
+    QVERIFY(vt.paints >= 1);
+    // The last block reaches the screen.
+    const int lastRow = (blocks - 1) % 25;
+    QTRY_VERIFY(!vt.RepaintPending());
+    QVERIFY(vt.painted.contains(vt.CellRect(lastRow, 0)));
+}
+
+// Cells narrower than the font's characters: each character is cut to its
+// own cell, and the blank cells beside it keep only their background.
+void TestEmulvt::wideGlyphsStayInTheirCells()
+{
+    TEmulVT vt;
+    vt.resize(900, 500);
+    QFont f(QStringLiteral("DejaVu Sans Mono"));
+    f.setPixelSize(20);
+    vt.SetFont(f);
+    vt.SetCharWidth(4);
+    vt.ClearScreen();
+    vt.PutString("\x1b[2;6HWW \x1b[7m \x1b[0m  W");
+    const QImage img = snapshot(vt);
+    QVERIFY(contains(img, vt.CellRect(1, 5), pal(7)));
+    for (int c : {7, 9, 10}) {
+        const QRect cell = vt.CellRect(1, c);
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x)
+                QVERIFY2(pixel(img, QPoint(x, y)) == pal(0),
+                         qPrintable(QStringLiteral("column %1 at %2,%3").arg(c).arg(x).arg(y)));
+    }
+    QVERIFY(contains(img, vt.CellRect(1, 11), pal(7)));
 }
 
 void TestEmulvt::selection()

@@ -1,5 +1,7 @@
-// Tables of received bytes against the cursor, row text and attributes that
-// the screen model shows afterwards.
+// Tables of received bytes, through the interpreter, against the cursor, row
+// text and attributes that the screen model shows afterwards; and the model's
+// operations called on their own.
+#include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 
 #include <QTest>
@@ -12,6 +14,12 @@ template <typename T> T fetchData(const char* name)
 #define QFETCH_(Type, name) fetchData<Type>(#name)
 
 namespace {
+
+// A screen with its interpreter.
+struct Vt : TScreen
+{
+    TVTParser parser{*this};
+};
 
 QByteArray rowText(const TScreen& s, int row, int from = 0, int count = -1)
 {
@@ -35,13 +43,13 @@ int att(const TScreen& s, int row, int col)
     return s.LineAt(row)->Att[size_t(col)];
 }
 
-void feed(TScreen& s, const QByteArray& bytes)
+void feed(Vt& s, const QByteArray& bytes)
 {
-    s.PutBuffer(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    s.parser.PutBuffer(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
 }
 
 // Fills every screen row with its own letter so that line moves show.
-void letterRows(TScreen& s)
+void letterRows(Vt& s)
 {
     for (int r = 0; r < s.Rows(); ++r) {
         s.SetCursor(0, r);
@@ -66,7 +74,7 @@ class TestEmulvtScreen : public QObject
 private slots:
     void freshScreen()
     {
-        TScreen s;
+        Vt s;
         QCOMPARE(s.Rows(), 25);
         QCOMPARE(s.Cols(), 80);
         QCOMPARE(s.BackRows(), 0);
@@ -179,18 +187,18 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, autoWrap);
-        TScreen s;
+        Vt s;
         s.AutoWrap = autoWrap;
         feed(s, bytes);
         QCOMPARE(s.Row, QFETCH_(int, row));
         QCOMPARE(s.Col, QFETCH_(int, col));
         QCOMPARE(trimmed(s, QFETCH_(int, textRow)), QFETCH_(QByteArray, text));
-        QVERIFY(!s.EscPending);
+        QVERIFY(!s.parser.EscPending());
     }
 
     void hiddenColumnsKeepTheirCharacters()
     {
-        TScreen s;
+        Vt s;
         feed(s, QByteArray(80, 'x') + "0123456789");
         QCOMPARE(rowText(s, 0, 80, 10), QByteArray("0123456789"));
         feed(s, QByteArray(60, 'z') + "!");
@@ -229,7 +237,7 @@ private slots:
     void graphicRendition()
     {
         QFETCH(QByteArray, bytes);
-        TScreen s;
+        Vt s;
         feed(s, bytes);
         QCOMPARE(int(s.CurAttr), QFETCH_(int, attr));
         QCOMPARE(s.Inverse, QFETCH_(bool, inverse));
@@ -239,7 +247,7 @@ private slots:
 
     void highBitRendition()
     {
-        TScreen s;
+        Vt s;
         feed(s, "\x1b[12mA\x1b[10mA");
         QCOMPARE(rowText(s, 0, 0, 2), QByteArray("\xc1"
                                                  "A"));
@@ -280,7 +288,7 @@ private slots:
     void blankAttributes()
     {
         QFETCH(QByteArray, bytes);
-        TScreen s;
+        Vt s;
         feed(s, bytes);
         QCOMPARE(att(s, QFETCH_(int, row), QFETCH_(int, col)), QFETCH_(int, attr));
     }
@@ -328,7 +336,7 @@ private slots:
     void lineOperations()
     {
         QFETCH(QByteArray, bytes);
-        TScreen s;
+        Vt s;
         letterRows(s);
         feed(s, bytes);
         QCOMPARE(letters(s), QFETCH_(QByteArray, rows));
@@ -337,7 +345,7 @@ private slots:
 
     void deleteCharactersMovesTheTail()
     {
-        TScreen s;
+        Vt s;
         QByteArray line;
         for (int c = 0; c < 80; ++c)
             line += char('0' + c % 75);
@@ -351,7 +359,7 @@ private slots:
     // Scroll-back: BackRows-1 lines, newest at row -1, recoloured.
     void scrollBack()
     {
-        TScreen s;
+        Vt s;
         s.ChangeBackRows(100);
         s.BackColor = vtsBlue;
         feed(s, "\x1b[31;42m");
@@ -379,7 +387,7 @@ private slots:
     // Recolouring replaces only the background field: bright and blink stay.
     void scrollBackRecolouringKeepsBrightAndBlink()
     {
-        TScreen s;
+        Vt s;
         s.ChangeBackRows(5);
         s.BackColor = vtsMagenta;
         feed(s, "\x1b[1;5;33;41mx\x1b[25;1H\n");
@@ -388,7 +396,7 @@ private slots:
 
     void scrollBackWithoutRecolouring()
     {
-        TScreen s;
+        Vt s;
         s.ChangeBackRows(5);
         s.Options = 0;
         feed(s, "\x1b[31;42mx\x1b[25;1H\n");
@@ -398,7 +406,7 @@ private slots:
 
     void partialRegionFeedsTheScrollBack()
     {
-        TScreen s;
+        Vt s;
         s.ChangeBackRows(10);
         letterRows(s);
         feed(s, "\x1b[5;8r\x1b[8;1H\n");
@@ -420,7 +428,7 @@ private slots:
     void clearPushesTheScreenBack()
     {
         QFETCH(int, used);
-        TScreen s;
+        Vt s;
         s.ChangeBackRows(QFETCH_(int, backRows));
         if (QFETCH_(bool, copyBack))
             s.Options |= vtoCopyBackOnClear;
@@ -437,7 +445,7 @@ private slots:
     // Rows grow and shrink at the top; the bottom row stays the bottom row.
     void rowMapping()
     {
-        TScreen s;
+        Vt s;
         letterRows(s);
         QCOMPARE(s.LineAt(25), s.LineAt(24));
         QCOMPARE(s.LineAt(1000), s.LineAt(24));
@@ -457,7 +465,7 @@ private slots:
 
     void settingsAreClamped()
     {
-        TScreen s;
+        Vt s;
         s.ChangeRows(1000);
         QCOMPARE(s.Rows(), kMaxRows);
         QCOMPARE(s.RegionBottom, kMaxRows - 1);
@@ -497,7 +505,7 @@ private slots:
 
     void characterSets()
     {
-        TScreen s;
+        Vt s;
         s.SetXlat(QFETCH_(bool, xlat));
         feed(s, QFETCH_(QByteArray, bytes));
         const QByteArray shown = QFETCH_(QByteArray, shown);
@@ -508,7 +516,7 @@ private slots:
     // final characters of sequences they keep their meaning.
     void sequenceBytesAreNotTranslated()
     {
-        TScreen s;
+        Vt s;
         s.SetXlat(false);
         feed(s, "\x1b(0\x1b[?7h\x1b[?7l\x1b[31mq");
         QVERIFY(!s.AutoWrap);
@@ -518,7 +526,7 @@ private slots:
 
     void translationFlags()
     {
-        TScreen s;
+        Vt s;
         s.SetXlat(true);
         feed(s, "\x1b[0I");
         QVERIFY(s.DisplayXlat);
@@ -554,26 +562,26 @@ private slots:
 
     void literalMode()
     {
-        TScreen s;
+        Vt s;
         s.SetXlat(true);
         feed(s, QFETCH_(QByteArray, bytes));
         const QByteArray shown = QFETCH_(QByteArray, shown);
         QCOMPARE(rowText(s, 0, 0, int(shown.size())), shown);
-        QCOMPARE(s.LiteralCount, QFETCH_(int, left));
+        QCOMPARE(s.parser.LiteralCount(), QFETCH_(int, left));
     }
 
     // 79 collected characters after ESC [ abandon the sequence with one beep;
     // the next digit is shown.
     void collectorAbandon()
     {
-        TScreen s;
+        Vt s;
         int beeps = 0;
-        s.OnBeep = [&] { ++beeps; };
+        s.parser.OnBeep = [&] { ++beeps; };
         feed(s, "\x1b[" + QByteArray(78, '1'));
-        QVERIFY(s.EscPending);
+        QVERIFY(s.parser.EscPending());
         QCOMPARE(beeps, 0);
         feed(s, "1");
-        QVERIFY(!s.EscPending);
+        QVERIFY(!s.parser.EscPending());
         QCOMPARE(beeps, 1);
         feed(s, "5");
         QCOMPARE(rowText(s, 0, 0, 1), QByteArray("5"));
@@ -583,9 +591,9 @@ private slots:
 
     void traceLines()
     {
-        TScreen s;
+        Vt s;
         QStringList lines;
-        s.OnTrace = [&](std::string_view t) {
+        s.parser.OnTrace = [&](std::string_view t) {
             lines << QString::fromLatin1(t.data(), qsizetype(t.size()));
         };
         feed(s, "\x1b[6n\x1b"
@@ -598,11 +606,23 @@ private slots:
                                      "0005 Special key 10 2A 0 FF\r\n",
                                      "0006 Invalid Escape Sequence: c\r\n",
                                      "0007 Invalid Escape Sequence: [c\r\n"}));
+
+        // The host's bytes in a trace line are escaped: it never carries ESC,
+        // BEL or any other control byte to wherever the trace is written.
+        lines.clear();
+        feed(s, "\x1b\x1b\x1b\a\x1b[1\x9b\x1b\\\x1b[?\x01");
+        QCOMPARE(lines, QStringList({"0008 Invalid Escape Sequence: \\x1B\r\n",
+                                     "0009 Invalid Escape Sequence: \\x07\r\n",
+                                     "000A Invalid Escape Sequence: [1\\x9B\r\n",
+                                     "000B Invalid Escape Sequence: \\\\\r\n",
+                                     "000C Invalid Escape Sequence: [?\\x01\r\n"}));
+        QCOMPARE(QByteArray::fromStdString(EscapeTraceBytes("a\\\x1b\x7f~")),
+                 QByteArray("a\\\\\\x1B\\x7F~"));
     }
 
     void cursorVisibility()
     {
-        TScreen s;
+        Vt s;
         QList<bool> seen;
         s.OnCursorVisible = [&](TScreen& sender) { seen << sender.CursorOff; };
         feed(s, "\x1b[?25l\x1b[?25h\x1b[25l");
@@ -615,11 +635,11 @@ private slots:
 
     void autoLineFeedAndReturn()
     {
-        TScreen s;
+        Vt s;
         s.AutoLF = true;
         feed(s, "ab\rc");
         QCOMPARE(trimmed(s, 1), QByteArray("c"));
-        TScreen t;
+        Vt t;
         t.AutoCR = true;
         feed(t, "ab\nc");
         QCOMPARE(trimmed(t, 1), QByteArray("c"));
@@ -627,7 +647,7 @@ private slots:
 
     void dirtyRectangle()
     {
-        TScreen s;
+        Vt s;
         feed(s, "\x1b[3;5Hab\x1b[5;2Hc");
         QCOMPARE(s.DirtyTop, 2);
         QCOMPARE(s.DirtyBottom, 4);
@@ -638,6 +658,67 @@ private slots:
         QCOMPARE(s.DirtyLeft, 9999);
         feed(s, "\x1b[L");
         QVERIFY(s.AllDirty);
+    }
+
+    // The model's operations called directly, without the interpreter.
+    void operationsOnTheirOwn()
+    {
+        TScreen s;
+        // Past the last visible column without AutoWrap: the hidden cells.
+        for (int i = 0; i < 90; ++i)
+            s.StoreChar('x');
+        QCOMPARE(s.Col, 90);
+        QCOMPARE(s.LineAt(0)->Txt[89], uint8_t('x'));
+        // With AutoWrap, on the bottom row: the region scrolls first.
+        s.SetCursor(79, 24);
+        s.StoreChar('y');
+        s.AutoWrap = true;
+        s.StoreChar('z');
+        QCOMPARE(s.Row, 24);
+        QCOMPARE(s.Col, 1);
+        QCOMPARE(s.LineAt(23)->Txt[79], uint8_t('y'));
+        QCOMPARE(s.LineAt(24)->Txt[0], uint8_t('z'));
+        // A cursor below the region returns to the region's bottom.
+        s.SetScrollRegion(6, 11);
+        s.SetCursor(0, 20);
+        s.LineFeed();
+        QCOMPARE(s.Row, 10);
+        // Top without bottom resets the region.
+        s.SetScrollRegion(5, 0);
+        QCOMPARE(s.RegionTop, 0);
+        QCOMPARE(s.RegionBottom, 24);
+        // 150 scrolls into 100 back rows keep 99 lines.
+        s.ChangeBackRows(100);
+        for (int i = 0; i < 150; ++i)
+            s.ScrollUp();
+        QCOMPARE(s.BackUsed(), 99);
+        // Inserting 30 lines on row 20 clears rows 20..24.
+        s.SetCursor(0, 24);
+        s.StoreChar('q');
+        s.SetCursor(5, 20);
+        s.InsertLines(30);
+        QCOMPARE(s.Col, 0);
+        QCOMPARE(s.LineAt(24)->Txt[0], uint8_t(' '));
+        // Each save restores once.
+        s.SetCursor(7, 3);
+        s.SaveCursor();
+        s.SetCursor(0, 9);
+        s.RestoreCursor();
+        QCOMPARE(QPoint(s.Col, s.Row), QPoint(7, 3));
+        s.SetCursor(0, 9);
+        s.RestoreCursor();
+        QCOMPARE(QPoint(s.Col, s.Row), QPoint(0, 0));
+        // The cursor notification and the translation helpers.
+        int notified = 0;
+        s.OnCursorVisible = [&](TScreen&) { ++notified; };
+        s.SetCursorOff(true);
+        QVERIFY(s.CursorOff);
+        QCOMPARE(notified, 1);
+        s.SelectTables(GraphicsTable);
+        QCOMPARE(s.Translate('q'), uint8_t('q'));
+        s.DisplayXlat = true;
+        QCOMPARE(s.Translate('q'), uint8_t(0xC4));
+        QCOMPARE(s.OutTable, &GraphicsTable);
     }
 
     // No byte stream may end in the escape state for good or write outside
@@ -651,7 +732,7 @@ private slots:
         };
         const char alphabet[] = "\x1b[;?0123456789HJKLMPm@rABCDIhlsu78\n\r\b\tx ";
         for (int round = 0; round < 40; ++round) {
-            TScreen s;
+            Vt s;
             s.ChangeBackRows(int(next() % 40));
             s.ChangeRows(int(next() % 60));
             s.SetCols(int(next() % 140));
@@ -659,12 +740,12 @@ private slots:
             for (int i = 0; i < 4000; ++i) {
                 const uint8_t b = (next() & 1) ? uint8_t(alphabet[next() % (sizeof alphabet - 1)])
                                                : uint8_t(next());
-                s.PutChar(b);
+                s.parser.PutChar(b);
                 QVERIFY(s.Row >= 0 && s.Row < s.Rows());
                 QVERIFY(s.Col >= 0 && s.Col <= kLastCell);
                 QVERIFY(s.RegionTop <= s.RegionBottom && s.RegionBottom < s.Rows());
                 QVERIFY(s.BackUsed() <= std::max(0, s.BackRows() - 1));
-                QVERIFY(s.EscBuffer().size() < size_t(kEscBufferSize));
+                QVERIFY(s.parser.EscBuffer().size() < size_t(kEscBufferSize));
             }
         }
     }

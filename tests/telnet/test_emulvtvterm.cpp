@@ -11,6 +11,7 @@ namespace {
 struct Pair
 {
     TScreen model;
+    TVTParser parser{model};
     VtermReference ref{24, 80};
     QStringList traces;
 
@@ -18,14 +19,14 @@ struct Pair
     {
         model.ChangeRows(24);
         model.SetXlat(false);
-        model.OnTrace = [this](std::string_view t) {
+        parser.OnTrace = [this](std::string_view t) {
             traces << QString::fromLatin1(t.data(), qsizetype(t.size())).trimmed();
         };
         feed(autoWrap ? "\x1b[?7h" : "\x1b[?7l");
     }
     void feed(const QByteArray& bytes)
     {
-        model.PutBuffer(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+        parser.PutBuffer(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
         ref.feed(bytes.constData(), size_t(bytes.size()));
     }
     bool sameCursor() const
@@ -114,7 +115,7 @@ private slots:
         Pair p(autoWrap);
         p.feed(bytes);
         QVERIFY2(differingRows(p.model, p.ref).empty() && p.sameCursor(), qPrintable(p.describe()));
-        QVERIFY(!p.model.EscPending);
+        QVERIFY(!p.parser.EscPending());
     }
 
     // Where the model departs from a VT100 on purpose. Each row names the
@@ -183,7 +184,7 @@ private slots:
         p.feed(bytes);
         QVERIFY2(!differingRows(p.model, p.ref).empty() || !p.sameCursor(),
                  "the two terminals agree here");
-        QVERIFY(!p.model.EscPending);
+        QVERIFY(!p.parser.EscPending());
     }
 
     // ED 0 first returns the drawing attribute to 7: reverse video set before

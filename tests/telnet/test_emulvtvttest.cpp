@@ -7,7 +7,9 @@
 // purpose; those screens are counted with the reason.
 #include "VtermReference.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMap>
 #include <QSet>
 #include <QStandardPaths>
@@ -35,7 +37,7 @@ public:
         model.ChangeRows(kRows);
         model.SetCols(kCols);
         model.SetXlat(false);
-        model.OnTrace = [this](std::string_view t) {
+        parser.OnTrace = [this](std::string_view t) {
             QByteArray line(t.data(), qsizetype(t.size()));
             taint(line.mid(5).trimmed());
         };
@@ -48,6 +50,22 @@ public:
     {
         for (char ch : bytes)
             feedByte(uint8_t(ch));
+        if (!captureDir.isEmpty())
+            captured += bytes;
+    }
+
+    // With BREVANT_VTTEST_CAPTURE naming a folder, the bytes of each screen
+    // are written there as an input of the interpreter's fuzz target: four
+    // settings bytes (24 rows, 80 columns, no scroll-back, the default options)
+    // and the screen as vttest sent it.
+    void capture(const QString& name)
+    {
+        if (captureDir.isEmpty() || captured.isEmpty())
+            return;
+        QFile f(QDir(captureDir).filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("\x18\x50\x00\x01", 4) + captured);
+        captured.clear();
     }
 
     bool agree() const
@@ -73,9 +91,12 @@ public:
     QString describe() const { return describeDifferences(model, ref, kCols); }
 
     TScreen model;
+    TVTParser parser{model};
     VtermReference ref{kRows, kCols};
     int screens = 0;
     int matched = 0;
+    QString captureDir = qEnvironmentVariable("BREVANT_VTTEST_CAPTURE");
+    QByteArray captured;
     QStringList outside;
     QStringList failures;
 
@@ -96,16 +117,16 @@ private:
 
     void feedByte(uint8_t b)
     {
-        const bool wasPending = model.EscPending;
-        const QByteArray seq(model.EscBuffer().data(), qsizetype(model.EscBuffer().size()));
-        if (!wasPending && model.LiteralCount == 0)
+        const bool wasPending = parser.EscPending();
+        const QByteArray seq(parser.EscBuffer().data(), qsizetype(parser.EscBuffer().size()));
+        if (!wasPending && parser.LiteralCount() == 0)
             beforeControl(b);
         const int savedRow = model.SavedRow;
         const int row = model.Row;
         const int col = model.Col;
-        model.PutChar(b);
+        parser.PutChar(b);
         ref.feed(reinterpret_cast<const char*>(&b), 1);
-        if (wasPending && !model.EscPending)
+        if (wasPending && !parser.EscPending())
             afterSequence(seq, b, savedRow, row, col);
         else if (b == '\n' && !wasPending)
             resync();
@@ -265,12 +286,12 @@ class Vttest
 public:
     ~Vttest()
     {
-        if (m_pid > 0) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
         }
-        if (m_fd >= 0)
-            close(m_fd);
+        if (fd_ >= 0)
+            close(fd_);
     }
 
     bool start(const QString& program)
@@ -278,10 +299,10 @@ public:
         winsize ws{};
         ws.ws_row = kRows;
         ws.ws_col = kCols;
-        m_pid = forkpty(&m_fd, nullptr, nullptr, &ws);
-        if (m_pid < 0)
+        pid_ = forkpty(&fd_, nullptr, nullptr, &ws);
+        if (pid_ < 0)
             return false;
-        if (m_pid == 0) {
+        if (pid_ == 0) {
             setenv("TERM", "vt100", 1);
             setenv("LINES", "24", 1);
             setenv("COLUMNS", "80", 1);
@@ -294,10 +315,10 @@ public:
 
     void send(const QByteArray& keys)
     {
-        m_sinceKey.clear();
+        sinceKey_.clear();
         qsizetype done = 0;
         while (done < keys.size()) {
-            const ssize_t n = write(m_fd, keys.constData() + done, size_t(keys.size() - done));
+            const ssize_t n = write(fd_, keys.constData() + done, size_t(keys.size() - done));
             if (n <= 0)
                 return;
             done += n;
@@ -313,7 +334,7 @@ public:
         timer.start();
         int found = -1;
         while (timer.elapsed() < timeoutMs) {
-            pollfd p{m_fd, POLLIN, 0};
+            pollfd p{fd_, POLLIN, 0};
             const int ready = poll(&p, 1, found >= 0 ? 80 : 200);
             if (ready == 0) {
                 if (found >= 0)
@@ -321,14 +342,14 @@ public:
                 continue;
             }
             char buf[4096];
-            const ssize_t n = read(m_fd, buf, sizeof buf);
+            const ssize_t n = read(fd_, buf, sizeof buf);
             if (n <= 0)
                 return found;
             const QByteArray chunk(buf, n);
             checker.feed(chunk);
-            m_sinceKey += chunk;
+            sinceKey_ += chunk;
             for (int i = 0; found < 0 && i < markers.size(); ++i)
-                if (m_sinceKey.contains(markers[i]))
+                if (sinceKey_.contains(markers[i]))
                     found = i;
         }
         return found;
@@ -340,13 +361,13 @@ public:
         timer.start();
         while (timer.elapsed() < timeoutMs) {
             char buf[4096];
-            pollfd p{m_fd, POLLIN, 0};
-            if (poll(&p, 1, 50) > 0 && read(m_fd, buf, sizeof buf) <= 0) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 50) > 0 && read(fd_, buf, sizeof buf) <= 0) {
                 // Output closed; collect the child below.
             }
             int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
                 return true;
             }
         }
@@ -354,9 +375,9 @@ public:
     }
 
 private:
-    pid_t m_pid = -1;
-    int m_fd = -1;
-    QByteArray m_sinceKey;
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    QByteArray sinceKey_;
 };
 
 } // namespace
@@ -383,6 +404,7 @@ private slots:
                 vt.send("\r");
         }
         QVERIFY2(atMenu, "vttest never showed its menu");
+        checker.capture(QStringLiteral("vttest-menu"));
 
         QMap<QString, int> promptsPerMenu;
         for (const char* choice : {"1", "2", "8"}) {
@@ -394,12 +416,14 @@ private slots:
                                                       "%2 screens")
                                                   .arg(choice)
                                                   .arg(prompts)));
-                QVERIFY2(!checker.model.EscPending,
+                QVERIFY2(!checker.parser.EscPending(),
                          qPrintable(QString("escape state left open in menu %1").arg(choice)));
                 if (got == 1)
                     break;
                 ++prompts;
                 checker.checkpoint(QString("menu %1, screen %2").arg(choice).arg(prompts));
+                checker.capture(
+                    QString("vttest-%1-%2").arg(choice).arg(prompts, 2, 10, QChar('0')));
                 QVERIFY(prompts < 100);
                 vt.send("\r");
             }

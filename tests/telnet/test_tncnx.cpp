@@ -1,10 +1,11 @@
-// The telnet connection: the option machine from tables (every table row is
+// The telnet connection: its receive side from tables (every table row is
 // also fed split across reads at every point), and TTnCnx over loopback
 // against a peer scripted inside the test.
 #include "../net/LoopbackPeer.h"
 #include "net/WSocket.h"
 #include "telnet/TnCnx.h"
 
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,7 +21,8 @@ QByteArray bytes(std::initializer_list<int> list)
     return out;
 }
 
-// Everything the machine did for one input.
+// Everything the receive side did for one input, with the sub-negotiation
+// answers the connection sends for the default location and terminal type.
 struct Outcome
 {
     QByteArray sent;
@@ -28,27 +30,61 @@ struct Outcome
     QList<QByteArray> blocks;
     QByteArray events;
     bool localEcho = false;
+    TTelnetReceiveState state;
 };
+
+QByteArray qbytes(const std::string& s)
+{
+    return QByteArray::fromStdString(s);
+}
 
 Outcome run(const QList<QByteArray>& reads, bool initialEcho = false)
 {
     Outcome out;
-    TelnetOptionMachine m;
-    m.LocalEcho = initialEcho;
-    m.OnSend = [&](const QByteArray& b) { out.sent += b; };
-    m.OnData = [&](const char* d, int n) {
-        QCOMPARE(d[n], '\0');
-        out.data += QByteArray(d, n);
-        out.blocks.append(QByteArray(d, n));
-    };
-    m.OnEndOfRecord = [&] { out.events += 'R'; };
-    m.OnSendLoc = [&] { out.events += 'L'; };
-    m.OnTermType = [&] { out.events += 'T'; };
-    m.OnLocalEcho = [&] { out.events += 'E'; };
-    for (const QByteArray& r : reads)
-        m.Feed(r.constData(), int(r.size()));
-    out.localEcho = m.LocalEcho;
+    out.state.localEcho = initialEcho;
+    for (const QByteArray& r : reads) {
+        for (const TTelnetStep& step :
+             TelnetReceive(out.state, std::string_view(r.constData(), size_t(r.size())))) {
+            switch (step.kind) {
+            case TTelnetStep::Data:
+                out.data += qbytes(step.bytes);
+                out.blocks.append(qbytes(step.bytes));
+                break;
+            case TTelnetStep::Reply:
+                out.sent += qbytes(step.bytes);
+                break;
+            case TTelnetStep::SendLocation:
+                out.events += 'L';
+                out.sent += qbytes(LocationReply("TNCNX"));
+                break;
+            case TTelnetStep::SendTermType:
+                out.events += 'T';
+                out.sent += qbytes(TermTypeReply("VT100"));
+                break;
+            case TTelnetStep::EndOfRecord:
+                out.events += 'R';
+                break;
+            case TTelnetStep::LocalEcho:
+                out.events += 'E';
+                break;
+            case TTelnetStep::Trace:
+                break;
+            }
+        }
+    }
+    out.localEcho = out.state.localEcho;
     return out;
+}
+
+QStringList traces(const QByteArray& input)
+{
+    TTelnetReceiveState state;
+    QStringList lines;
+    for (const TTelnetStep& step :
+         TelnetReceive(state, std::string_view(input.constData(), size_t(input.size()))))
+        if (step.kind == TTelnetStep::Trace)
+            lines << QString::fromStdString(step.bytes);
+    return lines;
 }
 
 } // namespace
@@ -63,6 +99,8 @@ private slots:
     void longReadIsCutIntoBoundedBlocks();
     void subOptionPayloadIsEscaped();
     void escapeDoublesOnlyIac();
+    void traceLines();
+    void repeatedRefusalsAreEachAnswered();
 
     void scriptedPeerSplitCommands();
     void userDataIsEscapedAndRepliesAreNot();
@@ -70,6 +108,7 @@ private slots:
     void refusedPortReportsThenCloses();
     void receiveStateIsResetForEachConnection();
     void serverCloseIsReported();
+    void traceGoesToItsCategory();
     void withoutSocketNothingHappens();
 };
 
@@ -154,7 +193,8 @@ void TestTnCnx::negotiation()
     // The same bytes split into two reads at every point, and one byte a read.
     for (int cut = 1; cut < input.size(); ++cut) {
         const Outcome split = run({input.left(cut), input.mid(cut)});
-        QVERIFY2(split.sent == sent && split.data == data && split.events == events,
+        QVERIFY2(split.sent == sent && split.data == data && split.events == events &&
+                     split.state == whole.state,
                  qPrintable(QStringLiteral("cut at %1").arg(cut)));
     }
     QList<QByteArray> single;
@@ -183,20 +223,37 @@ void TestTnCnx::longReadIsCutIntoBoundedBlocks()
 
 void TestTnCnx::subOptionPayloadIsEscaped()
 {
-    TelnetOptionMachine m;
-    QList<QByteArray> sends;
-    m.OnSend = [&](const QByteArray& b) { sends.append(b); };
-    m.TermType = bytes({'A', 255, 'B'});
-    const QByteArray in = bytes({IAC, SB, 24, 1, IAC, SE});
-    m.Feed(in.constData(), int(in.size()));
-    // One send, with the 255 of the name doubled inside the sub-negotiation.
-    QCOMPARE(sends, (QList<QByteArray>{bytes({IAC, SB, 24, 0, 'A', 255, 255, 'B', IAC, SE})}));
+    // The 255 of the name is doubled inside the sub-negotiation.
+    QCOMPARE(qbytes(TermTypeReply("A\xff"
+                                  "B")),
+             bytes({IAC, SB, 24, 0, 'A', 255, 255, 'B', IAC, SE}));
+    QCOMPARE(qbytes(LocationReply("")), bytes({IAC, SB, 23, IAC, SE}));
 }
 
 void TestTnCnx::escapeDoublesOnlyIac()
 {
-    QCOMPARE(EscapeIac("a\xff\xfe\xff", 4), bytes({'a', 255, 255, 254, 255, 255}));
-    QCOMPARE(EscapeIac("", 0), QByteArray());
+    QCOMPARE(qbytes(EscapeIac(std::string_view("a\xff\xfe\xff", 4))),
+             bytes({'a', 255, 255, 254, 255, 255}));
+    QCOMPARE(qbytes(EscapeIac("")), QByteArray());
+}
+
+// The debug lines name what is not carried out; a byte that is not printable
+// text is escaped.
+void TestTnCnx::traceLines()
+{
+    QCOMPARE(traces(bytes({244, IAC, 241, IAC, 'q', IAC, 7, IAC, EOR})),
+             QStringList({"TNCH_IP\r\n", "Unknown F1 '\\xF1'\r\n", "Unknown 71 'q'\r\n",
+                          "Unknown 07 '\\x07'\r\n", "TNCH_EOR\r\n"}));
+}
+
+// A request for a mode already in force is answered again each time it
+// comes.
+void TestTnCnx::repeatedRefusalsAreEachAnswered()
+{
+    const Outcome out = run({bytes({IAC, DONT, 31, IAC, DONT, 31}), bytes({IAC, WONT, 5}),
+                             bytes({IAC, WONT, 5, IAC, WILL, 5, IAC, WILL, 5})});
+    QCOMPARE(out.sent, bytes({IAC, WONT, 31, IAC, WONT, 31, IAC, WONT, 5, IAC, WONT, 5, IAC, DONT,
+                              5, IAC, DONT, 5}));
 }
 
 // --- over loopback ---
@@ -217,7 +274,11 @@ struct Session
         cnx.Host = QStringLiteral("127.0.0.1");
         cnx.OnSessionConnected = [this](TTnCnx*, quint16 e) { connected.append(e); };
         cnx.OnSessionClosed = [this](TTnCnx*, quint16 e) { closed.append(e); };
-        cnx.OnDataAvailable = [this](TTnCnx*, const char* d, int n) { data += QByteArray(d, n); };
+        cnx.OnDataAvailable = [this](TTnCnx*, const char* d, int n) {
+            // Each block ends in a 0 byte.
+            QCOMPARE(d[n], '\0');
+            data += QByteArray(d, n);
+        };
         cnx.OnDisplay = [this](TTnCnx*, const QString& s) { display.append(s); };
         cnx.OnTermType = [this](TTnCnx*) { ++termTypeAsked; };
     }
@@ -345,6 +406,36 @@ void TestTnCnx::serverCloseIsReported()
     QTRY_COMPARE(s.closed.size(), 1);
     QCOMPARE(s.data, QByteArray("bye"));
     QCOMPARE(s.cnx.Socket()->State(), wsClosed);
+}
+
+// The connection's trace lines reach no output unless their category is
+// switched on, and then escaped.
+void TestTnCnx::traceGoesToItsCategory()
+{
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& m) {
+            if (QByteArrayView(context.category).startsWith("brevant."))
+                messages << QString::fromLatin1(context.category) + u' ' + m;
+        });
+    Loopback::Listener listener;
+    Session s;
+    s.cnx.Port = listener.portText();
+    s.cnx.Connect();
+    const int fd = listener.accept();
+    QVERIFY(fd >= 0);
+    QTRY_COMPARE(s.connected.size(), 1);
+    peerSend(fd, bytes({'a', IAC, 241}));
+    QTRY_COMPARE(s.data, QByteArray("a"));
+    QCOMPARE(messages, QStringList());
+    QLoggingCategory::setFilterRules(QStringLiteral("brevant.telnet.debug=true"));
+    peerSend(fd, bytes({'b', IAC, 27}));
+    QTRY_COMPARE(s.data, QByteArray("ab"));
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+    QCOMPARE(messages, QStringList({QStringLiteral("brevant.telnet Unknown 1B '\\x1B'")}));
+    ::close(fd);
 }
 
 void TestTnCnx::withoutSocketNothingHappens()

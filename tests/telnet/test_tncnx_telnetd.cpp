@@ -2,6 +2,7 @@
 // behind socat, running a shell instead of a login), with the received
 // bytes fed into the screen model.
 #include "PeerProcess.h"
+#include "telnet/EmulvtParser.h"
 #include "telnet/EmulvtScreen.h"
 #include "telnet/TnCnx.h"
 
@@ -31,8 +32,8 @@ private slots:
     void negotiatesAndReportsTerminalType();
 
 private:
-    PeerProcess m_peer;
-    quint16 m_port = 0;
+    PeerProcess peer_;
+    quint16 port_ = 0;
 };
 
 void TestTnCnxTelnetd::initTestCase()
@@ -42,30 +43,30 @@ void TestTnCnxTelnetd::initTestCase()
     QVERIFY2(!socat.isEmpty(), "socat is not installed");
     QVERIFY2(!telnetd.isEmpty(), "telnetd (inetutils-telnetd) is not installed");
     const QString script =
-        m_peer.writeFile(QStringLiteral("session.sh"),
-                         "#!/bin/sh\nprintf 'session ready\\n'\nPS1='$ ' exec /bin/sh -i\n");
+        peer_.writeFile(QStringLiteral("session.sh"),
+                        "#!/bin/sh\nprintf 'session ready\\n'\nPS1='$ ' exec /bin/sh -i\n");
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    m_port = PeerProcess::freePort();
-    const QStringList args{
-        QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork").arg(m_port),
-        QStringLiteral("EXEC:'%1 -h -E %2',nofork").arg(telnetd, script)};
-    QVERIFY2(m_peer.start(socat, args, m_port), qPrintable(m_peer.errorString()));
+    port_ = PeerProcess::freePort();
+    const QStringList args{QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork").arg(port_),
+                           QStringLiteral("EXEC:'%1 -h -E %2',nofork").arg(telnetd, script)};
+    QVERIFY2(peer_.start(socat, args, port_), qPrintable(peer_.errorString()));
 }
 
 void TestTnCnxTelnetd::negotiatesAndReportsTerminalType()
 {
     TTnCnx cnx;
     TScreen screen;
+    TVTParser parser(screen);
     QList<quint16> connected;
     int termTypeAsked = 0;
     bool closed = false;
     cnx.Host = QStringLiteral("127.0.0.1");
-    cnx.Port = QString::number(m_port);
+    cnx.Port = QString::number(port_);
     cnx.OnSessionConnected = [&](TTnCnx*, quint16 e) { connected.append(e); };
     cnx.OnSessionClosed = [&](TTnCnx*, quint16) { closed = true; };
     cnx.OnTermType = [&](TTnCnx*) { ++termTypeAsked; };
     cnx.OnDataAvailable = [&](TTnCnx*, const char* d, int n) {
-        screen.PutBuffer(reinterpret_cast<const uint8_t*>(d), size_t(n));
+        parser.PutBuffer(reinterpret_cast<const uint8_t*>(d), size_t(n));
     };
     cnx.Connect();
     QTRY_COMPARE(connected, (QList<quint16>{0}));
