@@ -292,6 +292,8 @@ void TF_Main::BuildComponents()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
+    // 100 ms, not the 95 to 105 of a coarse timer.
+    Timer1->setTimerType(Qt::PreciseTimer);
 
     AS_Language = new TAlLanguagesStore(this, QStringLiteral("AS_Language"));
     AS_Language->SetDefaultLang(QStringLiteral("tha"));
