@@ -6,8 +6,8 @@
 // after every line, as when lines come one per socket event, and after every
 // 100 lines, as when they come in bursts. Reports lines per second and the
 // cost of the last 100 lines against lines 101-200, the first ones once the
-// view is full and every line scrolls it (the control must not slow down as
-// the window fills).
+// view is full and every line scrolls it, and the cost per line of each
+// thousand (the control must not slow down as the window fills).
 //
 //   bench_richtext            10 000 lines (BREVANT_BENCH_SMOKE=1: 500)
 
@@ -40,8 +40,9 @@ struct Figures
 {
     int lines = 0;
     double seconds = 0;
-    double firstMicros = 0; // mean of lines 101-200
-    double lastMicros = 0;  // mean of the last 100 lines
+    double firstMicros = 0;          // mean of lines 101-200
+    double lastMicros = 0;           // mean of the last 100 lines
+    std::vector<double> perThousand; // mean of each thousand lines
 };
 // By lines per turn of the event loop.
 std::map<int, Figures> figures;
@@ -109,6 +110,13 @@ void BM_ChatLines(benchmark::State& state)
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         state.SetIterationTime(seconds);
+        result.perThousand.clear();
+        for (int k = 0; k + 1000 <= lines; k += 1000) {
+            double sum = 0;
+            for (int i = k; i < k + 1000; ++i)
+                sum += cost[size_t(i)];
+            result.perThousand.push_back(sum / 1000);
+        }
         const int window = std::min(100, lines / 3);
         double first = 0;
         double last = 0;
@@ -116,7 +124,10 @@ void BM_ChatLines(benchmark::State& state)
             first += cost[size_t(window + i)];
             last += cost[size_t(lines - window + i)];
         }
-        result = {lines, seconds, first / window, last / window};
+        result.lines = lines;
+        result.seconds = seconds;
+        result.firstMicros = first / window;
+        result.lastMicros = last / window;
         if (edit.Lines()->Count() != lines)
             state.SkipWithError("lines went missing");
     }
@@ -154,6 +165,9 @@ int main(int argc, char** argv)
         std::printf("  last 100 lines, per line:     %10.1f us\n", f.lastMicros);
         if (f.firstMicros > 0)
             std::printf("  last / first:                 %10.2f\n", f.lastMicros / f.firstMicros);
+        for (size_t k = 0; k < f.perThousand.size(); ++k)
+            std::printf("  lines %5zu-%5zu, per line:  %10.1f us\n", k * 1000 + 1, k * 1000 + 1000,
+                        f.perThousand[k]);
     }
     return 0;
 }

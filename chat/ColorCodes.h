@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/Graphics.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -19,13 +21,10 @@
 // byte is one character, so they hold for the bytes and for the QString.
 namespace Zentrel {
 
-// A colour value with the red byte lowest (0x00BBGGRR). Negative values are
-// system colours: the rich text control reports an automatic colour that
-// way. These constants stand here until the rich text control's own ones
-// replace them.
-using TColor = qint32;
-inline constexpr TColor clWindowText = TColor(0x80000008);
-inline constexpr TColor clWindow = TColor(0x80000005);
+// Colours are the toolkit's colour values (toolkit/Graphics.h): RGB with the
+// red byte lowest (0x00BBGGRR), negative values system colours. The rich
+// text control reports an automatic colour as a system colour (clWindowText
+// for text, clWindow for a background).
 inline constexpr bool IsAutomaticColor(TColor color)
 {
     return color < 0;

@@ -109,6 +109,12 @@ QString ScreenSizeSuffix()
     return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height());
 }
 
+int ScreenPixelsPerInch()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? qRound(screen->logicalDotsPerInch()) : 96;
+}
+
 QString ReadResolutionString(TCustomIniFile* store, const QString& section, const QString& name)
 {
     const QString value = StorageReadString(store, section, name + ScreenSizeSuffix(), QString());

@@ -45,6 +45,8 @@ QString IniQuoted(const QString& value);
 
 // "(%dx%d)" with the screen's width and height in pixels.
 QString ScreenSizeSuffix();
+// The screen's pixels per inch, as stores keep it under "PixelsPerInch".
+int ScreenPixelsPerInch();
 // The value under name + ScreenSizeSuffix, else under the plain name.
 QString ReadResolutionString(TCustomIniFile* store, const QString& section, const QString& name);
 // Writes under name + ScreenSizeSuffix, then under the plain name.

@@ -22,12 +22,6 @@ const QString kNormPos = QStringLiteral("NormPos");
 const QString kVisible = QStringLiteral("Visible");
 const QString kActiveControl = QStringLiteral("ActiveControl");
 
-int screenPixelsPerInch()
-{
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? qRound(screen->logicalDotsPerInch()) : 96;
-}
-
 QList<QRect> availableAreas()
 {
     QList<QRect> areas;
@@ -451,7 +445,7 @@ void TFormPlacement::writeWindowPlacement()
     const QString section = IniSection();
     StorageWriteInteger(store, section, kFlags, wp.flags);
     StorageWriteInteger(store, section, kShowCmd, wp.showCmd);
-    StorageWriteInteger(store, section, kPixelsPerInch, screenPixelsPerInch());
+    StorageWriteInteger(store, section, kPixelsPerInch, ScreenPixelsPerInch());
     WriteResolutionString(store, section, kMinMaxPos,
                           FormatPlacementRect(wp.minPosition.x(), wp.minPosition.y(),
                                               wp.maxPosition.x(), wp.maxPosition.y()));
@@ -471,7 +465,7 @@ void TFormPlacement::readWindowPlacement(bool position, bool state)
     QMdiSubWindow* frame = form_->MDIFrame();
 
     if (position) {
-        const int screenPpi = screenPixelsPerInch();
+        const int screenPpi = ScreenPixelsPerInch();
         StorageReadInteger(store, section, kFlags, 0); // no meaning here
         bool present = false;
         const QString minMax = ReadResolutionString(store, section, kMinMaxPos);

@@ -12,43 +12,43 @@ void TBuffer::SetCapacity(int Size)
 {
     if (Size <= 0)
         Size = DefaultSize;
-    if (Size == m_capacity)
+    if (Size == capacity_)
         return;
-    QByteArray data(Size, '\0');
-    const int keep = std::min(m_writeIndex, Size);
+    QByteArray data(Size, Qt::Uninitialized);
+    const int keep = std::min(writeIndex_, Size);
     if (keep > 0)
-        std::memcpy(data.data(), m_data.constData(), size_t(keep));
-    m_data = data;
-    m_capacity = Size;
-    m_writeIndex = keep;
-    m_readIndex = std::min(m_readIndex, keep);
+        std::memcpy(data.data(), data_.constData(), size_t(keep));
+    data_ = data;
+    capacity_ = Size;
+    writeIndex_ = keep;
+    readIndex_ = std::min(readIndex_, keep);
 }
 
 int TBuffer::Write(const char* Data, int Len)
 {
-    const int count = std::clamp(Len, 0, m_capacity - m_writeIndex);
+    const int count = std::clamp(Len, 0, capacity_ - writeIndex_);
     if (count > 0) {
-        std::memcpy(m_data.data() + m_writeIndex, Data, size_t(count));
-        m_writeIndex += count;
+        std::memcpy(data_.data() + writeIndex_, Data, size_t(count));
+        writeIndex_ += count;
     }
     return count;
 }
 
 const char* TBuffer::Peek(int& Len) const
 {
-    Len = m_writeIndex - m_readIndex;
+    Len = writeIndex_ - readIndex_;
     if (Len <= 0) {
         Len = 0;
         return nullptr;
     }
-    return m_data.constData() + m_readIndex;
+    return data_.constData() + readIndex_;
 }
 
 int TBuffer::Remove(int Count)
 {
-    const int count = std::clamp(Count, 0, m_writeIndex - m_readIndex);
-    m_readIndex += count;
-    if (m_readIndex >= m_writeIndex)
-        m_readIndex = m_writeIndex = 0;
+    const int count = std::clamp(Count, 0, writeIndex_ - readIndex_);
+    readIndex_ += count;
+    if (readIndex_ >= writeIndex_)
+        readIndex_ = writeIndex_ = 0;
     return count;
 }

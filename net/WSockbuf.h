@@ -18,13 +18,13 @@ public:
     // Advances past Count sent bytes; returns how many were removed.
     int Remove(int Count);
 
-    int Capacity() const { return m_capacity; }
-    int WriteIndex() const { return m_writeIndex; }
-    int ReadIndex() const { return m_readIndex; }
+    int Capacity() const { return capacity_; }
+    int WriteIndex() const { return writeIndex_; }
+    int ReadIndex() const { return readIndex_; }
 
 private:
-    QByteArray m_data;
-    int m_capacity = 0;
-    int m_writeIndex = 0;
-    int m_readIndex = 0;
+    QByteArray data_;
+    int capacity_ = 0;
+    int writeIndex_ = 0;
+    int readIndex_ = 0;
 };

@@ -9,7 +9,7 @@ quint64 nextClientSerial = 0;
 // ---------------------------------------------------------------------------
 // TWSocketClient
 
-TWSocketClient::TWSocketClient(QObject* AOwner) : TWSocket(AOwner), m_serial(++nextClientSerial) {}
+TWSocketClient::TWSocketClient(QObject* AOwner) : TWSocket(AOwner), serial_(++nextClientSerial) {}
 
 void TWSocketClient::SendBanner()
 {
@@ -23,14 +23,14 @@ void TWSocketClient::Dup(WinSock::TSocket NewHSocket)
     if (State() != wsConnected)
         return;
     // Kept, so that they can be read after the connection has closed.
-    m_peerAddr = TWSocket::GetPeerAddr();
-    m_peerPort = TWSocket::GetPeerPort();
+    peerAddr_ = TWSocket::GetPeerAddr();
+    peerPort_ = TWSocket::GetPeerPort();
 }
 
 void TWSocketClient::FireSessionClosed(quint16 Error)
 {
-    if (!m_closed) {
-        m_closed = true;
+    if (!closed_) {
+        closed_ = true;
         if (Server)
             Server->ClientClosed(this);
     }
@@ -47,8 +47,8 @@ TCustomWSocketServer::TCustomWSocketServer(QObject* AOwner) : TWSocket(AOwner)
 
 TCustomWSocketServer::~TCustomWSocketServer()
 {
-    while (!m_clients.isEmpty()) {
-        TWSocketClient* client = m_clients.takeLast();
+    while (!clients_.isEmpty()) {
+        TWSocketClient* client = clients_.takeLast();
         client->Server = nullptr;
         try {
             delete client;
@@ -59,19 +59,19 @@ TCustomWSocketServer::~TCustomWSocketServer()
 
 int TCustomWSocketServer::GetClientCount() const
 {
-    return int(m_clients.size());
+    return int(clients_.size());
 }
 
 TWSocketClient* TCustomWSocketServer::GetClient(int Index) const
 {
-    if (Index < 0 || Index >= m_clients.size())
+    if (Index < 0 || Index >= clients_.size())
         return nullptr;
-    return m_clients.at(Index);
+    return clients_.at(Index);
 }
 
 TWSocketClient* TCustomWSocketServer::FindClient(quint64 Serial) const
 {
-    for (TWSocketClient* c : m_clients)
+    for (TWSocketClient* c : clients_)
         if (c->Serial() == Serial)
             return c;
     return nullptr;
@@ -108,60 +108,60 @@ void TCustomWSocketServer::FireSessionAvailable(quint16 Error)
     TWSocket::FireSessionAvailable(Error);
     if (!self || Error != 0)
         return;
-    ++m_clientNumber;
+    // The connection is taken first: a client object exists only for a
+    // connection that could be accepted.
+    const WinSock::TSocket handle = AcceptConnection();
+    if (handle == WinSock::INVALID_SOCKET) {
+        AcceptFailed();
+        return;
+    }
+    acceptFailing_ = false;
+    ++clientNumber_;
     TWSocketClient* client = ClientClass(this);
-    m_clients.append(client);
-    connect(client, &QObject::destroyed, this, [this, client] { m_clients.removeAll(client); });
+    clients_.append(client);
+    connect(client, &QObject::destroyed, this, [this, client] { clients_.removeAll(client); });
     QPointer<TWSocketClient> guard(client);
-    FireClientCreate(client);
-    if (!self)
-        return;
-    if (!guard)
-        return;
-    client->SetName(Name() + QStringLiteral("Client") + QString::number(m_clientNumber));
-    client->Banner = Banner;
-    client->Server = this;
-
     // A connection that cannot be adopted is dropped at once: it never
     // counts against MaxClients.
     auto dropClient = [&] {
+        if (guard && guard->HSocket() != handle)
+            WinSock::closesocket(handle);
         if (guard) {
-            m_clients.removeAll(client);
+            if (self)
+                clients_.removeAll(client);
             client->Server = nullptr;
             delete client;
         }
     };
-    WinSock::TSocket handle = WinSock::INVALID_SOCKET;
     try {
-        handle = Accept();
+        FireClientCreate(client);
     } catch (...) {
         dropClient();
         throw;
     }
-    if (!self)
-        return;
-    if (handle == WinSock::INVALID_SOCKET) {
-        dropClient();
+    if (!self || !guard) {
+        WinSock::closesocket(handle);
+        if (!self && guard)
+            guard->Server = nullptr;
         return;
     }
+    client->SetName(Name() + QStringLiteral("Client") + QString::number(clientNumber_));
+    client->Banner = Banner;
+    client->Server = this;
     try {
         client->Dup(handle);
     } catch (...) {
-        if (guard && guard->HSocket() != handle)
-            WinSock::closesocket(handle);
         dropClient();
         throw;
     }
     if (!self)
         return;
     if (!guard || client->State() != wsConnected) {
-        if (guard && client->HSocket() != handle)
-            WinSock::closesocket(handle);
         dropClient();
         return;
     }
     FireClientConnect(client, Error);
-    if (!self || !guard || !m_clients.contains(client) || client->State() != wsConnected)
+    if (!self || !guard || !clients_.contains(client) || client->State() != wsConnected)
         return;
     if (MaxClients < 1) {
         client->SendBanner();
@@ -174,6 +174,27 @@ void TCustomWSocketServer::FireSessionAvailable(quint16 Error)
     } else {
         client->SendBanner();
     }
+}
+
+void TCustomWSocketServer::AcceptFailed()
+{
+    const int error = LastError();
+    if (error != WinSock::WSAEMFILE && error != WinSock::WSAENOBUFS) {
+        WinSock::WSASetLastError(error);
+        ReportSocketError(QStringLiteral("Accept"));
+        return;
+    }
+    // Out of descriptors: the server goes on listening and the socket layer
+    // offers the connection again after a pause. Said once for each time
+    // this happens, and nothing is closed for it.
+    if (acceptFailing_)
+        return;
+    acceptFailing_ = true;
+    if (OnError)
+        FireError();
+    else
+        qWarning("%s: %s", qPrintable(Name()),
+                 qPrintable(SocketErrorMessage(error, QStringLiteral("Accept"))));
 }
 
 void TCustomWSocketServer::WindowProcedure(TMessage& Msg)
@@ -192,13 +213,13 @@ void TCustomWSocketServer::WindowProcedure(TMessage& Msg)
             FireClientDisconnect(client, 0);
         } catch (...) {
             if (guard) {
-                m_clients.removeAll(client);
+                clients_.removeAll(client);
                 delete client;
             }
             throw;
         }
         if (guard) {
-            m_clients.removeAll(client);
+            clients_.removeAll(client);
             delete client;
         }
     } catch (const std::exception& e) {

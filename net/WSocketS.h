@@ -17,18 +17,18 @@ public:
     QByteArray Banner;
     virtual void SendBanner();
     void Dup(WinSock::TSocket NewHSocket) override;
-    quint64 Serial() const { return m_serial; }
+    quint64 Serial() const { return serial_; }
 
 protected:
     void FireSessionClosed(quint16 Error) override;
-    QString GetPeerAddr() override { return m_peerAddr; }
-    QString GetPeerPort() override { return m_peerPort; }
+    QString GetPeerAddr() override { return peerAddr_; }
+    QString GetPeerPort() override { return peerPort_; }
 
 private:
-    QString m_peerAddr;
-    QString m_peerPort;
-    bool m_closed = false;
-    quint64 m_serial = 0;
+    QString peerAddr_;
+    QString peerPort_;
+    bool closed_ = false;
+    quint64 serial_ = 0;
 };
 
 using TWSocketClientConnectEvent =
@@ -58,7 +58,7 @@ public:
 
     int ClientCount() const { return GetClientCount(); }
     TWSocketClient* Clients(int Index) const { return GetClient(Index); }
-    int ClientCounter() const { return m_clientNumber; }
+    int ClientCounter() const { return clientNumber_; }
 
     // Called by a client whose session has closed.
     void ClientClosed(TWSocketClient* Client);
@@ -74,8 +74,12 @@ protected:
 
 private:
     TWSocketClient* FindClient(quint64 Serial) const;
-    QList<TWSocketClient*> m_clients;
-    int m_clientNumber = 0;
+    void AcceptFailed();
+    QList<TWSocketClient*> clients_;
+    int clientNumber_ = 0;
+    // Accepting fails for want of descriptors (reported once until an
+    // accept succeeds again).
+    bool acceptFailing_ = false;
 };
 
 class TWSocketServer : public TCustomWSocketServer

@@ -12,35 +12,35 @@ QEvent::Type MessageEvent::eventType()
     return type;
 }
 
-HiddenWindow::HiddenWindow(Procedure procedure) : m_procedure(std::move(procedure)) {}
+HiddenWindow::HiddenWindow(Procedure procedure) : procedure_(std::move(procedure)) {}
 
 HiddenWindow::~HiddenWindow() = default;
 
 void HiddenWindow::sendMessage(TMessage& message)
 {
-    if (m_destroyed || !m_procedure)
+    if (destroyed_ || !procedure_)
         return;
-    ++m_depth;
+    ++depth_;
     // Keep the procedure alive even when it replaces itself.
-    Procedure procedure = m_procedure;
+    Procedure procedure = procedure_;
     try {
         procedure(message);
     } catch (...) {
-        --m_depth;
-        if (m_destroyed && m_depth == 0)
+        --depth_;
+        if (destroyed_ && depth_ == 0)
             deleteLater();
         throw;
     }
-    --m_depth;
-    if (m_destroyed && m_depth == 0)
+    --depth_;
+    if (destroyed_ && depth_ == 0)
         deleteLater();
 }
 
 void HiddenWindow::destroy()
 {
-    m_procedure = {};
-    m_destroyed = true;
-    if (m_depth == 0)
+    procedure_ = {};
+    destroyed_ = true;
+    if (depth_ == 0)
         delete this;
 }
 
@@ -49,6 +49,7 @@ bool HiddenWindow::event(QEvent* e)
     if (e->type() != MessageEvent::eventType())
         return QObject::event(e);
     auto* me = static_cast<MessageEvent*>(e);
+    --pending_;
     if (!me->stillValid())
         return true;
     try {
@@ -68,6 +69,7 @@ bool PostMessageEvent(HiddenWindow* window, MessageEvent* event)
         delete event;
         return false;
     }
+    ++window->pending_;
     QCoreApplication::postEvent(window, event);
     return true;
 }

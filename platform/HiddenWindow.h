@@ -43,20 +43,24 @@ public:
     explicit HiddenWindow(Procedure procedure = {});
     ~HiddenWindow() override;
 
-    void setProcedure(Procedure procedure) { m_procedure = std::move(procedure); }
+    void setProcedure(Procedure procedure) { procedure_ = std::move(procedure); }
     // Calls the procedure at once (SendMessage).
     void sendMessage(TMessage& message);
     // Safe from inside the window's own procedure: the window stops
     // dispatching at once and is deleted when the procedure has returned.
     void destroy();
+    // Messages posted to the window and not yet delivered.
+    bool hasPendingMessages() const { return pending_ > 0; }
 
 protected:
     bool event(QEvent* e) override;
 
 private:
-    Procedure m_procedure;
-    int m_depth = 0;
-    bool m_destroyed = false;
+    friend bool PostMessageEvent(HiddenWindow* window, MessageEvent* event);
+    Procedure procedure_;
+    int depth_ = 0;
+    bool destroyed_ = false;
+    int pending_ = 0;
 };
 
 // Queues a message for the window; false when there is no window.

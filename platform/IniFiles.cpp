@@ -7,9 +7,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <algorithm>
-#include <functional>
-
 #include <sys/stat.h>
 
 namespace {
@@ -470,69 +467,36 @@ void TRegIniFile::UpdateFile()
     if (changes_.isEmpty())
         return;
     checkWritable();
-
-    // What survives: each write not followed by an erase that covers it,
-    // the last write of a value winning, in the order of first writing.
-    QList<Change> writes;
-    QStringList erased;
-    for (qsizetype i = 0; i < changes_.size(); ++i) {
-        const Change& c = changes_[i];
-        if (c.erase) {
-            writes.removeIf([&](const Change& w) { return covers(c.section, w.section); });
-            if (!erased.contains(c.section, Qt::CaseInsensitive))
-                erased.append(c.section);
-            continue;
+    // The changes in the order they were made, on the file as it is now,
+    // in one replacement: a crash leaves the old values or the new ones,
+    // never an erased section.
+    const QStringList key = keyPath_.split(u'\\', Qt::SkipEmptyParts);
+    const QList<Change> changes = changes_;
+    const RegRoot root = root_;
+    registry_.Update([&](RegistryStore& store) {
+        for (const Change& c : changes) {
+            const QStringList path = key + c.section.split(u'\\', Qt::SkipEmptyParts);
+            if (c.erase) {
+                store.remove(root, path);
+                continue;
+            }
+            RegistryStore::Value value;
+            value.name = c.ident;
+            if (c.integer) {
+                value.type = RegDataType::rdInteger;
+                value.dword = quint32(c.number);
+            } else {
+                value.type = RegDataType::rdString;
+                value.text = c.text;
+            }
+            RegistryStore::Key* target = store.create(root, path);
+            if (RegistryStore::Value* existing = target->value(c.ident)) {
+                value.name = existing->name; // the first spelling stays
+                *existing = value;
+            } else {
+                target->values.append(value);
+            }
         }
-        auto same = std::find_if(writes.begin(), writes.end(), [&](const Change& w) {
-            return sameName(w.section, c.section) && sameName(w.ident, c.ident);
-        });
-        if (same != writes.end())
-            *same = c;
-        else
-            writes.append(c);
-    }
-
-    // New values first: a crash from here on leaves old and new values, never
-    // an erased section.
-    QString open;
-    for (const Change& w : std::as_const(writes)) {
-        if (!sameName(open, w.section)) {
-            registry_.CloseKey();
-            registry_.OpenKey(sectionPath(w.section), true);
-            open = w.section;
-        }
-        if (w.integer)
-            registry_.WriteInteger(w.ident, w.number);
-        else
-            registry_.WriteString(w.ident, w.text);
-    }
-    registry_.CloseKey();
-
-    // Then what the erases left out.
-    std::function<void(const QString&)> prune = [&](const QString& section) {
-        const bool keepsSome = std::any_of(writes.begin(), writes.end(), [&](const Change& w) {
-            return covers(section, w.section);
-        });
-        if (!keepsSome) {
-            registry_.DeleteKey(sectionPath(section));
-            return;
-        }
-        if (!registry_.OpenKey(sectionPath(section), false))
-            return;
-        const QStringList values = registry_.GetValueNames();
-        const QStringList keys = registry_.GetKeyNames();
-        for (const QString& name : values) {
-            const bool written = std::any_of(writes.begin(), writes.end(), [&](const Change& w) {
-                return sameName(w.section, section) && sameName(w.ident, name);
-            });
-            if (!written)
-                registry_.DeleteValue(name);
-        }
-        registry_.CloseKey();
-        for (const QString& key : keys)
-            prune(section + u'\\' + key);
-    };
-    for (const QString& section : std::as_const(erased))
-        prune(section);
+    });
     changes_.clear();
 }

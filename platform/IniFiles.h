@@ -120,8 +120,9 @@ private:
 
 // A registry key read and written like an ini file. Integers are DWORD
 // values; strings and numbers read either way. Changes wait for UpdateFile,
-// which writes the new values of each section before it removes the ones an
-// erase left out, so that the section is never missing in between.
+// which carries them out in the order they were made in one replacement of
+// the registry file, so a section erased and written again is never seen
+// erased.
 class TRegIniFile : public TCustomIniFile
 {
 public:

@@ -2,10 +2,18 @@
 
 #include "platform/AtomicFile.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,6 +21,11 @@
 #include <unistd.h>
 
 namespace {
+
+bool isHexDigit(QChar c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 bool sameName(const QString& a, const QString& b)
 {
@@ -51,18 +64,21 @@ QString escapeText(const QString& text)
 }
 
 // Reads a quoted text starting at `pos` (just after the opening quote);
-// leaves `pos` after the closing quote.
-QString unescapeText(const QString& line, qsizetype& pos)
+// leaves `pos` after the closing quote. False when the text is not one the
+// writer could have made (no closing quote, an unknown escape).
+bool unescapeText(const QString& line, qsizetype& pos, QString& out)
 {
-    QString out;
+    out.clear();
     while (pos < line.size()) {
         const QChar c = line[pos++];
         if (c == '"')
-            return out;
-        if (c != '\\' || pos >= line.size()) {
+            return true;
+        if (c != '\\') {
             out += c;
             continue;
         }
+        if (pos >= line.size())
+            return false;
         const QChar e = line[pos++];
         switch (e.unicode()) {
         case 'n':
@@ -74,26 +90,102 @@ QString unescapeText(const QString& line, qsizetype& pos)
         case 't':
             out += QChar('\t');
             break;
+        case '\\':
+        case '"':
+            out += e;
+            break;
         case 'x': {
             bool ok = false;
-            const int code = line.mid(pos, 2).toInt(&ok, 16);
-            if (ok) {
-                out += QChar(code);
-                pos += 2;
-            }
+            const QStringView hex = QStringView(line).mid(pos, 2);
+            const int code = hex.size() == 2 ? hex.toInt(&ok, 16) : 0;
+            if (!ok || !isHexDigit(hex[0]) || !isHexDigit(hex[1]))
+                return false;
+            out += QChar(code);
+            pos += 2;
             break;
         }
         default:
-            out += e;
+            return false;
         }
     }
-    return out;
+    return false;
+}
+
+bool isHexText(QStringView text, qsizetype maxLength)
+{
+    if (text.isEmpty() || text.size() > maxLength)
+        return false;
+    for (QChar c : text)
+        if (!isHexDigit(c))
+            return false;
+    return true;
+}
+
+// A value line as the writer writes it, or nothing. `named` tells whether
+// the line at least began with a name and "=".
+std::optional<RegistryStore::Value> parseValueLine(const QString& line, QString* name, bool* named)
+{
+    *named = false;
+    RegistryStore::Value v;
+    qsizetype pos = 0;
+    if (line.startsWith('@')) {
+        pos = 1;
+    } else if (line.startsWith('"')) {
+        pos = 1;
+        if (!unescapeText(line, pos, v.name))
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    if (pos >= line.size() || line[pos] != '=')
+        return std::nullopt;
+    *name = v.name;
+    *named = true;
+    const QStringView data = QStringView(line).mid(pos + 1);
+    if (data.startsWith('"')) {
+        qsizetype p = 1;
+        const QString text = data.toString();
+        if (!unescapeText(text, p, v.text) || p != text.size())
+            return std::nullopt;
+        v.type = RegDataType::rdString;
+    } else if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
+        if (!isHexText(data.mid(6), 8))
+            return std::nullopt;
+        v.dword = data.mid(6).toUInt(nullptr, 16);
+        v.type = RegDataType::rdInteger;
+    } else if (data.startsWith(QLatin1String("hex:"), Qt::CaseInsensitive)) {
+        const QStringView bytes = data.mid(4);
+        if (!bytes.isEmpty()) {
+            for (QStringView pair : bytes.split(u',')) {
+                if (pair.size() != 2 || !isHexText(pair, 2))
+                    return std::nullopt;
+                v.binary.append(char(pair.toUInt(nullptr, 16)));
+            }
+        }
+        v.type = RegDataType::rdBinary;
+    } else {
+        return std::nullopt;
+    }
+    return v;
+}
+
+// The line as text when it is valid UTF-8 (and reads back the same).
+std::optional<QString> utf8Line(QByteArrayView line)
+{
+    const QString text = QString::fromUtf8(line);
+    if (text.toUtf8() != line)
+        return std::nullopt;
+    return text;
 }
 
 void serializeKey(QByteArray& out, const RegistryStore::Key& key, const QString& path)
 {
     out += '[' + path.toUtf8() + "]\n";
     for (const auto& v : key.values) {
+        if (!v.raw.isEmpty()) {
+            out += v.raw + '\n';
+            continue;
+        }
         out += v.name.isEmpty() ? QByteArray("@") : '"' + escapeText(v.name).toUtf8() + '"';
         out += '=';
         switch (v.type) {
@@ -151,7 +243,7 @@ RegistryStore::Key* RegistryStore::Key::addChild(const QString& n)
 RegistryStore::Value* RegistryStore::Key::value(const QString& n)
 {
     for (auto& v : values)
-        if (sameName(v.name, n))
+        if (v.named && sameName(v.name, n))
             return &v;
     return nullptr;
 }
@@ -215,59 +307,60 @@ RegistryStore RegistryStore::parse(const QByteArray& bytes)
 {
     RegistryStore store;
     Key* current = nullptr;
-    const QStringList lines = QString::fromUtf8(bytes).split('\n');
-    for (QString line : lines) {
+    QList<QByteArray>* foreign = nullptr;
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype n = 0; n < lines.size(); ++n) {
+        // Lines are read without their CR; a line kept as it stood keeps it.
+        const QByteArray& original = lines[n];
+        QByteArray line = original;
         if (line.endsWith('\r'))
             line.chop(1);
-        if (line.startsWith('[')) {
-            const qsizetype close = line.lastIndexOf(']');
-            QStringList path =
-                line.mid(1, close > 0 ? close - 1 : -1).split('\\', Qt::SkipEmptyParts);
+        if (line.isEmpty() || (n == 0 && line == "REGEDIT4"))
+            continue;
+        const std::optional<QString> text = utf8Line(line);
+        if (text && text->startsWith('[') && text->endsWith(']')) {
+            QStringList path = text->mid(1, text->size() - 2).split('\\', Qt::SkipEmptyParts);
             current = nullptr;
-            if (path.isEmpty())
-                continue;
-            const QString hive = path.takeFirst();
+            foreign = nullptr;
+            const QString hive = path.isEmpty() ? QString() : path.takeFirst();
             for (RegRoot r : {RegRoot::HKEY_LOCAL_MACHINE, RegRoot::HKEY_CURRENT_USER})
                 if (sameName(hive, rootName(r)))
                     current = store.create(r, path);
+            if (!current) {
+                // Another hive, or no hive at all: the section is kept whole.
+                store.foreign_.append({original});
+                foreign = &store.foreign_.last();
+            }
             continue;
         }
-        if (!current || line.isEmpty())
-            continue;
-        Value v;
-        qsizetype pos = 0;
-        if (line.startsWith('@')) {
-            pos = 1;
-        } else if (line.startsWith('"')) {
-            pos = 1;
-            v.name = unescapeText(line, pos);
-        } else {
+        if (foreign) {
+            foreign->append(original);
             continue;
         }
-        if (pos >= line.size() || line[pos] != '=')
+        if (!current) {
+            store.preamble_.append(original);
             continue;
-        ++pos;
-        const QString data = line.mid(pos);
-        if (data.startsWith('"')) {
-            qsizetype p = 1;
-            v.type = RegDataType::rdString;
-            v.text = unescapeText(data, p);
-        } else if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
-            bool ok = false;
-            v.dword = data.mid(6).toUInt(&ok, 16);
-            if (!ok)
+        }
+        QString name;
+        bool named = false;
+        std::optional<Value> v = text ? parseValueLine(*text, &name, &named) : std::nullopt;
+        if (!v) {
+            // Not understood: kept as it stands, under its name if it has one.
+            Value raw;
+            raw.type = RegDataType::rdUnknown;
+            raw.raw = original;
+            raw.named = named;
+            raw.name = name;
+            if (!named) {
+                current->values.append(raw);
                 continue;
-            v.type = RegDataType::rdInteger;
-        } else if (data.startsWith(QLatin1String("hex:"), Qt::CaseInsensitive)) {
-            v.type = RegDataType::rdBinary;
-            v.binary = QByteArray::fromHex(data.mid(4).remove(',').toLatin1());
-        } else {
-            continue;
+            }
+            v = raw;
         }
-        if (Value* existing = current->value(v.name))
-            *existing = v;
+        if (Value* existing = current->value(v->name))
+            *existing = *v;
         else
-            current->values.append(v);
+            current->values.append(*v);
     }
     return store;
 }
@@ -275,9 +368,25 @@ RegistryStore RegistryStore::parse(const QByteArray& bytes)
 QByteArray RegistryStore::serialize() const
 {
     QByteArray out = "REGEDIT4\n\n";
-    for (const Key& r : roots_)
+    for (const QByteArray& line : preamble_)
+        out += line + '\n';
+    if (!preamble_.isEmpty())
+        out += '\n';
+    for (const Key& r : roots_) {
+        if (!r.values.isEmpty()) {
+            // Values right under a hive: its section without the subkeys.
+            Key top;
+            top.values = r.values;
+            serializeKey(out, top, r.name);
+        }
         for (const auto& sub : r.subkeys)
             serializeKey(out, *sub, r.name + '\\' + sub->name);
+    }
+    for (const QList<QByteArray>& section : foreign_) {
+        for (const QByteArray& line : section)
+            out += line + '\n';
+        out += '\n';
+    }
     return out;
 }
 
@@ -303,31 +412,148 @@ QStringList TRegistry::resolve(const QString& key) const
     return path;
 }
 
+namespace {
+
+// Changes this process could not write (the file locked or not writable),
+// kept for each file until a write succeeds; every reader here sees them.
+struct Pending
+{
+    QList<TRegistry::Change> changes;
+};
+QHash<QString, Pending>& pendingChanges()
+{
+    static QHash<QString, Pending> table;
+    return table;
+}
+quint64 pendingGeneration = 0;
+
+QStringList& notices()
+{
+    static QStringList list;
+    return list;
+}
+QSet<QString>& noticedFiles()
+{
+    static QSet<QString> set;
+    return set;
+}
+
+void notice(const QString& key, const QString& text)
+{
+    if (noticedFiles().contains(key))
+        return;
+    noticedFiles().insert(key);
+    notices().append(text);
+    qWarning("%s", qPrintable(text));
+}
+
+enum class FileRead { Missing, Read, Unreadable };
+
+// Reads the registry file; Unreadable (with the reason) for a file that is
+// there and cannot be read whole.
+FileRead readRegistryFile(const QString& fileName, QByteArray* bytes, QString* reason)
+{
+    QFile file(fileName);
+    if (!file.exists() && !QFileInfo(fileName).isSymLink())
+        return FileRead::Missing;
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = file.errorString();
+        return FileRead::Unreadable;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *reason = file.errorString();
+        return FileRead::Unreadable;
+    }
+    return FileRead::Read;
+}
+
+// Moves an unreadable file out of the way under a name of its own (moving
+// needs no reading). Returns that name, or an empty text.
+QString keepAside(const QString& fileName)
+{
+    QString backup = fileName + QStringLiteral(".bak");
+    for (int n = 2; QFileInfo::exists(backup) || QFileInfo(backup).isSymLink(); ++n)
+        backup = fileName + QStringLiteral(".bak") + QString::number(n);
+    if (::rename(QFile::encodeName(fileName).constData(), QFile::encodeName(backup).constData()) !=
+        0)
+        return {};
+    return backup;
+}
+
+// Takes the lock, waiting at most `waitMs` for another holder.
+bool lockWithin(int fd, int waitMs)
+{
+    QDeadlineTimer deadline(waitMs);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        if (deadline.hasExpired())
+            return false;
+        ::usleep(10000);
+    }
+}
+
+} // namespace
+
+QStringList TRegistry::TakeNotices()
+{
+    return std::exchange(notices(), {});
+}
+
 const RegistryStore& TRegistry::store()
 {
-    // Re-read only when the file changed since the last look.
+    // Re-read only when the file (or what this process keeps for it)
+    // changed since the last look.
     struct stat st
     {};
     QByteArray stamp;
     if (::stat(QFile::encodeName(fileName_).constData(), &st) == 0)
-        stamp = QByteArray::number(qulonglong(st.st_ino)) + ':' +
+        stamp = QByteArray::number(pendingGeneration) + '/' +
+                QByteArray::number(qulonglong(st.st_ino)) + ':' +
                 QByteArray::number(qlonglong(st.st_size)) + ':' +
                 QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' +
                 QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
     if (stamp != cacheStamp_ || stamp.isEmpty()) {
-        QFile file(fileName_);
-        cache_ =
-            file.open(QIODevice::ReadOnly) ? RegistryStore::parse(file.readAll()) : RegistryStore();
+        QByteArray bytes;
+        QString reason;
+        switch (readRegistryFile(fileName_, &bytes, &reason)) {
+        case FileRead::Read:
+            cache_ = RegistryStore::parse(bytes);
+            break;
+        case FileRead::Missing:
+            cache_ = RegistryStore();
+            break;
+        case FileRead::Unreadable:
+            cache_ = RegistryStore();
+            notice(fileName_ + QStringLiteral(":read"),
+                   QStringLiteral("The registry file %1 cannot be read (%2): the settings in it "
+                                  "are not used, and the file is kept as it is.")
+                       .arg(QDir::toNativeSeparators(fileName_), reason));
+            break;
+        }
+        for (const Change& change : std::as_const(pendingChanges()[fileName_].changes))
+            change(cache_);
         cacheStamp_ = stamp;
     }
     return cache_;
 }
 
-template <typename Change> void TRegistry::modify(Change change)
+bool TRegistry::modify(const Change& change)
 {
+    Pending& pending = pendingChanges()[fileName_];
+    // Nothing is lost when the write fails: the change stays in memory.
+    auto keep = [&](const std::string& why) {
+        pending.changes.append(change);
+        ++pendingGeneration;
+        cacheStamp_.clear();
+        throw ERegistryException(why);
+    };
     const QString dir = QFileInfo(fileName_).absolutePath();
     if (!QDir().mkpath(dir))
-        throw ERegistryException("cannot create the registry folder " + dir.toStdString());
+        keep("cannot create the registry folder " + dir.toStdString());
     ::chmod(QFile::encodeName(dir).constData(), 0700);
 
     // The lock lives in a file of its own: the registry file itself is
@@ -335,19 +561,56 @@ template <typename Change> void TRegistry::modify(Change change)
     const QByteArray lockName = QFile::encodeName(fileName_ + QStringLiteral(".lock"));
     const int lockFd = ::open(lockName.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (lockFd < 0)
-        throw ERegistryException("cannot lock the registry file " + fileName_.toStdString());
-    while (::flock(lockFd, LOCK_EX) != 0 && errno == EINTR) {
+        keep("cannot lock the registry file " + fileName_.toStdString());
+    if (!lockWithin(lockFd, LockWaitMs)) {
+        ::close(lockFd);
+        keep("the registry file " + fileName_.toStdString() +
+             " is locked by another program; the change is kept until a later write");
     }
-    cacheStamp_.clear();
-    RegistryStore fresh = store();
-    change(fresh);
+    struct Unlock
+    {
+        int fd;
+        ~Unlock()
+        {
+            ::flock(fd, LOCK_UN);
+            ::close(fd);
+        }
+    } unlock{lockFd};
+
+    RegistryStore fresh;
+    QByteArray bytes;
+    QString reason;
+    switch (readRegistryFile(fileName_, &bytes, &reason)) {
+    case FileRead::Read:
+        fresh = RegistryStore::parse(bytes);
+        break;
+    case FileRead::Missing:
+        break;
+    case FileRead::Unreadable: {
+        // Never written over: the file goes aside first, whole.
+        const QString backup = keepAside(fileName_);
+        if (backup.isEmpty())
+            keep("the registry file " + fileName_.toStdString() + " cannot be read (" +
+                 reason.toStdString() + ") and is not replaced");
+        notice(fileName_ + QStringLiteral(":kept"),
+               QStringLiteral("The registry file %1 could not be read; it was kept as %2 and "
+                              "the settings are now saved in a new file.")
+                   .arg(QDir::toNativeSeparators(fileName_), QDir::toNativeSeparators(backup)));
+        break;
+    }
+    }
+    for (const Change& earlier : std::as_const(pending.changes))
+        earlier(fresh);
+    const bool changed = change(fresh);
     QString error;
-    const bool ok = AtomicFile::write(fileName_, fresh.serialize(), 0600, &error);
     cacheStamp_.clear();
-    ::flock(lockFd, LOCK_UN);
-    ::close(lockFd);
-    if (!ok)
-        throw ERegistryException("cannot write the registry: " + error.toStdString());
+    if (!AtomicFile::write(fileName_, fresh.serialize(), 0600, &error))
+        keep("cannot write the registry: " + error.toStdString());
+    if (!pending.changes.isEmpty()) {
+        pending.changes.clear();
+        ++pendingGeneration;
+    }
+    return changed;
 }
 
 bool TRegistry::OpenKey(const QString& key, bool canCreate)
@@ -357,7 +620,10 @@ bool TRegistry::OpenKey(const QString& key, bool canCreate)
         if (!canCreate)
             return false;
         const RegRoot root = RootKey;
-        modify([&](RegistryStore& s) { s.create(root, path); });
+        modify([root, path](RegistryStore& s) {
+            s.create(root, path);
+            return true;
+        });
     }
     currentPath_ = path;
     keyOpen_ = true;
@@ -406,7 +672,8 @@ QStringList TRegistry::GetValueNames()
     QStringList names;
     if (const auto* key = store().find(RootKey, currentPath_))
         for (const auto& v : key->values)
-            names << v.name;
+            if (v.named)
+                names << v.name;
     return names;
 }
 
@@ -443,14 +710,16 @@ void TRegistry::writeValue(RegistryStore::Value value)
                                  "': no key open");
     const RegRoot root = RootKey;
     const QStringList path = currentPath_;
-    modify([&](RegistryStore& s) {
+    modify([root, path, value](RegistryStore& s) {
         RegistryStore::Key* key = s.create(root, path);
         if (RegistryStore::Value* existing = key->value(value.name)) {
-            value.name = existing->name; // the first spelling stays
+            const QString spelling = existing->name; // the first spelling stays
             *existing = value;
+            existing->name = spelling;
         } else {
             key->values.append(value);
         }
+        return true;
     });
 }
 
@@ -487,13 +756,11 @@ bool TRegistry::DeleteValue(const QString& name)
         return false;
     const RegRoot root = RootKey;
     const QStringList path = currentPath_;
-    bool removed = false;
-    modify([&](RegistryStore& s) {
-        if (RegistryStore::Key* key = s.find(root, path))
-            removed =
-                key->values.removeIf([&](const auto& v) { return sameName(v.name, name); }) > 0;
+    return modify([root, path, name](RegistryStore& s) {
+        RegistryStore::Key* key = s.find(root, path);
+        return key && key->values.removeIf(
+                          [&](const auto& v) { return v.named && sameName(v.name, name); }) > 0;
     });
-    return removed;
 }
 
 bool TRegistry::DeleteKey(const QString& key)
@@ -502,7 +769,14 @@ bool TRegistry::DeleteKey(const QString& key)
     if (path.isEmpty() || !store().find(RootKey, path))
         return false;
     const RegRoot root = RootKey;
-    bool removed = false;
-    modify([&](RegistryStore& s) { removed = s.remove(root, path); });
-    return removed;
+    return modify([root, path](RegistryStore& s) { return s.remove(root, path); });
+}
+
+void TRegistry::Update(const std::function<void(RegistryStore&)>& edit)
+{
+    // The edit is kept by value: a write that fails keeps it for later.
+    modify([edit](RegistryStore& s) {
+        edit(s);
+        return true;
+    });
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -17,7 +18,10 @@
 // All users share one UTF-8 text file in a REGEDIT4-like form. Every write
 // locks the file, re-reads it, applies its one change and replaces the file
 // atomically (mode 0600), so the browser and a plug-in writing at different
-// times never lose each other's values.
+// times never lose each other's values. Lines the reader does not understand
+// (a type it does not know, a hand edit, a section of another hive) are kept
+// as they stand through every rewrite; a file that is there but cannot be
+// read is never written over.
 
 enum class RegRoot { HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER };
 enum class RegDataType { rdUnknown, rdString, rdInteger, rdBinary };
@@ -39,6 +43,10 @@ public:
         QString text;
         quint32 dword = 0;
         QByteArray binary;
+        // A line of the file that was not understood, kept as it stood
+        // (type rdUnknown). It has a name when the line began with one.
+        QByteArray raw;
+        bool named = true;
     };
     struct Key
     {
@@ -70,9 +78,15 @@ public:
     bool remove(RegRoot root, const QStringList& path);
 
     static QString rootName(RegRoot root);
+    // The lines kept as they stood: before the first key and in sections
+    // of other hives.
+    const QList<QByteArray>& preamble() const { return preamble_; }
+    const QList<QList<QByteArray>>& foreignSections() const { return foreign_; }
 
 private:
     Key roots_[2];
+    QList<QByteArray> preamble_;
+    QList<QList<QByteArray>> foreign_;
 };
 
 class TRegistry
@@ -111,13 +125,31 @@ public:
     bool DeleteValue(const QString& name);
     bool DeleteKey(const QString& key);
 
+    // Several changes in one replacement of the file: it is locked, read
+    // afresh, handed to `edit` and written once, so either every change
+    // reaches it or none does. Raises ERegistryException when the file
+    // cannot be replaced.
+    void Update(const std::function<void(RegistryStore&)>& edit);
+
     QString fileName() const { return fileName_; }
+
+    // What the program should tell the user about registry files since the
+    // last call (a file that cannot be read, where it was kept), once each.
+    static QStringList TakeNotices();
+    // How long a write waits for another program's lock on the file.
+    static constexpr int LockWaitMs = 2000;
+
+    // One change to the tree; true when it changed something.
+    using Change = std::function<bool(RegistryStore&)>;
 
 private:
     QStringList resolve(const QString& key) const;
     const RegistryStore& store();
     const RegistryStore::Value* currentValue(const QString& name);
-    template <typename Change> void modify(Change change);
+    // Locks, re-reads, applies the change and writes. A change that cannot
+    // be written is kept in memory (this process reads it and writes it with
+    // the next write that succeeds) and raises ERegistryException.
+    bool modify(const Change& change);
     void writeValue(RegistryStore::Value value);
 
     QString fileName_;

@@ -17,8 +17,12 @@
 // - FD_WRITE once after the connection is made, then again only after a
 //   send would have blocked;
 // - FD_READ / FD_ACCEPT once; re-enabled by the next receive (accept), and
-//   offered again after a short pause when the program reads nothing;
-// - FD_CLOSE once, after the data before it has been read.
+//   offered again after a short pause when the program reads nothing.
+//   FD_READ goes to the window at once when nothing else is queued for it
+//   (the same order as through the queue, without a wake-up of the loop);
+// - FD_CLOSE once, after the data before it has been read: when a receive
+//   met the end of the stream, or when a handler that received nothing
+//   leaves nothing to read.
 // Every event carries the session of its descriptor: an event still queued
 // when the socket is closed never reaches a later socket that gets the same
 // descriptor number.
@@ -104,6 +108,12 @@ constexpr qintptr WSAMAKESELECTREPLY(int event, int error)
 }
 
 int WSAGetLastError();
+// True once the application has been asked to quit (QCoreApplication::quit):
+// the sockets' own message loops stop pumping.
+bool QuitRequested();
+// Ties the layer to the application object's lifetime: sockets, closers and
+// lookups still there when it goes away end with it. Every socket calls it.
+void WatchApplication();
 void WSASetLastError(int error);
 // The WinSock number of a POSIX errno value.
 int errnoToWsa(int err);
@@ -128,6 +138,15 @@ int getsockname(TSocket s, sockaddr_in* name);
 int getpeername(TSocket s, sockaddr_in* name);
 // ioctlsocket(FIONREAD): the bytes waiting to be received.
 int ioctlFionread(TSocket s, unsigned long* count);
+// While FD_READ is handled: the bytes known to wait (what FIONREAD said, less
+// what was received since; 0 after a short read, which leaves nothing). -1
+// when not known: once full reads have used up what FIONREAD said (more may
+// have come: reading on as long as reads come back full keeps TCP's receive
+// window growing), outside FD_READ, or for datagrams.
+int knownReadable(TSocket s);
+// A receive has met the end of the stream (or an error that ends it): the
+// FD_CLOSE that follows needs no last receive.
+bool endOfStreamSeen(TSocket s);
 
 // mask 0 stops the events (queued ones are still delivered).
 int WSAAsyncSelect(TSocket s, HiddenWindow* window, quint32 msg, int mask);

@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QIODevice;
+
 // The control's text as a list of lines, with no storage of its own: every
 // operation reads or edits the control. A line is a paragraph (see
 // RxRichEd.h); the text normally ends with a paragraph break after the last
@@ -45,6 +49,24 @@ public:
     void BeginUpdate();
     void EndUpdate();
 
+    // The whole text (or the selection, with smSelection) from and into a
+    // stream, in the stream format (sfDefault: plain text when the control
+    // is in plain-text mode, rich text otherwise) and modes: smUnicode
+    // makes plain text UTF-16 instead of code page 874, smNoObjects leaves
+    // objects out of rich text. A stream that cannot be read in its format
+    // is read once more in the other; "Failed to Load Stream" when that
+    // fails too, "Failed to Save Stream" when a write fails.
+    void LoadFromStream(QIODevice& Stream);
+    void SaveToStream(QIODevice& Stream);
+    // By the file's extension ("txt" plain text, "rtf" rich text; another
+    // keeps the stream format). Saving replaces the file at once.
+    void LoadFromFile(const QString& FileName);
+    void SaveToFile(const QString& FileName);
+    // The adapter's own conversion, made by the file operations; null until
+    // then (the control's DefaultConverter serves).
+    TConversion* Converter() const { return converter_.get(); }
+    void SetConverter(std::unique_ptr<TConversion> converter) { converter_ = std::move(converter); }
+
     TRichStreamFormat Format() const { return format_; }
     void SetFormat(TRichStreamFormat format) { format_ = format; }
     TRichStreamModes Mode() const { return mode_; }
@@ -56,8 +78,12 @@ protected:
 private:
     // Runs a replacement with the control's lines-updating flag set.
     void replace(int start, int end, const QString& text);
+    // The stream basic format for the current settings (SF_TEXT or SF_RTF).
+    unsigned basicFormat() const;
+    template <typename Operation> void withFileFormat(const QString& FileName, Operation op);
 
     TRxCustomRichEdit* owner_;
+    std::unique_ptr<TConversion> converter_;
     TRichStreamFormat format_ = sfDefault;
     TRichStreamModes mode_;
     int updateCount_ = 0;

@@ -2,12 +2,14 @@
 
 #include "platform/MessageBox.h"
 #include "richtext/RichEditStrings.h"
+#include "richtext/RxObjects.h"
 #include "richtext/RxQtFormat.h"
 #include "richtext/RxTextAttributes.h"
 #include "richtext/RxUrlDetect.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -23,6 +25,7 @@
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTextList>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -131,6 +134,9 @@ TRxCustomRichEdit::TRxCustomRichEdit(const QString& name, QWidget* parent)
 
     defaultFormat_.dwMask = CFM_ALL;
     defaultFormat_.dwEffects = CFE_AUTOCOLOR | CFE_AUTOBACKCOLOR;
+    DefaultConverter = [] { return std::make_unique<TConversion>(); };
+    objectPainter_ = new TRxObjectPainter(this);
+    document()->documentLayout()->registerHandler(TRxObjectPainter::ObjectType, objectPainter_);
 
     connect(this, &QTextEdit::cursorPositionChanged, this,
             &TRxCustomRichEdit::selectionChangedInWindow);
@@ -172,6 +178,7 @@ TRxCustomRichEdit::~TRxCustomRichEdit()
         }
     }
     CloseObjects();
+    document()->documentLayout()->unregisterHandler(TRxObjectPainter::ObjectType, objectPainter_);
     delete highlighter_;
     highlighter_ = nullptr;
 }
@@ -369,7 +376,10 @@ void TRxCustomRichEdit::SetHideScrollBars(bool value)
 
 void TRxCustomRichEdit::SetTitle(const QString& value)
 {
+    if (value == title_)
+        return;
     title_ = value;
+    UpdateHostNames();
 }
 
 void TRxCustomRichEdit::SetLines(const QStringList& lines)
@@ -382,35 +392,35 @@ void TRxCustomRichEdit::SetPlainText(bool value)
     if (value == plainText_)
         return;
     if (handle_ && RichLibraryVersion >= 2) {
-        // The text goes out and comes back in the new mode: plain text
-        // keeps one format for the whole text.
-        const QString saved = document()->toRawText();
-        const bool modified = Modified();
+        // The text goes out, the window changes its mode, and the text comes
+        // back in: as plain text into plain text, as rich text otherwise.
         FlushLayout();
+        const TRichStreamFormat format = lines_->Format();
+        const TRichStreamModes mode = lines_->Mode();
         const std::uint32_t mask = eventMask_;
-        eventMask_ &= ~ENM_CHANGE;
+        const bool modified = Modified();
+        QBuffer stream;
+        stream.open(QIODevice::ReadWrite);
+        lines_->SetFormat(value ? sfPlainText : sfRichText);
+        lines_->SetMode({});
         try {
-            RunWithoutUndo([&] {
-                QTextCursor c(document());
-                c.select(QTextCursor::Document);
-                c.removeSelectedText();
-                c.setBlockFormat(QTextBlockFormat());
-                c.setBlockCharFormat(QTextCharFormat());
-            });
+            lines_->SaveToStream(stream);
+            eventMask_ &= ~ENM_CHANGE;
+            Clear();
             plainText_ = value;
             applyTextMode();
-            {
-                FlagScope updating(linesUpdating_, true);
-                ReplaceRange(0, 0, saved, false);
-            }
-            FlushLayout();
             eventMask_ = mask;
+            stream.seek(0);
+            lines_->LoadFromStream(stream);
         } catch (...) {
             eventMask_ = mask;
+            lines_->SetFormat(format);
+            lines_->SetMode(mode);
             throw;
         }
+        lines_->SetFormat(format);
+        lines_->SetMode(mode);
         SetModified(modified);
-        SetSelection(0, 0, true);
     }
     plainText_ = value;
     applyTextMode();
@@ -841,6 +851,7 @@ void TRxCustomRichEdit::Clear()
     });
     setCurrentCharFormat(QTextCharFormat());
     document()->clearUndoRedoStacks();
+    objects_.clear();
     SetModified(false);
 }
 
@@ -1264,8 +1275,6 @@ void TRxCustomRichEdit::RequestSize(QRect& Rect)
         OnResizeRequest(this, Rect);
 }
 
-void TRxCustomRichEdit::CloseObjects() {}
-
 void TRxCustomRichEdit::Guard(const std::function<void()>& handler)
 {
     try {
@@ -1397,11 +1406,6 @@ void TRxCustomRichEdit::contextMenuEvent(QContextMenuEvent* event)
     showContextMenu(event->globalPos());
 }
 
-QMenu* TRxCustomRichEdit::GetPopupMenu()
-{
-    return popupMenu_;
-}
-
 void TRxCustomRichEdit::showContextMenu(const QPoint& globalPos)
 {
     QMenu* menu = GetPopupMenu();
@@ -1490,6 +1494,41 @@ void TRxCustomRichEdit::insertFromMimeData(const QMimeData* source)
 {
     if (isReadOnly() || !source)
         return;
+    if (!plainText_ && source->hasFormat(QStringLiteral("text/rtf"))) {
+        // Rich text first: it keeps formats and objects.
+        QByteArray rtf = source->data(QStringLiteral("text/rtf"));
+        qsizetype at = 0;
+        const int error =
+            StreamIn(RxStream::SF_RTF | RxStream::SFF_SELECTION, [&](char* b, int n, int& count) {
+                count = int(std::min<qsizetype>(n, rtf.size() - at));
+                std::copy_n(rtf.constData() + at, count, b);
+                at += count;
+                return 0;
+            });
+        if (error == 0) {
+            ensureCursorVisible();
+            return;
+        }
+    }
+    if (allowObjects_) {
+        // A picture or local files come in as objects.
+        if (source->hasImage()) {
+            const QImage image = qvariant_cast<QImage>(source->imageData());
+            if (!image.isNull() && InsertObject(std::make_unique<TImageObject>(image)))
+                return;
+        }
+        if (source->hasUrls()) {
+            bool any = false;
+            for (const QUrl& url : source->urls()) {
+                if (!url.isLocalFile())
+                    continue;
+                if (std::unique_ptr<TFileObject> file = TFileObject::FromFile(url.toLocalFile()))
+                    any = InsertObject(std::move(file)) || any;
+            }
+            if (any)
+                return;
+        }
+    }
     const QTextCursor c = textCursor();
     const int room = RoomFor(c.selectionEnd() - c.selectionStart());
     if (source->hasText() && documentText(source->text()).size() > room) {
@@ -1504,7 +1543,23 @@ void TRxCustomRichEdit::insertFromMimeData(const QMimeData* source)
 
 QMimeData* TRxCustomRichEdit::createMimeDataFromSelection() const
 {
-    QMimeData* data = QTextEdit::createMimeDataFromSelection();
+    // Qt's own data lists only the formats it makes itself; ours take them
+    // over and add rich text, objects included, for this control and others.
+    std::unique_ptr<QMimeData> base(QTextEdit::createMimeDataFromSelection());
+    auto* data = new QMimeData;
+    for (const QString& format : base->formats())
+        data->setData(format, base->data(format));
+    if (!plainText_) {
+        auto* self = const_cast<TRxCustomRichEdit*>(this);
+        QByteArray rtf;
+        self->StreamOut(RxStream::SF_RTF | RxStream::SFF_SELECTION,
+                        [&](char* b, int n, int& count) {
+                            rtf.append(b, n);
+                            count = n;
+                            return 0;
+                        });
+        data->setData(QStringLiteral("text/rtf"), rtf);
+    }
     copied_ = data;
     return data;
 }

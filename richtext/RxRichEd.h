@@ -4,6 +4,7 @@
 #include "toolkit/Graphics.h"
 
 #include <QFlags>
+#include <QList>
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
@@ -13,14 +14,22 @@
 #include <QTextEdit>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 
 class QDialog;
+class QIODevice;
+class QPrinter;
+class TRichEditObject;
 class TRichEditStrings;
+class TRxObjectPainter;
 class TRxParaAttributes;
 class TRxTextAttributes;
 class TRxUrlHighlighter;
+namespace RxRtf {
+struct Document;
+}
 
 // The rich text control: a memo over Qt's rich text document with the
 // interface of the platform's rich edit window: character positions,
@@ -87,6 +96,49 @@ constexpr std::uint32_t ENM_REQUESTRESIZE = 0x00040000;
 constexpr std::uint32_t ENM_PROTECTED = 0x00200000;
 constexpr std::uint32_t ENM_LINK = 0x04000000;
 } // namespace RxEvent
+
+// Stream flags of the window's stream operations.
+namespace RxStream {
+constexpr unsigned SF_TEXT = 0x0001;
+constexpr unsigned SF_RTF = 0x0002;
+constexpr unsigned SF_RTFNOOBJS = 0x0003;
+constexpr unsigned SF_UNICODE = 0x0010;
+constexpr unsigned SFF_PLAINRTF = 0x4000;
+constexpr unsigned SFF_SELECTION = 0x8000;
+// The window's buffer for one call of a stream callback.
+constexpr int BufferSize = 4096;
+// Most bytes one stream may bring in (a file on disk is no reason to take
+// all memory).
+constexpr qint64 MaxStreamBytes = qint64(64) << 20;
+} // namespace RxStream
+
+// One call of a stream: the window hands a buffer of cb bytes; the callback
+// fills it (stream in) or takes it (stream out) and sets count. A non-zero
+// answer is an error and ends the stream.
+using TEditStreamCallback = std::function<int(char* buffer, int cb, int& count)>;
+
+// Moves bytes between a stream and the control; this one passes them
+// through unchanged.
+class TConversion
+{
+public:
+    virtual ~TConversion() = default;
+    // Reads up to BufSize bytes; returns how many.
+    virtual int ConvertReadStream(QIODevice& Stream, char* Buffer, int BufSize);
+    // Writes BufSize bytes; returns how many went.
+    virtual int ConvertWriteStream(QIODevice& Stream, const char* Buffer, int BufSize);
+};
+using TConversionClass = std::function<std::unique_ptr<TConversion>()>;
+
+// The file formats the Lines adapter knows by extension.
+struct TRichConversionFormat
+{
+    TConversionClass ConversionClass;
+    QString Extension; // lower case, without the dot
+    bool PlainText = false;
+};
+// "txt" (plain text) and "rtf", in this order.
+const QList<TRichConversionFormat>& RichConversionFormats();
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
 using TRichEditProtectChange =
@@ -234,8 +286,44 @@ public:
     virtual void CloseFindDialog(QDialog* Dialog);
     virtual void RequestSize(QRect& Rect);
 
-    // Objects: closes every embedded object (without saving).
+    // --- embedded objects ---
+    // Closes every embedded object, the last first (without saving).
     virtual void CloseObjects();
+    // Puts an object in place of the selection; false (and the object
+    // dropped) when the control takes no objects (AllowObjects off).
+    bool InsertObject(std::unique_ptr<TRichEditObject> object);
+    // The object of a document object character, or null.
+    TRichEditObject* ObjectById(int id) const;
+    // The object the selection is, when it is exactly one object.
+    TRichEditObject* SelectedObject();
+    // Runs a verb of the selected object; an error when the verb fails.
+    void PopupVerbClick(int verb);
+    // The menu a context menu request shows: the control's PopupMenu, with
+    // the verbs of a selected object added (AutoVerbMenu), or the verbs
+    // alone when the control has no menu of its own.
+    virtual QMenu* GetPopupMenu();
+    // Passes the program's name and the Title to every object.
+    void UpdateHostNames();
+
+    // --- the window's streams ---
+    // Reads the text (or the selection, with SFF_SELECTION) in the format
+    // the flags name; answers 0, or non-zero when the bytes could not be
+    // read in that format.
+    int StreamIn(unsigned flags, const TEditStreamCallback& read);
+    int StreamOut(unsigned flags, const TEditStreamCallback& write);
+
+    // --- printing ---
+    // Prints page by page into the printer: the text is laid out to the
+    // width of PageRect (printer pixels; empty: the page's printable area)
+    // and each page takes the lines that fit.
+    virtual void Print(const QString& Caption, QPrinter& printer);
+    // On the default printer.
+    virtual void Print(const QString& Caption);
+    QRect PageRect() const { return pageRect_; }
+    void SetPageRect(const QRect& rect) { pageRect_ = rect; }
+
+    // The conversion the Lines adapter uses when it has none of its own.
+    TConversionClass DefaultConverter;
 
     // The event mask (RxEvent bits).
     std::uint32_t EventMask() const { return eventMask_; }
@@ -319,11 +407,10 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool canInsertFromMimeData(const QMimeData* source) const override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
-
-    // The menu the context menu request shows (the control's PopupMenu).
-    virtual QMenu* GetPopupMenu();
 
     // Runs an event handler; an exception it raises goes to the
     // application's error box instead of out of the event loop.
@@ -345,6 +432,13 @@ private:
     bool linkEventsOn() const;
     void showContextMenu(const QPoint& globalPos);
     QTextCharFormat qtFormatAt(int pos);
+    int objectAt(int pos);
+    void insertObjectAt(QTextCursor& cursor, std::unique_ptr<TRichEditObject> object);
+    // Rich text of a range, and rich text in place of a range.
+    RxRtf::Document buildModel(int start, int end, bool withObjects);
+    void insertModel(int start, int end, const RxRtf::Document& model);
+    int formatRange(QPainter& painter, QTextDocument& doc, int from, const QRectF& rect,
+                    qreal scale);
     int effectiveUndoLimit() const;
     // Opens (or keeps) the layout batch for a change at a position.
     void beginBatch(int pos);
@@ -408,6 +502,13 @@ private:
     bool flushPosted_ = false;
     bool scrollPending_ = false;
     QTextCursor scrollTarget_;
+
+    // Embedded objects by the number their character carries.
+    std::map<int, std::unique_ptr<TRichEditObject>> objects_;
+    int nextObjectId_ = 1;
+    TRxObjectPainter* objectPainter_ = nullptr;
+    QPointer<QMenu> verbMenu_;
+    QRect pageRect_;
 
     int lastSelStart_ = -1;
     int lastSelEnd_ = -1;

@@ -9,12 +9,12 @@ packages=(
   qt6-webengine-dev qt6-webengine-dev-tools libqt6webenginecore6-bin
   qt6-l10n-tools libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libjpeg62-turbo-dev
-  fonts-thai-tlwg fonts-dejavu-core xvfb xauth imagemagick
+  fonts-thai-tlwg fonts-dejavu-core fonts-symbola xvfb xauth imagemagick
   clang-14 libclang-rt-14-dev clang-format
   libbenchmark-dev libvterm-dev
-  ngircd dante-server microsocks
+  ngircd inspircd dante-server microsocks
   inetutils-telnetd inetutils-inetd socat vttest irssi weechat-headless
-  netcat-openbsd tmux procps
+  netcat-openbsd tmux procps strace
 )
 
 missing=()

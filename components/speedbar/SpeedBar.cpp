@@ -294,12 +294,6 @@ void TSpeedBar::buttonSizeChanged()
     ResizeItems();
 }
 
-// Writing and reading the bar's layout in the placement's store are still
-// to come; until then a bar leaves the store alone.
-void TSpeedBar::SaveBarLayout() {}
-
-void TSpeedBar::LoadBarLayout() {}
-
 void TSpeedBar::SetWallpaper(const QImage& picture)
 {
     wallpaper_ = picture;

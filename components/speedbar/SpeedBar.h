@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 class QTimer;
@@ -60,6 +61,25 @@ enum TSpeedbarOption : unsigned {
 using TSpeedbarOptions = unsigned;
 
 using TApplyAlignEvent = std::function<void(TSpeedBar* sender, TAlign align, bool& apply)>;
+
+// One "Button"n entry of a saved bar layout: an item's name, left and top,
+// written "%s,%d,%d".
+struct TBarLayoutEntry
+{
+    QString name;
+    // Absent, not a number, or beyond the coordinates a bar has: the item
+    // keeps its own.
+    std::optional<int> left;
+    std::optional<int> top;
+};
+QString FormatButtonEntry(const QString& name, int left, int top);
+// Words 1 to 3, split at blanks and commas.
+TBarLayoutEntry ParseButtonEntry(const QString& text);
+// Where an entry puts an item that is at `current`: the stored coordinates
+// (the current ones where none is stored), never nearer the bar's top-left
+// edges than its button offsets.
+QPoint ButtonEntryPosition(const TBarLayoutEntry& entry, QPoint current, int offsetHorz,
+                           int offsetVert);
 
 // A named group of items.
 class TSpeedbarSection : public TComponent
@@ -378,9 +398,14 @@ public:
     void ChangeScale(int multiplier, int divider);
 
     // The layout in the placement's store, written and read while the
-    // placement saves and restores its form.
+    // placement saves and restores its form: the docking edge, the bar's
+    // thickness and where its shown items are. Nothing for a bar without a
+    // name or outside a save or restore.
     virtual void SaveBarLayout();
     virtual void LoadBarLayout();
+    // The section of the layout: the placement's root section, then the
+    // bar's default section name (taken while its form is whole).
+    QString LayoutSection();
 
     void DoPosChanged();
     void DoCustomize();
@@ -418,6 +443,10 @@ protected:
 
     void AlignControls();
     QRect InnerRect() const;
+
+    // The layout's keys in that section of the store.
+    void WriteBarLayout(TCustomIniFile* store, const QString& section);
+    void ReadBarLayout(TCustomIniFile* store, const QString& section);
 
 private:
     friend class TSpeedItem;
@@ -460,6 +489,11 @@ private:
     QImage wallpaper_;
     TBoundLines boundLines_ = 0;
     TIniLink* iniLink_;
+    // The bar's default section name, the form it was taken on and the
+    // bar's name then.
+    QString layoutSection_;
+    QPointer<const QWidget> layoutForm_;
+    QString layoutName_;
     bool loadedAlignNone_ = false;
     unsigned scaleFlags_ = 0;
     QPointer<TImageList> images_;

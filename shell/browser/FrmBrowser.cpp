@@ -437,7 +437,10 @@ bool TF_Browser::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (watched == LB_URL)
         return LB_URLKeyPress(text[0]);
-    if (watched == CB_URL || watched == CB_URL->lineEdit())
+    // Keys typed in the box reach its line edit; one that the line edit
+    // lets through (Enter) goes on to the box itself and must not navigate
+    // a second time there.
+    if (watched == CB_URL->lineEdit() || (watched == CB_URL && !CB_URL->lineEdit()))
         return CB_URLKeyPress(text[0]);
     return false;
 }

@@ -2,6 +2,7 @@
 #include "net/WSocket.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -113,6 +114,44 @@ private slots:
         writeAll(s.peer, "abc\tx\r\n");
         QTRY_COMPARE(s.lines.size(), 2);
         QCOMPARE(s.lines[1], QByteArray("abc     x\r\n"));
+    }
+
+    void echoToAPeerThatNeverReadsIsBounded()
+    {
+        LineSession s;
+        s.socket.LineEcho = true;
+        s.socket.SendBufferLimit = 64 * 1024;
+        QVERIFY(s.open());
+        // The peer floods lines and reads none of the echo.
+        const QByteArray line = QByteArray(98, 'e') + "\r\n";
+        QByteArray flood;
+        for (int i = 0; i < 1000; ++i)
+            flood += line;
+        qint64 written = 0;
+        qint64 peak = 0;
+        QElapsedTimer stuck;
+        stuck.start();
+        while (stuck.elapsed() < 500 && written < (qint64(256) << 20)) {
+            // Carries on where the last (perhaps partial) send stopped.
+            const qsizetype at = written % line.size();
+            const ssize_t n = ::send(s.peer, flood.constData() + at, size_t(flood.size() - at),
+                                     MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (n > 0) {
+                written += n;
+                stuck.restart();
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            peak = qMax(peak, s.socket.BufferedByteCount());
+        }
+        // The peer was held back, and the echo queue stayed within its bound
+        // (plus at most one receive).
+        QVERIFY2(written < (qint64(256) << 20), qPrintable(QString::number(written)));
+        QVERIFY2(peak <= s.socket.SendBufferLimit + s.socket.LineLimit,
+                 qPrintable(QString::number(peak)));
+        // Once the peer reads its echo, every line arrives.
+        QCOMPARE(readPumping(s.peer, written, 20000).size(), written);
+        QTRY_COMPARE(qint64(s.lines.size()), written / line.size());
+        QCOMPARE(s.lines.last(), line);
     }
 
     void tooLongLineIsBounded()

@@ -169,6 +169,21 @@ private slots:
         QCOMPARE(Socks::SocksErrorText(SOCKS_ERR_UNASSIGNED, 9), QString("unassigned error #9"));
     }
 
+    void timevals()
+    {
+        timeval a{0, 0};
+        QVERIFY(!TCustomWSocket::TimevalIsSet(a));
+        a.tv_usec = 1;
+        QVERIFY(TCustomWSocket::TimevalIsSet(a));
+        timeval b{0, 1};
+        QVERIFY(TCustomWSocket::TimevalEqual(a, b, true));
+        QVERIFY(!TCustomWSocket::TimevalEqual(a, b, false));
+        TCustomWSocket::TimevalClear(b);
+        QVERIFY(!TCustomWSocket::TimevalIsSet(b));
+        QVERIFY(!TCustomWSocket::TimevalEqual(a, b, true));
+        QVERIFY(TCustomWSocket::TimevalEqual(a, b, false));
+    }
+
     void readLineTimeouts_data()
     {
         QTest::addColumn<int>("timeout");

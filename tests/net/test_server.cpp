@@ -1,8 +1,12 @@
 #include "LoopbackPeer.h"
 #include "net/WSocketS.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
+
+#include <poll.h>
 
 using namespace Loopback;
 
@@ -168,6 +172,62 @@ private slots:
         QCOMPARE(server.ClientCount(), 1);
         ::close(fd);
         ::close(lost);
+    }
+
+    // A server process with two descriptors to spare and six clients at its
+    // door: it keeps listening, pauses instead of spinning, says so once for
+    // each time it runs out, makes no client object for a connection it
+    // could not take, and takes every one as descriptors come free.
+    void acceptWhenDescriptorsRunOut()
+    {
+        QProcess child;
+        child.start(QStringLiteral(NET_HELPER), {"accept"});
+        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForReadyRead(10000));
+        const QByteArray first = child.readLine().trimmed();
+        QVERIFY2(first.startsWith("port "), first.constData());
+        const quint16 port = quint16(first.mid(5).toUInt());
+        QList<int> clients;
+        for (int i = 0; i < 6; ++i) {
+            const int fd = dial(port);
+            QVERIFY(fd >= 0);
+            clients << fd;
+        }
+        // Out of descriptors for a while.
+        QTest::qWait(1500);
+        int welcomed = 0;
+        QElapsedTimer t;
+        t.start();
+        while (!clients.isEmpty() && t.elapsed() < 20000) {
+            for (int i = 0; i < clients.size(); ++i) {
+                pollfd p{clients[i], POLLIN, 0};
+                if (::poll(&p, 1, 0) <= 0)
+                    continue;
+                QCOMPARE(read(clients[i], 20, 2000), QByteArray("Welcome to Quennet\r\n"));
+                // Its end goes, and with it a descriptor of the server's.
+                ::close(clients.takeAt(i));
+                ++welcomed;
+                --i;
+            }
+            QTest::qWait(20);
+        }
+        QCOMPARE(welcomed, 6);
+        child.write("report\n");
+        QVERIFY(child.waitForReadyRead(10000));
+        const QList<QByteArray> words = child.readLine().trimmed().split(' ');
+        QCOMPARE(words.size(), 10);
+        QMap<QByteArray, int> counts;
+        for (int i = 0; i + 1 < words.size(); i += 2)
+            counts[words[i]] = words[i + 1].toInt();
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(counts["listening"], 1);
+        QCOMPARE(counts["created"], 6);
+        QCOMPARE(counts["connected"], 6);
+        QVERIFY2(counts["errors"] >= 1 && counts["errors"] <= 4,
+                 qPrintable(QString::number(counts["errors"])));
+        // Offered again after pauses, not thousands of times a second.
+        QVERIFY2(counts["available"] < 200, qPrintable(QString::number(counts["available"])));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "LoopbackPeer.h"
 #include "net/WSocket.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <thread>
@@ -41,14 +42,14 @@ class ScriptedProxy
 public:
     explicit ScriptedProxy(Script script)
     {
-        m_thread = std::thread([this, script] {
-            const int fd = m_listener.accept(5000);
+        thread_ = std::thread([this, script] {
+            const int fd = listener_.accept(5000);
             if (fd < 0)
                 return;
             for (const Step& step : script) {
                 switch (step.kind) {
                 case Step::Expect:
-                    m_received += read(fd, step.count, 5000);
+                    received_ += read(fd, step.count, 5000);
                     break;
                 case Step::Send:
                     writeAll(fd, step.bytes);
@@ -66,14 +67,14 @@ public:
             ::close(fd);
         });
     }
-    ~ScriptedProxy() { m_thread.join(); }
-    QString port() const { return m_listener.portText(); }
-    QByteArray received() const { return m_received; }
+    ~ScriptedProxy() { thread_.join(); }
+    QString port() const { return listener_.portText(); }
+    QByteArray received() const { return received_; }
 
 private:
-    Listener m_listener;
-    QByteArray m_received;
-    std::thread m_thread;
+    Listener listener_;
+    QByteArray received_;
+    std::thread thread_;
 };
 
 struct Record
@@ -251,6 +252,38 @@ private slots:
         QCOMPARE(s.SocksLevel(), QString("5"));
         if (!request.isEmpty())
             QTRY_COMPARE(proxy.received(), request);
+    }
+
+    void silentProxyTimesOut_data()
+    {
+        QTest::addColumn<Script>("script");
+        QTest::newRow("says nothing") << Script{expect(3)};
+        QTest::newRow("one byte") << Script{expect(3), send("\x05")};
+        QTest::newRow("half a domain reply")
+            << Script{expect(3), send(QByteArray("\x05\x00", 2)), expect(18),
+                      send(QByteArray("\x05\x00\x00\x03\x10pro", 8))};
+    }
+    void silentProxyTimesOut()
+    {
+        QFETCH(Script, script);
+        ScriptedProxy proxy(script);
+        TWSocket s;
+        Record r;
+        r.attach(s);
+        s.SetAddr("irc.example");
+        s.SetPort("6667");
+        s.SetSocksServer("127.0.0.1");
+        s.SetSocksPort(proxy.port());
+        QCOMPARE(s.SocksTimeout, 30000);
+        s.SocksTimeout = 300;
+        QElapsedTimer t;
+        t.start();
+        s.Connect();
+        QTRY_COMPARE(r.events.size(), 3);
+        QVERIFY(t.elapsed() >= 250);
+        QCOMPARE(r.events, (QStringList{"socks error 20014 socks negotiation timed out",
+                                        "connected 20014", "closed 20014"}));
+        QCOMPARE(s.State(), wsClosed);
     }
 
     void socks4TargetNameIsLookedUpInTheBackground()

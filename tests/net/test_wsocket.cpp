@@ -3,7 +3,9 @@
 #include "net/WSocket.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -373,11 +375,13 @@ private slots:
         const int peer = l.accept();
         QTRY_VERIFY(!seen.isEmpty()); // FD_CONNECT
         seen.clear();
-        writeAll(peer, "data");
+        // The peer ends its stream: the notifier fires and queues FD_CLOSE,
+        // which is not delivered yet.
+        ::shutdown(peer, SHUT_WR);
         pollfd p{fd, POLLIN, 0};
         QVERIFY(::poll(&p, 1, 2000) == 1);
-        // The notifier fires and queues FD_READ; it is not delivered yet.
         QCoreApplication::processEvents();
+        QVERIFY(seen.isEmpty());
         WinSock::closesocket(fd);
         // The next socket that gets the same descriptor number (lower ones
         // may have come free meanwhile).
@@ -390,7 +394,7 @@ private slots:
         for (int o : others)
             WinSock::closesocket(o);
         QCOMPARE(again, fd);
-        WinSock::WSAAsyncSelect(again, w, WM_USER + 1, WinSock::FD_READ);
+        WinSock::WSAAsyncSelect(again, w, WM_USER + 1, WinSock::FD_READ | WinSock::FD_CLOSE);
         QTest::qWait(50);
         QVERIFY(seen.isEmpty());
         WinSock::closesocket(again);
@@ -532,6 +536,184 @@ private slots:
         QCOMPARE(done, QList<int>{10004});
         QTest::qWait(50);
         QCOMPARE(done, QList<int>{10004});
+    }
+
+    void sendQueueIsBoundedAgainstAPeerThatDoesNotRead()
+    {
+        Listener l;
+        TWSocket s;
+        int errors = 0;
+        s.OnError = [&](QObject*) { ++errors; };
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        s.SendBufferLimit = 256 * 1024;
+        // The kernel's buffers fill first, then the queue, up to its bound.
+        const QByteArray chunk(65536, 'z');
+        qint64 accepted = 0;
+        int result = 0;
+        for (int i = 0; i < 4000 && (result = s.Send(chunk)) > 0; ++i)
+            accepted += result;
+        QCOMPARE(result, -1);
+        QCOMPARE(s.LastError(), 10055);
+        QCOMPARE(errors, 1);
+        QVERIFY(s.BufferedByteCount() <= s.SendBufferLimit);
+        QVERIFY(s.BufferedByteCount() > s.SendBufferLimit - chunk.size());
+        QCOMPARE(s.State(), wsConnected);
+        s.OnError = nullptr;
+        try {
+            s.Send(chunk);
+            QFAIL("no exception");
+        } catch (const ESocketException& e) {
+            QCOMPARE(e.Message(),
+                     QString("Error 10055 in function Send\r\nNo buffer space available"));
+        }
+        // Once the peer reads, the queue drains, sending goes on and nothing
+        // that was accepted is lost.
+        QByteArray got;
+        std::thread reader([&] { got = read(peer, accepted + 3, 20000); });
+        QTRY_VERIFY_WITH_TIMEOUT(s.BufferedByteCount() == 0, 20000);
+        QCOMPARE(s.SendText("end"), 3);
+        reader.join();
+        QCOMPARE(got.size(), accepted + 3);
+        QVERIFY(got.endsWith("zend"));
+        ::close(peer);
+    }
+
+    void flushAndWaitForPeerCloseAreBounded()
+    {
+        Listener l;
+        TWSocket s;
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        s.FlushTimeout = 1;
+        int small = 4096;
+        ::setsockopt(s.HSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+        s.Send(QByteArray(8 << 20, 'f'));
+        QElapsedTimer t;
+        t.start();
+        s.Flush();
+        QVERIFY(!s.AllSent());
+        QVERIFY2(t.elapsed() >= 900 && t.elapsed() < 5000,
+                 qPrintable(QString::number(t.elapsed())));
+        t.restart();
+        s.WaitForPeerClose();
+        QVERIFY2(t.elapsed() >= 900 && t.elapsed() < 5000,
+                 qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(s.State(), wsConnected);
+        s.Abort();
+        ::close(peer);
+
+        // A peer that closes ends the wait when it does.
+        TWSocket w;
+        target(w, l.port());
+        w.Connect();
+        QTRY_COMPARE(w.State(), wsConnected);
+        const int closing = l.accept();
+        w.FlushTimeout = 30;
+        QTimer::singleShot(100, [&] { ::close(closing); });
+        t.restart();
+        w.WaitForPeerClose();
+        QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(w.State(), wsClosed);
+    }
+
+    void listenOnAHostNameLooksItUpInTheBackground()
+    {
+        TWSocket server;
+        server.SetAddr("localhost");
+        server.SetPort("0");
+        int accepted = 0;
+        server.OnSessionAvailable = [&](QObject*, quint16) {
+            WinSock::closesocket(server.Accept());
+            ++accepted;
+        };
+        server.Listen();
+        // Listen returns before the name is known.
+        QCOMPARE(server.State(), wsOpened);
+        QTRY_COMPARE(server.State(), wsListening);
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a = address(quint16(server.GetLocalPortText().toInt()));
+        QCOMPARE(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        QTRY_COMPARE(accepted, 1);
+        ::close(fd);
+
+        TWSocket nowhere;
+        int errors = 0;
+        nowhere.OnError = [&](QObject*) { ++errors; };
+        nowhere.SetAddr("no-such-host.invalid");
+        nowhere.SetPort("0");
+        nowhere.Listen();
+        QCOMPARE(nowhere.State(), wsOpened);
+        QTRY_COMPARE(errors, 1);
+        QCOMPARE(nowhere.State(), wsClosed);
+        QCOMPARE(nowhere.HSocket(), WinSock::INVALID_SOCKET);
+        QVERIFY(nowhere.LastError() != 0);
+    }
+
+    void failingCloseIsReported()
+    {
+        Listener l;
+        TWSocket s;
+        Events ev;
+        ev.attach(s);
+        int errors = 0;
+        s.OnError = [&](QObject*) { ++errors; };
+        target(s, l.port());
+        s.Connect();
+        QTRY_COMPARE(s.State(), wsConnected);
+        const int peer = l.accept();
+        // The descriptor goes behind the socket's back.
+        ::close(s.HSocket());
+        s.Abort();
+        QCOMPARE(errors, 1);
+        QCOMPARE(s.LastError(), int(WinSock::WSAEBADF));
+        QCOMPARE(s.State(), wsClosed);
+        QCOMPARE(s.HSocket(), WinSock::INVALID_SOCKET);
+        QCOMPARE(ev.count("closed"), 0);
+        ::close(peer);
+    }
+
+    // Sockets left when the application object goes away end with it: the
+    // background closer of a closed one and the queue of an open one are
+    // finished (what the kernel took still arrives), no notifier outlives
+    // the application and nothing leaks.
+    void socketsEndWithTheApplication()
+    {
+        Listener l;
+        QProcess child;
+        child.start(QStringLiteral(NET_HELPER), {"shutdown", l.portText()});
+        QVERIFY(child.waitForStarted());
+        const int a = l.accept(10000);
+        const int b = l.accept(10000);
+        QVERIFY(a >= 0 && b >= 0);
+        QVERIFY(child.waitForFinished(20000));
+        const QByteArray errors = child.readAllStandardError();
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("done\n"));
+        QVERIFY2(child.exitCode() == 0, errors.constData());
+        QVERIFY2(!errors.contains("QSocketNotifier") && !errors.contains("QObject"),
+                 errors.constData());
+        for (int fd : {a, b}) {
+            const QByteArray got = readToEnd(fd, 10000);
+            QVERIFY(got.size() > 0 && got.size() <= (4 << 20));
+            ::close(fd);
+        }
+    }
+
+    void waitingStopsOnceTheApplicationIsToldToQuit()
+    {
+        QProcess child;
+        child.start(QStringLiteral(NET_HELPER), {"quit"});
+        QVERIFY(child.waitForFinished(20000));
+        const QList<QByteArray> words = child.readAllStandardOutput().trimmed().split(' ');
+        QCOMPARE(words.size(), 6);
+        QCOMPARE(words[1], QByteArray("1"));     // terminated
+        QCOMPARE(words[3], QByteArray("12001")); // the wait gave up
+        QVERIFY(words[5].toInt() < 1000);
+        QCOMPARE(child.exitCode(), 0);
     }
 };
 

@@ -394,10 +394,9 @@ private slots:
                      .SectionExists("Bar"));
     }
 
-    // The registry file takes one value per replacement: an erase is carried
-    // out after the new values are in, so a killed writer leaves every
-    // value the layout names.
-    void aKilledRegistryWriterNeverLeavesTheSectionErased()
+    // An erase and the writes after it reach the registry file in one
+    // replacement: a writer killed at any moment leaves one whole layout.
+    void aKilledRegistryWriterLeavesOneWholeLayout()
     {
         auto save = [this](int round) {
             TRegIniFile reg("Software\\Crash", RegRoot::HKEY_CURRENT_USER, false, reg_);
@@ -406,16 +405,21 @@ private slots:
             for (int i = 1; i <= count; ++i)
                 reg.WriteString("Bar", QStringLiteral("Button%1").arg(i), QString::number(round));
             reg.WriteInteger("Bar", "Count", count);
+            reg.WriteString("Other", "kept", "1");
             reg.UpdateFile();
         };
         save(3);
         for (int delay : {5, 11, 23, 37}) {
             QVERIFY(killWriterMidSave(save, delay));
             TRegIniFile reg("Software\\Crash", RegRoot::HKEY_CURRENT_USER, true, reg_);
+            QCOMPARE(reg.ReadString("Other", "kept", {}), QStringLiteral("1"));
             const int count = reg.ReadInteger("Bar", "Count", 0);
             QVERIFY(count >= 1 && count <= 4);
+            QCOMPARE(reg.ReadSection("Bar").size(), count + 1);
+            const QString round = reg.ReadString("Bar", "Button1", {});
             for (int i = 1; i <= count; ++i)
-                QVERIFY(!reg.ReadString("Bar", QStringLiteral("Button%1").arg(i), {}).isEmpty());
+                QCOMPARE(reg.ReadString("Bar", QStringLiteral("Button%1").arg(i), {}), round);
+            QCOMPARE(1 + round.toInt() % 4, count);
         }
     }
 };

@@ -1,0 +1,154 @@
+#pragma once
+
+// Brevant's real main window offscreen with the real Plugins/Zentrel.so in
+// a throwaway program folder, for the plug-in's end-to-end tests.
+
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "shell/browser/FrmBrowser.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/FrmMain.h"
+#include "shell/navigation/U_Plugins.h"
+#include "toolkit/Controls.h"
+
+#include "TestServices.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <functional>
+#include <memory>
+
+class ZentrelHarness
+{
+public:
+    QTemporaryDir dir;
+    QString home;
+    QString registry;
+    TTestServices services;
+    std::unique_ptr<TF_Main> main;
+    void* pin = nullptr;
+
+    // The program folder with the plug-in, the registry with the browser's
+    // start settings (and the plug-in's key when `zentrelKey` is set).
+    bool prepare(bool zentrelKey = true)
+    {
+        home = dir.filePath(QStringLiteral("home"));
+        registry = dir.filePath(QStringLiteral("registry.reg"));
+        const QString plugin = home + QStringLiteral("/Plugins/Zentrel.so");
+        if (!QDir().mkpath(home + QStringLiteral("/Plugins")) ||
+            !QFile::copy(qEnvironmentVariable("BREVANT_BIN_DIR") +
+                             QStringLiteral("/Plugins/Zentrel.so"),
+                         plugin))
+            return false;
+        qputenv("BREVANT_HOME", home.toUtf8());
+        qputenv("BREVANT_REGISTRY", registry.toUtf8());
+        {
+            TRegistry reg;
+            if (!OpenSettingsKey(reg))
+                return false;
+            reg.WriteString(QStringLiteral("UseSpash"), QStringLiteral("0"));
+            reg.WriteString(QStringLiteral("StartMode"), QStringLiteral("0"));
+        }
+        if (zentrelKey) {
+            TRegistry reg;
+            reg.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
+            if (!reg.OpenKey(QStringLiteral("Software\\Talvik_Software\\Zentrel"), true))
+                return false;
+        }
+        // The test keeps the library mapped after the host unloads it, so
+        // that whatever it left behind can still be found and named.
+        pin = ::dlopen(QFile::encodeName(plugin).constData(), RTLD_NOW);
+        return pin != nullptr;
+    }
+
+    void start()
+    {
+        main = std::make_unique<TF_Main>(services);
+        main->show();
+    }
+
+    TF_Browser* browser() { return dynamic_cast<TF_Browser*>(main->NewBrowserWindow()); }
+
+    // Types the address into a browser window's address box and presses Enter.
+    static void type(TF_Browser* window, const QString& address)
+    {
+        QLineEdit* edit = window->CB_URL->lineEdit();
+        edit->setFocus();
+        edit->clear();
+        QTest::keyClicks(edit, address);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    // The plug-in's forms: objects of the library's own classes.
+    static bool isZentrel(const QObject* o)
+    {
+        return QByteArray(o->metaObject()->className()).startsWith("Zentrel::");
+    }
+    static QList<QWidget*> zentrelWidgets()
+    {
+        QList<QWidget*> out;
+        for (QWidget* w : QApplication::allWidgets())
+            if (isZentrel(w))
+                out << w;
+        return out;
+    }
+    template <typename T = QWidget> T* zentrelForm(const QString& name) const
+    {
+        for (QWidget* w : zentrelWidgets())
+            if (w->objectName() == name && w->isWindow())
+                if (T* t = qobject_cast<T*>(w))
+                    return t;
+        return nullptr;
+    }
+    QList<TForm*> serverWindows() const
+    {
+        QList<TForm*> out;
+        for (TForm* f : main->MDIChildren())
+            if (f->objectName() == QStringLiteral("MDIServer"))
+                out << f;
+        return out;
+    }
+
+    // Runs `act` on the application's modal window as soon as one is shown.
+    static void onModal(std::function<void(QWidget*)> act)
+    {
+        auto* timer = new QTimer;
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                timer->deleteLater();
+                act(modal);
+            }
+        });
+        timer->start();
+    }
+
+    // Done through the host, then the library is really gone.
+    void stop()
+    {
+        if (!main)
+            return;
+        services.UnloadPlugins();
+    }
+    void release()
+    {
+        if (main) {
+            main->ShuttingDown = true;
+            main.reset();
+        }
+        if (pin) {
+            ::dlclose(pin);
+            pin = nullptr;
+        }
+    }
+};
