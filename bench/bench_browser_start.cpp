@@ -1,7 +1,8 @@
 // Time from program start to the first page's DocumentComplete for a local
 // page, and peak memory, in three fresh processes each round:
-//   Brevant      the program's own start (main window, its start timer, the
-//                first browser window), with the page as its start address;
+//   Brevant      the program's own start (main window, its plug-ins, its
+//                start timer, the first browser window), with the page as
+//                its start address;
 //   QWebEngineView  a bare view of the same engine loading the same page (the
 //                baseline any other browser on Qt WebEngine starts from);
 //   TEmbeddedWB  the browser control alone, to tell its share from the
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -240,11 +242,16 @@ int main(int argc, char** argv)
     }
     std::printf("page: %s\n", qPrintable(page));
 
-    // The program keeps its files and settings in the run's own folder.
+    // The program keeps its files and settings in the run's own folder,
+    // with the plug-ins built beside the program, as it is installed.
     const QString home = dir.filePath(QStringLiteral("home"));
     const QString registry = dir.filePath(QStringLiteral("registry.reg"));
     if (!QDir().mkpath(home) || !writeSettings(registry, page))
         return 1;
+    const QString plugins = QStringLiteral(BREVANT_PLUGINS_DIR);
+    const bool withPlugins =
+        QFileInfo(plugins).isDir() && QFile::link(plugins, home + QStringLiteral("/Plugins"));
+    std::printf("plug-ins: %s\n", withPlugins ? qPrintable(plugins) : "none");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("BREVANT_HOME"), home);
     env.insert(QStringLiteral("BREVANT_REGISTRY"), registry);
