@@ -1,22 +1,36 @@
 // Time from program start to the first page's DocumentComplete for a local
-// page, and peak memory, for Brevant's browser control and for a bare
-// QWebEngineView of the same engine (the baseline any other browser on Qt
-// WebEngine starts from). Each run is a fresh process.
+// page, and peak memory, in three fresh processes each round:
+//   Brevant      the program's own start (main window, its plug-ins, its
+//                start timer, the first browser window), with the page as
+//                its start address;
+//   QWebEngineView  a bare view of the same engine loading the same page (the
+//                baseline any other browser on Qt WebEngine starts from);
+//   TEmbeddedWB  the browser control alone, to tell its share from the
+//                program's.
+// The kinds take turns, round after round, so that a machine that speeds up
+// or slows down weighs on all of them alike; one round before them is not
+// counted (it warms the file cache).
 //
-//   bench_browser_start [runs]        (BREVANT_BENCH_SMOKE=1: one run)
+//   bench_browser_start [runs]        (default 9; BREVANT_BENCH_SMOKE=1: one run)
 //
 // Another browser on the same engine can be compared by timing it on the
 // page this program writes (its path is printed).
 
+#include "platform/Registry.h"
 #include "shell/browser/EmbeddedWB.h"
+#include "shell/data/BrowserSettings.h"
+#include "shell/main/MainServices.h"
+#include "shell/main/Program.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUrl>
 #include <QWebEngineView>
 
 #include <algorithm>
@@ -73,18 +87,65 @@ void report()
     QCoreApplication::exit(0);
 }
 
-int child(int argc, char** argv, bool bare, const QString& page)
+// The program's own services, watching the first browser control for its
+// first page.
+class TWatchingServices : public TMainServices
+{
+public:
+    TWebBrowser* NewBrowserControl() override
+    {
+        TWebBrowser* control = TMainServices::NewBrowserControl();
+        if (!watching_) {
+            watching_ = true;
+            QObject::connect(control, &TWebBrowser::DocumentComplete, [](const QString&, bool top) {
+                if (top)
+                    report();
+            });
+        }
+        return control;
+    }
+
+private:
+    bool watching_ = false;
+};
+
+enum class Kind { Program, Bare, Control };
+
+struct KindInfo
+{
+    Kind kind;
+    const char* flag;
+    const char* name;
+};
+
+constexpr KindInfo kinds[] = {
+    {Kind::Program, "--program", "Brevant"},
+    {Kind::Bare, "--bare", "QWebEngineView"},
+    {Kind::Control, "--control", "TEmbeddedWB"},
+};
+
+int child(int argc, char** argv, Kind kind, const QString& page)
 {
     PrepareWebEngine();
     QApplication app(argc, argv);
     const QUrl url = QUrl::fromLocalFile(page);
-    if (bare) {
+    switch (kind) {
+    case Kind::Program: {
+        // The settings and files the parent laid out name the page as the
+        // start address.
+        TWatchingServices services;
+        return RunProgram(app, services);
+    }
+    case Kind::Bare: {
         QWebEngineView view;
         view.resize(800, 600);
         QObject::connect(&view, &QWebEngineView::loadFinished, [](bool) { report(); });
         view.show();
         view.load(url);
         return app.exec();
+    }
+    case Kind::Control:
+        break;
     }
     TEmbeddedWB browser;
     browser.SetUserAgent(QStringLiteral("Brevant++ 1.00 SE"));
@@ -105,20 +166,16 @@ struct Run
     qint64 all = 0;
 };
 
-bool runOnce(const QString& program, const QString& mode, const QString& page, Run& run)
+bool runOnce(const QString& program, const char* flag, const QString& page,
+             const QProcessEnvironment& env, Run& run)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.setStandardErrorFile(QProcess::nullDevice());
-    // In a sanitizer build the engine's own code trips the new/delete size
-    // check and leaks at exit; neither is ours to measure here.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("ASAN_OPTIONS"),
-               QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
     process.setProcessEnvironment(env);
     QElapsedTimer timer;
     timer.start();
-    process.start(program, {mode, page});
+    process.start(program, {QString::fromLatin1(flag), page});
     QByteArray out;
     while (!out.contains('\n') && process.waitForReadyRead(30000))
         out += process.readAllStandardOutput();
@@ -136,15 +193,37 @@ bool runOnce(const QString& program, const QString& mode, const QString& page, R
     return true;
 }
 
+template <typename T> T medianOf(QList<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? T() : values[values.size() / 2];
+}
+
+// The program's settings for the runs: its defaults, with the page as the
+// start address.
+bool writeSettings(const QString& registry, const QString& page)
+{
+    qputenv("BREVANT_REGISTRY", QFile::encodeName(registry));
+    TRegistry reg;
+    if (!OpenSettingsKey(reg))
+        return false;
+    reg.WriteString(QStringLiteral("StartMode"), QStringLiteral("3"));
+    reg.WriteString(QStringLiteral("StartURL"), QUrl::fromLocalFile(page).toString());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc >= 3 && (qstrcmp(argv[1], "--child") == 0 || qstrcmp(argv[1], "--bare") == 0))
-        return child(argc, argv, qstrcmp(argv[1], "--bare") == 0, QString::fromLocal8Bit(argv[2]));
+    if (argc >= 3)
+        for (const KindInfo& k : kinds)
+            if (qstrcmp(argv[1], k.flag) == 0)
+                return child(argc, argv, k.kind, QString::fromLocal8Bit(argv[2]));
 
     QCoreApplication app(argc, argv);
-    int runs = qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? 1 : 5;
+    const bool smoke = qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE");
+    int runs = smoke ? 1 : 9;
     for (int i = 1; i < argc; ++i)
         if (argv[i][0] != '-')
             runs = qMax(1, QByteArray(argv[i]).toInt());
@@ -163,35 +242,69 @@ int main(int argc, char** argv)
     }
     std::printf("page: %s\n", qPrintable(page));
 
+    // The program keeps its files and settings in the run's own folder,
+    // with the plug-ins built beside the program, as it is installed.
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString registry = dir.filePath(QStringLiteral("registry.reg"));
+    if (!QDir().mkpath(home) || !writeSettings(registry, page))
+        return 1;
+    const QString plugins = QStringLiteral(BREVANT_PLUGINS_DIR);
+    const bool withPlugins =
+        QFileInfo(plugins).isDir() && QFile::link(plugins, home + QStringLiteral("/Plugins"));
+    std::printf("plug-ins: %s\n", withPlugins ? qPrintable(plugins) : "none");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("BREVANT_HOME"), home);
+    env.insert(QStringLiteral("BREVANT_REGISTRY"), registry);
+    // In a sanitizer build the engine's own code trips the new/delete size
+    // check and leaks at exit; neither is ours to measure here.
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               QStringLiteral("new_delete_type_mismatch=0:detect_leaks=0"));
+
     const QString program = QCoreApplication::applicationFilePath();
+    QList<Run> results[std::size(kinds)];
+    QList<double> ratios; // program / bare view, round by round
     int failures = 0;
-    for (const auto& [mode, name] :
-         {std::pair{"--child", "TEmbeddedWB"}, std::pair{"--bare", "QWebEngineView"}}) {
-        QList<Run> results;
-        for (int i = 0; i < runs; ++i) {
-            Run run;
-            if (runOnce(program, QString::fromLatin1(mode), page, run))
-                results.append(run);
+    for (int round = smoke ? 1 : 0; round <= runs; ++round) {
+        Run runOf[std::size(kinds)];
+        bool ok[std::size(kinds)] = {};
+        for (size_t k = 0; k < std::size(kinds); ++k) {
+            ok[k] = runOnce(program, kinds[k].flag, page, env, runOf[k]);
+            if (round == 0)
+                continue; // the warm-up round
+            if (ok[k])
+                results[k].append(runOf[k]);
             else
                 ++failures;
         }
-        if (results.isEmpty()) {
-            std::printf("%-15s no run completed\n", name);
+        if (round > 0 && ok[0] && ok[1])
+            ratios.append(runOf[0].ms / runOf[1].ms);
+    }
+
+    double medians[std::size(kinds)] = {};
+    for (size_t k = 0; k < std::size(kinds); ++k) {
+        const QList<Run>& r = results[k];
+        if (r.isEmpty()) {
+            std::printf("%-15s no run completed\n", kinds[k].name);
             continue;
         }
-        std::sort(results.begin(), results.end(),
-                  [](const Run& a, const Run& b) { return a.ms < b.ms; });
-        const Run& median = results[results.size() / 2];
-        qint64 own = 0, all = 0;
-        for (const Run& r : results) {
-            own = qMax(own, r.own);
-            all = qMax(all, r.all);
+        QList<double> ms;
+        QList<qint64> own, all;
+        for (const Run& run : r) {
+            ms.append(run.ms);
+            own.append(run.own);
+            all.append(run.all);
         }
-        std::printf("%-15s start to DocumentComplete: median %.1f ms, min %.1f ms (%d runs); "
-                    "peak memory: %lld kB in the program, %lld kB with the engine's "
-                    "processes\n",
-                    name, median.ms, results.first().ms, int(results.size()),
-                    static_cast<long long>(own), static_cast<long long>(all));
+        medians[k] = medianOf(ms);
+        std::printf("%-15s start to DocumentComplete: median %.1f ms, min %.1f ms, max %.1f ms "
+                    "(%d runs); peak memory (median): %lld kB in the program, %lld kB with the "
+                    "engine's processes\n",
+                    kinds[k].name, medians[k], *std::min_element(ms.begin(), ms.end()),
+                    *std::max_element(ms.begin(), ms.end()), int(r.size()),
+                    static_cast<long long>(medianOf(own)), static_cast<long long>(medianOf(all)));
     }
+    if (medians[0] > 0 && medians[1] > 0)
+        std::printf("Brevant / QWebEngineView: %.3f (ratio of the medians), %.3f (median of the "
+                    "%d rounds' ratios)\n",
+                    medians[0] / medians[1], medianOf(ratios), int(ratios.size()));
     return failures == 0 ? 0 : 1;
 }

@@ -27,6 +27,7 @@
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
@@ -377,6 +378,14 @@ TEmbeddedWB::~TEmbeddedWB()
 QWebEnginePage* TEmbeddedWB::Page() const
 {
     return page_;
+}
+
+void TEmbeddedWB::PrepareDocument()
+{
+    // The engine makes a page's document on the first request that needs
+    // one; an empty script, in a world of its own, needs one and does
+    // nothing in it.
+    page_->runJavaScript(QString(), QWebEngineScript::ApplicationWorld);
 }
 
 void TEmbeddedWB::SetUserAgent(const QString& userAgent)

@@ -81,6 +81,14 @@ public:
     QWebEngineView* View() const { return view_; }
     QWebEnginePage* Page() const;
 
+    // Has the engine make the page's first, empty document now instead of
+    // at the first navigation, and with it the render process that will
+    // show the pages: made ahead of the window that takes the control, the
+    // page is ready when that window navigates. Loads nothing: the page's
+    // address, history and ready state stay as they were, and no event
+    // fires.
+    void PrepareDocument();
+
 signals:
     void SaveFinished(const QString& fileName, bool ok);
 

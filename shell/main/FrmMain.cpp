@@ -82,6 +82,8 @@ TF_Main::~TF_Main()
     // A main window that goes without its exit (a test) stops the plug-ins
     // first, while their windows still have a main window to leave.
     services_.UnloadPlugins();
+    // A page made for a first window that never came goes with the window.
+    services_.DiscardPreparedBrowserControl();
     if (Application::MainForm() == this)
         Application::SetMainForm(nullptr);
     if (SplashWindow)
@@ -257,6 +259,8 @@ void TF_Main::BuildComponents()
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
+    // 100 ms, not the 95 to 105 of a coarse timer.
+    Timer1->setTimerType(Qt::PreciseTimer);
 
     AS_Language = new TAlLanguagesStore(this, QStringLiteral("AS_Language"));
     AS_Language->SetDefaultLang(QStringLiteral("tha"));
@@ -444,6 +448,11 @@ void TF_Main::FormShow()
     if (SplashWindow)
         SplashWindow->EndSplash();
     Timer1->start();
+    // When the timer will open a window, the engine starts while the timer
+    // runs, once this window has painted (paintEvent).
+    prepareFirstPage_ = PlanStartWindow(Settings.StartMode, FirstStart, Settings.StartURL,
+                                        MakerHomePage(), MakerStartPage())
+                            .openWindow;
     TV_URLGroup->setFixedHeight(qMax(20, Settings.TVURLSize));
     // Select every group node named like the current group; the last stays.
     forEachItem(FavoriteTree.invisibleRootItem(), [this](QStandardItem* item) {
@@ -464,6 +473,33 @@ void TF_Main::FormShow()
             bounds.setHeight(Settings.FormHeight);
         move(position);
         resize(bounds.size());
+    }
+}
+
+void TF_Main::paintEvent(QPaintEvent* event)
+{
+    TForm::paintEvent(event);
+    if (!prepareFirstPage_)
+        return;
+    prepareFirstPage_ = false;
+    // The engine's start holds the event loop for a while: it waits until
+    // this first paint has reached the screen.
+    QTimer::singleShot(0, this, &TF_Main::PrepareFirstPage);
+}
+
+void TF_Main::PrepareFirstPage()
+{
+    // Once the timer has opened its window, a page made now would serve no
+    // one.
+    if (!Timer1->isActive() || ShuttingDown)
+        return;
+    try {
+        // The web profile, and the page of the window the timer opens,
+        // with its render process: the window's page then loads at once.
+        services_.PrepareBrowserControl();
+    } catch (const std::exception& e) {
+        // The window makes its own control then.
+        qWarning("Brevant: the first page could not be made ahead: %s", e.what());
     }
 }
 

@@ -240,6 +240,7 @@ public:
 protected:
     void FormClose(TCloseAction& action) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -249,6 +250,7 @@ private:
     void BuildComponents();
     void FormCreate();
     void FormShow();
+    void PrepareFirstPage();
     void FormResize();
     void BuildFavoritesPanel();
     void CreateFavoriteForms();
@@ -267,5 +269,6 @@ private:
     TChildTabs childTabs_{WindowList, IM_List};
     TAlignLayout* layout_;
     bool shown_ = false;
+    bool prepareFirstPage_ = false; // at the first paint
     bool exitDialogOpen_ = false;
 };

@@ -53,7 +53,28 @@ IBrowserWindow* TMainServices::CreateBrowserWindow(TF_Main& main)
 
 TWebBrowser* TMainServices::NewBrowserControl()
 {
+    if (prepared_)
+        return prepared_.release();
     return new TEmbeddedWB;
+}
+
+void TMainServices::PrepareBrowserControl()
+{
+    if (prepared_)
+        return;
+    auto control = std::make_unique<TEmbeddedWB>();
+    control->PrepareDocument();
+    prepared_ = std::move(control);
+}
+
+TWebBrowser* TMainServices::PreparedBrowserControl() const
+{
+    return prepared_.get();
+}
+
+void TMainServices::DiscardPreparedBrowserControl()
+{
+    prepared_.reset();
 }
 
 void TMainServices::OpenTelnetWindow(TF_Main& main, const QString& host, const QString& port)

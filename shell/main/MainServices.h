@@ -25,8 +25,20 @@ public:
     // A new browser window of `main`: registered in its tab bar and window
     // list, and active. A TF_Browser.
     virtual IBrowserWindow* CreateBrowserWindow(TF_Main& main);
-    // The control of a browser window made without one: a TEmbeddedWB.
+    // The control of a browser window made without one: a TEmbeddedWB, the
+    // prepared one while there is one.
     virtual TWebBrowser* NewBrowserControl();
+    // Starts the engine's work for the next browser window ahead of it: the
+    // web profile, and a control whose page and render process are made
+    // now, hidden, for NewBrowserControl to hand to the next window that
+    // asks. Nothing when one is prepared already. The main window calls it
+    // while its start timer runs when the timer will open a window.
+    virtual void PrepareBrowserControl();
+    // The prepared control while no window has taken it, else null.
+    TWebBrowser* PreparedBrowserControl() const;
+    // Frees the prepared control that no window took (the main window
+    // going).
+    void DiscardPreparedBrowserControl();
     // A terminal window in `main` connecting to `host` (and `port`, unless
     // empty), with the terminal settings of `main`.
     virtual void OpenTelnetWindow(TF_Main& main, const QString& host, const QString& port);
@@ -44,6 +56,7 @@ public:
 private:
     void unloadPlugins();
 
+    std::unique_ptr<TWebBrowser> prepared_;
     std::unique_ptr<TPluginHostWindow> pluginWindow_;
     std::unique_ptr<TPluginHost> pluginHost_;
 };

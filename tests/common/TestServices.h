@@ -29,6 +29,13 @@ public:
     {
         return BrowserControl ? BrowserControl() : TMainServices::NewBrowserControl();
     }
+    // A control is made ahead only for the program's own windows and
+    // controls: a test with fakes never starts the engine this way.
+    void PrepareBrowserControl() override
+    {
+        if (!BrowserWindow && !BrowserControl)
+            TMainServices::PrepareBrowserControl();
+    }
     void OpenTelnetWindow(TF_Main& main, const QString& host, const QString& port) override
     {
         if (TelnetWindow)
