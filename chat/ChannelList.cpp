@@ -4,9 +4,9 @@
 #include "chat/IrcText.h"
 
 #include "platform/Cp874.h"
+#include "platform/FileNames.h"
 #include "platform/LineFile.h"
 
-#include <QCryptographicHash>
 
 #include <algorithm>
 
@@ -70,31 +70,9 @@ void TChannelListSort::Click(QList<TChannelRow>& rows, int column)
 
 QString ChannelListCacheName(const QString& serverText)
 {
-    // The same escaping as the favorites group files: "%", "/", "\", control
-    // characters and a leading "." become %XX, so the name stays one file in
-    // the data folder; a name too long for the file system is cut and given a
-    // short hash.
-    QByteArray escaped;
-    const QByteArray utf8 = serverText.toUtf8();
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        const bool unsafe =
-            c == '%' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F || (i == 0 && c == '.');
-        if (unsafe)
-            escaped += '%' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0');
-        else
-            escaped += char(c);
-    }
-    constexpr int kMaxName = 255 - 4; // "irc-" comes first
-    if (escaped.size() > kMaxName) {
-        const QByteArray hash =
-            QCryptographicHash::hash(utf8, QCryptographicHash::Sha1).toHex().left(8);
-        qsizetype cut = kMaxName - 1 - hash.size();
-        while (cut > 0 && (static_cast<unsigned char>(escaped[cut]) & 0xC0) == 0x80)
-            --cut;
-        escaped = escaped.left(cut) + '~' + hash;
-    }
-    return QStringLiteral("irc-") + QString::fromUtf8(escaped);
+    // Escaped as the favorites group files are, so the name stays one file in
+    // the data folder; "irc-" comes first.
+    return QStringLiteral("irc-") + EscapedFileName(serverText, 255 - 4);
 }
 
 QString ChannelListCacheFile(const QString& serverText, const QString& dataFolder)

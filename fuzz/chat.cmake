@@ -9,7 +9,7 @@ set(chat_session_sources
   ${chat}/IrcText.cpp ${chat}/NickList.cpp ${chat}/PluginAddress.cpp ${chat}/RateLimiter.cpp
   ${chat}/ServerSession.cpp ${chat}/WindowNames.cpp ${chat}/ChatFiles.cpp
   ${repo}/platform/Cp874.cpp ${repo}/platform/LineFile.cpp ${repo}/platform/AtomicFile.cpp
-  ${repo}/platform/ProgramFolder.cpp)
+  ${repo}/platform/ProgramFolder.cpp ${repo}/platform/FileNames.cpp)
 
 # Received bytes cut into lines and handled by a server window's session.
 brevant_add_fuzzer(fuzz_ircline ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_ircline.cpp ${chat_session_sources})

@@ -1,9 +1,9 @@
 #include "shell/data/ShellData.h"
 
+#include "platform/FileNames.h"
 #include "platform/LineFile.h"
 #include "platform/ProgramFolder.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QStandardItemModel>
@@ -47,34 +47,13 @@ QString groupLinksFile(const QString& groupName)
 
 QString GroupFileName(const QString& groupName)
 {
-    QByteArray escaped;
-    const QByteArray utf8 = groupName.toUtf8();
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        const bool unsafe =
-            c == '%' || c == '/' || c == '\\' || c < 0x20 || c == 0x7F || (i == 0 && c == '.');
-        if (unsafe)
-            escaped += '%' + QByteArray::number(c, 16).toUpper().rightJustified(2, '0');
-        else
-            escaped += char(c);
-    }
     // File names hold at most 255 bytes, and "0.url" follows the name.
-    constexpr int kMaxName = 255 - 5;
-    if (escaped.size() > kMaxName) {
-        const QByteArray hash =
-            QCryptographicHash::hash(utf8, QCryptographicHash::Sha1).toHex().left(8);
-        qsizetype cut = kMaxName - 1 - hash.size();
-        // Never cut inside a UTF-8 sequence.
-        while (cut > 0 && (static_cast<unsigned char>(escaped[cut]) & 0xC0) == 0x80)
-            --cut;
-        escaped = escaped.left(cut) + '~' + hash;
-    }
-    return QString::fromUtf8(escaped);
+    return EscapedFileName(groupName, 255 - 5);
 }
 
 QString GroupNameFromFileName(const QString& fileName)
 {
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(fileName.toUtf8()));
+    return UnescapedFileName(fileName);
 }
 
 } // namespace ShellFiles
