@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/HiddenWindow.h"
 #include "richtext/RxFormats.h"
 #include "toolkit/Graphics.h"
 
@@ -79,14 +80,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A notification as the window reported it.
-struct TMessage
-{
-    unsigned Msg = 0;
-    quintptr WParam = 0;
-    qintptr LParam = 0;
-    qintptr Result = 0;
-};
+// A notification as the window reported it: the platform layer's message
+// record (platform/HiddenWindow.h).
 
 // Event mask bits: which notifications the control reports.
 namespace RxEvent {
