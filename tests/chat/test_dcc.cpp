@@ -1,4 +1,5 @@
 #include "chat/DccFiles.h"
+#include "chat/DccListen.h"
 #include "chat/DccOffer.h"
 #include "chat/DccTransfer.h"
 
@@ -8,6 +9,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Zentrel;
 
@@ -354,6 +360,25 @@ private slots:
         QCOMPARE(DccWindowCaption(0), QByteArray("(uncount)% DCC Transfer Module"));
         QCOMPARE(DccWindowCaption(12), QByteArray("12% DCC Transfer Module"));
         QCOMPARE(DccSendCaption(), QByteArray("DCC Transfer Module (Send)"));
+    }
+
+    void probeSkipsTakenPorts()
+    {
+        // A port taken by a listener on loopback (the kernel picks it).
+        const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof sa;
+        QCOMPARE(::bind(taken, reinterpret_cast<sockaddr*>(&sa), sizeof sa), 0);
+        QCOMPARE(::listen(taken, 1), 0);
+        QCOMPARE(::getsockname(taken, reinterpret_cast<sockaddr*>(&sa), &len), 0);
+        const quint16 port = ntohs(sa.sin_port);
+        const quint16 probed = ProbeListenPort("127.0.0.1", port);
+        ::close(taken);
+        QVERIFY(probed > port);
+        QCOMPARE(ProbeListenPort("not an address"), quint16(0));
+        QCOMPARE(ProbeListenPort("127.0.0.1", 0), quint16(0));
     }
 };
 
