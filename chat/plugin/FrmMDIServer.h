@@ -24,6 +24,7 @@ class TWSocket;
 class TWSocketClient;
 class TWSocketServer;
 class QTimer;
+class QTreeWidgetItem;
 
 namespace Zentrel {
 
@@ -66,6 +67,14 @@ public:
     void ChildClosed(int id);
     void ChildActivated(int id);
     TMDIChild* ChildWindow(int id) const;
+
+    // The DCC list: one row per transfer, known by a number; a row the user
+    // cleared away is gone for good (its number finds nothing).
+    int AddDccRow(const QByteArray& caption, const QByteArray& bytes, const QByteArray& percent);
+    void SetDccRowText(int row, int column, const QByteArray& text);
+    void B_ClearClick();
+    // A line for the status log (a DCC transfer's failure).
+    void StatusLine(const QByteArray& line);
 
     // The channel to join when the welcome ends (without "#").
     void SetAutoJoinChannel(const QByteArray& channel) { session_.AutoJoinChannel = channel; }
@@ -128,6 +137,8 @@ private:
 
     TServerSession session_;
     QMap<int, QPointer<TMDIChild>> children_;
+    QMap<int, QTreeWidgetItem*> dccRows_;
+    int nextDccRow_ = 1;
     bool busy_ = false;
     bool closing_ = false;
     bool active_ = false;
