@@ -313,6 +313,9 @@ void TF_DCC::senderData()
         total += n;
         for (const quint32 ack : acks_.Feed(QByteArrayView(chunk, n)))
             send_->OnAck(ack);
+        // A short read took all there was; more brings another event.
+        if (n < int(sizeof chunk))
+            break;
     }
     if (total == 0)
         return;
@@ -457,6 +460,8 @@ void TF_DCC::receiverData()
             fail(file_.ErrorText());
             return;
         }
+        if (n < room)
+            break;
     }
     if (burst == 0)
         return;

@@ -11,11 +11,13 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -25,6 +27,16 @@ namespace DccPeers {
 
 inline const QByteArray c1 = "\x01";
 
+// Runs the event loop for `ms` milliseconds. (QTest::qWait sleeps between
+// its rounds of events, which would pace every transfer by its sleeps.)
+inline void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // Waits (running the event loop) until `done` holds.
 inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
 {
@@ -33,7 +45,7 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
     while (!done()) {
         if (t.elapsed() > timeoutMs)
             return false;
-        QTest::qWait(10);
+        spin(5);
     }
     return true;
 }
@@ -370,7 +382,7 @@ public:
     bool command(const QString& text)
     {
         QFile f(fifo);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Append))
+        if (!f.open(QIODevice::WriteOnly))
             return false;
         f.write("irc.server.test */" + text.toUtf8() + "\n");
         return true;

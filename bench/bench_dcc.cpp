@@ -1,0 +1,414 @@
+// DCC SEND throughput over loopback: the plug-in's transfer window sending
+// a file against plain POSIX sockets that follow the same pattern (a block,
+// then no more than one block ahead of the receiver's 4-byte
+// acknowledgements; the receiver writes each read to a file and
+// acknowledges it with the running count), for the default block size and
+// for 64 KiB blocks, in two layouts:
+//   (a) both ends in this thread: a sending and a receiving transfer window
+//       against a non-blocking POSIX pair driven by poll();
+//   (b) a blocking POSIX receiver thread: the sending transfer window in
+//       this thread's event loop against a blocking POSIX sender thread.
+// It prints MiB/s and the ratio of each.
+
+#include "chat/DccListen.h"
+#include "chat/DccOffer.h"
+#include "chat/U_GlobalConfig.h"
+#include "chat/plugin/FrmDCC.h"
+
+#include "toolkit/Controls.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace Zentrel;
+
+namespace {
+
+constexpr int ReadChunk = 64 * 1024;
+
+qint64 payloadBytes()
+{
+    if (qEnvironmentVariableIsSet("BREVANT_BENCH_BYTES"))
+        return qEnvironmentVariableIntValue("BREVANT_BENCH_BYTES");
+    return qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? (qint64(1) << 20)
+                                                            : (qint64(64) << 20);
+}
+
+struct Totals
+{
+    double bytes = 0;
+    double seconds = 0;
+    double rate() const { return seconds > 0 ? bytes / seconds / (1 << 20) : 0; }
+};
+
+double seconds(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The folders of a run: the file sent, and where the received copies go.
+struct Files
+{
+    QTemporaryDir dir;
+    QString source;
+    QString received;
+    explicit Files(qint64 size)
+    {
+        source = dir.filePath(QStringLiteral("payload.bin"));
+        received = dir.filePath(QStringLiteral("received"));
+        QDir().mkpath(received);
+        QFile f(source);
+        f.open(QIODevice::WriteOnly);
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < block.size(); ++i)
+            block[i] = char(i * 131 + (i >> 9));
+        for (qint64 left = size; left > 0; left -= block.size())
+            f.write(block.constData(), qMin<qint64>(left, block.size()));
+    }
+    QString output() const { return received + QStringLiteral("/out.bin"); }
+    void clear() const { QFile::remove(output()); }
+};
+
+Files& files()
+{
+    static Files f(payloadBytes());
+    return f;
+}
+
+void pump()
+{
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
+
+quint32 readAck(const char* p)
+{
+    return quint32(quint8(p[0])) << 24 | quint32(quint8(p[1])) << 16 | quint32(quint8(p[2])) << 8 |
+           quint32(quint8(p[3]));
+}
+
+void writeAck(int fd, quint64 count)
+{
+    const auto v = quint32(count);
+    const char a[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    ::send(fd, a, 4, MSG_NOSIGNAL);
+}
+
+int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(address);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    return fd;
+}
+
+// A connected pair of plain descriptors on 127.0.0.1.
+void makePair(int* client, int* server)
+{
+    const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(l, 1);
+    ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+    *client = connectTo(ntohs(a.sin_port));
+    *server = ::accept(l, nullptr, nullptr);
+    ::close(l);
+}
+
+// The blocking receiver: a read, written to the file, acknowledged.
+void posixReceiver(int fd, qint64 total, const QString& output)
+{
+    const int out = ::open(QFile::encodeName(output).constData(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::vector<char> buffer(ReadChunk);
+    qint64 received = 0;
+    while (received < total) {
+        const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+        if (n <= 0)
+            break;
+        if (::write(out, buffer.data(), size_t(n)) != n)
+            break;
+        received += n;
+        writeAck(fd, quint64(received));
+    }
+    ::close(out);
+}
+
+// The blocking sender: blocks read from the file, no more than one block
+// ahead of the acknowledgements.
+void posixSender(int fd, qint64 total, int block, const QString& source)
+{
+    const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
+    std::vector<char> buffer(static_cast<size_t>(block));
+    qint64 sent = 0;
+    qint64 acked = 0;
+    char ackBytes[4];
+    int fill = 0;
+    while (acked < total) {
+        while (sent < total && sent - acked < block) {
+            const int n = int(qMin<qint64>(block, total - sent));
+            if (::read(in, buffer.data(), size_t(n)) != n)
+                return;
+            if (::send(fd, buffer.data(), size_t(n), MSG_NOSIGNAL) != n)
+                return;
+            sent += n;
+        }
+        char chunk[4096];
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            break;
+        for (ssize_t i = 0; i < n; ++i) {
+            ackBytes[fill++] = chunk[i];
+            if (fill == 4) {
+                fill = 0;
+                acked = qMax<qint64>(acked, readAck(ackBytes));
+            }
+        }
+    }
+    ::close(in);
+}
+
+// A sending transfer window for the payload at `block` bytes a block; the
+// address and port it listens on (this host's address, as it would offer
+// it) in *address and *port.
+TF_DCC* startSender(int block, quint32* address, quint16* port)
+{
+    Settings().DCCBlock = block;
+    QByteArray line;
+    auto* sender = new TF_DCC;
+    if (!sender->StartSend(nullptr, "bench", line, files().source)) {
+        delete sender;
+        return nullptr;
+    }
+    *port = sender->ListenPort();
+    *address = ParseDottedAddress(sender->L_Address->text().section(u':', 0, 0).toLatin1())
+                   .value_or(INADDR_LOOPBACK);
+    return sender;
+}
+
+// (a) Two transfer windows in this thread.
+double pluginPair(qint64 total, int block)
+{
+    files().clear();
+    quint16 port = 0;
+    quint32 address = 0;
+    QPointer<TF_DCC> sender = startSender(block, &address, &port);
+    TDccIncoming offer;
+    offer.Address = address;
+    offer.Port = port;
+    offer.Size = quint64(total);
+    offer.HasSize = true;
+    offer.Nick = "bench";
+    offer.FileName = "payload.bin";
+    const auto start = std::chrono::steady_clock::now();
+    QPointer<TF_DCC> receiver = new TF_DCC;
+    receiver->StartReceive(nullptr, offer, true, files().output());
+    while (sender || receiver)
+        pump();
+    const double took = seconds(start);
+    settle();
+    return took;
+}
+
+// (a) POSIX: both ends non-blocking in this thread, driven by poll().
+double posixPair(qint64 total, int block)
+{
+    files().clear();
+    int tx = -1, rx = -1;
+    makePair(&tx, &rx);
+    ::fcntl(tx, F_SETFL, O_NONBLOCK);
+    ::fcntl(rx, F_SETFL, O_NONBLOCK);
+    const int in = ::open(QFile::encodeName(files().source).constData(), O_RDONLY | O_CLOEXEC);
+    const int out = ::open(QFile::encodeName(files().output()).constData(),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::vector<char> blockBuffer(static_cast<size_t>(block));
+    std::vector<char> readBuffer(ReadChunk);
+    const auto start = std::chrono::steady_clock::now();
+    qint64 sent = 0, acked = 0, received = 0;
+    // The block being handed to the kernel, and how much of it went.
+    qint64 pending = 0, offset = 0;
+    char ackBytes[4];
+    int fill = 0;
+    while (acked < total) {
+        if (pending == 0 && sent < total && sent - acked < block) {
+            pending = qMin<qint64>(block, total - sent);
+            offset = 0;
+            if (::read(in, blockBuffer.data(), size_t(pending)) != pending)
+                break;
+        }
+        while (pending > 0) {
+            const ssize_t n =
+                ::send(tx, blockBuffer.data() + offset, size_t(pending - offset), MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            offset += n;
+            if (offset == pending) {
+                sent += pending;
+                pending = 0;
+            }
+        }
+        pollfd fds[2] = {{tx, short(POLLIN | (pending ? POLLOUT : 0)), 0}, {rx, POLLIN, 0}};
+        ::poll(fds, 2, 1000);
+        if (fds[1].revents & POLLIN) {
+            const ssize_t n = ::recv(rx, readBuffer.data(), readBuffer.size(), 0);
+            if (n > 0) {
+                if (::write(out, readBuffer.data(), size_t(n)) != n)
+                    break;
+                received += n;
+                writeAck(rx, quint64(received));
+            }
+        }
+        if (fds[0].revents & POLLIN) {
+            char chunk[4096];
+            const ssize_t n = ::recv(tx, chunk, sizeof chunk, 0);
+            for (ssize_t i = 0; i < n; ++i) {
+                ackBytes[fill++] = chunk[i];
+                if (fill == 4) {
+                    fill = 0;
+                    acked = qMax<qint64>(acked, readAck(ackBytes));
+                }
+            }
+        }
+    }
+    const double took = seconds(start);
+    ::close(in);
+    ::close(out);
+    ::close(tx);
+    ::close(rx);
+    return took;
+}
+
+// (b) The sending window here, a blocking POSIX receiver thread.
+double pluginSender(qint64 total, int block)
+{
+    files().clear();
+    quint16 port = 0;
+    quint32 address = 0;
+    QPointer<TF_DCC> sender = startSender(block, &address, &port);
+    const int fd = connectTo(port, address);
+    const auto start = std::chrono::steady_clock::now();
+    std::thread receiver([&] { posixReceiver(fd, total, files().output()); });
+    while (sender)
+        pump();
+    const double took = seconds(start);
+    receiver.join();
+    ::close(fd);
+    settle();
+    return took;
+}
+
+// (b) POSIX: a blocking sender thread, the same receiver thread.
+double posixSenderThread(qint64 total, int block)
+{
+    files().clear();
+    int tx = -1, rx = -1;
+    makePair(&tx, &rx);
+    const auto start = std::chrono::steady_clock::now();
+    std::thread receiver([&] { posixReceiver(rx, total, files().output()); });
+    posixSender(tx, total, block, files().source);
+    const double took = seconds(start);
+    receiver.join();
+    ::close(tx);
+    ::close(rx);
+    return took;
+}
+
+struct Layout
+{
+    const char* name;
+    double (*run)(qint64, int);
+    int block;
+    Totals totals;
+};
+
+Layout layouts[] = {
+    {"PluginPair/1024", pluginPair, 1024, {}},
+    {"PosixPair/1024", posixPair, 1024, {}},
+    {"PluginPair/65536", pluginPair, 65536, {}},
+    {"PosixPair/65536", posixPair, 65536, {}},
+    {"PluginSender/1024", pluginSender, 1024, {}},
+    {"PosixSender/1024", posixSenderThread, 1024, {}},
+    {"PluginSender/65536", pluginSender, 65536, {}},
+    {"PosixSender/65536", posixSenderThread, 65536, {}},
+};
+
+void runLayout(benchmark::State& state, int index)
+{
+    Layout& layout = layouts[index];
+    const qint64 total = payloadBytes();
+    files();
+    for (auto _ : state) {
+        const double took = layout.run(total, layout.block);
+        state.SetIterationTime(took);
+        layout.totals.bytes += double(total);
+        layout.totals.seconds += took;
+    }
+    state.SetBytesProcessed(qint64(state.iterations()) * total);
+    if (QFileInfo(files().output()).size() != total)
+        state.SkipWithError("the received file is incomplete");
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(runLayout, PluginPair_1024, 0)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PosixPair_1024, 1)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PluginPair_65536, 2)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PosixPair_65536, 3)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PluginSender_1024, 4)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PosixSender_1024, 5)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PluginSender_65536, 6)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PosixSender_65536, 7)->Unit(benchmark::kMillisecond)->UseManualTime();
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    Settings() = TZentrelSettings();
+    Settings().DCCDirectory = files().received;
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    EndDccTransfers();
+    settle();
+    auto line = [](const char* what, const Layout& plugin, const Layout& posix) {
+        std::printf("%s\n  plug-in %10.1f MiB/s   POSIX %10.1f MiB/s   ratio %6.3f\n", what,
+                    plugin.totals.rate(), posix.totals.rate(),
+                    posix.totals.rate() > 0 ? plugin.totals.rate() / posix.totals.rate() : 0.0);
+    };
+    line("(a) both ends in one thread, 1024-byte blocks", layouts[0], layouts[1]);
+    line("(a) both ends in one thread, 64 KiB blocks", layouts[2], layouts[3]);
+    line("(b) sender against a POSIX receiver thread, 1024-byte blocks", layouts[4], layouts[5]);
+    line("(b) sender against a POSIX receiver thread, 64 KiB blocks", layouts[6], layouts[7]);
+    return 0;
+}
