@@ -190,6 +190,10 @@ bool TF_DCC::StartSend(TMDIServer* server, const QByteArray& nickIn, QByteArray&
         statusLine("*** DCC SEND of " + fileName_ + " to " + nick_ + " not offered: " + reason);
         return false;
     };
+    // The offer goes through the server: without a connection no one
+    // would hear of it.
+    if (server && server->WSocket->State() != wsConnected)
+        return refuse("not connected to the server");
     if (!file_.OpenRead(fileName))
         return refuse(file_.ErrorText());
     size_ = file_.Size();

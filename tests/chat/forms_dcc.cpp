@@ -17,6 +17,7 @@
 #include "toolkit/Controls.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -230,6 +231,7 @@ private slots:
                                                   QByteArray::number(sender.port()) + " 300" + c1);
         QVERIFY(w && w->isVisible());
         QCOMPARE(w->L_ByteRecv->Caption(), QStringLiteral("300/2500"));
+        QCOMPARE(w->Caption(), QStringLiteral("12% DCC Transfer Module"));
         QCOMPARE(lastRow(), (QStringList{"<-- part.bin", "2500", "12%"}));
         // An ACCEPT for another position is refused; the right one connects.
         irc_.ctcp("bob", "me", "DCC ACCEPT part.bin " + QByteArray::number(sender.port()) + " 299");
@@ -279,6 +281,56 @@ private slots:
         QCOMPARE(readFile(receive_ + QStringLiteral("/big (3).bin")), data.left(1000));
         QCOMPARE(readFile(existing), kept);
         QCOMPARE(readFile(outside), QByteArray("outside"));
+    }
+
+    // An offer without a size ends when the sender closes; a file that
+    // cannot be read is not offered, and says why.
+    void anOfferWithoutSizeEndsWhenThePeerCloses()
+    {
+        ScriptedSender sender;
+        QVERIFY(sender.listen());
+        Settings().DCCAutoReceive = true;
+        offer("nosize.bin", sender.port(), -1);
+        QVERIFY(sender.waitForPeer());
+        QPointer<TF_DCC> w = onlyTransfer();
+        QVERIFY(w);
+        // Without a size there is no percentage to show.
+        QCOMPARE(w->Caption(), QStringLiteral("DCC Transfer Module"));
+        const QByteArray data = pattern(1500, 10);
+        sender.write(data);
+        QVERIFY(sender.waitForAck(1500));
+        sender.peer->disconnectFromHost();
+        QTRY_VERIFY(!w);
+        QCOMPARE(readFile(receive_ + QStringLiteral("/nosize.bin")), data);
+        QCOMPARE(lastRow(), (QStringList{"<-- nosize.bin", "0", "100%"}));
+
+        QVERIFY(!StartDccSend(server_, "bob", dir_.filePath(QStringLiteral("missing.bin"))));
+        QVERIFY(status().contains(
+            QStringLiteral("DCC SEND of missing.bin to bob not offered: cannot open")));
+        QVERIFY(TF_DCC::Windows().isEmpty());
+        QVERIFY(irc_.takeLine("missing.bin", 300).isEmpty());
+    }
+
+    // The open dialog of the nick menu's SEND: the chosen file is offered.
+    void theOpenDialogOffersTheChosenFile()
+    {
+        const QString path = source(QStringLiteral("chosen.bin"), pattern(10, 11));
+        auto* timer = new QTimer;
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, path] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                timer->deleteLater();
+                QVERIFY(dialog->nameFilters().join(u';').contains(QStringLiteral("All")));
+                dialog->selectFile(path);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+        timer->start();
+        StartDccSendOffer(server_, "bob");
+        const auto o = parseOfferLine(irc_.takeLine("DCC SEND chosen.bin"));
+        QVERIFY(o);
+        QCOMPARE(o->size, quint64(10));
+        QVERIFY(onlyTransfer());
     }
 
     // A write error (here the file size limit) closes the transfer and says
@@ -393,6 +445,34 @@ private slots:
         QVERIFY(!w);
         QVERIFY(waitUntil([&] { return sender.peer->state() != QAbstractSocket::ConnectedState; }));
         QCOMPARE(QFileInfo(receive_ + QStringLiteral("/life.bin")).size(), 3000);
+
+        // A prompt whose server window has gone still receives when asked.
+        QPointer<TMDIServer> third = new TMDIServer;
+        ScriptedSender late;
+        QVERIFY(late.listen());
+        in.Port = late.port();
+        in.FileName = "late.bin";
+        ShowDccSendOffer(
+            third, "bob",
+            [&] {
+                TDccOffer o;
+                o.Kind = TDccKind::Send;
+                o.Address = in.Address;
+                o.Port = in.Port;
+                o.Size = 4;
+                o.HasSize = true;
+                o.FileName = in.FileName;
+                return o;
+            }(),
+            QStringLiteral("late.bin"));
+        QCOMPARE(TF_DCCSAve::Prompts().size(), 1);
+        delete third.data();
+        QTest::mouseClick(TF_DCCSAve::Prompts().first()->B_recv, Qt::LeftButton);
+        QVERIFY(late.waitForPeer());
+        late.write("late");
+        QVERIFY(late.waitForAck(4));
+        QTRY_VERIFY(TF_DCC::Windows().isEmpty());
+        QCOMPARE(readFile(receive_ + QStringLiteral("/late.bin")), QByteArray("late"));
     }
 };
 
