@@ -10,6 +10,8 @@
 //       this thread's event loop against a blocking POSIX sender thread.
 // It prints MiB/s and the ratio of each.
 
+#include "LoopbackBench.h"
+
 #include "chat/DccListen.h"
 #include "chat/DccOffer.h"
 #include "chat/U_GlobalConfig.h"
@@ -43,26 +45,6 @@ using namespace Zentrel;
 namespace {
 
 constexpr int ReadChunk = 64 * 1024;
-
-qint64 payloadBytes()
-{
-    if (qEnvironmentVariableIsSet("BREVANT_BENCH_BYTES"))
-        return qEnvironmentVariableIntValue("BREVANT_BENCH_BYTES");
-    return qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? (qint64(1) << 20)
-                                                            : (qint64(64) << 20);
-}
-
-struct Totals
-{
-    double bytes = 0;
-    double seconds = 0;
-    double rate() const { return seconds > 0 ? bytes / seconds / (1 << 20) : 0; }
-};
-
-double seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // The folders of a run: the file sent, and where the received copies go.
 struct Files
@@ -104,11 +86,27 @@ void settle()
     QCoreApplication::processEvents();
 }
 
-quint32 readAck(const char* p)
+// The sender's count of what the receiver acknowledged, from 4-byte
+// acknowledgements in whatever pieces they come.
+struct Acknowledged
 {
-    return quint32(quint8(p[0])) << 24 | quint32(quint8(p[1])) << 16 | quint32(quint8(p[2])) << 8 |
-           quint32(quint8(p[3]));
-}
+    qint64 count = 0;
+    char bytes[4] = {};
+    int fill = 0;
+    void feed(const char* data, ssize_t length)
+    {
+        for (ssize_t i = 0; i < length; ++i) {
+            bytes[fill++] = data[i];
+            if (fill == 4) {
+                fill = 0;
+                const quint32 v = quint32(quint8(bytes[0])) << 24 |
+                                  quint32(quint8(bytes[1])) << 16 | quint32(quint8(bytes[2])) << 8 |
+                                  quint32(quint8(bytes[3]));
+                count = qMax<qint64>(count, v);
+            }
+        }
+    }
+};
 
 void writeAck(int fd, quint64 count)
 {
@@ -126,22 +124,6 @@ int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
     a.sin_addr.s_addr = htonl(address);
     ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
     return fd;
-}
-
-// A connected pair of plain descriptors on 127.0.0.1.
-void makePair(int* client, int* server)
-{
-    const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(l, 1);
-    ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
-    *client = connectTo(ntohs(a.sin_port));
-    *server = ::accept(l, nullptr, nullptr);
-    ::close(l);
 }
 
 // The blocking receiver: a read, written to the file, acknowledged.
@@ -170,11 +152,9 @@ void posixSender(int fd, qint64 total, int block, const QString& source)
     const int in = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_CLOEXEC);
     std::vector<char> buffer(static_cast<size_t>(block));
     qint64 sent = 0;
-    qint64 acked = 0;
-    char ackBytes[4];
-    int fill = 0;
-    while (acked < total) {
-        while (sent < total && sent - acked < block) {
+    Acknowledged acked;
+    while (acked.count < total) {
+        while (sent < total && sent - acked.count < block) {
             const int n = int(qMin<qint64>(block, total - sent));
             if (::read(in, buffer.data(), size_t(n)) != n)
                 return;
@@ -186,45 +166,43 @@ void posixSender(int fd, qint64 total, int block, const QString& source)
         const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n <= 0)
             break;
-        for (ssize_t i = 0; i < n; ++i) {
-            ackBytes[fill++] = chunk[i];
-            if (fill == 4) {
-                fill = 0;
-                acked = qMax<qint64>(acked, readAck(ackBytes));
-            }
-        }
+        acked.feed(chunk, n);
     }
     ::close(in);
 }
 
-// A sending transfer window for the payload at `block` bytes a block; the
-// address and port it listens on (this host's address, as it would offer
-// it) in *address and *port.
-TF_DCC* startSender(int block, quint32* address, quint16* port)
+// A sending transfer window for the payload at `block` bytes a block (the
+// received copy of a run before cleared away), and the address (this
+// host's, as it would offer it) and port it listens on.
+struct Sender
 {
-    Settings().DCCBlock = block;
-    QByteArray line;
-    auto* sender = new TF_DCC;
-    if (!sender->StartSend(nullptr, "bench", line, files().source)) {
-        delete sender;
-        return nullptr;
+    QPointer<TF_DCC> window;
+    quint32 address = INADDR_LOOPBACK;
+    quint16 port = 0;
+    explicit Sender(int block)
+    {
+        files().clear();
+        Settings().DCCBlock = block;
+        QByteArray line;
+        auto* w = new TF_DCC;
+        if (!w->StartSend(nullptr, "bench", line, files().source)) {
+            delete w;
+            return;
+        }
+        window = w;
+        port = w->ListenPort();
+        address = ParseDottedAddress(w->L_Address->text().section(u':', 0, 0).toLatin1())
+                      .value_or(INADDR_LOOPBACK);
     }
-    *port = sender->ListenPort();
-    *address = ParseDottedAddress(sender->L_Address->text().section(u':', 0, 0).toLatin1())
-                   .value_or(INADDR_LOOPBACK);
-    return sender;
-}
+};
 
 // (a) Two transfer windows in this thread.
 double pluginPair(qint64 total, int block)
 {
-    files().clear();
-    quint16 port = 0;
-    quint32 address = 0;
-    QPointer<TF_DCC> sender = startSender(block, &address, &port);
+    Sender sender(block);
     TDccIncoming offer;
-    offer.Address = address;
-    offer.Port = port;
+    offer.Address = sender.address;
+    offer.Port = sender.port;
     offer.Size = quint64(total);
     offer.HasSize = true;
     offer.Nick = "bench";
@@ -232,7 +210,7 @@ double pluginPair(qint64 total, int block)
     const auto start = std::chrono::steady_clock::now();
     QPointer<TF_DCC> receiver = new TF_DCC;
     receiver->StartReceive(nullptr, offer, true, files().output());
-    while (sender || receiver)
+    while (sender.window || receiver)
         pump();
     const double took = seconds(start);
     settle();
@@ -243,8 +221,8 @@ double pluginPair(qint64 total, int block)
 double posixPair(qint64 total, int block)
 {
     files().clear();
-    int tx = -1, rx = -1;
-    makePair(&tx, &rx);
+    Pair pair;
+    const int tx = pair.client, rx = pair.server;
     ::fcntl(tx, F_SETFL, O_NONBLOCK);
     ::fcntl(rx, F_SETFL, O_NONBLOCK);
     const int in = ::open(QFile::encodeName(files().source).constData(), O_RDONLY | O_CLOEXEC);
@@ -253,13 +231,12 @@ double posixPair(qint64 total, int block)
     std::vector<char> blockBuffer(static_cast<size_t>(block));
     std::vector<char> readBuffer(ReadChunk);
     const auto start = std::chrono::steady_clock::now();
-    qint64 sent = 0, acked = 0, received = 0;
+    qint64 sent = 0, received = 0;
+    Acknowledged acked;
     // The block being handed to the kernel, and how much of it went.
     qint64 pending = 0, offset = 0;
-    char ackBytes[4];
-    int fill = 0;
-    while (acked < total) {
-        if (pending == 0 && sent < total && sent - acked < block) {
+    while (acked.count < total) {
+        if (pending == 0 && sent < total && sent - acked.count < block) {
             pending = qMin<qint64>(block, total - sent);
             offset = 0;
             if (::read(in, blockBuffer.data(), size_t(pending)) != pending)
@@ -290,34 +267,23 @@ double posixPair(qint64 total, int block)
         if (fds[0].revents & POLLIN) {
             char chunk[4096];
             const ssize_t n = ::recv(tx, chunk, sizeof chunk, 0);
-            for (ssize_t i = 0; i < n; ++i) {
-                ackBytes[fill++] = chunk[i];
-                if (fill == 4) {
-                    fill = 0;
-                    acked = qMax<qint64>(acked, readAck(ackBytes));
-                }
-            }
+            acked.feed(chunk, n);
         }
     }
     const double took = seconds(start);
     ::close(in);
     ::close(out);
-    ::close(tx);
-    ::close(rx);
     return took;
 }
 
 // (b) The sending window here, a blocking POSIX receiver thread.
 double pluginSender(qint64 total, int block)
 {
-    files().clear();
-    quint16 port = 0;
-    quint32 address = 0;
-    QPointer<TF_DCC> sender = startSender(block, &address, &port);
-    const int fd = connectTo(port, address);
+    Sender sender(block);
+    const int fd = connectTo(sender.port, sender.address);
     const auto start = std::chrono::steady_clock::now();
     std::thread receiver([&] { posixReceiver(fd, total, files().output()); });
-    while (sender)
+    while (sender.window)
         pump();
     const double took = seconds(start);
     receiver.join();
@@ -330,15 +296,12 @@ double pluginSender(qint64 total, int block)
 double posixSenderThread(qint64 total, int block)
 {
     files().clear();
-    int tx = -1, rx = -1;
-    makePair(&tx, &rx);
+    Pair pair;
     const auto start = std::chrono::steady_clock::now();
-    std::thread receiver([&] { posixReceiver(rx, total, files().output()); });
-    posixSender(tx, total, block, files().source);
+    std::thread receiver([&] { posixReceiver(pair.server, total, files().output()); });
+    posixSender(pair.client, total, block, files().source);
     const double took = seconds(start);
     receiver.join();
-    ::close(tx);
-    ::close(rx);
     return took;
 }
 

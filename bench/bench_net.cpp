@@ -12,6 +12,8 @@
 // counterpart) again under `strace -c -f` and prints the system calls per
 // MiB moved (the calls of a large transfer less those of a small one).
 
+#include "LoopbackBench.h"
+
 #include "net/WSocket.h"
 
 #include <QCoreApplication>
@@ -43,48 +45,6 @@ constexpr int Chunk = 65536;
 // Chunks a one-thread sender keeps ahead of its receiver.
 constexpr int InFlight = 4;
 
-qint64 payloadBytes()
-{
-    if (qEnvironmentVariableIsSet("BREVANT_BENCH_BYTES"))
-        return qEnvironmentVariableIntValue("BREVANT_BENCH_BYTES");
-    return qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? (qint64(1) << 20)
-                                                            : (qint64(64) << 20);
-}
-
-struct Totals
-{
-    double bytes = 0;
-    double seconds = 0;
-    double rate() const { return seconds > 0 ? bytes / seconds / (1 << 20) : 0; }
-};
-
-// A connected pair of plain descriptors on 127.0.0.1.
-struct Pair
-{
-    int client = -1;
-    int server = -1;
-    Pair()
-    {
-        const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(l, 1);
-        ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
-        client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        server = ::accept(l, nullptr, nullptr);
-        ::close(l);
-    }
-    ~Pair()
-    {
-        ::close(client);
-        ::close(server);
-    }
-};
-
 void posixWriter(int fd, qint64 total)
 {
     const QByteArray chunk(Chunk, 'x');
@@ -96,11 +56,6 @@ void posixWriter(int fd, qint64 total)
             break;
         sent += n;
     }
-}
-
-double seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // A TWSocket that has adopted the connection its listener accepted, and the

@@ -137,14 +137,20 @@ TF_DCC::TF_DCC() : TZentrelForm(nullptr, Qt::Window)
 
 TF_DCC::~TF_DCC()
 {
+    release();
+    windows().removeAll(this);
+}
+
+void TF_DCC::release()
+{
     done_ = true;
     stopSockets();
     file_.Close();
     if (transferId_) {
         DCCTransfers().Finish(transferId_);
         transferWindows().remove(transferId_);
+        transferId_ = 0;
     }
-    windows().removeAll(this);
 }
 
 TF_DCC* TF_DCC::FindTransfer(int id)
@@ -597,14 +603,7 @@ void TF_DCC::showEvent(QShowEvent* event)
 
 void TF_DCC::FormClose(TCloseAction& action)
 {
-    done_ = true;
-    stopSockets();
-    file_.Close();
-    if (transferId_) {
-        DCCTransfers().Finish(transferId_);
-        transferWindows().remove(transferId_);
-        transferId_ = 0;
-    }
+    release();
     action = caFree;
 }
 

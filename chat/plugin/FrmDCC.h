@@ -121,6 +121,9 @@ private:
     void finish();
     void fail(const QByteArray& reason);
     void stopSockets();
+    // Closing: the sockets and the file close, the transfer leaves
+    // DCCTransfers.
+    void release();
     void addRow();
     void setRowText(int column, const QByteArray& text);
     void statusLine(const QByteArray& line);

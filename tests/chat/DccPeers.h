@@ -6,6 +6,7 @@
 // weechat-headless set up for DCC (own address 127.0.0.1, files accepted
 // and resumed by themselves).
 
+#include "Irssi.h"
 #include "PeerProcess.h"
 
 #include <QCryptographicHash>
@@ -50,6 +51,19 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = 10000)
     return true;
 }
 
+// Asks (`ask`) until `answered` holds: e.g. ISON until the server knows
+// every client of the test.
+inline bool askUntil(const std::function<void()>& ask, const std::function<bool()>& answered,
+                     int timeoutMs = 20000)
+{
+    return waitUntil(
+        [&] {
+            ask();
+            return waitUntil(answered, 500);
+        },
+        timeoutMs);
+}
+
 inline QByteArray sha256(const QString& path)
 {
     QFile f(path);
@@ -72,6 +86,17 @@ inline bool writeFile(const QString& path, const QByteArray& data)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
+// Waits until the file at `copy` is the one at `original`, byte for byte.
+inline bool waitForSameFile(const QString& original, const QString& copy, int timeoutMs = 60000)
+{
+    const QByteArray want = sha256(original);
+    return waitUntil(
+        [&] {
+            return QFileInfo(copy).size() == QFileInfo(original).size() && sha256(copy) == want;
+        },
+        timeoutMs);
+}
+
 // Bytes that show where each one came from.
 inline QByteArray pattern(qint64 size, quint32 seed = 1)
 {
@@ -82,6 +107,14 @@ inline QByteArray pattern(qint64 size, quint32 seed = 1)
         out[i] = char(x >> 16);
     }
     return out;
+}
+
+// A file of `size` pattern bytes in `folder`; its path.
+inline QString makeFile(const QString& folder, const QString& name, qint64 size, quint32 seed)
+{
+    const QString path = folder + u'/' + name;
+    writeFile(path, pattern(size, seed));
+    return path;
 }
 
 inline QByteArray ack(quint64 count)
@@ -277,65 +310,19 @@ public:
 
 // irssi in tmux, set up for DCC: its own address 127.0.0.1, files taken and
 // resumed by themselves into `download`.
-class IrssiDcc
+class IrssiDcc : public ZentrelIrc::Irssi
 {
 public:
-    PeerProcess& peer;
-    QString socketPath;
     QString download;
-    explicit IrssiDcc(PeerProcess& p)
-        : peer(p), socketPath(p.dir() + QStringLiteral("/tmux.sock")),
-          download(p.dir() + QStringLiteral("/irssi-dl"))
-    {}
-    ~IrssiDcc() { tmux({QStringLiteral("kill-server")}); }
-
-    bool tmux(const QStringList& args, QByteArray* out = nullptr)
-    {
-        QProcess p;
-        p.start(PeerProcess::findProgram(QStringLiteral("tmux")),
-                QStringList{QStringLiteral("-S"), socketPath} + args);
-        if (!p.waitForFinished(10000))
-            return false;
-        if (out)
-            *out = p.readAllStandardOutput();
-        return p.exitCode() == 0;
-    }
+    explicit IrssiDcc(PeerProcess& p) : Irssi(p), download(p.dir() + QStringLiteral("/irssi-dl")) {}
     bool start(quint16 port, const QString& nick)
     {
-        const QString home = peer.dir() + QStringLiteral("/irssi");
-        QDir().mkpath(home);
         QDir().mkpath(download);
-        const QByteArray config =
-            "settings = {\n"
-            "  core = { real_name = \"" +
-            nick.toUtf8() + "\"; user_name = \"" + nick.toUtf8() +
-            "\"; settings_autosave = \"no\"; };\n"
-            "  \"irc/dcc\" = { dcc_own_ip = \"127.0.0.1\"; dcc_port = \"50000 50019\"; "
-            "dcc_autoget = \"yes\"; dcc_autoresume = \"yes\"; dcc_download_path = \"" +
-            download.toUtf8() + "\"; dcc_autoget_max_size = \"0\"; };\n};\n";
-        QFile f(home + QStringLiteral("/config"));
-        if (!f.open(QIODevice::WriteOnly) || f.write(config) != config.size())
-            return false;
-        f.close();
-        const QString cmd = QStringLiteral("%1 --home=%2 -n %3 -c 127.0.0.1 -p %4")
-                                .arg(PeerProcess::findProgram(QStringLiteral("irssi")), home, nick)
-                                .arg(port);
-        return tmux({QStringLiteral("new-session"), QStringLiteral("-d"), QStringLiteral("-s"),
-                     QStringLiteral("irc"), QStringLiteral("-x"), QStringLiteral("200"),
-                     QStringLiteral("-y"), QStringLiteral("50"), cmd});
-    }
-    void type(const QString& line)
-    {
-        tmux({QStringLiteral("send-keys"), QStringLiteral("-t"), QStringLiteral("irc"), line,
-              QStringLiteral("Enter")});
-    }
-    QString screen()
-    {
-        QByteArray out;
-        tmux({QStringLiteral("capture-pane"), QStringLiteral("-p"), QStringLiteral("-t"),
-              QStringLiteral("irc")},
-             &out);
-        return QString::fromUtf8(out);
+        return Irssi::start(port, nick,
+                            "\"irc/dcc\" = { dcc_own_ip = \"127.0.0.1\"; dcc_port = \"50000 "
+                            "50019\"; dcc_autoget = \"yes\"; dcc_autoresume = \"yes\"; "
+                            "dcc_download_path = \"" +
+                                download.toUtf8() + "\"; dcc_autoget_max_size = \"0\"; };");
     }
 };
 

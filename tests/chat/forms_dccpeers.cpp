@@ -43,20 +43,7 @@ class TestFormsDccPeers : public QObject
 
     QString file(const QString& name, qint64 size, quint32 seed)
     {
-        const QString path = files_ + u'/' + name;
-        writeFile(path, pattern(size, seed));
-        return path;
-    }
-
-    // Every offer is a new one for the rate limit.
-    void tick() { clock_ += 60000; }
-
-    bool sameFile(const QString& a, const QString& b, int timeoutMs = 60000)
-    {
-        const QByteArray want = sha256(a);
-        return waitUntil(
-            [&] { return QFileInfo(b).size() == QFileInfo(a).size() && sha256(b) == want; },
-            timeoutMs);
+        return makeFile(files_, name, size, seed);
     }
 
     bool transfersDone(int timeoutMs = 60000)
@@ -80,7 +67,9 @@ private slots:
         server_ = new TMDIServer;
         server_->SetServerText(QStringLiteral("127.0.0.1:%1").arg(port_));
         server_->SetNick(QStringLiteral("zed"));
-        server_->Session().MonotonicMs = [this] { return clock_; };
+        // Every offer comes a minute after the one before: none is refused
+        // for the rate of offers.
+        server_->Session().MonotonicMs = [this] { return clock_ += 60000; };
         server_->B_ConnectClick();
         QVERIFY2(waitUntil([&] { return status().contains(QStringLiteral("End of MOTD")); }),
                  qPrintable(status()));
@@ -90,17 +79,13 @@ private slots:
         weechat_ = std::make_unique<WeechatDcc>(weechatProcess_);
         QVERIFY2(weechat_->start(port_, QStringLiteral("wendy")),
                  qPrintable(weechatProcess_.errorString()));
-        QVERIFY(waitUntil(
-            [&] {
-                server_->SendLine("ISON ivan wendy");
-                return waitUntil([&] { return status().contains(QStringLiteral("ivan wendy")); },
-                                 500);
-            },
-            20000));
+        QVERIFY(askUntil([&] { server_->SendLine("ISON ivan wendy"); },
+                         [&] { return status().contains(QStringLiteral("ivan wendy")); }));
     }
 
     void cleanupTestCase()
     {
+
         EndDccTransfers();
         delete server_.data();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -110,132 +95,110 @@ private slots:
         ngircd_.stop();
     }
 
-    // Ours to irssi: three at once, then a resume of a file irssi holds
-    // the first MiB of (its answer to our ACCEPT with "file.ext").
-    void sendToIrssi()
+private:
+    // Ours to a peer that takes them into `download`: three at once (0
+    // bytes, 2500 bytes, several MiB with a blank, which arrives with "_"),
+    // then a resume of a file the peer holds the first MiB of at
+    // `partial` (its answer to our ACCEPT with "file.ext").
+    void sendTo(const QByteArray& nick, const QString& download, const QString& prefix,
+                const QString& partial, const std::function<QString()>& log)
     {
-        const QString empty = file(QStringLiteral("i-empty.bin"), 0, 1);
-        const QString small = file(QStringLiteral("i-small.bin"), 2500, 2);
-        const QString big = file(QStringLiteral("i big.bin"), kBig, 3);
+        const QString empty = file(prefix + QStringLiteral("-empty.bin"), 0, 1);
+        const QString small = file(prefix + QStringLiteral("-small.bin"), 2500, 2);
+        const QString big = file(prefix + QStringLiteral(" big.bin"), kBig, 3);
         for (const QString& path : {empty, small, big}) {
-            tick();
-            QVERIFY(StartDccSend(server_, "ivan", path));
+            QVERIFY(StartDccSend(server_, nick, path));
         }
-        QVERIFY(sameFile(small, irssi_->download + QStringLiteral("/i-small.bin")));
-        QVERIFY2(sameFile(big, irssi_->download + QStringLiteral("/i_big.bin")),
-                 qPrintable(irssi_->screen()));
+        QVERIFY(waitForSameFile(small, download + u'/' + prefix + QStringLiteral("-small.bin")));
+        QVERIFY2(waitForSameFile(big, download + u'/' + prefix + QStringLiteral("_big.bin")),
+                 qPrintable(log()));
         QVERIFY2(waitUntil([&] {
-                     return QFileInfo::exists(irssi_->download + QStringLiteral("/i-empty.bin"));
+                     return QFileInfo::exists(download + u'/' + prefix +
+                                              QStringLiteral("-empty.bin"));
                  }),
-                 qPrintable(irssi_->screen()));
+                 qPrintable(log()));
         QVERIFY(transfersDone());
-        QCOMPARE(QFileInfo(irssi_->download + QStringLiteral("/i-empty.bin")).size(), 0);
+        QCOMPARE(QFileInfo(download + u'/' + prefix + QStringLiteral("-empty.bin")).size(), 0);
 
-        const QString resume = file(QStringLiteral("i-resume.bin"), kBig, 4);
-        QVERIFY(writeFile(irssi_->download + QStringLiteral("/i-resume.bin"),
-                          pattern(kBig, 4).left(1 << 20)));
-        tick();
-        QVERIFY(StartDccSend(server_, "ivan", resume));
-        QVERIFY(sameFile(resume, irssi_->download + QStringLiteral("/i-resume.bin")));
+        const QString resume = file(prefix + QStringLiteral("-resume.bin"), kBig, 4);
+        QVERIFY(writeFile(download + u'/' + partial, pattern(kBig, 4).left(1 << 20)));
+        QVERIFY(StartDccSend(server_, nick, resume));
+        QVERIFY2(waitForSameFile(resume, download + u'/' + prefix + QStringLiteral("-resume.bin")),
+                 qPrintable(log()));
         QVERIFY(raw().contains(QStringLiteral("DCC ACCEPT file.ext  ")));
         QVERIFY(transfersDone());
         QVERIFY(!status().contains(QStringLiteral("failed")));
     }
 
-    // Ours to weechat, the same; it resumes only from NAME.part.
+    // A peer's files to us (auto-receive): 0 bytes, 2500 bytes, several MiB
+    // with a blank (saved as `bigName`), then a resume of one we hold the
+    // first MiB of.
+    void receiveFrom(const QString& prefix, const std::function<void(const QString&)>& send,
+                     const QString& bigName, const std::function<QString()>& log)
+    {
+        const QString empty = file(prefix + QStringLiteral("-empty.bin"), 0, 5);
+        const QString small = file(prefix + QStringLiteral("-small.bin"), 2500, 6);
+        const QString big = file(prefix + QStringLiteral(" big.bin"), kBig, 7);
+        for (const QString& path : {empty, small, big}) {
+            send(path);
+        }
+        QVERIFY2(waitForSameFile(small, receive_ + u'/' + prefix + QStringLiteral("-small.bin")),
+                 qPrintable(log() + status()));
+        QVERIFY2(waitForSameFile(big, receive_ + u'/' + bigName), qPrintable(log() + status()));
+        QVERIFY2(waitUntil([&] {
+                     return QFileInfo::exists(receive_ + u'/' + prefix +
+                                              QStringLiteral("-empty.bin"));
+                 }),
+                 qPrintable(log() + status()));
+        QVERIFY(transfersDone());
+        QCOMPARE(QFileInfo(receive_ + u'/' + prefix + QStringLiteral("-empty.bin")).size(), 0);
+
+        const QString name = prefix + QStringLiteral("-resume.bin");
+        const QString resume = file(name, kBig, 8);
+        QVERIFY(writeFile(receive_ + u'/' + name, pattern(kBig, 8).left(1 << 20)));
+        send(resume);
+        QVERIFY2(waitForSameFile(resume, receive_ + u'/' + name), qPrintable(log() + status()));
+        QVERIFY(raw().contains(QStringLiteral("DCC RESUME ") + name));
+        QVERIFY(transfersDone());
+        QVERIFY(!status().contains(QStringLiteral("failed")));
+    }
+
+private slots:
+    void sendToIrssi()
+    {
+        sendTo("ivan", irssi_->download, QStringLiteral("i"), QStringLiteral("i-resume.bin"),
+               [&] { return irssi_->screen(); });
+    }
+
+    // weechat resumes only from NAME.part.
     void sendToWeechat()
     {
-        const QString empty = file(QStringLiteral("w-empty.bin"), 0, 5);
-        const QString small = file(QStringLiteral("w-small.bin"), 2500, 6);
-        const QString big = file(QStringLiteral("w big.bin"), kBig, 7);
-        for (const QString& path : {empty, small, big}) {
-            tick();
-            QVERIFY(StartDccSend(server_, "wendy", path));
-        }
-        QVERIFY(sameFile(small, weechat_->download + QStringLiteral("/w-small.bin")));
-        QVERIFY2(sameFile(big, weechat_->download + QStringLiteral("/w_big.bin")),
-                 qPrintable(weechat_->coreLog()));
-        QVERIFY2(waitUntil([&] {
-                     return QFileInfo::exists(weechat_->download + QStringLiteral("/w-empty.bin"));
-                 }),
-                 qPrintable(weechat_->coreLog()));
-        QVERIFY(transfersDone());
-
-        const QString resume = file(QStringLiteral("w-resume.bin"), kBig, 8);
-        QVERIFY(writeFile(weechat_->download + QStringLiteral("/w-resume.bin.part"),
-                          pattern(kBig, 8).left(1 << 20)));
-        tick();
-        QVERIFY(StartDccSend(server_, "wendy", resume));
-        QVERIFY2(sameFile(resume, weechat_->download + QStringLiteral("/w-resume.bin")),
-                 qPrintable(weechat_->coreLog()));
+        sendTo("wendy", weechat_->download, QStringLiteral("w"),
+               QStringLiteral("w-resume.bin.part"), [&] { return weechat_->coreLog(); });
         QVERIFY(
             weechat_->coreLog().contains(QStringLiteral("will be resumed at position 1048576")));
-        QVERIFY(transfersDone());
-        QVERIFY(!status().contains(QStringLiteral("failed")));
     }
 
-    // irssi's files to us (auto-receive), and a resume of one we hold the
-    // first MiB of.
+    // irssi offers a name with blanks quoted.
     void receiveFromIrssi()
     {
-        const QString empty = file(QStringLiteral("ri-empty.bin"), 0, 9);
-        const QString small = file(QStringLiteral("ri-small.bin"), 2500, 10);
-        const QString big = file(QStringLiteral("ri big.bin"), kBig, 11);
-        tick();
-        irssi_->type(QStringLiteral("/dcc send zed ") + empty);
-        QVERIFY2(waitUntil(
-                     [&] { return QFileInfo::exists(receive_ + QStringLiteral("/ri-empty.bin")); }),
-                 qPrintable(status()));
-        tick();
-        irssi_->type(QStringLiteral("/dcc send zed ") + small);
-        QVERIFY(sameFile(small, receive_ + QStringLiteral("/ri-small.bin")));
-        tick();
-        irssi_->type(QStringLiteral("/dcc send zed \"%1\"").arg(big));
-        QVERIFY2(sameFile(big, receive_ + QStringLiteral("/ri big.bin")),
-                 qPrintable(irssi_->screen() + status()));
-        QVERIFY(transfersDone());
-        QCOMPARE(QFileInfo(receive_ + QStringLiteral("/ri-empty.bin")).size(), 0);
-
-        const QString resume = file(QStringLiteral("ri-resume.bin"), kBig, 12);
-        QVERIFY(writeFile(receive_ + QStringLiteral("/ri-resume.bin"),
-                          pattern(kBig, 12).left(1 << 20)));
-        tick();
-        irssi_->type(QStringLiteral("/dcc send zed ") + resume);
-        QVERIFY2(sameFile(resume, receive_ + QStringLiteral("/ri-resume.bin")),
-                 qPrintable(irssi_->screen() + status()));
-        QVERIFY(raw().contains(QStringLiteral("DCC RESUME ri-resume.bin")));
-        QVERIFY(transfersDone());
-        QVERIFY(!status().contains(QStringLiteral("failed")));
+        receiveFrom(
+            QStringLiteral("ri"),
+            [&](const QString& path) {
+                irssi_->type(QStringLiteral("/dcc send zed \"%1\"").arg(path));
+            },
+            QStringLiteral("ri big.bin"), [&] { return irssi_->screen(); });
     }
 
+    // weechat offers a name with blanks as "_".
     void receiveFromWeechat()
     {
-        const QString empty = file(QStringLiteral("rw-empty.bin"), 0, 13);
-        const QString small = file(QStringLiteral("rw-small.bin"), 2500, 14);
-        const QString big = file(QStringLiteral("rw big.bin"), kBig, 15);
-        for (const QString& path : {empty, small, big}) {
-            tick();
-            QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + path));
-            QTest::qWait(200);
-        }
-        QVERIFY2(sameFile(small, receive_ + QStringLiteral("/rw-small.bin")),
-                 qPrintable(weechat_->coreLog() + status()));
-        QVERIFY2(sameFile(big, receive_ + QStringLiteral("/rw_big.bin")),
-                 qPrintable(weechat_->coreLog() + status()));
-        QVERIFY2(waitUntil(
-                     [&] { return QFileInfo::exists(receive_ + QStringLiteral("/rw-empty.bin")); }),
-                 qPrintable(weechat_->coreLog() + status()));
-        QVERIFY(transfersDone());
-
-        const QString resume = file(QStringLiteral("rw-resume.bin"), kBig, 16);
-        QVERIFY(writeFile(receive_ + QStringLiteral("/rw-resume.bin"),
-                          pattern(kBig, 16).left(1 << 20)));
-        tick();
-        QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + resume));
-        QVERIFY2(sameFile(resume, receive_ + QStringLiteral("/rw-resume.bin")),
-                 qPrintable(weechat_->coreLog() + status()));
-        QVERIFY(transfersDone());
-        QVERIFY(!status().contains(QStringLiteral("failed")));
+        receiveFrom(
+            QStringLiteral("rw"),
+            [&](const QString& path) {
+                QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + path));
+            },
+            QStringLiteral("rw_big.bin"), [&] { return weechat_->coreLog(); });
     }
 };
 

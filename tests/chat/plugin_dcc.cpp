@@ -43,16 +43,7 @@ class TestPluginDcc : public QObject
 
     QString file(const QString& name, qint64 size, quint32 seed)
     {
-        const QString path = files_ + u'/' + name;
-        writeFile(path, pattern(size, seed));
-        return path;
-    }
-    bool sameFile(const QString& a, const QString& b, int timeoutMs = 60000)
-    {
-        const QByteArray want = sha256(a);
-        return waitUntil(
-            [&] { return QFileInfo(b).size() == QFileInfo(a).size() && sha256(b) == want; },
-            timeoutMs);
+        return makeFile(files_, name, size, seed);
     }
     static QStringList rows(QWidget* server)
     {
@@ -141,13 +132,8 @@ private slots:
         weechat_ = std::make_unique<WeechatDcc>(weechatProcess_);
         QVERIFY2(weechat_->start(port_, QStringLiteral("wendy")),
                  qPrintable(weechatProcess_.errorString()));
-        QVERIFY(waitUntil(
-            [&] {
-                command(zed_, QStringLiteral("/ison ivan wendy"));
-                return waitUntil(
-                    [&] { return status(zed_).contains(QStringLiteral("ivan wendy")); }, 500);
-            },
-            20000));
+        QVERIFY(askUntil([&] { command(zed_, QStringLiteral("/ison ivan wendy")); },
+                         [&] { return status(zed_).contains(QStringLiteral("ivan wendy")); }));
     }
 
     void cleanupTestCase()
@@ -287,11 +273,11 @@ private slots:
         irssi_->type(QStringLiteral("/dcc send zed \"%1\"").arg(big));
         QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + empty));
         QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + resume));
-        QVERIFY2(sameFile(small, receive_ + QStringLiteral("/small.bin")),
+        QVERIFY2(waitForSameFile(small, receive_ + QStringLiteral("/small.bin")),
                  qPrintable(status(zed_)));
-        QVERIFY2(sameFile(big, receive_ + QStringLiteral("/big one.bin")),
+        QVERIFY2(waitForSameFile(big, receive_ + QStringLiteral("/big one.bin")),
                  qPrintable(irssi_->screen() + status(zed_)));
-        QVERIFY2(sameFile(resume, receive_ + QStringLiteral("/resume.bin")),
+        QVERIFY2(waitForSameFile(resume, receive_ + QStringLiteral("/resume.bin")),
                  qPrintable(weechat_->coreLog() + status(zed_)));
         QVERIFY(
             waitUntil([&] { return QFileInfo::exists(receive_ + QStringLiteral("/empty.bin")); }));

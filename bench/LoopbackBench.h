@@ -1,0 +1,64 @@
+#pragma once
+
+// What the loopback throughput benchmarks share: the payload size (small in
+// smoke runs, BREVANT_BENCH_BYTES when set), the totals of a layout, and a
+// connected pair of plain descriptors on 127.0.0.1.
+
+#include <QtGlobal>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+qint64 payloadBytes()
+{
+    if (qEnvironmentVariableIsSet("BREVANT_BENCH_BYTES"))
+        return qEnvironmentVariableIntValue("BREVANT_BENCH_BYTES");
+    return qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? (qint64(1) << 20)
+                                                            : (qint64(64) << 20);
+}
+
+struct Totals
+{
+    double bytes = 0;
+    double seconds = 0;
+    double rate() const { return seconds > 0 ? bytes / seconds / (1 << 20) : 0; }
+};
+
+// A connected pair of plain descriptors on 127.0.0.1.
+struct Pair
+{
+    int client = -1;
+    int server = -1;
+    Pair()
+    {
+        const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(l, 1);
+        ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+        client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        server = ::accept(l, nullptr, nullptr);
+        ::close(l);
+    }
+    ~Pair()
+    {
+        ::close(client);
+        ::close(server);
+    }
+};
+
+double seconds(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
