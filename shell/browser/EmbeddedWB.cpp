@@ -292,8 +292,25 @@ int ZoomLevelForFactor(double factor)
     return best;
 }
 
+static TDDENames& ddeNames()
+{
+    static TDDENames names;
+    return names;
+}
+
+void TEmbeddedWB::ReadDDENames()
+{
+    ddeNames() = ::ReadDDENames();
+}
+
+const TDDENames& TEmbeddedWB::DDENames()
+{
+    return ddeNames();
+}
+
 TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
 {
+    ReadDDENames();
     // For hosts that did not prepare the engine before their application
     // object (the engine starts with the first profile).
     allowEngineAsRoot();
@@ -421,14 +438,33 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
         --approvedLoads_;
         return true;
     }
+    // Everything else the page asked for itself, unless it is a link that
+    // the user's own click or key has just followed. The engine reports a
+    // script's click() on a link as a clicked link too: only the input the
+    // view received tells the two apart.
+    const bool byUser = isMainFrame && type == QWebEnginePage::NavigationTypeLinkClicked &&
+                        userInputJustBefore();
     bool cancel = false;
-    navigationByPage_ = type == QWebEnginePage::NavigationTypeOther ||
-                        type == QWebEnginePage::NavigationTypeRedirect;
+    navigationByPage_ = !byUser;
     QPointer<TEmbeddedWB> self(this);
     emit BeforeNavigate2(url.toString(), isMainFrame, &cancel);
     if (self)
         navigationByPage_ = false;
     return !cancel;
+}
+
+void TEmbeddedWB::noteUserInput()
+{
+    sinceUserInput_.start();
+}
+
+bool TEmbeddedWB::userInputJustBefore() const
+{
+    // A click reaches the page and comes back as a navigation within a few
+    // milliseconds; a second leaves room for a busy machine, and none for a
+    // page that waits for the user to click somewhere and then acts.
+    constexpr qint64 window = 1000;
+    return sinceUserInput_.isValid() && sinceUserInput_.elapsed() <= window;
 }
 
 QWebEnginePage* TEmbeddedWB::pageCreateWindow()
@@ -647,11 +683,23 @@ bool TEmbeddedWB::eventFilter(QObject* watched, QEvent* event)
             watchKeys(static_cast<QChildEvent*>(event)->child());
         return false;
     }
-    if (event->type() == QEvent::KeyPress) {
+    // The widgets inside the view receive the user's input before the page
+    // does; a page's script cannot make such events.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        noteUserInput();
+        return false;
+    case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+            key->key() == Qt::Key_Space)
+            noteUserInput();
         bool handled = false;
         emit TranslateAccelerator(key->key(), key->modifiers(), &handled);
         return handled;
     }
-    return false;
+    default:
+        return false;
+    }
 }

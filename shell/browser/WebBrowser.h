@@ -165,8 +165,9 @@ public:
     virtual QString LocationURL() const = 0;
     virtual QString LocationName() const = 0;
     // While BeforeNavigate2 runs: the navigation was started by the page
-    // itself (a script setting the location, a redirect), not by the user
-    // or the program.
+    // itself (a script setting the location or clicking a link, a form it
+    // submits, a window it opens, a redirect or refresh), not by the user
+    // (a link the user clicked or activated with a key) or the program.
     bool NavigationByPage() const { return navigationByPage_; }
     // A document has been loaded into the control.
     virtual bool HasDocument() const = 0;

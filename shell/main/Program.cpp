@@ -3,9 +3,11 @@
 #include "platform/ProgramFolder.h"
 #include "shell/data/ShippedPages.h"
 #include "shell/dialogs/FrmCredit.h"
+#include "shell/main/ExitSignals.h"
 #include "shell/main/FrmMain.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 int RunProgram(QApplication& app, TMainServices& services)
 {
@@ -18,6 +20,15 @@ int RunProgram(QApplication& app, TMainServices& services)
     auto* credit = new TF_Credit;
     F_Credit = credit;
     main->show();
+
+    // Ended from outside: a signal, or the desktop session. The exit's
+    // saves run without asking (the exit dialog's boxes unticked).
+    TExitSignals exitSignals([main](int) { main->EndWithoutDialog(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, main,
+                     [main](QSessionManager&) { main->SaveForSessionEnd(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, main,
+                     [main] { main->EndWithoutDialog(); });
+
     const int result = app.exec();
     delete credit;
     delete main;
