@@ -345,8 +345,12 @@ TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
     });
     connect(page_, &QWebEnginePage::titleChanged, this,
             [this](const QString& title) { emit TitleChange(title); });
-    connect(page_, &QWebEnginePage::linkHovered, this,
-            [this](const QString& url) { emit StatusTextChange(url); });
+    connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
+        // The engine's own report of the link under the pointer, or of the
+        // link that has the keyboard focus.
+        targetLink_ = url;
+        emit StatusTextChange(url);
+    });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         QPointer<TEmbeddedWB> self(this);
         readyState_ = READYSTATE_COMPLETE;
@@ -440,10 +444,15 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
     }
     // Everything else the page asked for itself, unless it is a link that
     // the user's own click or key has just followed. The engine reports a
-    // script's click() on a link as a clicked link too: only the input the
-    // view received tells the two apart.
+    // script's click() on a link, and a location a script sets while
+    // handling the user's click, as a clicked link too. So the view must
+    // have had the user's input a moment before, and the address must be
+    // the link the engine reported under the pointer (or given the focus by
+    // the keyboard): a script's click on some other, hidden link, or its
+    // own address, is not the user's.
     const bool byUser = isMainFrame && type == QWebEnginePage::NavigationTypeLinkClicked &&
-                        userInputJustBefore();
+                        userInputJustBefore() && !targetLink_.isEmpty() &&
+                        QUrl(targetLink_) == url;
     bool cancel = false;
     navigationByPage_ = !byUser;
     QPointer<TEmbeddedWB> self(this);
@@ -568,20 +577,31 @@ void TEmbeddedWB::PrintPreview()
 void TEmbeddedWB::PageSetup(bool autoFill)
 {
     QPrinter* printer = Printer();
-    if (!autoFill) {
-        QPageSetupDialog dialog(printer, this);
-        dialog.exec();
-        return;
+    TMargins* m = PrintOptions()->Margins();
+    if (autoFill) {
+        // The dialog opens with the print options' margins and orientation.
+        QPageLayout layout = printer->pageLayout();
+        layout.setOrientation(PrintOptions()->Orientation == TPrintOptions::poLandscape
+                                  ? QPageLayout::Landscape
+                                  : QPageLayout::Portrait);
+        layout.setUnits(QPageLayout::Millimeter);
+        layout.setMargins(QMarginsF(m->Left, m->Top, m->Right, m->Bottom));
+        printer->setPageLayout(layout);
     }
-    // The page layout takes the print options directly.
-    const TMargins* m = PrintOptions()->Margins();
-    QPageLayout layout = printer->pageLayout();
-    layout.setOrientation(PrintOptions()->Orientation == TPrintOptions::poLandscape
-                              ? QPageLayout::Landscape
-                              : QPageLayout::Portrait);
-    layout.setUnits(QPageLayout::Millimeter);
-    layout.setMargins(QMarginsF(m->Left, m->Top, m->Right, m->Bottom));
-    printer->setPageLayout(layout);
+    QPageSetupDialog dialog(printer, this);
+    QPointer<TEmbeddedWB> self(this);
+    if (dialog.exec() != QDialog::Accepted || !self)
+        return;
+    // What the user chose is what the next print uses.
+    const QPageLayout chosen = printer->pageLayout();
+    const QMarginsF margins = chosen.margins(QPageLayout::Millimeter);
+    m->Left = margins.left();
+    m->Top = margins.top();
+    m->Right = margins.right();
+    m->Bottom = margins.bottom();
+    PrintOptions()->Orientation = chosen.orientation() == QPageLayout::Landscape
+                                      ? TPrintOptions::poLandscape
+                                      : TPrintOptions::poPortrait;
 }
 
 void TEmbeddedWB::SaveAs()

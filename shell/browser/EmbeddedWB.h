@@ -128,4 +128,6 @@ private:
     int approvedLoads_ = 0;
     // Since the last real input of the user in the view; invalid before.
     QElapsedTimer sinceUserInput_;
+    // The link the engine last reported under the pointer or focus.
+    QString targetLink_;
 };

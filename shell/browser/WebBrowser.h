@@ -176,8 +176,8 @@ public:
     // --- document commands ---
     virtual void Print() = 0;
     virtual void PrintPreview() = 0;
-    // With autoFill the page layout is set from PrintOptions without asking;
-    // otherwise the page setup dialog is shown.
+    // Shows the page setup dialog, with autoFill filled in from
+    // PrintOptions first; what the user confirms goes back to PrintOptions.
     virtual void PageSetup(bool autoFill) = 0;
     virtual void SaveAs() = 0;
     virtual void ViewSource() = 0;

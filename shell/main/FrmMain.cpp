@@ -101,6 +101,7 @@ void TF_Main::BuildComponents()
     // Images of the tabs and the favorites list.
     for (int i = 0; i < 12; ++i)
         IM_List.append(st->standardIcon(QStyle::SP_FileIcon));
+    IM_List[1] = st->standardIcon(QStyle::SP_FileLinkIcon); // a link, a banner
     IM_List[7] = st->standardIcon(QStyle::SP_BrowserReload);
     IM_List[8] = st->standardIcon(QStyle::SP_DirHomeIcon);
     IM_List[11] = st->standardIcon(QStyle::SP_BrowserReload);

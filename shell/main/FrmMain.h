@@ -147,6 +147,8 @@ public:
     void Brevant1Click();
     void N11Click();
     void PM_menuPopup() {}
+    // Lists the child windows in the window menu (it is opening).
+    void FillWindowMenu();
     // The toolbar's align request while it is dragged: only top and bottom
     // are allowed.
     static void SpB_ToolBarApplyAlign(TSpeedBar* sender, TAlign align, bool& apply);
@@ -291,4 +293,5 @@ private:
     bool shown_ = false;
     bool prepareFirstPage_ = false; // at the first paint
     bool exitDialogOpen_ = false;
+    QList<QAction*> windowMenuItems_; // the child windows' entries of M_N_Window
 };
