@@ -451,8 +451,7 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
     // the keyboard): a script's click on some other, hidden link, or its
     // own address, is not the user's.
     const bool byUser = isMainFrame && type == QWebEnginePage::NavigationTypeLinkClicked &&
-                        userInputJustBefore() && !targetLink_.isEmpty() &&
-                        QUrl(targetLink_) == url;
+                        userInputJustBefore() && !targetLink_.isEmpty() && QUrl(targetLink_) == url;
     bool cancel = false;
     navigationByPage_ = !byUser;
     QPointer<TEmbeddedWB> self(this);

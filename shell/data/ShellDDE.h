@@ -64,8 +64,8 @@ struct TDDEIDListSource
 {
     enum Kind { None, SharedMemory, Address };
     Kind kind = None;
-    qint64 first = 0;  // the handle or the address, as written
-    qint64 second = 0; // the process id; 0 for an address
+    qint64 first = 0;      // the handle or the address, as written
+    qint64 second = 0;     // the process id; 0 for an address
     bool overflow = false; // a number too long to hold; read as 0
 };
 TDDEIDListSource DDECommandIDListSource(const QString& command);

@@ -3,6 +3,7 @@
 #include "platform/JpegImage.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "shell/browser/FrmAdvanceWeb.h"
 #include "shell/data/AlLanguager.h"
 #include "shell/data/FormLocalizations.h"
 #include "shell/data/IEUtils.h"
@@ -10,6 +11,7 @@
 #include "shell/data/ShellGlyphs.h"
 #include "shell/dialogs/FrmAbout.h"
 #include "shell/dialogs/FrmExit.h"
+#include "shell/dialogs/FrmSetup.h"
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/favorites/FrmFavorite.h"
 #include "shell/main/FrmFloatToolbar.h"
@@ -73,8 +75,13 @@ TF_Main::TF_Main(TMainServices& services, QWidget* parent) : TForm(parent), serv
     // A start that failed half way reads nothing more, so it cannot write
     // a half-read list back at exit.
     if (!CreationFailed) {
+        // The forms that live for the whole run, in their order.
         CreateFavoriteForms();
+        if (!F_Setup)
+            F_Setup = new TF_Setup(*this, this);
         F_FloatToolbar = new TF_FloatToolbar(*this);
+        if (!F_AdvanceWeb)
+            F_AdvanceWeb = new TF_AdvanceWeb;
     }
 }
 
@@ -91,6 +98,7 @@ TF_Main::~TF_Main()
         delete SplashWindow.data();
     delete F_EnterURLData.data();
     delete F_Favorite.data();
+    delete F_AdvanceWeb.data();
 }
 
 void TF_Main::BuildComponents()
@@ -385,7 +393,13 @@ void TF_Main::FormCreate()
         ApplyWallpaper(startOnly.ToolBarBackground);
     FirstStart = startOnly.FirstStart;
 
-    // 13, 14. Data files.
+    // 13, 14. Data files. One that holds more than its reader took is kept
+    // in a copy before it can be written again; the status bar says so.
+    Data.OnDamagedFile = [this](const QString& file, const QString& backup) {
+        DataNotices << DamagedFileNotice(file, backup);
+        qWarning("Brevant: %s", qPrintable(DataNotices.last()));
+        S_Status->SetSimpleText(DataNotices.join(QStringLiteral("  ")));
+    };
     Data.LoadURLHistory();
     SB_ChooseFavorite->SetCaption(Data.CurrentGroup);
     Data.Group.clear();
@@ -518,6 +532,13 @@ void TF_Main::PrepareFirstPage()
 void TF_Main::Timer1Timer()
 {
     Timer1->stop();
+    // The windows opened here clear the status bar as they become active;
+    // what was found wrong with the data files is shown again after them.
+    struct Notices
+    {
+        TF_Main* main;
+        ~Notices() { main->showDataNotices(); }
+    } notices{this};
     try {
         const TStartPlan plan = PlanStartWindow(Settings.StartMode, FirstStart, Settings.StartURL,
                                                 MakerHomePage(), MakerStartPage());
@@ -544,6 +565,14 @@ void TF_Main::Timer1Timer()
     } catch (const std::exception& e) {
         S_Status->SetSimpleText(QString::fromUtf8(e.what()));
     }
+}
+
+void TF_Main::showDataNotices()
+{
+    if (DataNotices.isEmpty())
+        return;
+    QTimer::singleShot(0, this,
+                       [this] { S_Status->SetSimpleText(DataNotices.join(QStringLiteral("  "))); });
 }
 
 void TF_Main::UpdateGoFavorite()

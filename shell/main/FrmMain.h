@@ -210,6 +210,10 @@ public:
     void RunExitSaves(bool saveWindows, bool saveEnvironment, bool unloadPlugins,
                       const std::function<void()>& freeDialog = {});
 
+    // What the status bar said about damaged data files, oldest first.
+    QStringList DataNotices;
+    void showDataNotices();
+
     // Steps the last exit ran, and the ones that failed.
     QStringList ExitStepsRan;
     QStringList ExitStepsFailed;

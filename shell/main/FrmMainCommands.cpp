@@ -147,7 +147,8 @@ void TF_Main::FillWindowMenu()
         TForm* form = windows.at(i);
         if (!form)
             continue;
-        const QString number = i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
+        const QString number =
+            i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
         QAction* item = menu->addAction(number + DoubleAmpersands(form->Caption()));
         item->setCheckable(true);
         item->setChecked(form == ActiveChild());

@@ -60,10 +60,7 @@ class TestPageScripts : public QObject
         return result;
     }
 
-    QWebEnginePage* page() const
-    {
-        return static_cast<TEmbeddedWB*>(window_->WB_Document)->Page();
-    }
+    QWebEnginePage* page() const { return static_cast<TEmbeddedWB*>(window_->WB_Document)->Page(); }
     QWidget* viewInput() const
     {
         QWebEngineView* view = static_cast<TEmbeddedWB*>(window_->WB_Document)->View();
@@ -156,8 +153,8 @@ private slots:
             << QByteArray("<a id='l' href='TARGET'>l</a>"
                           "<script>document.getElementById('l').click();</script>")
             << QString();
-        QTest::newRow("window.open") << QByteArray("<script>window.open('TARGET');</script>")
-                                     << QString();
+        QTest::newRow("window.open")
+            << QByteArray("<script>window.open('TARGET');</script>") << QString();
         QTest::newRow("form submitted by script")
             << QByteArray("<form id='f' method='get' action='TARGET'></form>"
                           "<script>document.getElementById('f').submit();</script>")
@@ -209,9 +206,8 @@ private slots:
         http_.addPage("/links.html",
                       "<html><head><title>/links.html</title></head><body style='font-size:40px'>"
                       "<p><a id='t' href='" +
-                          telnetTarget().toUtf8() +
-                          "'>terminal</a></p><p><a id='i' href='" + ircTarget().toUtf8() +
-                          "'>chat</a></p></body></html>");
+                          telnetTarget().toUtf8() + "'>terminal</a></p><p><a id='i' href='" +
+                          ircTarget().toUtf8() + "'>chat</a></p></body></html>");
         QVERIFY(load("/links.html"));
         // Enter on a link the user moved the keyboard focus to.
         window_->Form()->activateWindow();

@@ -57,8 +57,14 @@ private slots:
     void bytesAfterTheEndMarkAreCounted()
     {
         const QList<QPair<QByteArray, qsizetype>> cases = {
-            {"a\r\nb\r\n", 0},      {"a\r\n\x1a", 0}, {"a\x1a" "b\r\nc", 4},
-            {"\x1a\x1a", 1},         {"\x1a", 0},        {"", 0},
+            {"a\r\nb\r\n", 0},
+            {"a\r\n\x1a", 0},
+            {"a\x1a"
+             "b\r\nc",
+             4},
+            {"\x1a\x1a", 1},
+            {"\x1a", 0},
+            {"", 0},
         };
         const QString path = dir_.filePath(QStringLiteral("end.dat"));
         for (const auto& [bytes, after] : cases) {

@@ -64,13 +64,20 @@ private slots:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("name");
-        QTest::newRow("shell form") << "[ViewFolder(\"%l\", %I, %S)]" << "ViewFolder";
-        QTest::newRow("text before") << "x[Find(1)]" << "Find";
-        QTest::newRow("no bracket") << "ViewFolder(1)" << "";
-        QTest::newRow("no parenthesis") << "[ViewFolder]" << "";
-        QTest::newRow("parenthesis before bracket") << "(a)[B(c)" << "B";
-        QTest::newRow("empty name") << "[(x)]" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("shell form") << "[ViewFolder(\"%l\", %I, %S)]"
+                                    << "ViewFolder";
+        QTest::newRow("text before") << "x[Find(1)]"
+                                     << "Find";
+        QTest::newRow("no bracket") << "ViewFolder(1)"
+                                    << "";
+        QTest::newRow("no parenthesis") << "[ViewFolder]"
+                                        << "";
+        QTest::newRow("parenthesis before bracket") << "(a)[B(c)"
+                                                    << "B";
+        QTest::newRow("empty name") << "[(x)]"
+                                    << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void commandNames()
     {
@@ -94,40 +101,36 @@ private slots:
         QTest::newRow("open, shared memory")
             << "[ViewFolder(\"C:\\Docs\", :1234:5678, 1)]" << 1 << "C:\\Docs" << 1 << shared
             << qint64(1234) << qint64(5678);
-        QTest::newRow("explore, address")
-            << "[ExploreFolder(\"\", 305419896, 3)]" << 2 << "" << 3 << address
-            << qint64(305419896) << qint64(0);
+        QTest::newRow("explore, address") << "[ExploreFolder(\"\", 305419896, 3)]" << 2 << "" << 3
+                                          << address << qint64(305419896) << qint64(0);
         QTest::newRow("find") << "[FindFolder(\"D:\\\", 0)]" << 3 << "D:\\" << 1 << address
                               << qint64(0) << qint64(0);
         QTest::newRow("show of ten reads one digit")
             << "[ViewFolder(\"a\", 1, 10)]" << 1 << "a" << 1 << address << qint64(1) << qint64(0);
-        QTest::newRow("show is a sign") << "[ViewFolder(\"a\", 1, -5)]" << 1 << "a" << 1
-                                        << address << qint64(1) << qint64(0);
-        QTest::newRow("negative handle and process")
-            << "[ViewFolder(\"a\", :-1:-2, 7)]" << 1 << "a" << 7 << shared << qint64(-1)
-            << qint64(-2);
+        QTest::newRow("show is a sign")
+            << "[ViewFolder(\"a\", 1, -5)]" << 1 << "a" << 1 << address << qint64(1) << qint64(0);
+        QTest::newRow("negative handle and process") << "[ViewFolder(\"a\", :-1:-2, 7)]" << 1 << "a"
+                                                     << 7 << shared << qint64(-1) << qint64(-2);
         QTest::newRow("a comma before the colon: no process")
             << "[ViewFolder(\"a\", 12, :99, 2)]" << 1 << "a" << 9 << address << qint64(12)
             << qint64(0);
         QTest::newRow("unknown command") << "[DeleteEverything(\"/\", :1:2, 1)]" << 0 << "" << 0
                                          << none << qint64(0) << qint64(0);
-        QTest::newRow("case differs") << "[viewfolder(\"a\", 1, 1)]" << 0 << "" << 0 << none
-                                      << qint64(0) << qint64(0);
-        QTest::newRow("unclosed quote") << "[ViewFolder(\"C:\\never ends, 1, 2)]" << 1 << ""
-                                        << 2 << address << qint64(1) << qint64(0);
-        QTest::newRow("numbers too long")
-            << "[ViewFolder(\"a\", :99999999999999999999999:1, 1)]" << 1 << "a" << 1 << shared
-            << qint64(0) << qint64(1);
-        QTest::newRow("signs only") << "[ViewFolder(\"a\", +-+-, 1)]" << 1 << "a" << 1 << address
-                                    << qint64(0) << qint64(0);
-        QTest::newRow("no arguments") << "[ViewFolder()]" << 1 << "" << 1 << none << qint64(0)
-                                      << qint64(0);
+        QTest::newRow("case differs")
+            << "[viewfolder(\"a\", 1, 1)]" << 0 << "" << 0 << none << qint64(0) << qint64(0);
+        QTest::newRow("unclosed quote") << "[ViewFolder(\"C:\\never ends, 1, 2)]" << 1 << "" << 2
+                                        << address << qint64(1) << qint64(0);
+        QTest::newRow("numbers too long") << "[ViewFolder(\"a\", :99999999999999999999999:1, 1)]"
+                                          << 1 << "a" << 1 << shared << qint64(0) << qint64(1);
+        QTest::newRow("signs only")
+            << "[ViewFolder(\"a\", +-+-, 1)]" << 1 << "a" << 1 << address << qint64(0) << qint64(0);
+        QTest::newRow("no arguments")
+            << "[ViewFolder()]" << 1 << "" << 1 << none << qint64(0) << qint64(0);
         QTest::newRow("nothing") << "" << 0 << "" << 0 << none << qint64(0) << qint64(0);
         QTest::newRow("control bytes and NULs")
-            << QStringLiteral("[ViewFolder(\"\u0001\u001b[2J\", ") + QChar(0) + QStringLiteral(":7") + QChar(0) +
-                   QStringLiteral(":8, \u00079)]")
-            << 1
-            << "\x01\x1b[2J" << 9 << shared << qint64(7) << qint64(8);
+            << QStringLiteral("[ViewFolder(\"\u0001\u001b[2J\", ") + QChar(0) +
+                   QStringLiteral(":7") + QChar(0) + QStringLiteral(":8, \u00079)]")
+            << 1 << "\x01\x1b[2J" << 9 << shared << qint64(7) << qint64(8);
     }
     void parse()
     {
@@ -178,12 +181,16 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("url");
-        QTest::newRow("quoted, with arguments")
-            << "\"C:\\My Pages\\a.htm\" -nohome" << "C:\\My Pages\\a.htm";
-        QTest::newRow("plain") << "http://example.org/a b" << "http://example.org/a b";
-        QTest::newRow("one quote only") << "\"file" << "file";
-        QTest::newRow("quote inside") << "a\"b\"" << "a\"b\"";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("quoted, with arguments") << "\"C:\\My Pages\\a.htm\" -nohome"
+                                                << "C:\\My Pages\\a.htm";
+        QTest::newRow("plain") << "http://example.org/a b"
+                               << "http://example.org/a b";
+        QTest::newRow("one quote only") << "\"file"
+                                        << "file";
+        QTest::newRow("quote inside") << "a\"b\""
+                                      << "a\"b\"";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void htmlCommands()
     {

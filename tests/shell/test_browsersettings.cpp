@@ -150,7 +150,8 @@ private slots:
         TRegistry machine(file_);
         machine.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
         QVERIFY(machine.OpenKey(key, true));
-        machine.WriteString(QStringLiteral("Start Page"), QStringLiteral("http://machine.example/"));
+        machine.WriteString(QStringLiteral("Start Page"),
+                            QStringLiteral("http://machine.example/"));
         QCOMPARE(home(), MakerHomePage());
     }
 

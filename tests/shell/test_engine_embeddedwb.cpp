@@ -5,11 +5,11 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QPageSetupDialog>
-#include <QRadioButton>
-#include <QTimer>
 #include <QPrinter>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -399,7 +399,7 @@ private slots:
             auto* portrait = dialog.findChild<QRadioButton*>(QStringLiteral("portrait"));
             QVERIFY(left && portrait);
             left->setValue(left->value() * 2);
-            portrait->setChecked(true);
+            portrait->click();
         });
         browser->PageSetup(true);
         QVERIFY2(qAbs(options->Margins()->Left - 38.1) < 0.2,

@@ -313,10 +313,12 @@ private slots:
         QTest::newRow("history") << "brevanturl.dat" << afterEnd << 0;
         QTest::newRow("banners") << "brevantbanner.dat" << afterEnd << 1;
         QTest::newRow("group links") << "data/Links0.url" << afterEnd << 2;
-        QTest::newRow("group tree") << "brevantfavorite.dat" << QByteArray("A\r\n\x1a" "B\r\n") << 3;
-        QTest::newRow("user group") << "brevantfavoriteUser.dat"
-                                    << LineFile::joinLines({UserGroupName()}) + "\x1a\tlost"
+        QTest::newRow("group tree") << "brevantfavorite.dat"
+                                    << QByteArray("A\r\n\x1a"
+                                                  "B\r\n")
                                     << 3;
+        QTest::newRow("user group") << "brevantfavoriteUser.dat"
+                                    << LineFile::joinLines({UserGroupName()}) + "\x1a\tlost" << 3;
         QTest::newRow("saved windows") << "brevantwindow.dat" << afterEnd << 4;
     }
     void everyDataFileKeepsWhatItsReaderDidNotTake()
@@ -394,8 +396,8 @@ private slots:
         };
         data.LoadBanners();
         data.LoadURLHistory();
-        QCOMPARE(reported,
-                 (QStringList{at("brevantbanner.dat"), QString(), at("brevanturl.dat"), QString()}));
+        QCOMPARE(reported, (QStringList{at("brevantbanner.dat"), QString(), at("brevanturl.dat"),
+                                        QString()}));
         data.AddBanner(QStringLiteral("new"), QStringLiteral("x"));
         QVERIFY_THROWS_EXCEPTION(EInOutError, data.SaveBanners());
         data.URLHistory << QStringLiteral("x");
