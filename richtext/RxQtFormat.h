@@ -35,8 +35,12 @@ void WriteChar(QTextCharFormat& format, const RxFormat::TCharFormat& record);
 // The character mask bits on which two full records agree.
 std::uint32_t SameChar(const RxFormat::TCharFormat& a, const RxFormat::TCharFormat& b);
 
-// Twips and the document's units (pixels at `dpi`).
-qreal TwipsToPixels(int twips, qreal dpi);
+// Twips and the document's units (pixels at `dpi`). Records keep what was
+// written; what reaches Qt's layout (indents, tab stops) stays within
+// +-MaxLayoutPixels, since the layout's own arithmetic is narrower than a
+// record's field.
+constexpr qreal MaxLayoutPixels = 100000;
+qreal TwipsToPixels(qint64 twips, qreal dpi);
 int PixelsToTwips(qreal pixels, qreal dpi);
 
 // The paragraph record of a block (mask full).
