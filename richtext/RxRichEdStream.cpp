@@ -6,6 +6,7 @@
 #include "platform/Cp874.h"
 #include "richtext/RxObjects.h"
 #include "richtext/RxQtFormat.h"
+#include "richtext/RxRichEd_p.h"
 #include "richtext/RxRtf.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -22,6 +23,7 @@
 
 using namespace RxFormat;
 using namespace RxStream;
+using namespace RxRichEdPrivate;
 
 int TConversion::ConvertReadStream(QIODevice& Stream, char* Buffer, int BufSize)
 {
@@ -118,10 +120,8 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
         const QString text = (flags & SF_UNICODE) ? utf16Text(data) : Cp874::toUnicode(data);
         if (!(flags & SFF_SELECTION))
             Clear();
-        const bool saved = linesUpdating_;
-        linesUpdating_ = true;
+        FlagScope updating(linesUpdating_, true);
         ReplaceRange(start, (flags & SFF_SELECTION) ? end : 0, text, false);
-        linesUpdating_ = saved;
         return 0;
     }
     RxRtf::Document model;
@@ -131,12 +131,10 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
         Clear();
     if (plainText_) {
         // Plain text keeps one format: only the text comes in.
-        const bool saved = linesUpdating_;
-        linesUpdating_ = true;
+        FlagScope updating(linesUpdating_, true);
         QString text = model.plainText();
         text.remove(QChar(0xFFFC));
         ReplaceRange(start, (flags & SFF_SELECTION) ? end : 0, text, false);
-        linesUpdating_ = saved;
         return 0;
     }
     insertModel(start, (flags & SFF_SELECTION) ? end : 0, model);
