@@ -165,16 +165,23 @@ public:
     // --- properties of the control ---
     bool AutoURLDetect() const;
     void SetAutoURLDetect(bool value);
+    // The verbs of a selected object in the context menu.
     bool AutoVerbMenu() const { return autoVerbMenu_; }
     void SetAutoVerbMenu(bool value) { autoVerbMenu_ = value; }
+    // Whether pictures and files can be pasted, dropped, inserted or read
+    // from a stream as objects; off, they are left out.
     bool AllowObjects() const { return allowObjects_; }
     void SetAllowObjects(bool value);
+    // Kept as set. Objects here always open in the desktop's own programs,
+    // never inside the control, which is what the value false asks for.
     bool AllowInPlace() const { return allowInPlace_; }
     void SetAllowInPlace(bool value) { allowInPlace_ = value; }
     bool HideSelection() const { return hideSelection_; }
     void SetHideSelection(bool value);
     bool HideScrollBars() const { return hideScrollBars_; }
     void SetHideScrollBars(bool value);
+    // The document's name that objects show beside the program's (the
+    // caption of "Save as").
     QString Title() const { return title_; }
     void SetTitle(const QString& value);
     TRichLangOptions LangOptions() const { return langOptions_; }
