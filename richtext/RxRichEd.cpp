@@ -98,6 +98,14 @@ TRxCustomRichEdit::TRxCustomRichEdit(const QString& name, QWidget* parent)
     connect(this, &QTextEdit::textChanged, this, &TRxCustomRichEdit::textChangedInWindow);
     connect(document(), &QTextDocument::undoCommandAdded, this,
             &TRxCustomRichEdit::trimUndoHistory);
+    connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
+        // Looked at once the edit is over: an object moved within the text
+        // leaves and comes back in one edit.
+        if (removed > 0 && !objects_.empty() && !sweepPosted_) {
+            sweepPosted_ = true;
+            QMetaObject::invokeMethod(this, &TRxCustomRichEdit::sweepObjects, Qt::QueuedConnection);
+        }
+    });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this](const QSizeF& size) {
                 if (!handle_ || !(eventMask_ & ENM_REQUESTRESIZE) || !OnResizeRequest)

@@ -436,6 +436,9 @@ private:
     QTextCharFormat qtFormatAt(int pos);
     int objectAt(int pos);
     void insertObjectAt(QTextCursor& cursor, std::unique_ptr<TRichEditObject> object);
+    // After text was removed: objects whose character left the text are
+    // closed, and freed unless the undo history may bring them back.
+    void sweepObjects();
     // Rich text of a range, and rich text in place of a range.
     RxRtf::Document buildModel(int start, int end, bool withObjects);
     void insertModel(int start, int end, const RxRtf::Document& model);
@@ -508,6 +511,7 @@ private:
     // Embedded objects by the number their character carries.
     std::map<int, std::unique_ptr<TRichEditObject>> objects_;
     int nextObjectId_ = 1;
+    bool sweepPosted_ = false;
     TRxObjectPainter* objectPainter_ = nullptr;
     QPointer<QMenu> verbMenu_;
     QRect pageRect_;
