@@ -62,6 +62,24 @@ int numberingOf(const QTextList* list)
 
 } // namespace
 
+QTextListFormat::Style ListStyle(int numbering)
+{
+    switch (numbering) {
+    case PFN_ARABIC:
+        return QTextListFormat::ListDecimal;
+    case PFN_LCLETTER:
+        return QTextListFormat::ListLowerAlpha;
+    case PFN_UCLETTER:
+        return QTextListFormat::ListUpperAlpha;
+    case PFN_LCROMAN:
+        return QTextListFormat::ListLowerRoman;
+    case PFN_UCROMAN:
+        return QTextListFormat::ListUpperRoman;
+    default:
+        return QTextListFormat::ListDisc;
+    }
+}
+
 TCharFormat ReadChar(const QTextCharFormat& format, const TCharFormat& base)
 {
     TCharFormat r = base;

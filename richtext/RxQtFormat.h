@@ -3,6 +3,7 @@
 #include "richtext/RxFormats.h"
 
 #include <QTextFormat>
+#include <QTextListFormat>
 
 class QTextBlock;
 
@@ -45,6 +46,9 @@ int PixelsToTwips(qreal pixels, qreal dpi);
 
 // The paragraph record of a block (mask full).
 RxFormat::TParaFormat ReadPara(const QTextBlock& block, qreal dpi);
+// The list style that draws a numbering value (a bullet for any value
+// without a style of its own).
+QTextListFormat::Style ListStyle(int numbering);
 // Changes in `format` what the record's mask names, numbering apart (the
 // caller puts the block into a list or takes it out).
 void WritePara(QTextBlockFormat& format, const RxFormat::TParaFormat& record, qreal dpi);

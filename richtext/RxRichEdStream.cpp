@@ -50,24 +50,6 @@ const QList<TRichConversionFormat>& RichConversionFormats()
 
 namespace {
 
-QTextListFormat::Style listStyle(int numbering)
-{
-    switch (numbering) {
-    case PFN_ARABIC:
-        return QTextListFormat::ListDecimal;
-    case PFN_LCLETTER:
-        return QTextListFormat::ListLowerAlpha;
-    case PFN_UCLETTER:
-        return QTextListFormat::ListUpperAlpha;
-    case PFN_LCROMAN:
-        return QTextListFormat::ListLowerRoman;
-    case PFN_UCROMAN:
-        return QTextListFormat::ListUpperRoman;
-    default:
-        return QTextListFormat::ListDisc;
-    }
-}
-
 QString utf16Text(const QByteArray& bytes)
 {
     qsizetype n = bytes.size() / 2;
@@ -173,7 +155,7 @@ void TRxCustomRichEdit::insertModel(int start, int end, const RxRtf::Document& m
                 list->add(c.block());
             } else {
                 QTextListFormat lf;
-                lf.setStyle(listStyle(numbering));
+                lf.setStyle(RxQtFormat::ListStyle(numbering));
                 lf.setIndent(0);
                 list = c.createList(lf);
                 listNumbering = numbering;

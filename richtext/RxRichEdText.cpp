@@ -555,26 +555,7 @@ void TRxCustomRichEdit::WriteParaFormat(const TParaFormat& input)
         }
         if (record.wNumbering != PFN_NONE) {
             QTextListFormat lf;
-            switch (record.wNumbering) {
-            case PFN_ARABIC:
-                lf.setStyle(QTextListFormat::ListDecimal);
-                break;
-            case PFN_LCLETTER:
-                lf.setStyle(QTextListFormat::ListLowerAlpha);
-                break;
-            case PFN_UCLETTER:
-                lf.setStyle(QTextListFormat::ListUpperAlpha);
-                break;
-            case PFN_LCROMAN:
-                lf.setStyle(QTextListFormat::ListLowerRoman);
-                break;
-            case PFN_UCROMAN:
-                lf.setStyle(QTextListFormat::ListUpperRoman);
-                break;
-            default:
-                lf.setStyle(QTextListFormat::ListDisc);
-                break;
-            }
+            lf.setStyle(RxQtFormat::ListStyle(record.wNumbering));
             lf.setIndent(0);
             c.setPosition(first.position());
             c.setPosition(last.position(), QTextCursor::KeepAnchor);

@@ -4,6 +4,8 @@
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
 
+#include "VersionScope.h"
+
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -41,20 +43,6 @@ public:
         ++writes;
         return size / 2;
     }
-};
-
-// Switches the library generation for one test.
-class VersionScope
-{
-public:
-    explicit VersionScope(int version) : saved_(RichLibraryVersion)
-    {
-        RichLibraryVersion = version;
-    }
-    ~VersionScope() { RichLibraryVersion = saved_; }
-
-private:
-    int saved_;
 };
 
 QByteArray utf16le(const QString& text)

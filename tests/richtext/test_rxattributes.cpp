@@ -3,6 +3,8 @@
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
 
+#include "VersionScope.h"
+
 #include <QTextBlock>
 #include <QTextList>
 #include <QtTest>
@@ -12,19 +14,6 @@
 using namespace RxFormat;
 
 namespace {
-
-class VersionScope
-{
-public:
-    explicit VersionScope(int version) : saved_(RichLibraryVersion)
-    {
-        RichLibraryVersion = version;
-    }
-    ~VersionScope() { RichLibraryVersion = saved_; }
-
-private:
-    int saved_;
-};
 
 // A control holding "hello world" and "second line", "world" selected.
 struct Fixture
