@@ -319,13 +319,16 @@ private slots:
         QVERIFY(raw(lookingUp).contains(QStringLiteral("Looking up")));
         closed->Close();
         chat->Close();
+        QVERIFY(h_.zentrelObjects().contains(QStringLiteral("Zentrel::TMDIServer")));
         h_.stop();
         QVERIFY2(ZentrelHarness::zentrelWidgets().isEmpty(),
                  qPrintable(QString::number(ZentrelHarness::zentrelWidgets().size())));
+        QVERIFY2(h_.zentrelObjects().isEmpty(), qPrintable(h_.zentrelObjects().join(u' ')));
         QVERIFY(!server_ && !idle && !connecting && !lookingUp && !closed && !chat);
         // What was pending (the lookup, the connection, socket events) comes
         // now and finds nothing of the plug-in.
         QTest::qWait(1500);
+        QVERIFY2(h_.zentrelObjects().isEmpty(), qPrintable(h_.zentrelObjects().join(u' ')));
         // Freeing a window sends no QUIT: the connection just goes.
         QTRY_VERIFY_WITH_TIMEOUT(registering->state() != QAbstractSocket::ConnectedState ||
                                      !registering->waitForReadyRead(50),

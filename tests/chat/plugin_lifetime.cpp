@@ -285,9 +285,11 @@ private slots:
         TForm* closing = h_.serverWindows().last();
         closing->Close();
         QVERIFY(!ZentrelHarness::zentrelWidgets().isEmpty());
+        QVERIFY(h_.zentrelObjects().contains(QStringLiteral("Zentrel::TMDIServer")));
         h_.stop();
         QVERIFY2(ZentrelHarness::zentrelWidgets().isEmpty(),
                  qPrintable(QString::number(ZentrelHarness::zentrelWidgets().size())));
+        QVERIFY2(h_.zentrelObjects().isEmpty(), qPrintable(h_.zentrelObjects().join(u' ')));
         QCOMPARE(h_.serverWindows().size(), 0);
         for (TForm* f : h_.main->MDIChildren())
             QVERIFY(!ZentrelHarness::isZentrel(f));
