@@ -286,7 +286,16 @@ private slots:
         closing->Close();
         QVERIFY(!ZentrelHarness::zentrelWidgets().isEmpty());
         QVERIFY(h_.zentrelObjects().contains(QStringLiteral("Zentrel::TMDIServer")));
-        h_.stop();
+        // The user leaves the program: the main window closes and, when its
+        // exit dialog is confirmed, runs its exit steps, Done among them.
+        ZentrelHarness::onModal([](QWidget* modal) {
+            auto* ok = modal->findChild<QPushButton*>(QStringLiteral("B_OK"));
+            QVERIFY(modal->objectName() == QStringLiteral("F_Exit") && ok);
+            ok->click();
+        });
+        h_.main->close();
+        QVERIFY(h_.main->ShuttingDown);
+        QVERIFY(h_.main->ExitStepsFailed.isEmpty());
         QVERIFY2(ZentrelHarness::zentrelWidgets().isEmpty(),
                  qPrintable(QString::number(ZentrelHarness::zentrelWidgets().size())));
         QVERIFY2(h_.zentrelObjects().isEmpty(), qPrintable(h_.zentrelObjects().join(u' ')));
