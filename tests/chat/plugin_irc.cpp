@@ -254,6 +254,9 @@ private slots:
         for (const QByteArray& line : got.split('\n'))
             QVERIFY2(line.size() <= 512, line.left(80).constData());
         QTRY_VERIFY(status(window).contains(QStringLiteral("Completed list total 5000")));
+        // Thousands of lines went through the raw log: it keeps at most 150.
+        QVERIFY2(raw(window).count(u'\n') < 150,
+                 qPrintable(QString::number(raw(window).count(u'\n'))));
         QVERIFY(chatWindow(*h_.main, QStringLiteral("mal")));
         sendRaw(":irc.test PING irc.test\r\n");
         QVERIFY(waitFor("PONG irc.test\r\n"));
