@@ -82,6 +82,10 @@ private slots:
         QVERIFY(!bar->IsVertical());
         QCOMPARE(bar->GridStepHorz(), 8);
         QCOMPARE(bar->GridStepVert(), 23);
+        // The system's menu font, its own rather than the window's.
+        host.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 20));
+        QCOMPARE(bar->font(), QApplication::font("QMenu"));
+        QVERIFY(bar->testAttribute(Qt::WA_SetFont));
     }
 
     void layoutStoreLink()
