@@ -36,6 +36,7 @@ public:
     QWidget* Browser() override { return nullptr; }
     void Navigate(const QString& url) override { urls << url; }
     void GoHome() override {}
+    void StopCommand() override {}
     QString AddressText() const override { return urls.value(0); }
 };
 
