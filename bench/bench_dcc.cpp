@@ -17,6 +17,8 @@
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmDCC.h"
 
+#include "net/WSocket.h"
+
 #include "toolkit/Controls.h"
 
 #include <QApplication>
@@ -28,6 +30,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
@@ -39,6 +42,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace Zentrel;
 
@@ -207,9 +211,13 @@ double pluginPair(qint64 total, int block)
     offer.HasSize = true;
     offer.Nick = "bench";
     offer.FileName = "payload.bin";
-    const auto start = std::chrono::steady_clock::now();
+    // The transfer is timed from the connection on, as the POSIX pair's
+    // (which is connected before its clock starts).
     QPointer<TF_DCC> receiver = new TF_DCC;
     receiver->StartReceive(nullptr, offer, true, files().output());
+    while (receiver && receiver->ClientSocket->State() != wsConnected)
+        pump();
+    const auto start = std::chrono::steady_clock::now();
     while (sender.window || receiver)
         pump();
     const double took = seconds(start);
@@ -310,7 +318,16 @@ struct Layout
     const char* name;
     double (*run)(qint64, int);
     int block;
-    Totals totals;
+    // MiB/s of every run.
+    std::vector<double> rates;
+    double median() const
+    {
+        if (rates.empty())
+            return 0;
+        std::vector<double> sorted = rates;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
 };
 
 Layout layouts[] = {
@@ -332,8 +349,8 @@ void runLayout(benchmark::State& state, int index)
     for (auto _ : state) {
         const double took = layout.run(total, layout.block);
         state.SetIterationTime(took);
-        layout.totals.bytes += double(total);
-        layout.totals.seconds += took;
+        if (took > 0)
+            layout.rates.push_back(double(total) / took / (1 << 20));
     }
     state.SetBytesProcessed(qint64(state.iterations()) * total);
     if (QFileInfo(files().output()).size() != total)
@@ -357,6 +374,22 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     Settings() = TZentrelSettings();
     Settings().DCCDirectory = files().received;
+    // Unless told otherwise, each layout runs several times, the layouts in
+    // a random order, so that a busy moment of the machine does not fall on
+    // one side of a comparison; the medians are compared.
+    std::vector<char*> args(argv, argv + argc);
+    char repetitions[] = "--benchmark_repetitions=7";
+    char interleaving[] = "--benchmark_enable_random_interleaving=true";
+    const bool own = std::any_of(args.begin() + 1, args.end(), [](const char* a) {
+        return std::strncmp(a, "--benchmark_repetitions", 23) == 0;
+    });
+    if (!own && !qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE")) {
+        args.push_back(repetitions);
+        args.push_back(interleaving);
+    }
+    argc = int(args.size());
+    args.push_back(nullptr);
+    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -365,9 +398,10 @@ int main(int argc, char** argv)
     EndDccTransfers();
     settle();
     auto line = [](const char* what, const Layout& plugin, const Layout& posix) {
-        std::printf("%s\n  plug-in %10.1f MiB/s   POSIX %10.1f MiB/s   ratio %6.3f\n", what,
-                    plugin.totals.rate(), posix.totals.rate(),
-                    posix.totals.rate() > 0 ? plugin.totals.rate() / posix.totals.rate() : 0.0);
+        std::printf("%s (median of %zu and %zu runs)\n  plug-in %10.1f MiB/s   POSIX %10.1f "
+                    "MiB/s   ratio %6.3f\n",
+                    what, plugin.rates.size(), posix.rates.size(), plugin.median(), posix.median(),
+                    posix.median() > 0 ? plugin.median() / posix.median() : 0.0);
     };
     line("(a) both ends in one thread, 1024-byte blocks", layouts[0], layouts[1]);
     line("(a) both ends in one thread, 64 KiB blocks", layouts[2], layouts[3]);

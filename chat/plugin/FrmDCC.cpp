@@ -26,8 +26,8 @@ namespace Zentrel {
 
 namespace {
 
-// What one read of either side takes at most.
-constexpr int kReadChunk = 64 * 1024;
+// What one read of acknowledgements takes at most in one event.
+constexpr int kAckReadLimit = 64 * 1024;
 // The labels, the progress bar and the list row are redrawn at most this
 // often while data flows (and always at the start and the end).
 constexpr qint64 kRefreshMs = 100;
@@ -131,7 +131,6 @@ TF_DCC::TF_DCC() : TZentrelForm(nullptr, Qt::Window)
     };
 
     folder_ = Settings().DCCDirectory;
-    buffer_.resize(kReadChunk);
     windows().append(this);
 }
 
@@ -316,7 +315,7 @@ void TF_DCC::senderData()
     // the collector, not in the socket), up to a bound per event.
     char chunk[4096];
     qint64 total = 0;
-    while (total < kReadChunk) {
+    while (total < kAckReadLimit) {
         const int n = socket->Receive(chunk, sizeof chunk);
         if (n <= 0)
             break;
@@ -356,6 +355,8 @@ bool TF_DCC::StartReceive(TMDIServer* server, const TDccIncoming& offer, bool co
     receivePath_ = path;
     resuming_ = !connect;
     receive_.emplace(size_, resuming_ ? resumeAt : 0, hasSize_);
+    // One read can take a whole burst: what waits comes in one call.
+    buffer_.resize(kDccMaxBurst);
     ClientSocket->SetAddr(QString::fromLatin1(peerAddress_));
     ClientSocket->SetPort(QString::number(peerPort_));
     ClientSocket->SetProto(QStringLiteral("tcp"));
