@@ -114,10 +114,6 @@ TF_DCC::TF_DCC() : TZentrelForm(nullptr, Qt::Window)
     ServerSocket->OnClientConnect = [this](QObject*, TWSocketClient* client, quint16 error) {
         Guard(this, [&] { clientConnect(client, error); });
     };
-    ServerSocket->OnClientDisconnect = [this](QObject*, TWSocketClient* client, quint16) {
-        if (client == peer_)
-            peerConnected_ = false;
-    };
     ClientSocket = new TWSocket(this);
     ClientSocket->SetName(QStringLiteral("ClientSocket"));
     ClientSocket->OnSessionConnected = [this](QObject*, quint16 error) {
@@ -130,7 +126,6 @@ TF_DCC::TF_DCC() : TZentrelForm(nullptr, Qt::Window)
         Guard(this, [&] { peerClosed(); });
     };
 
-    folder_ = Settings().DCCDirectory;
     windows().append(this);
 }
 
@@ -174,11 +169,6 @@ quint16 TF_DCC::ListenPort() const
     return listenPort_;
 }
 
-TWSocket* TF_DCC::peerSocket() const
-{
-    return receiving_ ? ClientSocket : static_cast<TWSocket*>(peer_.data());
-}
-
 // ---------------------------------------------------------------------------
 // Sending
 
@@ -202,7 +192,6 @@ bool TF_DCC::StartSend(TMDIServer* server, const QByteArray& nickIn, QByteArray&
     if (!file_.OpenRead(fileName))
         return refuse(file_.ErrorText());
     size_ = file_.Size();
-    hasSize_ = true;
 
     // The address the server reaches us on is the one we offer.
     quint32 local = 0;
@@ -264,7 +253,6 @@ void TF_DCC::clientConnect(TWSocketClient* client, quint16 error)
         return;
     }
     hadPeer_ = true;
-    peerConnected_ = true;
     peer_ = client;
     peerAddress_ = client->PeerAddr().toLatin1();
     // A RESUME no longer matches once data flows, and no one else connects.
@@ -346,15 +334,13 @@ bool TF_DCC::StartReceive(TMDIServer* server, const TDccIncoming& offer, bool co
     receiving_ = true;
     nick_ = TrimControls(offer.Nick);
     size_ = offer.Size;
-    hasSize_ = offer.HasSize;
     peerAddress_ = DottedAddress(offer.Address);
     peerPort_ = offer.Port;
     const QFileInfo info(path);
-    folder_ = info.path();
     fileName_ = Cp874::fromUnicode(info.fileName());
     receivePath_ = path;
     resuming_ = !connect;
-    receive_.emplace(size_, resuming_ ? resumeAt : 0, hasSize_);
+    receive_.emplace(size_, resuming_ ? resumeAt : 0, offer.HasSize);
     // One read can take a whole burst: what waits comes in one call.
     buffer_.resize(kDccMaxBurst);
     ClientSocket->SetAddr(QString::fromLatin1(peerAddress_));
@@ -424,7 +410,6 @@ void TF_DCC::receiverConnected(quint16 error)
              socketError(error));
         return;
     }
-    peerConnected_ = true;
     hadPeer_ = true;
     if (!resuming_ && !openReceivedFile())
         return;
@@ -495,7 +480,6 @@ void TF_DCC::peerClosed()
 {
     if (done_)
         return;
-    peerConnected_ = false;
     if (receiving_ && receive_ && (!receive_->Sized() || receive_->Complete())) {
         // Without a size the sender's close ends the file.
         finish();
@@ -556,7 +540,6 @@ void TF_DCC::fail(const QByteArray& reason)
 void TF_DCC::stopSockets()
 {
     ServerSocket->OnClientConnect = {};
-    ServerSocket->OnClientDisconnect = {};
     ClientSocket->OnSessionConnected = {};
     ClientSocket->OnDataAvailable = {};
     ClientSocket->OnSessionClosed = {};

@@ -103,8 +103,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    TF_DCC(const TF_DCC&) = delete;
-
     // Sender.
     void clientConnect(TWSocketClient* client, quint16 error);
     void senderData();
@@ -127,14 +125,11 @@ private:
     void addRow();
     void setRowText(int column, const QByteArray& text);
     void statusLine(const QByteArray& line);
-    TWSocket* peerSocket() const;
 
     bool receiving_ = false;
     quint32 blockSize_ = 1024;
-    QString folder_;
     QByteArray fileName_; // shown: the base name
     quint64 size_ = 0;
-    bool hasSize_ = false;
     QByteArray nick_;
     QByteArray peerAddress_;
     quint16 peerPort_ = 0;
@@ -143,7 +138,6 @@ private:
     QString receivePath_; // a new file is created here once connected
     bool resuming_ = false;
     bool inData_ = false; // the data handler runs
-    bool peerConnected_ = false;
     bool hadPeer_ = false;
     bool done_ = false; // finished, failed or closed: nothing more happens
     QPointer<TWSocketClient> peer_;
