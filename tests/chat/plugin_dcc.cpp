@@ -337,7 +337,8 @@ private slots:
     // zoe answered the server's PING all along.
     void unloadMidTransfer()
     {
-        QVERIFY(raw(zoe_).contains(QStringLiteral("PONG")));
+        // ngircd asks after 5 idle seconds.
+        QVERIFY(waitUntil([&] { return raw(zoe_).contains(QStringLiteral("PONG")); }, 15000));
         QVERIFY(!status(zoe_).contains(QStringLiteral("Disconnected")));
         QVERIFY(hanging_ && hanging_->peer &&
                 hanging_->peer->state() == QAbstractSocket::ConnectedState);
