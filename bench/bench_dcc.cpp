@@ -349,12 +349,14 @@ void runLayout(benchmark::State& state, int index)
     for (auto _ : state) {
         const double took = layout.run(total, layout.block);
         state.SetIterationTime(took);
+        if (QFileInfo(files().output()).size() != total) {
+            state.SkipWithError("the received file is incomplete");
+            break;
+        }
         if (took > 0)
             layout.rates.push_back(double(total) / took / (1 << 20));
     }
     state.SetBytesProcessed(qint64(state.iterations()) * total);
-    if (QFileInfo(files().output()).size() != total)
-        state.SkipWithError("the received file is incomplete");
 }
 
 } // namespace
