@@ -338,8 +338,10 @@ int recv(TSocket s, char* buffer, int len, int flags)
         // error ends the session once the handler returns.
         if (n < len)
             e->knownWaiting = 0;
-        else if (left >= 0 && left != 1 && e->readPosted)
-            e->knownWaiting = left; // (1 may be the end of the stream alone)
+        else if (left >= 0 && e->readPosted)
+            // The count includes an end of stream not yet read: 1 may be
+            // that alone, which FIONREAD tells apart.
+            e->knownWaiting = left == 1 ? -1 : left;
         else if (e->knownWaiting > n)
             e->knownWaiting -= int(n);
         else
