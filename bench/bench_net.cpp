@@ -9,11 +9,11 @@
 //   (c) the first comparison: the TWSocket pair of (b) against the POSIX
 //       pair of (a).
 // Google Benchmark times each layout on its own; the comparison then comes
-// from interleaved rounds: every round moves the same bytes once in each
-// layout, the order alternating from round to round, so that a machine whose
-// speed drifts (other work on it) weighs on both sides of a ratio alike. Each
-// ratio is taken within a round and printed as min / median / max
-// (BREVANT_BENCH_ROUNDS rounds, default 15).
+// from interleaved rounds: every round moves the same bytes (four times those
+// of one timed run) once in each layout, the order alternating from round to
+// round, so that a machine whose speed drifts (other work on it) weighs on
+// both sides of a ratio alike. Each ratio is taken within a round and printed
+// as min / median / max (BREVANT_BENCH_ROUNDS rounds, default 15).
 // Unless in smoke mode, it then runs each TWSocket layout (and its POSIX
 // counterpart) again under `strace -c -f` and prints the system calls per
 // MiB moved (the calls of a large transfer less those of a small one).
@@ -279,7 +279,9 @@ void printRounds()
     int rounds = smoke ? 1 : 15;
     if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
         rounds = qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
-    const qint64 total = payloadBytes();
+    // Four times the bytes of one timed run: a transfer long enough that the
+    // scheduler's good and bad spells average out within it.
+    const qint64 total = 4 * payloadBytes();
     constexpr int Count = int(std::size(layouts));
     QList<double> rates[Count];
     QList<double> ratioA, ratioB, ratioC;
