@@ -1,10 +1,9 @@
-// The program's start with a registry file that cannot be read: the main
-// window comes up on the defaults, the user is told in a message box that
-// the file is kept, and the file is still there as it was.
-#include "platform/MessageBox.h"
-#include "shell/dialogs/FrmExit.h"
+// The main window with a registry file that cannot be read: it comes up on
+// the defaults, its status bar says that the file is kept (also once the
+// start timer has opened its window), and the file is still there as it was,
+// or moved aside whole.
+#include "shell/data/ShippedPages.h"
 #include "shell/main/FrmMain.h"
-#include "shell/main/Program.h"
 #include "toolkit/Controls.h"
 
 #include "TestBrowserWindow.h"
@@ -18,13 +17,19 @@
 #include <QTimer>
 #include <QtTest>
 
-using namespace MessageBoxService;
+#include <memory>
 
 class TestStartNotice : public QObject
 {
     Q_OBJECT
 private slots:
-    void anUnreadableRegistryIsReportedOnceTheWindowIsUp()
+    void initTestCase()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        InitShellResources();
+    }
+
+    void anUnreadableRegistryIsReportedInTheStatusBar()
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
@@ -35,7 +40,6 @@ private slots:
         QVERIFY(QDir().mkpath(registry));
         QFile inside(registry + QStringLiteral("/inside"));
         QVERIFY(inside.open(QIODevice::WriteOnly));
-        inside.write("kept");
         inside.close();
 
         TTestServices services;
@@ -44,34 +48,26 @@ private slots:
         };
         services.Load = [](TF_Main&) {};
         services.Unload = [] {};
-        QList<Request> boxes;
-        bool mainShown = false;
-        ScopedHandler answer([&](const Request& r) {
-            boxes << r;
-            mainShown = r.owner && r.owner->isVisible();
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-            return IDOK;
-        });
-        // Quitting closes the main window, which asks first: the exit is
-        // confirmed. Should no box come, the run ends all the same.
-        QTimer confirm;
-        connect(&confirm, &QTimer::timeout, [] {
-            if (auto* dialog = qobject_cast<TF_Exit*>(QApplication::activeModalWidget()))
-                dialog->B_OK->click();
-        });
-        confirm.start(10);
-        QTimer::singleShot(20000, qApp, &QCoreApplication::quit);
-        RunProgram(*qApp, services);
+        auto main = std::make_unique<TF_Main>(services);
+        main->show();
 
-        QCOMPARE(boxes.size(), 1);
-        QVERIFY(mainShown);
-        QCOMPARE(boxes[0].flags, MB_OK | MB_ICONWARNING);
-        QVERIFY2(boxes[0].text.contains(QStringLiteral("cannot be read")) &&
-                     boxes[0].text.contains(QDir::toNativeSeparators(registry)),
-                 qPrintable(boxes[0].text));
-        // The settings written at the end went to a new file; the old one is
-        // kept aside, whole.
-        QVERIFY(QFile::exists(registry + QStringLiteral(".bak/inside")));
+        // Read at start, and moved aside whole by the first write the start
+        // makes: both are said.
+        const QString shown = main->DataNotices.join(QStringLiteral("  "));
+        QVERIFY2(main->DataNotices.size() >= 1 && main->DataNotices.size() <= 2, qPrintable(shown));
+        QVERIFY2(main->DataNotices[0].contains(QStringLiteral("cannot be read")) &&
+                     main->DataNotices[0].contains(QDir::toNativeSeparators(registry)),
+                 qPrintable(shown));
+        QCOMPARE(main->S_Status->SimpleText(), shown);
+        // Still there once the start timer has run.
+        QTRY_VERIFY(!main->Timer1->isActive());
+        QTRY_COMPARE(main->S_Status->SimpleText(), main->DataNotices.join(QStringLiteral("  ")));
+        QVERIFY(main->S_Status->SimpleText().contains(QStringLiteral("cannot be read")));
+        // Whatever was written went to a new file; the old one is whole.
+        QVERIFY(QFile::exists(registry + QStringLiteral("/inside")) ||
+                QFile::exists(registry + QStringLiteral(".bak/inside")));
+        if (QFile::exists(registry + QStringLiteral(".bak/inside")))
+            QVERIFY(main->S_Status->SimpleText().contains(registry + QStringLiteral(".bak")));
     }
 };
 
