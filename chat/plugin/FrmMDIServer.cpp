@@ -7,6 +7,7 @@
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/ColorRichText.h"
 #include "chat/plugin/FrmChildWin.h"
+#include "chat/plugin/FrmDCCChat.h"
 #include "chat/plugin/ZentrelPlugin.h"
 
 #include "net/WSocket.h"
@@ -21,6 +22,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMdiSubWindow>
 #include <QStackedLayout>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -251,6 +253,8 @@ TMDIServer::TMDIServer()
 TMDIServer::~TMDIServer()
 {
     closing_ = true;
+    // A prompt still up goes with the window; its answer would reach nobody.
+    delete prompt_.data();
     // Nothing of the sockets reaches a window that is going.
     WSocket->OnDnsLookupDone = {};
     WSocket->OnSessionConnected = {};
@@ -326,8 +330,13 @@ TMDIChild* TMDIServer::ChildWindow(int id) const
 
 void TMDIServer::apply(const TEffects& effects)
 {
-    for (const TEffect& e : effects)
-        applyOne(e);
+    for (qsizetype i = 0; i < effects.size(); ++i) {
+        if (paused_) {
+            waiting_ += effects.sliced(i);
+            return;
+        }
+        applyOne(effects[i]);
+    }
 }
 
 void TMDIServer::applyOne(const TEffect& e)
@@ -417,12 +426,17 @@ void TMDIServer::applyOne(const TEffect& e)
         G_ListProcess->hide();
         break;
     case TEffect::DccChatOffer:
+        askDccChat(e);
+        break;
+    case TEffect::DccChatText:
+        if (child)
+            child->SendDccText(e.Text);
+        break;
     case TEffect::DccSendOffer:
     case TEffect::DccResume:
     case TEffect::DccAccept:
-    case TEffect::DccChatText:
-        // The DCC windows are not built yet: the offer's status line has
-        // been shown, nothing is accepted or sent.
+        // The file transfer windows are not built yet: the offer's status
+        // line has been shown, nothing is accepted or sent.
         break;
     case TEffect::CloseServer:
         QMetaObject::invokeMethod(
@@ -452,8 +466,8 @@ void TMDIServer::createChild(const TEffect& e)
         if (TForm* active = HostMainForm()->ActiveMDIChild())
             if (dynamic_cast<TZentrelForm*>(active))
                 noted = active;
-    auto* child = new TMDIChild(this, e.Window, e.Text, e.Flag);
-    children_.insert(e.Window, child);
+    auto* child = new TMDIChild(e.Window, e.Text, e.Flag);
+    child->AttachToServer(this);
     child->show();
     Host::SetCaption(child, e.Tab);
     if (noted) {
@@ -469,7 +483,14 @@ void TMDIServer::freeChild(int id)
         return;
     child->Detach();
     Host::RemoveWindow(child);
-    delete child.data();
+    // Freed once control is back in the event loop: the window's own
+    // handler may be on the call stack (a line it sent that ended the
+    // connection frees every child window).
+    if (QWidget* frame = child->MDIFrame())
+        frame->hide();
+    else
+        child->hide();
+    child->deleteLater();
 }
 
 void TMDIServer::ChildClosed(int id)
@@ -613,9 +634,9 @@ void TMDIServer::sessionConnected(quint16 error)
 
 void TMDIServer::dataAvailable(quint16)
 {
-    // A modal dialog opened by a line leaves the flag set: the data waits in
-    // the socket until it closes.
-    if (busy_)
+    // While a line's prompt is up the data waits in the socket (which
+    // offers it again), and so does any data that arrives meanwhile.
+    if (busy_ || paused_)
         return;
     busy_ = true;
     const auto clear = qScopeGuard([this] { busy_ = false; });
