@@ -303,7 +303,9 @@ void TMDIChild::FormActivate()
     // The unread mark goes.
     if (TMDIServer* server = server_)
         server->ChildActivated(id_);
-    focusCommandLine();
+    // Once the area has finished activating the frame (which focuses a
+    // control of its own choice).
+    QTimer::singleShot(0, this, [this] { focusCommandLine(); });
 }
 
 void TMDIChild::FormDeactivate()
