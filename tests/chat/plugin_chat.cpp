@@ -323,6 +323,23 @@ private slots:
         bot("amy").send("QUIT :bye");
         QTRY_VERIFY_WITH_TIMEOUT(!nicks(channel()).contains(QStringLiteral("amy")), 10000);
     }
+
+    void linesWithTwoBlanksAreReadAsOne()
+    {
+        // WHOIS from the nick menu and the bare QUIT carry two blanks after
+        // the command: the server finds the nick, and takes the address as
+        // the reason.
+        selectNicks(channel(), {"dan"});
+        menu(channel(), "N1");
+        QTRY_VERIFY_WITH_TIMEOUT(status(server_).contains(QStringLiteral("dan ~dan 127.0.0.1")),
+                                 10000);
+        QVERIFY(raw(server_).contains(QStringLiteral("WHOIS  dan")));
+        command(channel(), QStringLiteral("/quit"));
+        QVERIFY(bot("dan").waitFor(":alice!"));
+        QVERIFY2(bot("dan").waitFor("QUIT :\"http://brevant.example/zentrel/\""),
+                 bot("dan").lines.last().constData());
+        QTRY_VERIFY_WITH_TIMEOUT(status(server_).contains(QStringLiteral("Disconnected")), 10000);
+    }
 };
 
 BREVANT_ENGINE_TEST_MAIN(TestPluginChat)
