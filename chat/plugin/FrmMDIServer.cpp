@@ -794,6 +794,11 @@ void TMDIServer::FormClose(TCloseAction& action)
     Host::RemoveWindow(this);
     ServerWindows().removeAll(this);
     closing_ = true;
+    // A DCC chat request still asked about goes unanswered, and what waited
+    // behind it is dropped: the window's QUIT goes out now.
+    delete prompt_.data();
+    paused_ = false;
+    waiting_.clear();
     apply(session_.Closing());
     if (WSocket->State() != wsClosed)
         WSocket->Close();

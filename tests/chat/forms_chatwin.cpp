@@ -343,8 +343,9 @@ private slots:
         select(w, {"A", "c"});
         w->N2->trigger();
         QTRY_VERIFY(window("A") && window("c"));
-        select(w, {"d"});
-        emit w->lstNameList->DblClick();
+        const QRect d = w->lstNameList->visualItemRect(
+            w->lstNameList->item(w->lstNameList->IndexOf(QStringLiteral("d"))));
+        QTest::mouseDClick(w->lstNameList->viewport(), Qt::LeftButton, {}, d.center());
         QTRY_VERIFY(window("d"));
         // The hidden encrypted mode still works as it always did.
         select(w, {"e"});
@@ -627,8 +628,8 @@ private slots:
         QVERIFY(server_->redShowText->toPlainText().contains(QStringLiteral("Disconnected")));
         QTRY_VERIFY(!guard);
 
-        // Connected again; a DCC chat request, a kick prompt and the colour
-        // dialog are up when the plug-in goes.
+        // Connected again; a DCC chat, a DCC chat request, a kick prompt and
+        // the colour dialog are up when the plug-in goes.
         irc_.got.clear();
         server_->B_ConnectClick();
         QVERIFY(irc_.accept());
@@ -638,12 +639,30 @@ private slots:
         irc_.send(":srv 353 me = #chan :@me x");
         QTRY_VERIFY(channel() && channel()->lstNameList->Count() == 2);
         TMDIChild* again = channel();
+        // A chat window closed while it is still connecting.
+        irc_.send(":eve!e@h PRIVMSG me :" + c1 + "DCC CHAT chat 184549121 9" + c1);
+        QTRY_VERIFY(server_->DccChatPrompt());
+        server_->DccChatPrompt()->BitBtn1Click();
+        QTRY_VERIFY(window("DCC-CHAT"));
+        window("DCC-CHAT")->Close();
+        QTRY_VERIFY(!window("DCC-CHAT"));
+        // A chat that is connected.
+        QTcpServer partner;
+        QVERIFY(partner.listen(QHostAddress::LocalHost));
+        irc_.send(":bob!b@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 " +
+                  QByteArray::number(partner.serverPort()) + c1);
+        QTRY_VERIFY(server_->DccChatPrompt());
+        server_->DccChatPrompt()->BitBtn1Click();
+        QTRY_VERIFY(partner.hasPendingConnections());
+        QTcpSocket* bob = partner.nextPendingConnection();
+        QTRY_VERIFY(window("DCC-CHAT") &&
+                    conversation(window("DCC-CHAT")).contains(QStringLiteral("Established")));
         select(again, {"x"});
         again->N8->trigger();
         QPointer<QInputDialog> kick = waitModal<QInputDialog>();
         QVERIFY(kick);
         QTest::mouseClick(again->SpeedButton1, Qt::LeftButton);
-        irc_.send(":bob!b@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 4999" + c1);
+        irc_.send(":carl!c@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 4999" + c1);
         QTRY_VERIFY(server_->DccChatPrompt());
         QPointer<TF_DccChat> prompt = server_->DccChatPrompt();
         ServerWindows().append(server_);
@@ -652,7 +671,13 @@ private slots:
         QVERIFY(!prompt);
         QVERIFY(!kick);
         QVERIFY(TZentrelForm::LiveForms().isEmpty());
-        // The connection to the server ends with it.
+        // The DCC chat and the connection to the server end with it.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                bob->waitForReadyRead(20);
+                return bob->state() == QAbstractSocket::UnconnectedState;
+            },
+            5000));
         QVERIFY(QTest::qWaitFor(
             [&] {
                 irc_.peer->waitForReadyRead(20);
