@@ -132,6 +132,8 @@ private:
     void askKickReasons(QList<QByteArray> nicks);
     // FrmChildWinDcc.cpp
     void createDccSockets();
+    void beginDcc(const QByteArray& nick, bool client, TWSocket* socket, const QString& address,
+                  quint16 port);
     void dccConnected(quint16 error);
     void dccClientConnected(TWSocketClient* client, quint16 error);
     void dccData(TWSocket* socket);

@@ -50,16 +50,23 @@ void TMDIChild::createDccSockets()
     };
 }
 
-void TMDIChild::ConnectDcc(const QByteArray& nick, const QString& address, quint16 port)
+void TMDIChild::beginDcc(const QByteArray& nick, bool client, TWSocket* socket,
+                         const QString& address, quint16 port)
 {
     isDcc_ = true;
-    isDccClient_ = true;
+    isDccClient_ = client;
     dccPeer_ = nick;
     lstNameList->hide();
+    // The socket's own checks may refuse the address or port.
+    socket->SetAddr(address);
+    socket->SetPort(QString::number(port));
+    socket->SetProto(QStringLiteral("tcp"));
+}
+
+void TMDIChild::ConnectDcc(const QByteArray& nick, const QString& address, quint16 port)
+{
     try {
-        WSDccClient->SetAddr(address);
-        WSDccClient->SetPort(QString::number(port));
-        WSDccClient->SetProto(QStringLiteral("tcp"));
+        beginDcc(nick, true, WSDccClient, address, port);
         WSDccClient->Connect();
     } catch (const std::exception&) {
         AddLine(DccChatTexts::Closed());
@@ -68,14 +75,8 @@ void TMDIChild::ConnectDcc(const QByteArray& nick, const QString& address, quint
 
 bool TMDIChild::ListenDcc(const QByteArray& nick, const QString& address, quint16 port)
 {
-    isDcc_ = true;
-    isDccClient_ = false;
-    dccPeer_ = nick;
-    lstNameList->hide();
     try {
-        WSDccServer->SetAddr(address);
-        WSDccServer->SetPort(QString::number(port));
-        WSDccServer->SetProto(QStringLiteral("tcp"));
+        beginDcc(nick, false, WSDccServer, address, port);
         WSDccServer->Listen();
     } catch (const std::exception& e) {
         AddLine("*** Can't listen on " + address.toLatin1() + ':' + QByteArray::number(port) +

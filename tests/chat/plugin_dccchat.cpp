@@ -90,6 +90,23 @@ class TestPluginDccChat : public QObject
         QTRY_VERIFY(!dccChat());
     }
 
+    void lineEachWayWithBob()
+    {
+        lineEachWay(
+            QStringLiteral("bob"),
+            [&](const QString& line) { bob_->type(QStringLiteral("/msg =alice ") + line); },
+            [&] { return bob_->log(QStringLiteral("=alice")); });
+    }
+    void lineEachWayWithCarol()
+    {
+        lineEachWay(
+            QStringLiteral("carol"),
+            [&](const QString& line) {
+                QVERIFY(carol_->command(QStringLiteral("xfer.irc_dcc.test.alice"), line));
+            },
+            [&] { return carol_->log(QStringLiteral("xfer.irc_dcc.test.alice")); });
+    }
+
 private slots:
     void initTestCase()
     {
@@ -163,10 +180,7 @@ private slots:
         QTRY_VERIFY(bob_->log(QStringLiteral("=alice"))
                         .contains(QStringLiteral("Welcome to "
                                                  "Quennet")));
-        lineEachWay(
-            QStringLiteral("bob"),
-            [&](const QString& line) { bob_->type(QStringLiteral("/msg =alice ") + line); },
-            [&] { return bob_->log(QStringLiteral("=alice")); });
+        lineEachWayWithBob();
     }
 
     void dccChatFromIrssi()
@@ -178,10 +192,7 @@ private slots:
             conversation(dccChat()).contains(QStringLiteral(
                 "*** Established DCC Chat Connection *** \n*** Connection to IP 127.0.0.1 ***")),
             qPrintable(conversation(dccChat())), 15000);
-        lineEachWay(
-            QStringLiteral("bob"),
-            [&](const QString& line) { bob_->type(QStringLiteral("/msg =alice ") + line); },
-            [&] { return bob_->log(QStringLiteral("=alice")); });
+        lineEachWayWithBob();
     }
 
     void dccChatOfferedToWeechat()
@@ -192,12 +203,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(
             conversation(dccChat()).contains(QStringLiteral("*** DCC CHAT established ***")),
             qPrintable(conversation(dccChat())), 15000);
-        lineEachWay(
-            QStringLiteral("carol"),
-            [&](const QString& line) {
-                QVERIFY(carol_->command(QStringLiteral("xfer.irc_dcc.test.alice"), line));
-            },
-            [&] { return carol_->log(QStringLiteral("xfer.irc_dcc.test.alice")); });
+        lineEachWayWithCarol();
     }
 
     void dccChatFromWeechat()
@@ -209,12 +215,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(conversation(dccChat()).contains(
                                       QStringLiteral("*** Established DCC Chat Connection *** ")),
                                   qPrintable(conversation(dccChat())), 15000);
-        lineEachWay(
-            QStringLiteral("carol"),
-            [&](const QString& line) {
-                QVERIFY(carol_->command(QStringLiteral("xfer.irc_dcc.test.alice"), line));
-            },
-            [&] { return carol_->log(QStringLiteral("xfer.irc_dcc.test.alice")); });
+        lineEachWayWithCarol();
     }
 };
 
