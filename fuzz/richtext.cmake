@@ -2,5 +2,5 @@
 # decode; Qt Core only.
 find_package(Qt6 REQUIRED COMPONENTS Core)
 brevant_add_fuzzer(fuzz_rtf ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_rtf.cpp
-  ${repo}/richtext/RxRtf.cpp ${repo}/platform/Cp874.cpp)
+  ${repo}/richtext/RxRtf.cpp ${repo}/richtext/RxRtfWrite.cpp ${repo}/platform/Cp874.cpp)
 target_link_libraries(fuzz_rtf PRIVATE Qt6::Core)

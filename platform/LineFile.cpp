@@ -48,6 +48,9 @@ ReadResult read(const QString& path)
     const QByteArray bytes = file.readAll();
     result.status = file.error() == QFileDevice::NoError ? ReadStatus::Ok : ReadStatus::ReadError;
     result.lines = splitLines(bytes);
+    const qsizetype end = bytes.indexOf('\x1a');
+    if (end >= 0)
+        result.bytesAfterEnd = bytes.size() - end - 1;
     return result;
 }
 

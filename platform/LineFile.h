@@ -19,6 +19,9 @@ struct ReadResult
 {
     ReadStatus status = ReadStatus::NotOpened;
     QStringList lines;
+    // Bytes after the Ctrl+Z that ended the text: kept in the file, not
+    // in `lines`.
+    qsizetype bytesAfterEnd = 0;
     bool opened() const { return status != ReadStatus::NotOpened; }
 };
 

@@ -1,6 +1,7 @@
 #include "richtext/RichEditStrings.h"
 
 #include "platform/AtomicFile.h"
+#include "richtext/RxRichEd_p.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -312,15 +313,8 @@ void TRichEditStrings::SetUpdateState(bool Updating)
 
 void TRichEditStrings::replace(int start, int end, const QString& text)
 {
-    const bool saved = owner_->linesUpdating_;
-    owner_->linesUpdating_ = true;
-    try {
-        owner_->ReplaceRange(start, end, text, false);
-    } catch (...) {
-        owner_->linesUpdating_ = saved;
-        throw;
-    }
-    owner_->linesUpdating_ = saved;
+    RxRichEdPrivate::FlagScope updating(owner_->linesUpdating_, true);
+    owner_->ReplaceRange(start, end, text, false);
 }
 
 // --- streams and files ---

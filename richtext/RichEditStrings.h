@@ -52,10 +52,13 @@ public:
     // The whole text (or the selection, with smSelection) from and into a
     // stream, in the stream format (sfDefault: plain text when the control
     // is in plain-text mode, rich text otherwise) and modes: smUnicode
-    // makes plain text UTF-16 instead of code page 874, smNoObjects leaves
-    // objects out of rich text. A stream that cannot be read in its format
-    // is read once more in the other; "Failed to Load Stream" when that
-    // fails too, "Failed to Save Stream" when a write fails.
+    // makes plain text UTF-16 instead of code page 874 (not with library
+    // version 1), smNoObjects leaves objects out of rich text. smPlainRtf
+    // asks for the keywords common to all languages only; the RTF reader
+    // and writer know no others, so it changes nothing. A stream that
+    // cannot be read in its format is read once more in the other; "Failed
+    // to Load Stream" when that fails too, "Failed to Save Stream" when a
+    // write fails (a write is not tried again).
     void LoadFromStream(QIODevice& Stream);
     void SaveToStream(QIODevice& Stream);
     // By the file's extension ("txt" plain text, "rtf" rich text; another

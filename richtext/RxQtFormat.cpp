@@ -5,6 +5,8 @@
 #include <QTextList>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 using namespace RxFormat;
 
@@ -59,6 +61,24 @@ int numberingOf(const QTextList* list)
 }
 
 } // namespace
+
+QTextListFormat::Style ListStyle(int numbering)
+{
+    switch (numbering) {
+    case PFN_ARABIC:
+        return QTextListFormat::ListDecimal;
+    case PFN_LCLETTER:
+        return QTextListFormat::ListLowerAlpha;
+    case PFN_UCLETTER:
+        return QTextListFormat::ListUpperAlpha;
+    case PFN_LCROMAN:
+        return QTextListFormat::ListLowerRoman;
+    case PFN_UCROMAN:
+        return QTextListFormat::ListUpperRoman;
+    default:
+        return QTextListFormat::ListDisc;
+    }
+}
 
 TCharFormat ReadChar(const QTextCharFormat& format, const TCharFormat& base)
 {
@@ -182,14 +202,16 @@ std::uint32_t SameChar(const TCharFormat& a, const TCharFormat& b)
     return same;
 }
 
-qreal TwipsToPixels(int twips, qreal dpi)
+qreal TwipsToPixels(qint64 twips, qreal dpi)
 {
-    return twips * dpi / 1440.0;
+    return std::clamp(qreal(twips) * dpi / 1440.0, -MaxLayoutPixels, MaxLayoutPixels);
 }
 
 int PixelsToTwips(qreal pixels, qreal dpi)
 {
-    return dpi > 0 ? qRound(pixels * 1440.0 / dpi) : 0;
+    if (dpi <= 0)
+        return 0;
+    return int(std::clamp<qreal>(std::round(pixels * 1440.0 / dpi), INT_MIN, INT_MAX));
 }
 
 TParaFormat ReadPara(const QTextBlock& block, qreal dpi)
@@ -248,8 +270,9 @@ void WritePara(QTextBlockFormat& f, const TParaFormat& r, qreal dpi)
         const int offset = (m & PFM_OFFSET) ? r.dxOffset : now.dxOffset;
         f.setProperty(StartIndentProperty, start);
         f.setProperty(OffsetProperty, offset);
-        f.setLeftMargin(std::max<qreal>(0, TwipsToPixels(start + offset, dpi)));
-        f.setTextIndent(TwipsToPixels(-offset, dpi));
+        // The sum and the negation may leave an int: they are taken wide.
+        f.setLeftMargin(std::max<qreal>(0, TwipsToPixels(qint64(start) + offset, dpi)));
+        f.setTextIndent(TwipsToPixels(-qint64(offset), dpi));
     }
     if (m & PFM_RIGHTINDENT) {
         f.setProperty(RightIndentProperty, r.dxRightIndent);

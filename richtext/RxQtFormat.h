@@ -3,6 +3,7 @@
 #include "richtext/RxFormats.h"
 
 #include <QTextFormat>
+#include <QTextListFormat>
 
 class QTextBlock;
 
@@ -35,12 +36,19 @@ void WriteChar(QTextCharFormat& format, const RxFormat::TCharFormat& record);
 // The character mask bits on which two full records agree.
 std::uint32_t SameChar(const RxFormat::TCharFormat& a, const RxFormat::TCharFormat& b);
 
-// Twips and the document's units (pixels at `dpi`).
-qreal TwipsToPixels(int twips, qreal dpi);
+// Twips and the document's units (pixels at `dpi`). Records keep what was
+// written; what reaches Qt's layout (indents, tab stops) stays within
+// +-MaxLayoutPixels, since the layout's own arithmetic is narrower than a
+// record's field.
+constexpr qreal MaxLayoutPixels = 100000;
+qreal TwipsToPixels(qint64 twips, qreal dpi);
 int PixelsToTwips(qreal pixels, qreal dpi);
 
 // The paragraph record of a block (mask full).
 RxFormat::TParaFormat ReadPara(const QTextBlock& block, qreal dpi);
+// The list style that draws a numbering value (a bullet for any value
+// without a style of its own).
+QTextListFormat::Style ListStyle(int numbering);
 // Changes in `format` what the record's mask names, numbering apart (the
 // caller puts the block into a list or takes it out).
 void WritePara(QTextBlockFormat& format, const RxFormat::TParaFormat& record, qreal dpi);

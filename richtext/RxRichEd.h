@@ -165,16 +165,23 @@ public:
     // --- properties of the control ---
     bool AutoURLDetect() const;
     void SetAutoURLDetect(bool value);
+    // The verbs of a selected object in the context menu.
     bool AutoVerbMenu() const { return autoVerbMenu_; }
     void SetAutoVerbMenu(bool value) { autoVerbMenu_ = value; }
+    // Whether pictures and files can be pasted, dropped, inserted or read
+    // from a stream as objects; off, they are left out.
     bool AllowObjects() const { return allowObjects_; }
     void SetAllowObjects(bool value);
+    // Kept as set. Objects here always open in the desktop's own programs,
+    // never inside the control, which is what the value false asks for.
     bool AllowInPlace() const { return allowInPlace_; }
     void SetAllowInPlace(bool value) { allowInPlace_ = value; }
     bool HideSelection() const { return hideSelection_; }
     void SetHideSelection(bool value);
     bool HideScrollBars() const { return hideScrollBars_; }
     void SetHideScrollBars(bool value);
+    // The document's name that objects show beside the program's (the
+    // caption of "Save as").
     QString Title() const { return title_; }
     void SetTitle(const QString& value);
     TRichLangOptions LangOptions() const { return langOptions_; }
@@ -429,6 +436,9 @@ private:
     QTextCharFormat qtFormatAt(int pos);
     int objectAt(int pos);
     void insertObjectAt(QTextCursor& cursor, std::unique_ptr<TRichEditObject> object);
+    // After text was removed: objects whose character left the text are
+    // closed, and freed unless the undo history may bring them back.
+    void sweepObjects();
     // Rich text of a range, and rich text in place of a range.
     RxRtf::Document buildModel(int start, int end, bool withObjects);
     void insertModel(int start, int end, const RxRtf::Document& model);
@@ -501,6 +511,7 @@ private:
     // Embedded objects by the number their character carries.
     std::map<int, std::unique_ptr<TRichEditObject>> objects_;
     int nextObjectId_ = 1;
+    bool sweepPosted_ = false;
     TRxObjectPainter* objectPainter_ = nullptr;
     QPointer<QMenu> verbMenu_;
     QRect pageRect_;

@@ -16,6 +16,8 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <set>
+
 TRichEditObject* TRxCustomRichEdit::ObjectById(int id) const
 {
     const auto it = objects_.find(id);
@@ -75,6 +77,35 @@ void TRxCustomRichEdit::CloseObjects()
 {
     for (auto it = objects_.rbegin(); it != objects_.rend(); ++it)
         it->second->Close();
+}
+
+void TRxCustomRichEdit::sweepObjects()
+{
+    sweepPosted_ = false;
+    if (objects_.empty())
+        return;
+    std::set<int> present;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.hasProperty(RxQtFormat::ObjectProperty))
+                present.insert(format.intProperty(RxQtFormat::ObjectProperty));
+        }
+    }
+    // An undo may put a removed object's character back; while one can,
+    // the object stays, closed (it opens again on its next verb).
+    const QTextDocument* doc = document();
+    const bool history = doc->isUndoRedoEnabled() &&
+                         (doc->availableUndoSteps() > 0 || doc->availableRedoSteps() > 0);
+    for (auto it = objects_.begin(); it != objects_.end();) {
+        if (present.count(it->first)) {
+            ++it;
+            continue;
+        }
+        if (!it->second->IsClosed())
+            it->second->Close();
+        it = history ? std::next(it) : objects_.erase(it);
+    }
 }
 
 void TRxCustomRichEdit::UpdateHostNames()

@@ -6,6 +6,7 @@
 #include "platform/Cp874.h"
 #include "richtext/RxObjects.h"
 #include "richtext/RxQtFormat.h"
+#include "richtext/RxRichEd_p.h"
 #include "richtext/RxRtf.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -22,6 +23,7 @@
 
 using namespace RxFormat;
 using namespace RxStream;
+using namespace RxRichEdPrivate;
 
 int TConversion::ConvertReadStream(QIODevice& Stream, char* Buffer, int BufSize)
 {
@@ -47,24 +49,6 @@ const QList<TRichConversionFormat>& RichConversionFormats()
 }
 
 namespace {
-
-QTextListFormat::Style listStyle(int numbering)
-{
-    switch (numbering) {
-    case PFN_ARABIC:
-        return QTextListFormat::ListDecimal;
-    case PFN_LCLETTER:
-        return QTextListFormat::ListLowerAlpha;
-    case PFN_UCLETTER:
-        return QTextListFormat::ListUpperAlpha;
-    case PFN_LCROMAN:
-        return QTextListFormat::ListLowerRoman;
-    case PFN_UCROMAN:
-        return QTextListFormat::ListUpperRoman;
-    default:
-        return QTextListFormat::ListDisc;
-    }
-}
 
 QString utf16Text(const QByteArray& bytes)
 {
@@ -118,10 +102,8 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
         const QString text = (flags & SF_UNICODE) ? utf16Text(data) : Cp874::toUnicode(data);
         if (!(flags & SFF_SELECTION))
             Clear();
-        const bool saved = linesUpdating_;
-        linesUpdating_ = true;
+        FlagScope updating(linesUpdating_, true);
         ReplaceRange(start, (flags & SFF_SELECTION) ? end : 0, text, false);
-        linesUpdating_ = saved;
         return 0;
     }
     RxRtf::Document model;
@@ -131,12 +113,10 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
         Clear();
     if (plainText_) {
         // Plain text keeps one format: only the text comes in.
-        const bool saved = linesUpdating_;
-        linesUpdating_ = true;
+        FlagScope updating(linesUpdating_, true);
         QString text = model.plainText();
         text.remove(QChar(0xFFFC));
         ReplaceRange(start, (flags & SFF_SELECTION) ? end : 0, text, false);
-        linesUpdating_ = saved;
         return 0;
     }
     insertModel(start, (flags & SFF_SELECTION) ? end : 0, model);
@@ -175,7 +155,7 @@ void TRxCustomRichEdit::insertModel(int start, int end, const RxRtf::Document& m
                 list->add(c.block());
             } else {
                 QTextListFormat lf;
-                lf.setStyle(listStyle(numbering));
+                lf.setStyle(RxQtFormat::ListStyle(numbering));
                 lf.setIndent(0);
                 list = c.createList(lf);
                 listNumbering = numbering;

@@ -277,5 +277,11 @@ void TSplitter::mouseMoveEvent(QMouseEvent* event)
     if (!control_ || !(event->buttons() & Qt::LeftButton))
         return;
     const int width = startWidth_ + int(event->globalPosition().x()) - pressX_;
-    control_->setFixedWidth(qMax(30, width));
+    control_->setFixedWidth(qMax(MinSize, width));
+}
+
+void TSplitter::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && control_ && OnMoved)
+        OnMoved();
 }

@@ -19,6 +19,8 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <functional>
+
 // Thin control classes over Qt widgets. Each publishes the property names
 // the forms and their language texts use (caption, text, hint, items,
 // lines, columns...) and nothing else; the widget does the work.
@@ -303,10 +305,15 @@ class TSplitter : public QFrame
 public:
     explicit TSplitter(const QString& name, QWidget* parent = nullptr);
     void SetControl(QWidget* control) { control_ = control; }
+    // The narrowest the control may be dragged to.
+    int MinSize = 30;
+    // After the user has moved the splitter (the button released).
+    std::function<void()> OnMoved;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QWidget* control_ = nullptr;

@@ -50,9 +50,11 @@ BREVANT_PLUGIN_EXPORT void Init(TPluginApplication, TPluginAddWindow addWindow,
 
 BREVANT_PLUGIN_EXPORT unsigned char* Name(unsigned char* buffer)
 {
-    if (buffer)
-        WritePluginName(buffer);
-    return buffer;
+    return boundary(buffer, [&] {
+        if (buffer)
+            WritePluginName(buffer);
+        return buffer;
+    });
 }
 
 BREVANT_PLUGIN_EXPORT void Setup()

@@ -316,7 +316,12 @@ void TRxSpeedButton::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
         capture_ = true;
     const QPoint p = event->position().toPoint();
+    QPointer<TRxSpeedButton> self(this);
     GuardEvent(this, [&] { MouseDown(event->button(), event->modifiers(), p.x(), p.y()); });
+    // The press made the button hot; whether it stays so is the mouse's
+    // say (a right press is not held like a left one).
+    if (self && event->button() == Qt::RightButton)
+        RefreshMouseOver();
 }
 
 void TRxSpeedButton::mouseDoubleClickEvent(QMouseEvent* event)

@@ -297,6 +297,7 @@ void TSpeedBar::buttonSizeChanged()
 void TSpeedBar::SetWallpaper(const QImage& picture)
 {
     wallpaper_ = picture;
+    wallpaperPixmap_ = picture.isNull() ? QPixmap() : QPixmap::fromImage(picture);
     update();
 }
 
@@ -843,19 +844,11 @@ QRect TSpeedBar::InnerRect() const
     return rect().adjusted(inset, inset, -inset, -inset);
 }
 
-QList<QRect> TSpeedBar::WallpaperTiles(const QRect& inner, QSize picture)
+QSize TSpeedBar::WallpaperTiles(const QRect& inner, QSize picture)
 {
-    QList<QRect> tiles;
     if (picture.width() <= 0 || picture.height() <= 0 || inner.width() < 0 || inner.height() < 0)
-        return tiles;
-    const int columns = inner.width() / picture.width();
-    const int rows = inner.height() / picture.height();
-    for (int row = 0; row <= rows; ++row)
-        for (int column = 0; column <= columns; ++column)
-            tiles.append(QRect(inner.left() + column * picture.width(),
-                               inner.top() + row * picture.height(), picture.width(),
-                               picture.height()));
-    return tiles;
+        return QSize(0, 0);
+    return QSize(inner.width() / picture.width() + 1, inner.height() / picture.height() + 1);
 }
 
 void TSpeedBar::paintEvent(QPaintEvent*)
@@ -885,8 +878,12 @@ void TSpeedBar::paintEvent(QPaintEvent*)
         if (options_ & sbStretchBitmap) {
             painter.drawImage(inner, wallpaper_);
         } else {
-            for (const QRect& tile : WallpaperTiles(inner, wallpaper_.size()))
-                painter.drawImage(tile.topLeft(), wallpaper_);
+            // One tiling pass, however small the picture.
+            const QSize tiles = WallpaperTiles(inner, wallpaper_.size());
+            painter.drawTiledPixmap(
+                QRect(inner.topLeft(), QSize(tiles.width() * wallpaper_.width(),
+                                             tiles.height() * wallpaper_.height())),
+                wallpaperPixmap_);
         }
         painter.restore();
     }

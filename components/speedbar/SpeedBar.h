@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -421,9 +422,10 @@ public:
     // lies against: the triangles between its diagonals; `current` when
     // the parent has no area.
     static TAlign TriangleEdge(QPoint point, QSize parent, TAlign current);
-    // The wallpaper's tiles on the inner area: from its top-left corner,
-    // one tile more than fits in each direction.
-    static QList<QRect> WallpaperTiles(const QRect& inner, QSize picture);
+    // The wallpaper's tiles on the inner area, laid from its top-left
+    // corner: the numbers of columns and rows, one more than fits in each
+    // direction (the last ones are clipped); none for a picture without area.
+    static QSize WallpaperTiles(const QRect& inner, QSize picture);
     // The grid step along a bar for a button of that size.
     static int GridStep(int size);
     bool ResizeHitTest(int x, int y);
@@ -487,6 +489,7 @@ private:
     bool pressed_ = false;
     QPoint pressPoint_;
     QImage wallpaper_;
+    QPixmap wallpaperPixmap_; // the same, ready for tiling
     TBoundLines boundLines_ = 0;
     TIniLink* iniLink_;
     // The bar's default section name, the form it was taken on and the

@@ -17,6 +17,8 @@ public:
     virtual void Navigate(const QString& url) = 0;
     // The engine's own home page.
     virtual void GoHome() = 0;
+    // The window's stop command: loading stops and the window looks idle.
+    virtual void StopCommand() = 0;
     // The text of the address box.
     virtual QString AddressText() const = 0;
     // Lays out the window's panel again (maximised windows).

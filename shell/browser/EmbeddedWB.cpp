@@ -292,8 +292,25 @@ int ZoomLevelForFactor(double factor)
     return best;
 }
 
+static TDDENames& ddeNames()
+{
+    static TDDENames names;
+    return names;
+}
+
+void TEmbeddedWB::ReadDDENames()
+{
+    ddeNames() = ::ReadDDENames();
+}
+
+const TDDENames& TEmbeddedWB::DDENames()
+{
+    return ddeNames();
+}
+
 TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
 {
+    ReadDDENames();
     // For hosts that did not prepare the engine before their application
     // object (the engine starts with the first profile).
     allowEngineAsRoot();
@@ -328,8 +345,12 @@ TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
     });
     connect(page_, &QWebEnginePage::titleChanged, this,
             [this](const QString& title) { emit TitleChange(title); });
-    connect(page_, &QWebEnginePage::linkHovered, this,
-            [this](const QString& url) { emit StatusTextChange(url); });
+    connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
+        // The engine's own report of the link under the pointer, or of the
+        // link that has the keyboard focus.
+        targetLink_ = url;
+        emit StatusTextChange(url);
+    });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         QPointer<TEmbeddedWB> self(this);
         readyState_ = READYSTATE_COMPLETE;
@@ -421,14 +442,37 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
         --approvedLoads_;
         return true;
     }
+    // Everything else the page asked for itself, unless it is a link that
+    // the user's own click or key has just followed. The engine reports a
+    // script's click() on a link, and a location a script sets while
+    // handling the user's click, as a clicked link too. So the view must
+    // have had the user's input a moment before, and the address must be
+    // the link the engine reported under the pointer (or given the focus by
+    // the keyboard): a script's click on some other, hidden link, or its
+    // own address, is not the user's.
+    const bool byUser = isMainFrame && type == QWebEnginePage::NavigationTypeLinkClicked &&
+                        userInputJustBefore() && !targetLink_.isEmpty() && QUrl(targetLink_) == url;
     bool cancel = false;
-    navigationByPage_ = type == QWebEnginePage::NavigationTypeOther ||
-                        type == QWebEnginePage::NavigationTypeRedirect;
+    navigationByPage_ = !byUser;
     QPointer<TEmbeddedWB> self(this);
     emit BeforeNavigate2(url.toString(), isMainFrame, &cancel);
     if (self)
         navigationByPage_ = false;
     return !cancel;
+}
+
+void TEmbeddedWB::noteUserInput()
+{
+    sinceUserInput_.start();
+}
+
+bool TEmbeddedWB::userInputJustBefore() const
+{
+    // A click reaches the page and comes back as a navigation within a few
+    // milliseconds; a second leaves room for a busy machine, and none for a
+    // page that waits for the user to click somewhere and then acts.
+    constexpr qint64 window = 1000;
+    return sinceUserInput_.isValid() && sinceUserInput_.elapsed() <= window;
 }
 
 QWebEnginePage* TEmbeddedWB::pageCreateWindow()
@@ -532,20 +576,31 @@ void TEmbeddedWB::PrintPreview()
 void TEmbeddedWB::PageSetup(bool autoFill)
 {
     QPrinter* printer = Printer();
-    if (!autoFill) {
-        QPageSetupDialog dialog(printer, this);
-        dialog.exec();
-        return;
+    TMargins* m = PrintOptions()->Margins();
+    if (autoFill) {
+        // The dialog opens with the print options' margins and orientation.
+        QPageLayout layout = printer->pageLayout();
+        layout.setOrientation(PrintOptions()->Orientation == TPrintOptions::poLandscape
+                                  ? QPageLayout::Landscape
+                                  : QPageLayout::Portrait);
+        layout.setUnits(QPageLayout::Millimeter);
+        layout.setMargins(QMarginsF(m->Left, m->Top, m->Right, m->Bottom));
+        printer->setPageLayout(layout);
     }
-    // The page layout takes the print options directly.
-    const TMargins* m = PrintOptions()->Margins();
-    QPageLayout layout = printer->pageLayout();
-    layout.setOrientation(PrintOptions()->Orientation == TPrintOptions::poLandscape
-                              ? QPageLayout::Landscape
-                              : QPageLayout::Portrait);
-    layout.setUnits(QPageLayout::Millimeter);
-    layout.setMargins(QMarginsF(m->Left, m->Top, m->Right, m->Bottom));
-    printer->setPageLayout(layout);
+    QPageSetupDialog dialog(printer, this);
+    QPointer<TEmbeddedWB> self(this);
+    if (dialog.exec() != QDialog::Accepted || !self)
+        return;
+    // What the user chose is what the next print uses.
+    const QPageLayout chosen = printer->pageLayout();
+    const QMarginsF margins = chosen.margins(QPageLayout::Millimeter);
+    m->Left = margins.left();
+    m->Top = margins.top();
+    m->Right = margins.right();
+    m->Bottom = margins.bottom();
+    PrintOptions()->Orientation = chosen.orientation() == QPageLayout::Landscape
+                                      ? TPrintOptions::poLandscape
+                                      : TPrintOptions::poPortrait;
 }
 
 void TEmbeddedWB::SaveAs()
@@ -647,11 +702,23 @@ bool TEmbeddedWB::eventFilter(QObject* watched, QEvent* event)
             watchKeys(static_cast<QChildEvent*>(event)->child());
         return false;
     }
-    if (event->type() == QEvent::KeyPress) {
+    // The widgets inside the view receive the user's input before the page
+    // does; a page's script cannot make such events.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        noteUserInput();
+        return false;
+    case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+            key->key() == Qt::Key_Space)
+            noteUserInput();
         bool handled = false;
         emit TranslateAccelerator(key->key(), key->modifiers(), &handled);
         return handled;
     }
-    return false;
+    default:
+        return false;
+    }
 }

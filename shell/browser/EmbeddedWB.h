@@ -1,7 +1,9 @@
 #pragma once
 
 #include "shell/browser/WebBrowser.h"
+#include "shell/data/ShellDDE.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QUrl>
 
@@ -89,6 +91,11 @@ public:
     // fires.
     void PrepareDocument();
 
+    // The names of the desktop shell's DDE conversation, read again by
+    // every control made; the conversation itself stays off (EnableDDE).
+    static void ReadDDENames();
+    static const TDDENames& DDENames();
+
 signals:
     void SaveFinished(const QString& fileName, bool ok);
 
@@ -103,6 +110,11 @@ private:
     QWebEnginePage* pageCreateWindow();
     void updateCommandStates();
     void watchKeys(QObject* widget);
+    // A mouse button or Enter / Space reached the view from the user.
+    void noteUserInput();
+    // Such input came within the last moment: a link the engine reports
+    // as clicked now was clicked or activated by the user, not by a script.
+    bool userInputJustBefore() const;
 
     QWebEngineView* view_;
     TEmbeddedPage* page_;
@@ -114,4 +126,8 @@ private:
     bool canGoForward_ = false;
     // Loads started by Navigate, whose address BeforeNavigate2 has seen.
     int approvedLoads_ = 0;
+    // Since the last real input of the user in the view; invalid before.
+    QElapsedTimer sinceUserInput_;
+    // The link the engine last reported under the pointer or focus.
+    QString targetLink_;
 };

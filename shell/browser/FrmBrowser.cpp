@@ -1,5 +1,6 @@
 #include "shell/browser/FrmBrowser.h"
 
+#include "platform/Registry.h"
 #include "shell/browser/BrowserHost.h"
 #include "shell/browser/UrlZone.h"
 #include "shell/browser/WebBrowser.h"
@@ -214,8 +215,8 @@ void TF_Browser::Navigate(const QString& url)
 
 void TF_Browser::GoHome()
 {
-    // The engine has no home page of its own.
-    WB_Document->Navigate(QStringLiteral("about:blank"));
+    TRegistry reg;
+    Navigate(EngineHomePage(reg));
 }
 
 QString TF_Browser::AddressText() const

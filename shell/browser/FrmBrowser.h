@@ -42,6 +42,7 @@ public:
     QWidget* Browser() override;
     void Navigate(const QString& url) override;
     void GoHome() override;
+    void StopCommand() override { SB_StopClick(); }
     QString AddressText() const override;
     void Relayout() override;
 

@@ -165,8 +165,9 @@ public:
     virtual QString LocationURL() const = 0;
     virtual QString LocationName() const = 0;
     // While BeforeNavigate2 runs: the navigation was started by the page
-    // itself (a script setting the location, a redirect), not by the user
-    // or the program.
+    // itself (a script setting the location or clicking a link, a form it
+    // submits, a window it opens, a redirect or refresh), not by the user
+    // (a link the user clicked or activated with a key) or the program.
     bool NavigationByPage() const { return navigationByPage_; }
     // A document has been loaded into the control.
     virtual bool HasDocument() const = 0;
@@ -175,8 +176,8 @@ public:
     // --- document commands ---
     virtual void Print() = 0;
     virtual void PrintPreview() = 0;
-    // With autoFill the page layout is set from PrintOptions without asking;
-    // otherwise the page setup dialog is shown.
+    // Shows the page setup dialog, with autoFill filled in from
+    // PrintOptions first; what the user confirms goes back to PrintOptions.
     virtual void PageSetup(bool autoFill) = 0;
     virtual void SaveAs() = 0;
     virtual void ViewSource() = 0;

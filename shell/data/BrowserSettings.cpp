@@ -16,6 +16,19 @@ QString MakerStartPage()
     return QUrl::fromLocalFile(ProgramFolder() + QStringLiteral("/pages/start.html")).toString();
 }
 
+QString EngineHomePage(TRegistry& reg)
+{
+    QString page;
+    try {
+        reg.RootKey = RegRoot::HKEY_CURRENT_USER;
+        if (reg.OpenKey(QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main"), false))
+            page = reg.ReadString(QStringLiteral("Start Page")).trimmed();
+    } catch (const ERegistryException&) {
+        page.clear();
+    }
+    return page.isEmpty() ? MakerHomePage() : page;
+}
+
 namespace {
 
 const QString kBool[2] = {QStringLiteral("0"), QStringLiteral("1")};

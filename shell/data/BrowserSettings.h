@@ -13,6 +13,10 @@ class TRegistry;
 QString MakerHomePage();
 // The page of the first start after installation, in the same folder.
 QString MakerStartPage();
+// The engine's own home page: the "Start Page" value under HKEY_CURRENT_USER
+// "Software\Microsoft\Internet Explorer\Main" when it holds an address,
+// otherwise the maker's home page shipped with the program.
+QString EngineHomePage(TRegistry& reg);
 
 struct TBrowserSettings
 {

@@ -1,5 +1,7 @@
 #include "shell/data/MainWindowRules.h"
 
+#include <QFileInfo>
+
 #include <exception>
 
 namespace {
@@ -139,4 +141,13 @@ void TExitSequence::run()
             failed_.append(step.name + QStringLiteral(": unknown error"));
         }
     }
+}
+
+QString DamagedFileNotice(const QString& file, const QString& backup)
+{
+    const QString name = QFileInfo(file).fileName();
+    if (backup.isEmpty())
+        return QStringLiteral("แฟ้ม %1 อ่านได้ไม่ครบและทำสำเนาไม่ได้ จะไม่บันทึกทับแฟ้มนี้").arg(name);
+    return QStringLiteral("แฟ้ม %1 อ่านได้ไม่ครบ เก็บสำเนาไว้ที่ %2")
+        .arg(name, QFileInfo(backup).fileName());
 }

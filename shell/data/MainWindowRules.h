@@ -52,6 +52,10 @@ QString RetitleEngineCaption(const QString& caption, const QString& appTitle);
 
 // Runs the steps of the exit one after another. A step that fails is
 // recorded and the next one runs all the same.
+// The status bar's word on a data file that held more than its reader took:
+// where its copy is, or that it is left alone when no copy could be made.
+QString DamagedFileNotice(const QString& file, const QString& backup);
+
 class TExitSequence
 {
 public:

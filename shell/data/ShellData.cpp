@@ -1,11 +1,13 @@
 #include "shell/data/ShellData.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/FileNames.h"
 #include "platform/LineFile.h"
 #include "platform/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardItemModel>
 
 QString UserGroupName()
@@ -166,9 +168,61 @@ QStringList HistorySlice(const QStringList& history, int maxSave)
 
 // ---- TShellData ----
 
+QString TShellData::backupDamagedFile(const QString& path)
+{
+    QFile damaged(path);
+    if (!damaged.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = damaged.readAll();
+    if (damaged.error() != QFileDevice::NoError)
+        return {};
+    QString backup = path + QStringLiteral(".bak");
+    for (int n = 2; QFile::exists(backup); ++n) {
+        // The same damage seen again (by a second reader) is kept once.
+        QFile old(backup);
+        if (old.open(QIODevice::ReadOnly) && old.readAll() == bytes)
+            return backup;
+        backup = path + QStringLiteral(".bak") + QString::number(n);
+    }
+    return AtomicFile::write(backup, bytes, 0644) ? backup : QString();
+}
+
+bool TShellData::checkRead(const QString& path, const LineFile::ReadResult& read, bool parseLoss)
+{
+    // A file that is there but cannot be opened counts as damaged too:
+    // lists made in this run must not be written over it.
+    const bool unreadable = !read.opened() && QFileInfo::exists(path);
+    const bool damaged = unreadable || read.status == LineFile::ReadStatus::ReadError ||
+                         read.bytesAfterEnd > 0 || parseLoss;
+    if (!damaged)
+        return true;
+    const QString backup = backupDamagedFile(path);
+    if (backup.isEmpty()) {
+        if (!blockedFiles_.contains(path))
+            blockedFiles_ << path;
+    } else if (!Backups.contains(backup)) {
+        Backups << backup;
+    }
+    if (OnDamagedFile)
+        OnDamagedFile(path, backup);
+    return false;
+}
+
+bool TShellData::writeDataFile(const QString& path, const QStringList& lines, QString* error)
+{
+    if (blockedFiles_.contains(path)) {
+        if (error)
+            *error = path + QStringLiteral(": kept unchanged, it could not be backed up");
+        return false;
+    }
+    return LineFile::write(path, lines, error);
+}
+
 void TShellData::LoadURLHistory()
 {
-    URLHistory = LineFile::read(ShellFiles::historyFile()).lines;
+    const LineFile::ReadResult r = LineFile::read(ShellFiles::historyFile());
+    checkRead(ShellFiles::historyFile(), r);
+    URLHistory = r.lines;
     historyLoaded = true;
 }
 
@@ -176,12 +230,13 @@ bool TShellData::SaveURLHistory(int maxSave)
 {
     if (!historyLoaded || URLHistory.isEmpty())
         return true;
-    return LineFile::write(ShellFiles::historyFile(), HistorySlice(URLHistory, maxSave));
+    return writeDataFile(ShellFiles::historyFile(), HistorySlice(URLHistory, maxSave), nullptr);
 }
 
 bool TShellData::ReadSavedWindows(QStringList& addresses)
 {
     const LineFile::ReadResult r = LineFile::read(ShellFiles::savedWindowsFile());
+    checkRead(ShellFiles::savedWindowsFile(), r);
     addresses = r.lines;
     return r.opened();
 }
@@ -192,12 +247,14 @@ bool TShellData::SaveWindowList(const QStringList& addresses)
     for (const QString& a : addresses)
         if (!a.isEmpty())
             lines << a;
-    return LineFile::write(ShellFiles::savedWindowsFile(), lines);
+    return writeDataFile(ShellFiles::savedWindowsFile(), lines, nullptr);
 }
 
 void TShellData::LoadBanners()
 {
-    Banners = TLinkPairs::fromLines(LineFile::read(ShellFiles::bannerFile()).lines);
+    const LineFile::ReadResult r = LineFile::read(ShellFiles::bannerFile());
+    checkRead(ShellFiles::bannerFile(), r);
+    Banners = TLinkPairs::fromLines(r.lines);
     bannersLoaded = true;
 }
 
@@ -206,7 +263,7 @@ void TShellData::SaveBanners()
     if (!bannersLoaded)
         return;
     QString error;
-    if (!LineFile::write(ShellFiles::bannerFile(), Banners.toLines(), &error))
+    if (!writeDataFile(ShellFiles::bannerFile(), Banners.toLines(), &error))
         throw EInOutError(error.toStdString());
 }
 
@@ -222,7 +279,10 @@ void TShellData::DeleteBanner(int index)
 
 void TShellData::LoadGroupURLs()
 {
-    Group = TLinkPairs::fromLines(LineFile::read(ShellFiles::groupLinksFile(CurrentGroup)).lines);
+    const QString path = ShellFiles::groupLinksFile(CurrentGroup);
+    const LineFile::ReadResult r = LineFile::read(path);
+    checkRead(path, r);
+    Group = TLinkPairs::fromLines(r.lines);
     loadedGroup_ = CurrentGroup;
     groupLoaded = true;
 }
@@ -236,23 +296,8 @@ void TShellData::SaveGroupURLs()
     QString error;
     if (!QDir().mkpath(ShellFiles::dataFolder()))
         throw EInOutError("cannot create the folder " + ShellFiles::dataFolder().toStdString());
-    if (!LineFile::write(ShellFiles::groupLinksFile(loadedGroup_), Group.toLines(), &error))
+    if (!writeDataFile(ShellFiles::groupLinksFile(loadedGroup_), Group.toLines(), &error))
         throw EInOutError(error.toStdString());
-}
-
-QString TShellData::backupDamagedFile(const QString& path)
-{
-    QFile damaged(path);
-    const QByteArray bytes = damaged.open(QIODevice::ReadOnly) ? damaged.readAll() : QByteArray();
-    QString backup = path + QStringLiteral(".bak");
-    for (int n = 2; QFile::exists(backup); ++n) {
-        // The same damage seen again (by a second reader) is kept once.
-        QFile old(backup);
-        if (!bytes.isEmpty() && old.open(QIODevice::ReadOnly) && old.readAll() == bytes)
-            return backup;
-        backup = path + QStringLiteral(".bak") + QString::number(n);
-    }
-    return QFile::copy(path, backup) ? backup : QString();
 }
 
 bool TShellData::loadTreeFile(const QString& path, QStandardItemModel& model, bool* opened)
@@ -261,26 +306,12 @@ bool TShellData::loadTreeFile(const QString& path, QStandardItemModel& model, bo
     *opened = r.opened();
     const TTreeParse parse = ParseTreeLines(r.lines);
     appendTreeLines(model, parse.lines);
-    // A file that is there but cannot be read counts as damaged too: groups
-    // made in this run must not be written over it.
-    const bool unreadable = !r.opened() && QFile::exists(path);
-    const bool damaged =
-        unreadable || r.status == LineFile::ReadStatus::ReadError || parse.levelError;
-    if (damaged) {
-        const QString backup = backupDamagedFile(path);
-        if (backup.isEmpty())
-            blockedTreeFiles_ << path; // never write over what could not be kept
-        else
-            treeBackups << backup;
-    }
-    return !damaged;
+    return checkRead(path, r, parse.levelError);
 }
 
 void TShellData::LoadFavoriteTree(QStandardItemModel& model)
 {
     model.clear();
-    treeBackups.clear();
-    blockedTreeFiles_.clear();
     bool opened = false;
     loadTreeFile(ShellFiles::groupTreeFile(), model, &opened);
     const int topBefore = model.rowCount();
@@ -312,9 +343,7 @@ void TShellData::SaveFavoriteTree(const QStandardItemModel& model)
     QStringList failed;
     const auto save = [&](const QString& path, const QStringList& lines) {
         QString error;
-        if (blockedTreeFiles_.contains(path))
-            failed << path + QStringLiteral(": kept unchanged, it could not be backed up");
-        else if (!LineFile::write(path, lines, &error))
+        if (!writeDataFile(path, lines, &error))
             failed << error;
     };
     save(ShellFiles::userGroupFile(), userLines);

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/LineFile.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <stdexcept>
 
 class QStandardItemModel;
@@ -100,9 +103,9 @@ public:
     // --- saved windows ---
     // The addresses saved at the last exit; false when the file cannot be
     // opened. The file itself is not changed.
-    static bool ReadSavedWindows(QStringList& addresses);
+    bool ReadSavedWindows(QStringList& addresses);
     // Writes the non-empty addresses in order; false when it cannot.
-    static bool SaveWindowList(const QStringList& addresses);
+    bool SaveWindowList(const QStringList& addresses);
 
     // --- banner list ---
     void LoadBanners();
@@ -119,9 +122,9 @@ public:
 
     // --- favorites group tree ---
     // Fills `model` from the group tree file and grafts the user group file
-    // after it. A file that exists but cannot be read whole, or stops on a
-    // level error, is copied to a backup name first, and what could be read
-    // is shown. Without a user group file an empty user group is added.
+    // after it; what could be read of a damaged file is shown (see
+    // OnDamagedFile). Without a user group file an empty user group is
+    // added.
     void LoadFavoriteTree(QStandardItemModel& model);
     // Writes the user group (the first top-level node named UserGroupName())
     // to its file and the rest to the group tree file; the model is left as
@@ -135,12 +138,26 @@ public:
     bool bannersLoaded = false;
     bool groupLoaded = false;
     bool treeLoaded = false;
-    // Backups made of damaged tree files during the last load.
-    QStringList treeBackups;
+
+    // One rule for every data file: a file that holds more than its reader
+    // took (it cannot be read, or not whole; bytes after the Ctrl+Z end
+    // mark; tree lines past a level error) is copied to "<file>.bak" (".bak2"
+    // and on when that is taken by other bytes) as it is read, before the
+    // program can write it again. When no copy can be made, the file is
+    // never written over in this run. Each such file is reported here, with
+    // its copy (empty when none could be made).
+    std::function<void(const QString& file, const QString& backup)> OnDamagedFile;
+    // The copies made so far, oldest first.
+    QStringList Backups;
 
 private:
-    bool loadTreeFile(const QString& path, QStandardItemModel& model, bool* opened);
+    // Checks what a read took against the file (`parseLoss`: lines the
+    // parser dropped); copies a damaged file. Returns whether it was whole.
+    bool checkRead(const QString& path, const LineFile::ReadResult& read, bool parseLoss = false);
     QString backupDamagedFile(const QString& path);
+    // Writes a data file unless it could not be kept; false and *error then.
+    bool writeDataFile(const QString& path, const QStringList& lines, QString* error);
+    bool loadTreeFile(const QString& path, QStandardItemModel& model, bool* opened);
     QString loadedGroup_;
-    QStringList blockedTreeFiles_;
+    QStringList blockedFiles_;
 };

@@ -452,6 +452,23 @@ void TF_Setup::TabSheet2Show()
     FillBannerList();
 }
 
+namespace {
+
+// A banner row shows an empty name or address as "<ไม่มีข้อมูล>" (no data);
+// the banner list keeps the empty text.
+QString bannerRowText(const QString& text)
+{
+    return text.isEmpty() ? QStringLiteral("<ไม่มีข้อมูล>") : text;
+}
+
+} // namespace
+
+void TF_Setup::AddBannerRow(const QString& name, const QString& url)
+{
+    auto* row = new QTreeWidgetItem(LV_Banner, {bannerRowText(name), bannerRowText(url)});
+    row->setIcon(0, host_.ListImage(1));
+}
+
 void TF_Setup::FillBannerList()
 {
     const QSignalBlocker block(LV_Banner);
@@ -460,11 +477,8 @@ void TF_Setup::FillBannerList()
     SB_DelBanner->setEnabled(false);
     SB_EditBanner->setEnabled(false);
     const TLinkPairs& banners = host_.ShellData().Banners;
-    const QIcon icon = host_.ListImage(0);
-    for (int i = 0; i < banners.count(); ++i) {
-        auto* row = new QTreeWidgetItem(LV_Banner, {banners.Names.at(i), banners.URLs.at(i)});
-        row->setIcon(0, icon);
-    }
+    for (int i = 0; i < banners.count(); ++i)
+        AddBannerRow(banners.Names.at(i), banners.URLs.at(i));
 }
 
 void TF_Setup::LV_BannerSelectItem()
@@ -493,8 +507,7 @@ void TF_Setup::SB_AddBannerClick()
     if (!runBannerEntryDialog(name, url))
         return;
     host_.ShellData().AddBanner(name, url);
-    auto* row = new QTreeWidgetItem(LV_Banner, {name, url});
-    row->setIcon(0, host_.ListImage(0));
+    AddBannerRow(name, url);
 }
 
 void TF_Setup::SB_EditBannerClick()
@@ -507,8 +520,8 @@ void TF_Setup::SB_EditBannerClick()
     QString url = banners.URLs.at(BannerIndex);
     if (!runBannerEntryDialog(name, url))
         return;
-    row->setText(0, name);
-    row->setText(1, url);
+    row->setText(0, bannerRowText(name));
+    row->setText(1, bannerRowText(url));
     banners.Names[BannerIndex] = name;
     banners.URLs[BannerIndex] = url;
 }

@@ -106,6 +106,8 @@ public:
     void LV_SelectSelectItem(int index);
     void TabSheet2Show();
     void FillBannerList();
+    // One row of LV_Banner, as the banner list has it.
+    void AddBannerRow(const QString& name, const QString& url);
     void LV_BannerSelectItem();
     void SB_AddBannerClick();
     void SB_EditBannerClick();

@@ -3,6 +3,7 @@
 #include "platform/JpegImage.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "shell/browser/FrmAdvanceWeb.h"
 #include "shell/data/AlLanguager.h"
 #include "shell/data/FormLocalizations.h"
 #include "shell/data/IEUtils.h"
@@ -10,6 +11,7 @@
 #include "shell/data/ShellGlyphs.h"
 #include "shell/dialogs/FrmAbout.h"
 #include "shell/dialogs/FrmExit.h"
+#include "shell/dialogs/FrmSetup.h"
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/favorites/FrmFavorite.h"
 #include "shell/main/FrmFloatToolbar.h"
@@ -25,6 +27,7 @@
 #include <QDropEvent>
 #include <QMdiArea>
 #include <QMimeData>
+#include <QSplitter>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -72,8 +75,13 @@ TF_Main::TF_Main(TMainServices& services, QWidget* parent) : TForm(parent), serv
     // A start that failed half way reads nothing more, so it cannot write
     // a half-read list back at exit.
     if (!CreationFailed) {
+        // The forms that live for the whole run, in their order.
         CreateFavoriteForms();
+        if (!F_Setup)
+            F_Setup = new TF_Setup(*this, this);
         F_FloatToolbar = new TF_FloatToolbar(*this);
+        if (!F_AdvanceWeb)
+            F_AdvanceWeb = new TF_AdvanceWeb;
     }
 }
 
@@ -90,6 +98,7 @@ TF_Main::~TF_Main()
         delete SplashWindow.data();
     delete F_EnterURLData.data();
     delete F_Favorite.data();
+    delete F_AdvanceWeb.data();
 }
 
 void TF_Main::BuildComponents()
@@ -100,6 +109,7 @@ void TF_Main::BuildComponents()
     // Images of the tabs and the favorites list.
     for (int i = 0; i < 12; ++i)
         IM_List.append(st->standardIcon(QStyle::SP_FileIcon));
+    IM_List[1] = st->standardIcon(QStyle::SP_FileLinkIcon); // a link, a banner
     IM_List[7] = st->standardIcon(QStyle::SP_BrowserReload);
     IM_List[8] = st->standardIcon(QStyle::SP_DirHomeIcon);
     IM_List[11] = st->standardIcon(QStyle::SP_BrowserReload);
@@ -219,18 +229,28 @@ void TF_Main::BuildComponents()
     SB_ChooseFavorite = new TToolButton(QStringLiteral("SB_ChooseFavorite"), TB_WebURL);
     SB_ChooseFavorite->setToolButtonStyle(Qt::ToolButtonTextOnly);
     SB_ChooseFavorite->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    TV_URLGroup = new TTreeView(QStringLiteral("TV_URLGroup"), TB_WebURL);
+    // The group tree and the list are two bands the user sizes against
+    // each other; the tree's height is kept as "TVURLSize".
+    URLBands = new QSplitter(Qt::Vertical, TB_WebURL);
+    URLBands->setObjectName(QStringLiteral("URLBands"));
+    URLBands->setChildrenCollapsible(false);
+    TV_URLGroup = new TTreeView(QStringLiteral("TV_URLGroup"), URLBands);
     TV_URLGroup->setModel(&FavoriteTree);
-    P_WebURL = new TPanel(QStringLiteral("P_WebURL"), TB_WebURL);
+    TV_URLGroup->setMinimumHeight(20);
+    P_WebURL = new TPanel(QStringLiteral("P_WebURL"), URLBands);
+    URLBands->addWidget(TV_URLGroup);
+    URLBands->addWidget(P_WebURL);
+    URLBands->setStretchFactor(1, 1);
     LV_WebURL = new TListView(QStringLiteral("LV_WebURL"), P_WebURL);
     auto* panel = new QVBoxLayout(TB_WebURL);
     panel->setContentsMargins(1, 1, 1, 1);
     panel->addWidget(SB_ChooseFavorite);
-    panel->addWidget(TV_URLGroup);
-    panel->addWidget(P_WebURL, 1);
+    panel->addWidget(URLBands, 1);
     BuildFavoritesPanel();
     Splitter1 = new TSplitter(QStringLiteral("Splitter1"), this);
     Splitter1->SetControl(TB_WebURL);
+    Splitter1->MinSize = 185;
+    Splitter1->OnMoved = [this] { Splitter1Moved(); };
 
     MDIClient = new QMdiArea(this);
     MDIClient->setObjectName(QStringLiteral("MDIClient"));
@@ -373,7 +393,13 @@ void TF_Main::FormCreate()
         ApplyWallpaper(startOnly.ToolBarBackground);
     FirstStart = startOnly.FirstStart;
 
-    // 13, 14. Data files.
+    // 13, 14. Data files. One that holds more than its reader took is kept
+    // in a copy before it can be written again; the status bar says so.
+    Data.OnDamagedFile = [this](const QString& file, const QString& backup) {
+        DataNotices << DamagedFileNotice(file, backup);
+        qWarning("Brevant: %s", qPrintable(DataNotices.last()));
+        S_Status->SetSimpleText(DataNotices.join(QStringLiteral("  ")));
+    };
     Data.LoadURLHistory();
     SB_ChooseFavorite->SetCaption(Data.CurrentGroup);
     Data.Group.clear();
@@ -453,7 +479,7 @@ void TF_Main::FormShow()
     prepareFirstPage_ = PlanStartWindow(Settings.StartMode, FirstStart, Settings.StartURL,
                                         MakerHomePage(), MakerStartPage())
                             .openWindow;
-    TV_URLGroup->setFixedHeight(qMax(20, Settings.TVURLSize));
+    URLBands->setSizes({qMax(20, Settings.TVURLSize), qMax(1, URLBands->height())});
     // Select every group node named like the current group; the last stays.
     forEachItem(FavoriteTree.invisibleRootItem(), [this](QStandardItem* item) {
         if (item->text() == Data.CurrentGroup)
@@ -506,6 +532,13 @@ void TF_Main::PrepareFirstPage()
 void TF_Main::Timer1Timer()
 {
     Timer1->stop();
+    // The windows opened here clear the status bar as they become active;
+    // what was found wrong with the data files is shown again after them.
+    struct Notices
+    {
+        TF_Main* main;
+        ~Notices() { main->showDataNotices(); }
+    } notices{this};
     try {
         const TStartPlan plan = PlanStartWindow(Settings.StartMode, FirstStart, Settings.StartURL,
                                                 MakerHomePage(), MakerStartPage());
@@ -519,7 +552,7 @@ void TF_Main::Timer1Timer()
         }
 
         QStringList saved;
-        if (!TShellData::ReadSavedWindows(saved))
+        if (!Data.ReadSavedWindows(saved))
             return;
         if (saved.isEmpty())
             return;
@@ -532,6 +565,14 @@ void TF_Main::Timer1Timer()
     } catch (const std::exception& e) {
         S_Status->SetSimpleText(QString::fromUtf8(e.what()));
     }
+}
+
+void TF_Main::showDataNotices()
+{
+    if (DataNotices.isEmpty())
+        return;
+    QTimer::singleShot(0, this,
+                       [this] { S_Status->SetSimpleText(DataNotices.join(QStringLiteral("  "))); });
 }
 
 void TF_Main::UpdateGoFavorite()
@@ -764,83 +805,4 @@ void TF_Main::OnApplicationFocusWindow()
         return;
     window->setIcon(QApplication::windowIcon());
     window->setTitle(RetitleEngineCaption(window->title(), QApplication::applicationDisplayName()));
-}
-
-// --- exit ---
-
-void TF_Main::CollectLayout()
-{
-    Settings.ToolBarAlign =
-        SpB_ToolBar->Align() == TAlign::alBottom ? QStringLiteral("bottom") : QStringLiteral("top");
-    Settings.ToolBarVisible = !SpB_ToolBar->isHidden();
-    Settings.FavoriteBarVisible = !TB_WebURL->isHidden();
-    Settings.WindowBarVisible = !TB_Pages->isHidden();
-    Settings.FormX = x();
-    Settings.FormY = y();
-    Settings.FormWidth = width();
-    Settings.FormHeight = height();
-    if (F_FloatToolbar) {
-        Settings.ToolBarX = F_FloatToolbar->x();
-        Settings.ToolBarY = F_FloatToolbar->y();
-    }
-}
-
-void TF_Main::FormClose(TCloseAction& action)
-{
-    if (ShuttingDown)
-        return;
-    // A second close while the exit dialog is up waits for its answer.
-    if (exitDialogOpen_) {
-        action = caNone;
-        return;
-    }
-    auto dialog = std::make_unique<TF_Exit>();
-    exitDialogOpen_ = true;
-    const bool confirmed = dialog->Execute();
-    exitDialogOpen_ = false;
-    if (!confirmed) {
-        action = caNone;
-        return;
-    }
-    ShuttingDown = true;
-    const bool saveWindows = dialog->ChB_SaveWindow->isChecked();
-    const bool saveEnvironment = dialog->ChB_SaveEnv->isChecked();
-
-    TExitSequence exit;
-    if (saveWindows)
-        exit.add(QStringLiteral("saved windows"), [this] {
-            QStringList addresses;
-            for (const QPointer<TForm>& form : WindowList)
-                if (auto* browser = dynamic_cast<IBrowserWindow*>(form.data()))
-                    if (!browser->AddressText().isEmpty())
-                        addresses.append(browser->AddressText());
-            TShellData::SaveWindowList(addresses);
-        });
-    if (saveEnvironment)
-        exit.add(QStringLiteral("layout"), [this] {
-            CollectLayout();
-            TRegistry reg;
-            SaveLayout(reg, Settings);
-        });
-    exit.add(QStringLiteral("exit dialog"), [&dialog] { dialog.reset(); });
-    exit.add(QStringLiteral("history"), [this] { Data.SaveURLHistory(Settings.MaxURLSave); });
-    exit.add(QStringLiteral("toolbar glyphs"), [this] { ToolbarGlyphs.clear(); });
-    exit.add(QStringLiteral("group links"), [this] { Data.SaveGroupURLs(); });
-    exit.add(QStringLiteral("banners"), [this] { Data.SaveBanners(); });
-    exit.add(QStringLiteral("settings"), [this] {
-        if (!SettingsLoaded)
-            return;
-        Settings.Favorite = Data.CurrentGroup;
-        TRegistry reg;
-        SaveSettings(reg, Settings);
-    });
-    // The organiser's tree is the one the user edits; the panel's is a copy.
-    exit.add(QStringLiteral("favorites tree"),
-             [this] { Data.SaveFavoriteTree(F_Favorite ? F_Favorite->URLTree : FavoriteTree); });
-    exit.add(QStringLiteral("plug-ins"), [this] { services_.UnloadPlugins(); });
-    exit.run();
-    ExitStepsRan = exit.ran();
-    ExitStepsFailed = exit.failed();
-    for (const QString& failure : ExitStepsFailed)
-        qWarning("Brevant: exit step failed: %s", qPrintable(failure));
 }

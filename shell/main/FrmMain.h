@@ -18,7 +18,10 @@
 #include <QStandardItemModel>
 #include <QStringList>
 
+#include <functional>
+
 class QMdiArea;
+class QSplitter;
 class QTimer;
 class TAlLanguager;
 class TAlLanguagesStore;
@@ -144,6 +147,8 @@ public:
     void Brevant1Click();
     void N11Click();
     void PM_menuPopup() {}
+    // Lists the child windows in the window menu (it is opening).
+    void FillWindowMenu();
     // The toolbar's align request while it is dragged: only top and bottom
     // are allowed.
     static void SpB_ToolBarApplyAlign(TSpeedBar* sender, TAlign align, bool& apply);
@@ -165,6 +170,10 @@ public:
     void SB_ChooseFavoriteClick();
     void LV_WebURLColumnClick();
     void SB_CloseFavClick();
+    void Splitter1Moved();
+    // Writes the current group's links now; a failure shows in the status
+    // bar.
+    void SaveGroupLinksNow();
     int URLRowBase = 1;
     int SelectedFavorite = 0;
     bool SortAscending = true;
@@ -189,7 +198,23 @@ public:
     QList<QImage> ToolbarGlyphs;
     QList<QIcon> IM_List; // tab and list images
 
-    // Steps the last confirmed exit ran, and the ones that failed.
+    // The end of the program without the exit dialog (a signal asked it to
+    // stop): the saves of a confirmed exit with the dialog's boxes unticked,
+    // the plug-ins stopped, and the event loop left.
+    void EndWithoutDialog();
+    // The desktop session is ending: the data is saved as at exit; the
+    // program runs on in case the session end is cancelled.
+    void SaveForSessionEnd();
+    // The saves of the exit, in their order; the exit dialog is freed among
+    // them when `freeDialog` is given.
+    void RunExitSaves(bool saveWindows, bool saveEnvironment, bool unloadPlugins,
+                      const std::function<void()>& freeDialog = {});
+
+    // What the status bar said about damaged data files, oldest first.
+    QStringList DataNotices;
+    void showDataNotices();
+
+    // Steps the last exit ran, and the ones that failed.
     QStringList ExitStepsRan;
     QStringList ExitStepsFailed;
 
@@ -226,6 +251,7 @@ public:
     TToolButton *SB_CloseFav, *SB_AddFavorite, *SB_DelFavorite, *SB_EditFavorite, *SB_UpFavorite,
         *SB_DownFavorite, *SB_MoveFavorite, *SB_GoFavorite;
     TListView* LV_WebURL;
+    QSplitter* URLBands; // the two bands of TB_WebURL: TV_URLGroup above P_WebURL
     TTreeView* TV_URLGroup;
     TSplitter* Splitter1;
     QMdiArea* MDIClient;
@@ -271,4 +297,5 @@ private:
     bool shown_ = false;
     bool prepareFirstPage_ = false; // at the first paint
     bool exitDialogOpen_ = false;
+    QList<QAction*> windowMenuItems_; // the child windows' entries of M_N_Window
 };

@@ -6,6 +6,7 @@
 #include "platform/Registry.h"
 #include "shell/browser/EmbeddedWB.h"
 #include "shell/browser/FrmAdvanceWeb.h"
+#include "shell/data/MainWindowRules.h"
 #include "shell/dialogs/FrmSelURL.h"
 #include "shell/dialogs/FrmSetup.h"
 #include "shell/dialogs/U_OpenDialog2K.h"
@@ -127,6 +128,40 @@ void TF_Main::ConnectCommands()
     trigger(Brevant1, &TF_Main::Brevant1Click);
     trigger(N11, &TF_Main::N11Click);
     connect(PM_menu, &QMenu::aboutToShow, this, &TF_Main::PM_menuPopup);
+    connect(M_N_Window->SubMenu(), &QMenu::aboutToShow, this, &TF_Main::FillWindowMenu);
+}
+
+void TF_Main::FillWindowMenu()
+{
+    // The window menu lists the child windows after its own commands,
+    // numbered, the active one checked.
+    QMenu* menu = M_N_Window->SubMenu();
+    for (QAction* item : std::as_const(windowMenuItems_))
+        delete item;
+    windowMenuItems_.clear();
+    const QList<QPointer<TForm>> windows = WindowList;
+    if (windows.isEmpty())
+        return;
+    windowMenuItems_ << menu->addSeparator();
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        TForm* form = windows.at(i);
+        if (!form)
+            continue;
+        const QString number =
+            i < 9 ? QStringLiteral("&%1 ").arg(i + 1) : QStringLiteral("%1 ").arg(i + 1);
+        QAction* item = menu->addAction(number + DoubleAmpersands(form->Caption()));
+        item->setCheckable(true);
+        item->setChecked(form == ActiveChild());
+        QPointer<TForm> target(form);
+        connect(item, &QAction::triggered, this, [this, target] {
+            if (!target)
+                return;
+            if (target->isMinimized())
+                target->showNormal();
+            ActivateChildTab(target);
+        });
+        windowMenuItems_ << item;
+    }
 }
 
 // --- windows ---
@@ -201,8 +236,11 @@ void TF_Main::RSB_ForwardClick()
 
 void TF_Main::RSB_StopClick()
 {
-    if (TWebBrowser* wb = activeControl(*this))
-        quietly([wb] { wb->Stop(); });
+    // The window's own stop: its download count and status panel too.
+    if (!activeControl(*this))
+        return;
+    if (IBrowserWindow* window = activeWindow(*this))
+        quietly([window] { window->StopCommand(); });
 }
 
 void TF_Main::RSB_RefreshClick()

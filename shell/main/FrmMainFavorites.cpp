@@ -3,6 +3,7 @@
 #include "shell/main/FrmMain.h"
 
 #include "platform/MessageBox.h"
+#include "shell/browser/FrmBrowser.h"
 #include "shell/favorites/FavoritesPanel.h"
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/favorites/FrmFavorite.h"
@@ -158,7 +159,18 @@ void TF_Main::ShowCurrentGroup(const QString& group)
 void TF_Main::AddGroupURL(const QString& name, const QString& url)
 {
     Data.AddGroupURL(name, url);
+    SaveGroupLinksNow();
     FillFavoriteList();
+}
+
+void TF_Main::SaveGroupLinksNow()
+{
+    // A link the user confirmed is on disk at once, not only at exit.
+    try {
+        Data.SaveGroupURLs();
+    } catch (const EInOutError& e) {
+        S_Status->SetSimpleText(QString::fromLocal8Bit(e.what()));
+    }
 }
 
 void TF_Main::SortGroupURLs(bool byAddress)
@@ -168,7 +180,13 @@ void TF_Main::SortGroupURLs(bool byAddress)
 
 void TF_Main::TV_URLGroupChange(const QModelIndex& node)
 {
-    TV_URLGroup->collapse(node);
+    // The chosen group shows closed, and so do the groups below it.
+    std::function<void(const QModelIndex&)> collapseAll = [&](const QModelIndex& index) {
+        for (int r = 0; r < FavoriteTree.rowCount(index); ++r)
+            collapseAll(FavoriteTree.index(r, 0, index));
+        TV_URLGroup->collapse(index);
+    };
+    collapseAll(node);
     SortAscending = true;
     try {
         Data.SaveGroupURLs(); // the group being left
@@ -245,9 +263,9 @@ void TF_Main::SB_AddFavoriteClick()
 {
     if (!F_EnterURLData)
         return;
-    IBrowserWindow* browser = activeBrowser(*this);
-    F_EnterURLData->E_WebName->setText(browser ? browser->Form()->Caption() : QString());
-    F_EnterURLData->E_URL->setText(browser ? browser->AddressText() : QString());
+    // The title and address of the page last shown active.
+    F_EnterURLData->E_WebName->setText(CurrentTitle);
+    F_EnterURLData->E_URL->setText(CurrentURL);
     F_EnterURLData->ExecuteAdd();
     // The dialog may have chosen another group: show where the link went.
     SB_ChooseFavorite->SetCaption(Data.CurrentGroup);
@@ -269,6 +287,7 @@ void TF_Main::SB_EditFavoriteClick()
         return;
     Data.Group.Names[index] = F_EnterURLData->E_WebName->text();
     Data.Group.URLs[index] = F_EnterURLData->E_URL->text();
+    SaveGroupLinksNow();
     if (QTreeWidgetItem* item = LV_WebURL->topLevelItem(URLRowBase - 1 + index))
         item->setText(0, Data.Group.Names[index]);
 }
@@ -282,6 +301,7 @@ void TF_Main::SB_DelFavoriteClick()
                    MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     Data.DeleteGroupURL(index);
+    SaveGroupLinksNow();
     FillFavoriteList();
 }
 
@@ -292,6 +312,7 @@ void swapAndSelect(TF_Main& main, int from, int to)
     if (from < 0 || to < 0 || from >= main.Data.Group.count() || to >= main.Data.Group.count())
         return;
     main.Data.SwapGroupURLs(from, to);
+    main.SaveGroupLinksNow();
     main.FillFavoriteList();
     if (QTreeWidgetItem* item = main.LV_WebURL->topLevelItem(main.URLRowBase - 1 + to)) {
         main.LV_WebURL->setCurrentItem(item);
@@ -359,10 +380,16 @@ void TF_Main::SB_ChooseFavoriteClick()
 void TF_Main::LV_WebURLColumnClick()
 {
     SortGroupURLs(false);
+    SaveGroupLinksNow();
     FillFavoriteList();
 }
 
 void TF_Main::SB_CloseFavClick()
 {
     ToggleFavoritesPanel();
+}
+
+void TF_Main::Splitter1Moved()
+{
+    RelayoutActiveBrowser();
 }

@@ -3,9 +3,11 @@
 #include "platform/ProgramFolder.h"
 #include "shell/data/ShippedPages.h"
 #include "shell/dialogs/FrmCredit.h"
+#include "shell/main/ExitSignals.h"
 #include "shell/main/FrmMain.h"
 
 #include <QApplication>
+#include <QSessionManager>
 
 int RunProgram(QApplication& app, TMainServices& services)
 {
@@ -13,12 +15,36 @@ int RunProgram(QApplication& app, TMainServices& services)
     app.setApplicationDisplayName(QStringLiteral("Brevant++ 1.00 Release"));
     InstallShippedPages(ProgramFolder());
 
+    // Ended from outside: a signal, or the desktop session. The exit's
+    // saves run without asking (the exit dialog's boxes unticked). A signal
+    // that comes while the main window is being made ends the run once it
+    // is made.
+    TF_Main* main = nullptr;
+    bool signalled = false;
+    TExitSignals exitSignals([&main, &signalled](int) {
+        if (main)
+            main->EndWithoutDialog();
+        else
+            signalled = true;
+    });
+
     // The forms that live for the whole run; the main window first.
-    auto* main = new TF_Main(services);
+    main = new TF_Main(services);
     auto* credit = new TF_Credit;
     F_Credit = credit;
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, main,
+                     [main](QSessionManager&) { main->SaveForSessionEnd(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, main,
+                     [main] { main->EndWithoutDialog(); });
+    int result = 0;
+    if (signalled) {
+        main->EndWithoutDialog();
+        delete credit;
+        delete main;
+        return result;
+    }
     main->show();
-    const int result = app.exec();
+    result = app.exec();
     delete credit;
     delete main;
     return result;

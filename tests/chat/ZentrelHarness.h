@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -27,6 +28,96 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <unordered_set>
+
+// Qt's table of tool hooks (QtCore exports it for debugging tools): slot 3
+// is called as each QObject is made, slot 4 as each one goes.
+extern Q_CORE_EXPORT quintptr qtHookData[];
+
+// Every QObject alive in the process, on any thread, from the moment
+// Watch() runs: a test can then find objects of the plug-in's own classes
+// that no widget list shows (a timer, a socket helper, a form with no
+// parent).
+class LiveObjects
+{
+public:
+    static void Watch()
+    {
+        if (qtHookData[3] == quintptr(&added))
+            return;
+        previousAdd() = qtHookData[3];
+        previousRemove() = qtHookData[4];
+        qtHookData[3] = quintptr(&added);
+        qtHookData[4] = quintptr(&removed);
+    }
+    static void Unwatch()
+    {
+        if (qtHookData[3] != quintptr(&added))
+            return;
+        qtHookData[3] = previousAdd();
+        qtHookData[4] = previousRemove();
+        const std::lock_guard lock(mutex());
+        live().clear();
+    }
+    // The class names of live objects whose class the library at `path`
+    // defines (their virtual table lies in it).
+    static QStringList OfLibrary(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
+        QStringList out;
+        const std::lock_guard lock(mutex());
+        for (QObject* o : live()) {
+            Dl_info info = {};
+            void* vtable = *reinterpret_cast<void**>(o);
+            if (::dladdr(vtable, &info) && info.dli_fname &&
+                QByteArray(info.dli_fname).endsWith('/' + name))
+                out << QString::fromLatin1(o->metaObject()->className());
+        }
+        return out;
+    }
+
+private:
+    using Hook = void (*)(QObject*);
+    static void added(QObject* o)
+    {
+        {
+            const std::lock_guard lock(mutex());
+            live().insert(o);
+        }
+        if (previousAdd())
+            reinterpret_cast<Hook>(previousAdd())(o);
+    }
+    static void removed(QObject* o)
+    {
+        {
+            const std::lock_guard lock(mutex());
+            live().erase(o);
+        }
+        if (previousRemove())
+            reinterpret_cast<Hook>(previousRemove())(o);
+    }
+    static std::unordered_set<QObject*>& live()
+    {
+        static std::unordered_set<QObject*> objects;
+        return objects;
+    }
+    static std::mutex& mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static quintptr& previousAdd()
+    {
+        static quintptr hook = 0;
+        return hook;
+    }
+    static quintptr& previousRemove()
+    {
+        static quintptr hook = 0;
+        return hook;
+    }
+};
 
 class ZentrelHarness
 {
@@ -68,6 +159,7 @@ public:
         // The test keeps the library mapped after the host unloads it, so
         // that whatever it left behind can still be found and named.
         pin = ::dlopen(QFile::encodeName(plugin).constData(), RTLD_NOW);
+        LiveObjects::Watch();
         return pin != nullptr;
     }
 
@@ -93,6 +185,11 @@ public:
     static bool isZentrel(const QObject* o)
     {
         return QByteArray(o->metaObject()->className()).startsWith("Zentrel::");
+    }
+    // Objects of the library's classes still alive, widgets or not.
+    QStringList zentrelObjects() const
+    {
+        return LiveObjects::OfLibrary(home + QStringLiteral("/Plugins/Zentrel.so"));
     }
     static QList<QWidget*> zentrelWidgets()
     {
@@ -150,5 +247,6 @@ public:
             ::dlclose(pin);
             pin = nullptr;
         }
+        LiveObjects::Unwatch();
     }
 };

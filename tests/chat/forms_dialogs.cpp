@@ -19,7 +19,12 @@
 #include "toolkit/Controls.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -264,6 +269,62 @@ private slots:
         TZentrelSettings back;
         QVERIFY(form.StoreControls(back));
         QCOMPARE(back, s);
+    }
+
+    void fontAndBackgroundButtonsSetThePreview()
+    {
+        TZentrelSettings s;
+        TF_Main form;
+        form.LoadControls(s);
+        form.show();
+        // The background: the colour picker opens on the preview's colour,
+        // and what its grid holds when it closes is the new background.
+        bool pickerStartedOnWhite = false;
+        onModal([&](QWidget* modal) {
+            auto* box = qobject_cast<TF_BoxColor*>(modal);
+            QVERIFY(box);
+            pickerStartedOnWhite = box->CG_Color->ForegroundColor() == clWhite;
+            const QRect yellow = box->CG_Color->CellRect(TColorGrid::ColorToIndex(clYellow));
+            QTest::mouseClick(box->CG_Color, Qt::LeftButton, {}, yellow.center());
+            box->close();
+        });
+        form.SpeedButton2->click();
+        QVERIFY(pickerStartedOnWhite);
+        QCOMPARE(form.PreviewChat->Color(), clYellow);
+
+        // The font: the dialog starts with the preview's text colour; the
+        // face and colour chosen there go to the preview.
+        const QStringList families = QFontDatabase::families();
+        QVERIFY(!families.isEmpty());
+        QString chosen;
+        bool startedBlack = false;
+        onModal([&](QWidget* modal) {
+            auto* chooser = modal->findChild<QFontDialog*>();
+            auto* color = modal->findChild<QComboBox*>(QStringLiteral("FontColor"));
+            QVERIFY(chooser && color);
+            startedBlack = TColor(color->currentData().toInt()) == clBlack;
+            chooser->setCurrentFont(QFont(families.last()));
+            chosen = chooser->currentFont().family();
+            color->setCurrentIndex(color->findData(int(clRed)));
+            modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        form.SpeedButton1->click();
+        QVERIFY(startedBlack);
+        QVERIFY(!chosen.isEmpty());
+        QCOMPARE(form.PreviewChat->Font().Name, chosen);
+        QCOMPARE(form.PreviewChat->Font().Color, clRed);
+
+        TZentrelSettings back = s;
+        QVERIFY(form.StoreControls(back));
+        QCOMPARE(back.ChatBKColor, clYellow);
+        QCOMPARE(back.ChatFontName, chosen);
+        QCOMPARE(back.ChatFontColor, clRed);
+        // Cancelling the font dialog changes nothing.
+        onModal([](QWidget* modal) {
+            modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+        });
+        form.SpeedButton1->click();
+        QCOMPARE(form.PreviewChat->Font().Name, chosen);
     }
 
     void badBlockSizeStoresNothing()

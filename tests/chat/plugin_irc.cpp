@@ -11,6 +11,11 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace ZentrelIrc;
 
 class TestPluginIrc : public QObject
@@ -120,6 +125,16 @@ private slots:
         bob.type(QStringLiteral("/quit see you"));
         QTRY_VERIFY_WITH_TIMEOUT(!nicks(window).contains(QStringLiteral("@bobby")), 10000);
         QVERIFY(conversation(window).contains(QStringLiteral("*** QUIT: bobby")));
+    }
+
+    void anAddressForAConnectedServerJoinsThroughIt()
+    {
+        const int windows = h_.serverWindows().size();
+        ZentrelHarness::type(h_.browser(),
+                             QStringLiteral("irc:alice@127.0.0.1:%1#second").arg(port_));
+        QTRY_VERIFY_WITH_TIMEOUT(chatWindow(*h_.main, QStringLiteral("#second")), 10000);
+        QCOMPARE(h_.serverWindows().size(), windows);
+        QVERIFY(raw(server_).contains(QStringLiteral("JOIN #second")));
     }
 
     void keepsTheChannelListAndItsCache()
@@ -239,6 +254,9 @@ private slots:
         for (const QByteArray& line : got.split('\n'))
             QVERIFY2(line.size() <= 512, line.left(80).constData());
         QTRY_VERIFY(status(window).contains(QStringLiteral("Completed list total 5000")));
+        // Thousands of lines went through the raw log: it keeps at most 150.
+        QVERIFY2(raw(window).count(u'\n') < 150,
+                 qPrintable(QString::number(raw(window).count(u'\n'))));
         QVERIFY(chatWindow(*h_.main, QStringLiteral("mal")));
         sendRaw(":irc.test PING irc.test\r\n");
         QVERIFY(waitFor("PONG irc.test\r\n"));
@@ -247,13 +265,81 @@ private slots:
                     peer->waitForDisconnected(100));
     }
 
-    void doneClosesEveryWindowAndSocket()
+    void doneClosesEveryWindowInEveryState()
     {
         QVERIFY(server_);
+        auto open = [&](const QString& address) -> TForm* {
+            const int before = h_.serverWindows().size();
+            ZentrelHarness::type(h_.browser(), address);
+            if (!QTest::qWaitFor([&] { return h_.serverWindows().size() == before + 1; }))
+                return nullptr;
+            return h_.serverWindows().last();
+        };
+        // Idle, never connected.
+        QPointer<TForm> idle = open(QStringLiteral("irc:127.0.0.1:%1").arg(port_));
+        QVERIFY(idle);
+        // Registering with a server that takes the connection and never
+        // answers.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QVERIFY(open(QStringLiteral("irc:ron@127.0.0.1:%1#r").arg(silent.serverPort())));
+        QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 10000);
+        QTcpSocket* registering = silent.nextPendingConnection();
+        QByteArray heard;
+        QTRY_VERIFY_WITH_TIMEOUT((heard += registering->readAll()).contains("USER "), 10000);
+        // Connecting to a server whose queue of connections is full: the
+        // connection stays pending.
+        const int full = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(full >= 0);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        QVERIFY(::bind(full, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0);
+        QVERIFY(::listen(full, 0) == 0);
+        QVERIFY(::getsockname(full, reinterpret_cast<sockaddr*>(&a), &len) == 0);
+        QTcpSocket filler;
+        filler.connectToHost(QHostAddress::LocalHost, ntohs(a.sin_port));
+        QVERIFY(filler.waitForConnected(5000));
+        QPointer<TForm> connecting =
+            open(QStringLiteral("irc:cid@127.0.0.1:%1#c").arg(ntohs(a.sin_port)));
+        QVERIFY(connecting);
+        QTRY_VERIFY_WITH_TIMEOUT(raw(connecting).contains(QStringLiteral("Connecting to")), 10000);
+        QTest::qWait(300);
+        QVERIFY(!raw(connecting).contains(QStringLiteral("Connected")));
+        // About to look its server up, and one closed by the user that waits
+        // for its deferred deletion.
+        QPointer<TForm> lookingUp = open(QStringLiteral("irc:localhost:%1").arg(port_));
+        QVERIFY(lookingUp);
+        lookingUp->findChild<QLineEdit*>(QStringLiteral("edtNick"))->setText(QStringLiteral("lou"));
+        QPointer<TForm> closed = open(QStringLiteral("irc:"));
+        QVERIFY(closed);
+        QPointer<TForm> chat = channel();
+        QVERIFY(chat);
+
+        // All at once, with nothing of the event loop in between.
+        click(lookingUp, "B_Connect");
+        QVERIFY(raw(lookingUp).contains(QStringLiteral("Looking up")));
+        closed->Close();
+        chat->Close();
+        QVERIFY(h_.zentrelObjects().contains(QStringLiteral("Zentrel::TMDIServer")));
         h_.stop();
-        QVERIFY(ZentrelHarness::zentrelWidgets().isEmpty());
-        QVERIFY(!server_);
-        // The server sees the connection go.
+        QVERIFY2(ZentrelHarness::zentrelWidgets().isEmpty(),
+                 qPrintable(QString::number(ZentrelHarness::zentrelWidgets().size())));
+        QVERIFY2(h_.zentrelObjects().isEmpty(), qPrintable(h_.zentrelObjects().join(u' ')));
+        QVERIFY(!server_ && !idle && !connecting && !lookingUp && !closed && !chat);
+        // What was pending (the lookup, the connection, socket events) comes
+        // now and finds nothing of the plug-in.
+        QTest::qWait(1500);
+        QVERIFY2(h_.zentrelObjects().isEmpty(), qPrintable(h_.zentrelObjects().join(u' ')));
+        // Freeing a window sends no QUIT: the connection just goes.
+        QTRY_VERIFY_WITH_TIMEOUT(registering->state() != QAbstractSocket::ConnectedState ||
+                                     !registering->waitForReadyRead(50),
+                                 10000);
+        heard += registering->readAll();
+        QVERIFY2(!heard.contains("QUIT"), heard.constData());
+        ::close(full);
+        // The server sees our connection go.
         RawClient watcher;
         QVERIFY(watcher.connect(port_, "watcher"));
         watcher.send("WHOIS alice");

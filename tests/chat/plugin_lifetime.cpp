@@ -5,10 +5,40 @@
 #include "ZentrelHarness.h"
 
 #include "platform/Cp874.h"
+#include "shell/browser/BrowserWindow.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTextEdit>
+#include <QUrl>
+
+// Takes the file addresses the desktop is asked to open.
+class DesktopCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+// A browser window that only notes where it was sent.
+class NotingBrowser : public IBrowserWindow
+{
+public:
+    QStringList urls;
+    TForm* Form() override { return nullptr; }
+    QWidget* Browser() override { return nullptr; }
+    void Navigate(const QString& url) override { urls << url; }
+    void GoHome() override {}
+    void StopCommand() override {}
+    QString AddressText() const override { return urls.value(0); }
+};
 
 class TestPluginLifetime : public QObject
 {
@@ -38,6 +68,11 @@ class TestPluginLifetime : public QObject
     {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    static QString log(QWidget* server, const char* name)
+    {
+        auto* memo = server->findChild<QPlainTextEdit*>(QString::fromLatin1(name));
+        return memo ? memo->toPlainText() : QString();
     }
 
 private slots:
@@ -136,6 +171,114 @@ private slots:
         QCOMPARE(FindFormByName(QStringLiteral("F_Main")), h_.main.get());
     }
 
+    void theNickPromptComesAfterTheNavigation()
+    {
+        // A port with nothing listening.
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            port = probe.serverPort();
+        }
+        QList<MessageBoxService::Request> boxes;
+        MessageBoxService::ScopedHandler answer([&](const MessageBoxService::Request& r) {
+            boxes << r;
+            return int(MessageBoxService::IDOK);
+        });
+        const QString address = QStringLiteral("irc:127.0.0.1:%1#room").arg(port);
+        const int before = h_.serverWindows().size();
+        for (const QString& nick : {QStringLiteral("bad!nick"), QStringLiteral("somchai")}) {
+            bool returned = false;
+            bool promptAfterReturn = false;
+            QString caption;
+            ZentrelHarness::onModal([&](QWidget* modal) {
+                // Had the prompt run inside the address box's event, this
+                // would run before the typing returned.
+                promptAfterReturn = returned;
+                caption = modal->windowTitle();
+                auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("E_Nick"));
+                QVERIFY(edit);
+                QTest::keyClicks(edit, nick);
+                QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("Button1")),
+                                  Qt::LeftButton);
+            });
+            ZentrelHarness::type(h_.browser(), address);
+            returned = true;
+            QTRY_VERIFY(!caption.isEmpty());
+            QVERIFY(promptAfterReturn);
+            QCOMPARE(caption, QStringLiteral("Automatic join"));
+        }
+        QCOMPARE(h_.serverWindows().size(), before + 2);
+        TForm* refused = h_.serverWindows().at(before);
+        TForm* tried = h_.serverWindows().at(before + 1);
+        // The nick with "!" is refused with its message box, before anything
+        // is looked up or sent.
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].caption, QStringLiteral("Error!"));
+        QCOMPARE(boxes[0].text, QStringLiteral("กรุณาตรวจสอบ nick ที่ใช้เนื่องจากไม่สามารถใช้ชื่อนี้ได้"));
+        QVERIFY(log(refused, "redShowRaw").isEmpty());
+        QVERIFY(refused->findChild<QAbstractButton*>(QStringLiteral("B_Connect"))->isEnabled());
+        // The other takes the nick and connects at once.
+        QCOMPARE(tried->findChild<QLineEdit*>(QStringLiteral("edtNick"))->text(),
+                 QStringLiteral("somchai"));
+        QTRY_VERIFY_WITH_TIMEOUT(log(tried, "redShowText").contains("Connection refused!"), 10000);
+        QVERIFY(log(tried, "redShowText").contains(QStringLiteral("Looking up..127.0.0.1")));
+        refused->Close();
+        tried->Close();
+        QTRY_COMPARE(h_.serverWindows().size(), before);
+    }
+
+    void thePlusButtonOpensTheServerListInTheDesktopsEditor()
+    {
+        const QString file = h_.home + QStringLiteral("/data/ircserver.txt");
+        QFile::remove(file);
+        TForm* server = h_.serverWindows().first();
+        DesktopCatcher desktop;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
+        server->findChild<QAbstractButton*>(QStringLiteral("SpeedButton1"))->click();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        // Made when missing, then handed to the desktop.
+        QVERIFY(QFileInfo(file).isFile());
+        QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(file)});
+        // What the user writes there fills the server box's list.
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("irc.one.test\n\nirc.two.test:7000\n");
+        f.close();
+        auto* box = server->findChild<QComboBox*>(QStringLiteral("ServerList"));
+        const QString text = box->currentText();
+        box->showPopup();
+        box->hidePopup();
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        QCOMPARE(items, QStringList({"irc.one.test", "irc.two.test:7000"}));
+        QCOMPARE(box->currentText(), text);
+        QFile::remove(file);
+    }
+
+    void anAboutLinkOpensInABrowserWindow()
+    {
+        TForm* server = h_.serverWindows().first();
+        server->BringToFront();
+        auto* pages = server->findChild<QTabWidget*>(QStringLiteral("PC_Page"));
+        QVERIFY(pages);
+        pages->setCurrentWidget(server->findChild<QWidget*>(QStringLiteral("TabSheet4")));
+        auto* about = server->findChild<QTextEdit*>(QStringLiteral("RxRichEdit1"));
+        QVERIFY(about);
+        QTRY_VERIFY(about->isVisible());
+        const QTextCursor link = about->document()->find(QStringLiteral("http://brevant.example/"));
+        QVERIFY(!link.isNull());
+        QTextCursor at(about->document());
+        at.setPosition(link.selectionStart() + 3);
+        const QPoint point = about->cursorRect(at).center();
+        NotingBrowser browser;
+        h_.services.BrowserWindow = [&](TF_Main&) -> IBrowserWindow* { return &browser; };
+        QTest::mouseClick(about->viewport(), Qt::LeftButton, {}, point);
+        h_.services.BrowserWindow = {};
+        QCOMPARE(browser.urls, QStringList{QStringLiteral("http://brevant.example/")});
+    }
+
     void doneLeavesNothingBehind()
     {
         // One window closed by the user just before the exit waits for its
@@ -143,9 +286,20 @@ private slots:
         TForm* closing = h_.serverWindows().last();
         closing->Close();
         QVERIFY(!ZentrelHarness::zentrelWidgets().isEmpty());
-        h_.stop();
+        QVERIFY(h_.zentrelObjects().contains(QStringLiteral("Zentrel::TMDIServer")));
+        // The user leaves the program: the main window closes and, when its
+        // exit dialog is confirmed, runs its exit steps, Done among them.
+        ZentrelHarness::onModal([](QWidget* modal) {
+            auto* ok = modal->findChild<QPushButton*>(QStringLiteral("B_OK"));
+            QVERIFY(modal->objectName() == QStringLiteral("F_Exit") && ok);
+            ok->click();
+        });
+        h_.main->close();
+        QVERIFY(h_.main->ShuttingDown);
+        QVERIFY(h_.main->ExitStepsFailed.isEmpty());
         QVERIFY2(ZentrelHarness::zentrelWidgets().isEmpty(),
                  qPrintable(QString::number(ZentrelHarness::zentrelWidgets().size())));
+        QVERIFY2(h_.zentrelObjects().isEmpty(), qPrintable(h_.zentrelObjects().join(u' ')));
         QCOMPARE(h_.serverWindows().size(), 0);
         for (TForm* f : h_.main->MDIChildren())
             QVERIFY(!ZentrelHarness::isZentrel(f));

@@ -86,11 +86,11 @@ bool PeerProcess::start(const QString& program, const QStringList& args, quint16
     stop();
     const QString path = program.contains(QLatin1Char('/')) ? program : findProgram(program);
     if (path.isEmpty()) {
-        m_error = QStringLiteral("%1 is not installed (scripts/install-deps.sh installs it)")
-                      .arg(program);
+        error_ = QStringLiteral("%1 is not installed (scripts/install-deps.sh installs it)")
+                     .arg(program);
         return false;
     }
-    m_logPath = QDir(dir()).filePath(QFileInfo(path).fileName() + QStringLiteral(".log"));
+    logPath_ = QDir(dir()).filePath(QFileInfo(path).fileName() + QStringLiteral(".log"));
     std::vector<QByteArray> store;
     store.push_back(QFile::encodeName(path));
     for (const QString& a : args)
@@ -99,11 +99,11 @@ bool PeerProcess::start(const QString& program, const QStringList& args, quint16
     for (QByteArray& b : store)
         argv.push_back(b.data());
     argv.push_back(nullptr);
-    const QByteArray logPath = QFile::encodeName(m_logPath);
+    const QByteArray logPath = QFile::encodeName(logPath_);
 
     const pid_t pid = ::fork();
     if (pid < 0) {
-        m_error = QStringLiteral("fork failed");
+        error_ = QStringLiteral("fork failed");
         return false;
     }
     if (pid == 0) {
@@ -120,50 +120,50 @@ bool PeerProcess::start(const QString& program, const QStringList& args, quint16
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    m_pid = pid;
+    pid_ = pid;
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         int status = 0;
-        if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            m_error =
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            error_ =
                 QStringLiteral("%1 exited at start: %2").arg(path, QString::fromLocal8Bit(log()));
             return false;
         }
         if (waitForPort(port, 50))
             return true;
     }
-    m_error = QStringLiteral("%1 did not answer on port %2: %3")
-                  .arg(path)
-                  .arg(port)
-                  .arg(QString::fromLocal8Bit(log()));
+    error_ = QStringLiteral("%1 did not answer on port %2: %3")
+                 .arg(path)
+                 .arg(port)
+                 .arg(QString::fromLocal8Bit(log()));
     stop();
     return false;
 }
 
 void PeerProcess::stop()
 {
-    if (m_pid <= 0)
+    if (pid_ <= 0)
         return;
-    ::kill(m_pid, SIGTERM);
+    ::kill(pid_, SIGTERM);
     QDeadlineTimer deadline(3000);
     int status = 0;
-    while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+    while (::waitpid(pid_, &status, WNOHANG) == 0) {
         if (deadline.hasExpired()) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, &status, 0);
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
             break;
         }
         QThread::msleep(10);
     }
     // Workers it forked share its process group.
-    ::kill(-m_pid, SIGKILL);
-    m_pid = -1;
+    ::kill(-pid_, SIGKILL);
+    pid_ = -1;
 }
 
 QByteArray PeerProcess::log() const
 {
-    QFile f(m_logPath);
+    QFile f(logPath_);
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return f.readAll().right(2000);

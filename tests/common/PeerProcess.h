@@ -26,7 +26,7 @@ public:
     static bool waitForPort(quint16 port, int timeoutMs);
 
     // A scratch folder for the peer's configuration and logs.
-    QString dir() const { return m_dir.path(); }
+    QString dir() const { return dir_.path(); }
     QString writeFile(const QString& name, const QByteArray& contents) const;
 
     // Runs program with args (stdout and stderr to dir()/<name>.log) and
@@ -34,14 +34,14 @@ public:
     bool start(const QString& program, const QStringList& args, quint16 port,
                int timeoutMs = 10000);
     void stop();
-    pid_t pid() const { return m_pid; }
-    QString errorString() const { return m_error; }
+    pid_t pid() const { return pid_; }
+    QString errorString() const { return error_; }
     // The peer's output so far, for failure messages.
     QByteArray log() const;
 
 private:
-    QTemporaryDir m_dir;
-    pid_t m_pid = -1;
-    QString m_logPath;
-    QString m_error;
+    QTemporaryDir dir_;
+    pid_t pid_ = -1;
+    QString logPath_;
+    QString error_;
 };

@@ -312,6 +312,40 @@ private slots:
         QCOMPARE(b->DropDownAnchor(), anchor);
     }
 
+    void dropDownMarkOnlyWithAMenu()
+    {
+        // No glyph, no caption: the mark alone, in the middle of the 34 x 34
+        // inside of the frame, 7 + 5 + 3 + 1 pixels of the button text's
+        // colour from (16, 19).
+        TRxSpeedButton* b = window->add("B", 10);
+        auto markPixels = [b] {
+            const QImage image = b->grab().toImage();
+            const QRgb text = SysColor(clBtnText).rgb();
+            QList<QPoint> found;
+            for (int y = 3; y < 37; ++y)
+                for (int x = 3; x < 37; ++x)
+                    if (image.pixel(x, y) == text)
+                        found.append(QPoint(x, y));
+            return found;
+        };
+        QVERIFY(markPixels().isEmpty());
+        QMenu menu;
+        b->SetDropDownMenu(&menu);
+        const QList<QPoint> mark = markPixels();
+        QCOMPARE(mark.size(), 16);
+        QCOMPARE(mark.first(), QPoint(16, 19));
+        QCOMPARE(mark.last(), QPoint(19, 22));
+        b->SetMarkDropDown(false);
+        QVERIFY(markPixels().isEmpty());
+        b->SetMarkDropDown(true);
+        b->setEnabled(false);
+        // Disabled: engraved, in highlight and shadow.
+        QVERIFY(markPixels().isEmpty());
+        const QImage grey = b->grab().toImage();
+        QCOMPARE(grey.pixel(16, 19), SysColor(clBtnShadow).rgb());
+        QCOMPARE(grey.pixel(23, 20), SysColor(clBtnHighlight).rgb());
+    }
+
     void closingClickDoesNotPressAgain()
     {
         // Through the window, the way the user's mouse reaches the program:
@@ -474,6 +508,13 @@ private slots:
         QTRY_VERIFY(!b->MouseOver());
         QCOMPARE(leaves, 1);
         QCOMPARE(middle(b), grey);
+        // A right press away from the mouse leaves the button at rest.
+        QTest::mousePress(b, Qt::RightButton, {}, QPoint(20, 20));
+        QVERIFY(!b->MouseOver());
+        QCOMPARE(middle(b), grey);
+        QTest::mouseRelease(b, Qt::RightButton, {}, QPoint(20, 20));
+        QVERIFY(!b->MouseOver());
+        QCOMPARE(enters, 1);
         // Without GrayedInactive the glyph keeps its colours at rest.
         b->SetGrayedInactive(false);
         QCOMPARE(middle(b), kRed);

@@ -82,6 +82,10 @@ private slots:
         QVERIFY(!bar->IsVertical());
         QCOMPARE(bar->GridStepHorz(), 8);
         QCOMPARE(bar->GridStepVert(), 23);
+        // The system's menu font, its own rather than the window's.
+        host.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 20));
+        QCOMPARE(bar->font(), QApplication::font("QMenu"));
+        QVERIFY(bar->testAttribute(Qt::WA_SetFont));
     }
 
     void layoutStoreLink()
@@ -225,11 +229,11 @@ private slots:
 
     void tiles()
     {
-        const QList<QRect> tiles = TSpeedBar::WallpaperTiles(QRect(2, 3, 25, 12), QSize(10, 10));
-        QCOMPARE(tiles.size(), 6);
-        QCOMPARE(tiles.first(), QRect(2, 3, 10, 10));
-        QCOMPARE(tiles.last(), QRect(22, 13, 10, 10));
-        QVERIFY(TSpeedBar::WallpaperTiles(QRect(0, 0, 25, 12), QSize(0, 10)).isEmpty());
+        // 3 x 2 tiles of 10 x 10 on 25 x 12, the last ones clipped.
+        QCOMPARE(TSpeedBar::WallpaperTiles(QRect(2, 3, 25, 12), QSize(10, 10)), QSize(3, 2));
+        QCOMPARE(TSpeedBar::WallpaperTiles(QRect(2, 3, 20, 10), QSize(10, 10)), QSize(3, 2));
+        QCOMPARE(TSpeedBar::WallpaperTiles(QRect(0, 0, 25, 12), QSize(0, 10)), QSize(0, 0));
+        QCOMPARE(TSpeedBar::WallpaperTiles(QRect(0, 0, 0, 0), QSize(10, 10)), QSize(1, 1));
     }
 
     void wallpaperAndBoundLines()
@@ -247,6 +251,12 @@ private slots:
         QCOMPARE(shot.pixel(10, 20), qRgb(255, 0, 0));
         QCOMPARE(shot.pixel(390, 20), qRgb(255, 0, 0));
         QCOMPARE(shot.pixel(5, 5), qRgb(0, 0, 255));
+        // A picture of one pixel covers the whole bar.
+        bar->SetWallpaper(solid(QSize(1, 1), qRgb(0, 160, 0)));
+        shot = bar->grab().toImage();
+        QCOMPARE(shot.pixel(0, 0), qRgb(0, 160, 0));
+        QCOMPARE(shot.pixel(399, 29), qRgb(0, 160, 0));
+        bar->SetWallpaper(picture);
         // Stretched: one red corner, scaled up.
         bar->SetOptions(bar->Options() | sbStretchBitmap);
         shot = bar->grab().toImage();

@@ -30,35 +30,35 @@ class Listener
 public:
     Listener()
     {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int on = 1;
-        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in a = address(0);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_fd, 16);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(fd_, 16);
         socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
     }
     ~Listener()
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        if (fd_ >= 0)
+            ::close(fd_);
     }
-    quint16 port() const { return m_port; }
-    QString portText() const { return QString::number(m_port); }
+    quint16 port() const { return port_; }
+    QString portText() const { return QString::number(port_); }
     // The next connection, or -1 after timeoutMs.
     int accept(int timeoutMs = 5000)
     {
-        pollfd p{m_fd, POLLIN, 0};
+        pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, timeoutMs) <= 0)
             return -1;
-        return ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        return ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     }
 
 private:
-    int m_fd = -1;
-    quint16 m_port = 0;
+    int fd_ = -1;
+    quint16 port_ = 0;
 };
 
 inline bool writeAll(int fd, const QByteArray& data)

@@ -10,65 +10,65 @@ class TestPeers : public QObject
 {
     Q_OBJECT
 
-    PeerProcess m_ircd, m_dante, m_micro;
-    quint16 m_ircPort = 0, m_dantePort = 0, m_microPort = 0;
+    PeerProcess ircd_, dante_, micro_;
+    quint16 ircPort_ = 0, dantePort_ = 0, microPort_ = 0;
 
 private slots:
     void initTestCase()
     {
-        m_ircPort = PeerProcess::freePort();
+        ircPort_ = PeerProcess::freePort();
         const QString ircConf =
-            m_ircd.writeFile("ngircd.conf", QStringLiteral("[Global]\n"
-                                                           "\tName = irc.test\n"
-                                                           "\tInfo = test server\n"
-                                                           "\tAdminInfo1 = test\n"
-                                                           "\tAdminInfo2 = localhost\n"
-                                                           "\tAdminEMail = root@localhost\n"
-                                                           "\tListen = 127.0.0.1\n"
-                                                           "\tPorts = %1\n"
-                                                           "\tPidFile = %2/ngircd.pid\n"
-                                                           "\tMotdPhrase = test motd\n"
-                                                           "[Limits]\n"
-                                                           "\tMaxNickLength = 30\n"
-                                                           "[Options]\n"
-                                                           "\tPAM = no\n"
-                                                           "\tIdent = no\n"
-                                                           "\tDNS = no\n")
-                                                .arg(m_ircPort)
-                                                .arg(m_ircd.dir())
-                                                .toUtf8());
-        QVERIFY2(m_ircd.start("ngircd", {"-n", "-f", ircConf}, m_ircPort),
-                 qPrintable(m_ircd.errorString()));
+            ircd_.writeFile("ngircd.conf", QStringLiteral("[Global]\n"
+                                                          "\tName = irc.test\n"
+                                                          "\tInfo = test server\n"
+                                                          "\tAdminInfo1 = test\n"
+                                                          "\tAdminInfo2 = localhost\n"
+                                                          "\tAdminEMail = root@localhost\n"
+                                                          "\tListen = 127.0.0.1\n"
+                                                          "\tPorts = %1\n"
+                                                          "\tPidFile = %2/ngircd.pid\n"
+                                                          "\tMotdPhrase = test motd\n"
+                                                          "[Limits]\n"
+                                                          "\tMaxNickLength = 30\n"
+                                                          "[Options]\n"
+                                                          "\tPAM = no\n"
+                                                          "\tIdent = no\n"
+                                                          "\tDNS = no\n")
+                                               .arg(ircPort_)
+                                               .arg(ircd_.dir())
+                                               .toUtf8());
+        QVERIFY2(ircd_.start("ngircd", {"-n", "-f", ircConf}, ircPort_),
+                 qPrintable(ircd_.errorString()));
 
-        m_dantePort = PeerProcess::freePort();
+        dantePort_ = PeerProcess::freePort();
         const QString danteConf =
-            m_dante.writeFile("danted.conf", QStringLiteral("logoutput: %1/danted.log\n"
-                                                            "internal: 127.0.0.1 port = %2\n"
-                                                            "external: 127.0.0.1\n"
-                                                            "clientmethod: none\n"
-                                                            "socksmethod: none\n"
-                                                            "user.privileged: root\n"
-                                                            "user.unprivileged: nobody\n"
-                                                            "client pass {\n"
-                                                            "\tfrom: 127.0.0.0/8 to: 0.0.0.0/0\n"
-                                                            "}\n"
-                                                            "socks pass {\n"
-                                                            "\tfrom: 127.0.0.0/8 to: 127.0.0.0/8\n"
-                                                            "\tcommand: connect\n"
-                                                            "}\n")
-                                                 .arg(m_dante.dir())
-                                                 .arg(m_dantePort)
-                                                 .toUtf8());
-        QVERIFY2(m_dante.start("danted", {"-f", danteConf, "-p", m_dante.dir() + "/danted.pid"},
-                               m_dantePort),
-                 qPrintable(m_dante.errorString()));
+            dante_.writeFile("danted.conf", QStringLiteral("logoutput: %1/danted.log\n"
+                                                           "internal: 127.0.0.1 port = %2\n"
+                                                           "external: 127.0.0.1\n"
+                                                           "clientmethod: none\n"
+                                                           "socksmethod: none\n"
+                                                           "user.privileged: root\n"
+                                                           "user.unprivileged: nobody\n"
+                                                           "client pass {\n"
+                                                           "\tfrom: 127.0.0.0/8 to: 0.0.0.0/0\n"
+                                                           "}\n"
+                                                           "socks pass {\n"
+                                                           "\tfrom: 127.0.0.0/8 to: 127.0.0.0/8\n"
+                                                           "\tcommand: connect\n"
+                                                           "}\n")
+                                                .arg(dante_.dir())
+                                                .arg(dantePort_)
+                                                .toUtf8());
+        QVERIFY2(dante_.start("danted", {"-f", danteConf, "-p", dante_.dir() + "/danted.pid"},
+                              dantePort_),
+                 qPrintable(dante_.errorString()));
 
-        m_microPort = PeerProcess::freePort();
-        QVERIFY2(m_micro.start("microsocks",
-                               {"-i", "127.0.0.1", "-p", QString::number(m_microPort), "-u",
-                                "zentrel", "-P", "s3cret"},
-                               m_microPort),
-                 qPrintable(m_micro.errorString()));
+        microPort_ = PeerProcess::freePort();
+        QVERIFY2(micro_.start("microsocks",
+                              {"-i", "127.0.0.1", "-p", QString::number(microPort_), "-u",
+                               "zentrel", "-P", "s3cret"},
+                              microPort_),
+                 qPrintable(micro_.errorString()));
     }
 
     void registersWithIrcServer_data()
@@ -116,10 +116,10 @@ private slots:
         };
         s.OnSessionClosed = [&](QObject*, quint16) { ++closed; };
         s.SetAddr("127.0.0.1");
-        s.SetPort(QString::number(m_ircPort));
+        s.SetPort(QString::number(ircPort_));
         if (!socksServer.isEmpty()) {
             s.SetSocksServer("127.0.0.1");
-            s.SetSocksPort(QString::number(socksServer == "dante" ? m_dantePort : m_microPort));
+            s.SetSocksPort(QString::number(socksServer == "dante" ? dantePort_ : microPort_));
             s.SetSocksLevel(level);
             if (auth) {
                 s.SocksAuthentication = socksAuthenticateUsercode;
@@ -148,9 +148,9 @@ private slots:
         };
         s.OnSessionClosed = [&](QObject*, quint16 e) { events << QString("closed %1").arg(e); };
         s.SetAddr("127.0.0.1");
-        s.SetPort(QString::number(m_ircPort));
+        s.SetPort(QString::number(ircPort_));
         s.SetSocksServer("127.0.0.1");
-        s.SetSocksPort(QString::number(m_microPort));
+        s.SetSocksPort(QString::number(microPort_));
         s.SocksAuthentication = socksAuthenticateUsercode;
         s.SocksUsercode = "zentrel";
         s.SocksPassword = "wrong";
@@ -169,7 +169,7 @@ private slots:
         s.SetAddr("127.0.0.1");
         s.SetPort(QString::number(PeerProcess::freePort()));
         s.SetSocksServer("127.0.0.1");
-        s.SetSocksPort(QString::number(m_dantePort));
+        s.SetSocksPort(QString::number(dantePort_));
         s.SetSocksLevel("5");
         s.Connect();
         QTRY_VERIFY_WITH_TIMEOUT(closed, 10000);

@@ -1,8 +1,12 @@
 #include "platform/LineFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 class TestLineFile : public QObject
 {
@@ -50,6 +54,28 @@ private slots:
         QCOMPARE(r.lines.size(), 2);
     }
 
+    void bytesAfterTheEndMarkAreCounted()
+    {
+        const QList<QPair<QByteArray, qsizetype>> cases = {
+            {"a\r\nb\r\n", 0},
+            {"a\r\n\x1a", 0},
+            {"a\x1a"
+             "b\r\nc",
+             4},
+            {"\x1a\x1a", 1},
+            {"\x1a", 0},
+            {"", 0},
+        };
+        const QString path = dir_.filePath(QStringLiteral("end.dat"));
+        for (const auto& [bytes, after] : cases) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+            f.close();
+            QCOMPARE(LineFile::read(path).bytesAfterEnd, after);
+        }
+    }
+
     void aMissingFileReadsAsAnEmptyList()
     {
         const LineFile::ReadResult r = LineFile::read(dir_.filePath(QStringLiteral("none.dat")));
@@ -59,10 +85,43 @@ private slots:
 
     void aFailedWriteLeavesTheOldFile()
     {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.dat"));
+        QVERIFY(LineFile::write(path, {"old", "lines"}));
+        const QByteArray before = readBytes(path);
+
+        // A write that fails part way: the file size limit stops it after
+        // a few bytes (this also holds for root, whom permissions would not
+        // stop).
+        const QStringList big(4096, QStringLiteral("a line that will not all fit"));
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 1024;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
         QString error;
+        const bool written = LineFile::write(path, big, &error);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!written);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readBytes(path), before);
+        // No temporary file is left beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("old.dat")});
+
+        // A folder that is not there: nothing is written anywhere.
         QVERIFY(
             !LineFile::write(dir_.filePath(QStringLiteral("no/such/folder/x.dat")), {"a"}, &error));
         QVERIFY(!error.isEmpty());
+    }
+
+private:
+    static QByteArray readBytes(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
     }
 };
 

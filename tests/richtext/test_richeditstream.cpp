@@ -4,6 +4,8 @@
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
 
+#include "VersionScope.h"
+
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -25,14 +27,22 @@ private:
     int chunk_;
 };
 
+// Every read fails; every write takes half. Counts its calls.
 class FailingConversion : public TConversion
 {
 public:
+    int reads = 0;
+    int writes = 0;
     int ConvertReadStream(QIODevice&, char*, int) override
     {
+        ++reads;
         throw std::runtime_error("read failed");
     }
-    int ConvertWriteStream(QIODevice&, const char*, int size) override { return size / 2; }
+    int ConvertWriteStream(QIODevice&, const char*, int size) override
+    {
+        ++writes;
+        return size / 2;
+    }
 };
 
 QByteArray utf16le(const QString& text)
@@ -118,7 +128,21 @@ private slots:
         QCOMPARE(edit.Lines()->Count(), 2);
         QCOMPARE(edit.Lines()->Get(0), QString::fromUtf8("ไทย") + QChar(0x0D0A) + QChar(0x0A0D));
         QCOMPARE(save(edit), utf16le(text));
-        // Version 1 knows no UTF-16: the mode is ignored.
+    }
+
+    // The first library generation knows no UTF-16: the mode is ignored and
+    // plain text stays in code page 874 both ways.
+    void versionOneIgnoresUnicode()
+    {
+        VersionScope version(1);
+        TRxRichEdit edit;
+        edit.SetStreamFormat(sfPlainText);
+        edit.SetStreamMode(smUnicode);
+        const QByteArray bytes = Cp874::fromUnicode(QString::fromUtf8("ไทย")) + "\r\nz";
+        load(edit, bytes);
+        QCOMPARE(edit.Lines()->Get(0), QString::fromUtf8("ไทย"));
+        QCOMPARE(edit.Lines()->Get(1), QStringLiteral("z"));
+        QCOMPARE(save(edit), bytes);
     }
 
     void richRoundTripOfAColouredThaiLatinText()
@@ -194,7 +218,9 @@ private slots:
     {
         TRxRichEdit edit;
         edit.SetText(QStringLiteral("keep"));
-        edit.Lines()->SetConverter(std::make_unique<FailingConversion>());
+        auto owned = std::make_unique<FailingConversion>();
+        FailingConversion* conversion = owned.get();
+        edit.Lines()->SetConverter(std::move(owned));
         QBuffer buffer;
         buffer.setData("data");
         buffer.open(QIODevice::ReadOnly);
@@ -204,6 +230,8 @@ private slots:
         } catch (const EOutOfResources& e) {
             QCOMPARE(QString::fromLatin1(e.what()), QStringLiteral("Failed to Load Stream"));
         }
+        // Loading tries the other format once; saving makes one attempt.
+        QCOMPARE(conversion->reads, 2);
         QCOMPARE(edit.Text(), QStringLiteral("keep"));
         QBuffer out;
         out.open(QIODevice::WriteOnly);
@@ -213,6 +241,7 @@ private slots:
         } catch (const EOutOfResources& e) {
             QCOMPARE(QString::fromLatin1(e.what()), QStringLiteral("Failed to Save Stream"));
         }
+        QCOMPARE(conversion->writes, 1);
     }
 
     void filesByExtension()

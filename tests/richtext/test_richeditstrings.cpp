@@ -2,24 +2,9 @@
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
 
+#include "VersionScope.h"
+
 #include <QtTest>
-
-namespace {
-
-class VersionScope
-{
-public:
-    explicit VersionScope(int version) : saved_(RichLibraryVersion)
-    {
-        RichLibraryVersion = version;
-    }
-    ~VersionScope() { RichLibraryVersion = saved_; }
-
-private:
-    int saved_;
-};
-
-} // namespace
 
 // One step of a script run against the Lines of a control.
 struct LinesStep

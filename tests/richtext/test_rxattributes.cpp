@@ -1,27 +1,19 @@
 #include "richtext/RichEditStrings.h"
+#include "richtext/RxQtFormat.h"
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
+
+#include "VersionScope.h"
 
 #include <QTextBlock>
 #include <QTextList>
 #include <QtTest>
 
+#include <climits>
+
 using namespace RxFormat;
 
 namespace {
-
-class VersionScope
-{
-public:
-    explicit VersionScope(int version) : saved_(RichLibraryVersion)
-    {
-        RichLibraryVersion = version;
-    }
-    ~VersionScope() { RichLibraryVersion = saved_; }
-
-private:
-    int saved_;
-};
 
 // A control holding "hello world" and "second line", "world" selected.
 struct Fixture
@@ -319,6 +311,47 @@ private slots:
         other.SetSelection(0, 0, false);
         other.ParagraphAttributes()->Assign(*p);
         QCOMPARE(other.ParagraphAttributes()->GetAttributes(), p->GetAttributes());
+    }
+
+    // Indents and tab stops at the ends of their range read back as written
+    // (in whole points) and reach the layout within bounds.
+    void extremeIndents_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("right");
+        QTest::addColumn<int>("tab");
+        QTest::newRow("largest") << INT_MAX << INT_MAX << INT_MAX << INT_MAX;
+        QTest::newRow("smallest") << INT_MIN << INT_MIN << INT_MIN << INT_MIN;
+        QTest::newRow("mixed") << INT_MAX << INT_MIN << 0 << -1;
+        QTest::newRow("hanging") << INT_MIN << INT_MAX << 5 << 7;
+    }
+    void extremeIndents()
+    {
+        QFETCH(int, first);
+        QFETCH(int, left);
+        QFETCH(int, right);
+        QFETCH(int, tab);
+        Fixture f;
+        f.edit.resize(300, 100);
+        f.edit.show();
+        TRxParaAttributes* p = f.edit.ParagraphAttributes();
+        p->SetFirstIndent(first);
+        p->SetLeftIndent(left);
+        p->SetRightIndent(right);
+        p->SetTab(0, tab);
+        const auto points = [](int value) {
+            return int(std::clamp<qint64>(qint64(value) * 20, INT_MIN, INT_MAX) / 20);
+        };
+        QCOMPARE(p->GetFirstIndent(), points(first));
+        QCOMPARE(p->GetLeftIndent(), points(left));
+        QCOMPARE(p->GetRightIndent(), points(right));
+        QCOMPARE(p->GetTab(0), points(tab));
+        const QTextBlockFormat block = f.edit.document()->findBlockByNumber(0).blockFormat();
+        for (qreal pixels : {block.leftMargin(), block.textIndent(), block.rightMargin(),
+                             block.tabPositions().first().position})
+            QVERIFY(std::abs(pixels) <= RxQtFormat::MaxLayoutPixels);
+        f.edit.viewport()->repaint();
     }
 
     void alignmentSwapsForRightToLeft_data()

@@ -262,6 +262,29 @@ private slots:
         QCOMPARE(log, (QStringList{"c closed", "c freed"}));
     }
 
+    // An object whose character leaves the text is closed, and freed once no
+    // undo can bring it back.
+    void removedObjectsAreClosed()
+    {
+        QStringList log;
+        TRxRichEdit edit;
+        edit.SetText(QStringLiteral("ab"));
+        edit.SetSelection(1, 1, false);
+        edit.InsertObject(std::make_unique<ProbeObject>(log, "A"));
+        edit.InsertObject(std::make_unique<ProbeObject>(log, "B"));
+        edit.SetSelection(1, 2, false);
+        edit.SetSelText(QString());
+        QTRY_COMPARE(log, QStringList{"A closed"});
+        edit.undo();
+        edit.SetSelection(1, 2, false);
+        QVERIFY(edit.SelectedObject());
+        // The Lines adapter's edits keep no undo history.
+        log.clear();
+        edit.Lines()->Put(0, QStringLiteral("plain"));
+        QTRY_COMPARE(log, (QStringList{"A freed", "B closed", "B freed"}));
+        QCOMPARE(edit.Lines()->Get(0), QStringLiteral("plain"));
+    }
+
     void doubleClickRunsTheFirstVerb()
     {
         DesktopProbe desktop;

@@ -3,6 +3,8 @@
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
 
+#include "VersionScope.h"
+
 #include <QClipboard>
 #include <QDialog>
 #include <QScrollBar>
@@ -13,20 +15,6 @@
 #include <memory>
 
 namespace {
-
-// Switches the library generation for one test.
-class VersionScope
-{
-public:
-    explicit VersionScope(int version) : saved_(RichLibraryVersion)
-    {
-        RichLibraryVersion = version;
-    }
-    ~VersionScope() { RichLibraryVersion = saved_; }
-
-private:
-    int saved_;
-};
 
 // A control of a fixed size, shown offscreen.
 std::unique_ptr<TRxRichEdit> shownEdit(int lines = 0)

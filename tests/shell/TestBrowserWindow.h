@@ -31,6 +31,7 @@ public:
     QWidget* Browser() override { return control_; }
     void Navigate(const QString&) override {}
     void GoHome() override {}
+    void StopCommand() override {}
     QString AddressText() const override { return {}; }
 
 protected:

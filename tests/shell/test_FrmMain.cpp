@@ -2,11 +2,14 @@
 #include "platform/LineFile.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "shell/browser/FrmBrowser.h"
 #include "shell/data/BrowserSettings.h"
+#include "shell/data/MainWindowRules.h"
 #include "shell/data/ShellData.h"
 #include "shell/data/ShippedPages.h"
 #include "shell/dialogs/FrmAbout.h"
 #include "shell/dialogs/FrmExit.h"
+#include "shell/favorites/FrmEnterURLData.h"
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
@@ -18,6 +21,8 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QMdiSubWindow>
+#include <QSplitter>
+#include <QStandardItem>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -45,6 +50,12 @@ public:
         host_.SetChildCaption(this, url);
     }
     void GoHome() override { Navigate(QStringLiteral("about:blank")); }
+    void Relayout() override
+    {
+        if (onRelayout)
+            onRelayout();
+    }
+    std::function<void()> onRelayout;
     QString AddressText() const override { return CB_URL->Text(); }
 
 protected:
@@ -574,6 +585,149 @@ private slots:
         QVERIFY(!main->N_GoFavorite->isEnabled());
         main->NewBrowserWindow();
         QVERIFY(main->N_GoFavorite->isEnabled());
+    }
+
+    void aDamagedDataFileIsReportedInTheStatusBar()
+    {
+        QFile banners(home_ + QStringLiteral("/brevantbanner.dat"));
+        QVERIFY(banners.open(QIODevice::WriteOnly));
+        banners.write("Ads\r\nhttp://ads.example/\r\n\x1a"
+                      "kept after the end mark");
+        banners.close();
+        auto main = start();
+        const QString notice = DamagedFileNotice(home_ + QStringLiteral("/brevantbanner.dat"),
+                                                 home_ + QStringLiteral("/brevantbanner.dat.bak"));
+        QVERIFY(notice.contains(QLatin1String("brevantbanner.dat.bak")));
+        QCOMPARE(main->DataNotices, QStringList{notice});
+        QCOMPARE(main->S_Status->SimpleText(), notice);
+        // Still there once the start timer has run.
+        QTRY_VERIFY(!main->Timer1->isActive());
+        QTRY_COMPARE(main->S_Status->SimpleText(), notice);
+    }
+
+    void favoritesPanelBandsAndSplitter()
+    {
+        setSetting(QStringLiteral("TVURLSize"), QStringLiteral("150"));
+        setSetting(QStringLiteral("FormMaximize"), QStringLiteral("0"));
+        setSetting(QStringLiteral("FormHeight"), QStringLiteral("700"));
+        auto main = start();
+        QTRY_COMPARE(main->TV_URLGroup->height(), 150);
+        // The user moves the border between the tree and the list.
+        const QList<int> sizes = main->URLBands->sizes();
+        main->URLBands->setSizes({90, sizes.at(0) + sizes.at(1) - 90});
+        QCOMPARE(main->TV_URLGroup->height(), 90);
+
+        // The splitter never makes the panel narrower than 185, and a move
+        // lays out the active, maximised browser window again.
+        int relayouts = 0;
+        auto* window = static_cast<TFakeBrowser*>(main->NewBrowserWindow());
+        window->onRelayout = [&] { ++relayouts; };
+        ChildMaximized = true;
+        const auto drag = [&](int dx) {
+            const QPoint at(1, 10);
+            const QPoint global = main->Splitter1->mapToGlobal(at);
+            QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(main->Splitter1, &press);
+            QMouseEvent move(QEvent::MouseMove, at + QPoint(dx, 0), global + QPoint(dx, 0),
+                             Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(main->Splitter1, &move);
+            QMouseEvent release(QEvent::MouseButtonRelease, at + QPoint(dx, 0),
+                                global + QPoint(dx, 0), Qt::LeftButton, Qt::NoButton,
+                                Qt::NoModifier);
+            QApplication::sendEvent(main->Splitter1, &release);
+        };
+        const int before = relayouts;
+        drag(-150);
+        QCOMPARE(main->TB_WebURL->width(), 185);
+        QVERIFY(relayouts > before);
+        drag(40);
+        QCOMPARE(main->TB_WebURL->width(), 225);
+
+        // The exit keeps the tree's height.
+        answerExitDialog(true, false, false);
+        main->close();
+        QCOMPARE(setting(QStringLiteral("TVURLSize")), QStringLiteral("90"));
+    }
+
+    void choosingAGroupClosesItAndEveryGroupBelowIt()
+    {
+        writeLines(QStringLiteral("brevantfavorite.dat"), {"A", "\tB", "\t\tC", "\t\t\tD", "E"});
+        auto main = start();
+        QStandardItem* a = main->FavoriteTree.item(0);
+        QStandardItem* b = a->child(0);
+        QStandardItem* c = b->child(0);
+        for (QStandardItem* node : {a, b, c})
+            main->TV_URLGroup->expand(node->index());
+        main->TV_URLGroup->setCurrentIndex(a->index());
+        for (QStandardItem* node : {a, b, c})
+            QVERIFY2(!main->TV_URLGroup->isExpanded(node->index()), qPrintable(node->text()));
+    }
+
+    void theWindowMenuListsTheChildWindows()
+    {
+        auto main = start();
+        IBrowserWindow* first = main->NewBrowserWindow();
+        IBrowserWindow* second = main->NewBrowserWindow();
+        main->SetChildCaption(first->Form(), QStringLiteral("Tom & Jerry"));
+        main->SetChildCaption(second->Form(), QStringLiteral("Second"));
+        QMenu* menu = main->M_N_Window->SubMenu();
+        const int own = menu->actions().size();
+        const auto listed = [&] {
+            emit menu->aboutToShow();
+            QStringList texts;
+            for (QAction* a : menu->actions().mid(own))
+                texts << (a->isSeparator() ? QStringLiteral("-")
+                                           : a->text() + (a->isChecked() ? "*" : ""));
+            return texts;
+        };
+        QCOMPARE(listed(), (QStringList{"-", "&1 Tom && Jerry", "&2 Second*"}));
+        // Opening it again lists them again, once.
+        QCOMPARE(listed(), (QStringList{"-", "&1 Tom && Jerry", "&2 Second*"}));
+        menu->actions().at(own + 1)->trigger();
+        QTRY_COMPARE(main->TC_Pages->currentIndex(), 0);
+        second->Form()->Close();
+        QTRY_COMPARE(main->WindowCount(), 1);
+        // The active one went: none is marked.
+        QCOMPARE(listed(), (QStringList{"-", "&1 Tom && Jerry"}));
+        first->Form()->Close();
+        QTRY_COMPARE(main->WindowCount(), 0);
+        QCOMPARE(listed(), QStringList());
+    }
+
+    void aFavoriteAddedIsWrittenAtOnceWithThePagesTitle()
+    {
+        setSetting(QStringLiteral("Favorite"), QStringLiteral("Links"));
+        auto main = start();
+        main->NewBrowserWindow();
+        CurrentTitle = QStringLiteral("The page's title");
+        CurrentURL = QStringLiteral("http://page.example/");
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY(F_EnterURLData && F_EnterURLData->IsModal());
+            offered << F_EnterURLData->E_WebName->text() << F_EnterURLData->E_URL->text();
+            F_EnterURLData->SpeedButton1Click();
+        });
+        main->SB_AddFavoriteClick();
+        QCOMPARE(offered, (QStringList{"The page's title", "http://page.example/"}));
+        // On disk before any exit.
+        QCOMPARE(readLines(QStringLiteral("data/Links0.url")),
+                 (QStringList{"The page's title", "http://page.example/"}));
+        main->Data.AddGroupURL(QStringLiteral("second"), QStringLiteral("http://2.example/"));
+        main->FillFavoriteList();
+        QTreeWidgetItem* row = main->LV_WebURL->topLevelItem(main->URLRowBase);
+        QVERIFY(row);
+        main->LV_WebURL->setCurrentItem(row);
+        row->setSelected(true);
+        main->SB_UpFavoriteClick();
+        QCOMPARE(readLines(QStringLiteral("data/Links0.url")),
+                 (QStringList{"second", "http://2.example/", "The page's title",
+                              "http://page.example/"}));
+        SetHandler([](const Request&) { return int(IDYES); });
+        main->SB_DelFavoriteClick();
+        QCOMPARE(readLines(QStringLiteral("data/Links0.url")),
+                 (QStringList{"The page's title", "http://page.example/"}));
+        SetHandler([](const Request&) { return int(IDNO); });
     }
 
     void telnetAddresses()

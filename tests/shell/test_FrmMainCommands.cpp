@@ -35,6 +35,7 @@ public:
 
     void Navigate(const QString& url) override { control->Navigate(url); }
     void GoHome() override { control->calls << QStringLiteral("GoHome"); }
+    void StopCommand() override { control->Stop(); }
 
     FakeWebBrowser* control;
 };

@@ -293,6 +293,35 @@ private slots:
         QCOMPARE(main_->Data.Banners.Names, QStringList{"Pop"});
     }
 
+    void emptyBannerTextsShowAsNoData()
+    {
+        main_->Data.AddBanner(QString(), QStringLiteral("http://ads.test/"));
+        auto d = dialog();
+        d->PC_Select->setCurrentWidget(d->TabSheet2);
+        SetCurrentPageSource([](QString& title, QString& url) {
+            title = QStringLiteral("Pop");
+            url.clear();
+        });
+        SetBannerEntryDialog([](QString&, QString&) { return true; });
+        d->SB_AddBanner->click();
+        const QString none = QStringLiteral("<ไม่มีข้อมูล>");
+        QCOMPARE(d->LV_Banner->topLevelItemCount(), 2);
+        QCOMPARE(d->LV_Banner->topLevelItem(0)->text(0), none);
+        QCOMPARE(d->LV_Banner->topLevelItem(0)->text(1), QStringLiteral("http://ads.test/"));
+        QCOMPARE(d->LV_Banner->topLevelItem(1)->text(0), QStringLiteral("Pop"));
+        QCOMPARE(d->LV_Banner->topLevelItem(1)->text(1), none);
+        // The list keeps the empty texts.
+        QCOMPARE(main_->Data.Banners.Names, (QStringList{QString(), "Pop"}));
+        QCOMPARE(main_->Data.Banners.URLs, (QStringList{"http://ads.test/", QString()}));
+        // Every row carries the banner image.
+        const QImage banner = main_->ListImage(1).pixmap(16).toImage();
+        QVERIFY(banner != main_->ListImage(0).pixmap(16).toImage());
+        for (int r = 0; r < 2; ++r)
+            QCOMPARE(d->LV_Banner->topLevelItem(r)->icon(0).pixmap(16).toImage(), banner);
+        SetCurrentPageSource({});
+        SetBannerEntryDialog({});
+    }
+
     void bannerAddOffersTheActivePage()
     {
         FakeWebBrowser page;

@@ -224,6 +224,21 @@ private slots:
         QCOMPARE(CurrentTitle, QStringLiteral("A&B"));
     }
 
+    void homeIsTheEnginesHomePage()
+    {
+        Window w = open();
+        w.form->GoHome();
+        QCOMPARE(w.control->navigated.last(), MakerHomePage());
+        TRegistry reg;
+        reg.RootKey = RegRoot::HKEY_CURRENT_USER;
+        QVERIFY(reg.OpenKey(QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main"), true));
+        reg.WriteString(QStringLiteral("Start Page"), QStringLiteral("http://home.example/"));
+        w.form->GoHome();
+        QCOMPARE(w.control->navigated.last(), QStringLiteral("http://home.example/"));
+        QCOMPARE(w.form->CB_URL->Text(), QStringLiteral("http://home.example/"));
+        QVERIFY(reg.DeleteValue(QStringLiteral("Start Page")));
+    }
+
     void busyAndIdle()
     {
         Window w = open();
@@ -258,6 +273,18 @@ private slots:
         w.form->SB_StopClick();
         QVERIFY(!w.form->P_Stat->isVisibleTo(w.form));
         QCOMPARE(w.control->calls.last(), QStringLiteral("Stop"));
+
+        // The main window's stop is the window's own stop command.
+        emit w.control->DownloadBegin();
+        emit w.control->DownloadBegin();
+        w.control->calls.clear();
+        main_->RSB_StopClick();
+        QCOMPARE(w.form->DownloadCount, 0);
+        QVERIFY(!w.form->P_Stat->isVisibleTo(w.form));
+        QVERIFY(w.form->CB_URL->isVisibleTo(w.form));
+        QCOMPARE(w.control->calls, QStringList{QStringLiteral("Stop")});
+        emit w.control->DownloadComplete(); // the count stays at zero
+        QCOMPARE(w.form->DownloadCount, 0);
     }
 
     void navigationShowsTheZone()

@@ -128,6 +128,33 @@ private slots:
         QCOMPARE(s.ToolBarAlign, QStringLiteral("top"));
     }
 
+    void theEngineHomePageIsTheUsersStartPage()
+    {
+        const QString key = QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main");
+        const auto home = [&] {
+            TRegistry reg(file_);
+            return EngineHomePage(reg);
+        };
+        QCOMPARE(home(), MakerHomePage()); // no key
+        TRegistry reg(file_);
+        reg.RootKey = RegRoot::HKEY_CURRENT_USER;
+        QVERIFY(reg.OpenKey(key, true));
+        QCOMPARE(home(), MakerHomePage()); // no value
+        reg.WriteString(QStringLiteral("Start Page"), QStringLiteral("http://home.example/"));
+        QCOMPARE(home(), QStringLiteral("http://home.example/"));
+        reg.WriteString(QStringLiteral("start page"), QStringLiteral("  "));
+        QCOMPARE(home(), MakerHomePage()); // blank
+        reg.WriteInteger(QStringLiteral("Start Page"), 7);
+        QCOMPARE(home(), MakerHomePage()); // not a string
+        // Only the current user's value counts.
+        TRegistry machine(file_);
+        machine.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
+        QVERIFY(machine.OpenKey(key, true));
+        machine.WriteString(QStringLiteral("Start Page"),
+                            QStringLiteral("http://machine.example/"));
+        QCOMPARE(home(), MakerHomePage());
+    }
+
     void writesInOrderAndRoundTrips()
     {
         TRegistry reg(file_);

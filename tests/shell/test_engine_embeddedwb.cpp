@@ -2,10 +2,14 @@
 #include "LoopbackHttp.h"
 #include "platform/Registry.h"
 
+#include <QDoubleSpinBox>
 #include <QFile>
+#include <QPageSetupDialog>
 #include <QPrinter>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -366,18 +370,47 @@ private slots:
         options->Margins()->Right = 12.5;
         options->Margins()->Bottom = 19.05;
         options->Orientation = TPrintOptions::poLandscape;
+        // The dialog shows, filled in from the options; the user accepts
+        // it as it is, then with a wider left margin and portrait.
+        QPageLayout shown;
+        const auto answer = [&](const std::function<void(QPageSetupDialog&)>& act) {
+            QTimer::singleShot(0, [&, act] {
+                QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 10000));
+                auto* dialog = qobject_cast<QPageSetupDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                shown = dialog->printer()->pageLayout();
+                act(*dialog);
+                dialog->accept();
+            });
+        };
+        answer([](QPageSetupDialog&) {});
         browser->PageSetup(true);
-        const QPageLayout layout = browser->Printer()->pageLayout();
-        QCOMPARE(layout.orientation(), QPageLayout::Landscape);
-        const QMarginsF m = layout.margins(QPageLayout::Millimeter);
+        QCOMPARE(shown.orientation(), QPageLayout::Landscape);
+        const QMarginsF m = shown.margins(QPageLayout::Millimeter);
         QVERIFY(qAbs(m.left() - 19.05) < 0.01);
         QVERIFY(qAbs(m.top() - 10) < 0.01);
         QVERIFY(qAbs(m.right() - 12.5) < 0.01);
         QVERIFY(qAbs(m.bottom() - 19.05) < 0.01);
+        QVERIFY(qAbs(options->Margins()->Left - 19.05) < 0.1);
+        QCOMPARE(options->Orientation, TPrintOptions::poLandscape);
+
+        answer([](QPageSetupDialog& dialog) {
+            auto* left = dialog.findChild<QDoubleSpinBox*>(QStringLiteral("leftMargin"));
+            auto* portrait = dialog.findChild<QRadioButton*>(QStringLiteral("portrait"));
+            QVERIFY(left && portrait);
+            left->setValue(left->value() * 2);
+            portrait->click();
+        });
+        browser->PageSetup(true);
+        QVERIFY2(qAbs(options->Margins()->Left - 38.1) < 0.2,
+                 qPrintable(QString::number(options->Margins()->Left)));
+        QCOMPARE(options->Orientation, TPrintOptions::poPortrait);
+
         // A later control's page setup is its own.
         auto other = makeBrowser();
+        answer([](QPageSetupDialog&) {});
         other->PageSetup(true);
-        QCOMPARE(other->Printer()->pageLayout().orientation(), QPageLayout::Portrait);
+        QCOMPARE(shown.orientation(), QPageLayout::Portrait);
     }
 };
 

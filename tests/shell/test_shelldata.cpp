@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(readBytes(at("brevantfavorite.dat")), QByteArray("New\r\n"));
         QCOMPARE(LineFile::read(at("brevantfavoriteUser.dat")).lines,
                  (QStringList{UserGroupName(), "\tmine"}));
-        QVERIFY(data.treeBackups.isEmpty());
+        QVERIFY(data.Backups.isEmpty());
     }
 
     void savingSplitsOffTheUserGroupWherever()
@@ -274,7 +274,7 @@ private slots:
         data.LoadFavoriteTree(model);
         // What could be read is shown, and the user group does not depend on it.
         QCOMPARE(outline(model), QStringLiteral("News\n") + UserGroupName() + "\n.kept\n");
-        QCOMPARE(data.treeBackups, QStringList{at("brevantfavorite.dat.bak")});
+        QCOMPARE(data.Backups, QStringList{at("brevantfavorite.dat.bak")});
         QCOMPARE(readBytes(at("brevantfavorite.dat.bak")), damaged);
         data.SaveFavoriteTree(model);
         QCOMPARE(readBytes(at("brevantfavorite.dat")), QByteArray("News\r\n"));
@@ -283,7 +283,8 @@ private slots:
         // A second damaged load never overwrites the first backup.
         writeBytes(at("brevantfavorite.dat"), "\tbad\r\n");
         data.LoadFavoriteTree(model);
-        QCOMPARE(data.treeBackups, QStringList{at("brevantfavorite.dat.bak2")});
+        QCOMPARE(data.Backups,
+                 (QStringList{at("brevantfavorite.dat.bak"), at("brevantfavorite.dat.bak2")}));
         QCOMPARE(readBytes(at("brevantfavorite.dat.bak")), damaged);
     }
 
@@ -298,6 +299,111 @@ private slots:
         QVERIFY(QFileInfo(at("brevantfavorite.dat")).isDir());
         // The other file is still saved.
         QCOMPARE(LineFile::read(at("brevantfavoriteUser.dat")).lines, QStringList{UserGroupName()});
+    }
+
+    // Every data file under one rule: what the reader did not take is kept
+    // in a copy before the program writes the file again, and reported.
+    void everyDataFileKeepsWhatItsReaderDidNotTake_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("kind"); // 0 history, 1 banners, 2 group links, 3 tree, 4 windows
+        const QByteArray afterEnd = "http://a.example/\r\nx\r\n\x1a"
+                                    "http://lost.example/\r\n";
+        QTest::newRow("history") << "brevanturl.dat" << afterEnd << 0;
+        QTest::newRow("banners") << "brevantbanner.dat" << afterEnd << 1;
+        QTest::newRow("group links") << "data/Links0.url" << afterEnd << 2;
+        QTest::newRow("group tree") << "brevantfavorite.dat"
+                                    << QByteArray("A\r\n\x1a"
+                                                  "B\r\n")
+                                    << 3;
+        QTest::newRow("user group") << "brevantfavoriteUser.dat"
+                                    << LineFile::joinLines({UserGroupName()}) + "\x1a\tlost" << 3;
+        QTest::newRow("saved windows") << "brevantwindow.dat" << afterEnd << 4;
+    }
+    void everyDataFileKeepsWhatItsReaderDidNotTake()
+    {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, kind);
+        QVERIFY(QDir().mkpath(at("data")));
+        writeBytes(at(file), bytes);
+
+        TShellData data;
+        QStringList reported;
+        data.OnDamagedFile = [&](const QString& path, const QString& backup) {
+            reported << path << backup;
+        };
+        data.CurrentGroup = QStringLiteral("Links");
+        QStandardItemModel model;
+        QStringList windows;
+        const auto loadAndSave = [&] {
+            switch (kind) {
+            case 0:
+                data.LoadURLHistory();
+                data.URLHistory << QStringLiteral("http://new.example/");
+                QVERIFY(data.SaveURLHistory(1500));
+                break;
+            case 1:
+                data.LoadBanners();
+                data.AddBanner(QStringLiteral("new"), QStringLiteral("http://new.example/"));
+                data.SaveBanners();
+                break;
+            case 2:
+                data.LoadGroupURLs();
+                data.AddGroupURL(QStringLiteral("new"), QStringLiteral("http://new.example/"));
+                data.SaveGroupURLs();
+                break;
+            case 3:
+                data.LoadFavoriteTree(model);
+                model.appendRow(new QStandardItem(QStringLiteral("New")));
+                data.SaveFavoriteTree(model);
+                break;
+            case 4:
+                QVERIFY(data.ReadSavedWindows(windows));
+                QVERIFY(data.SaveWindowList({QStringLiteral("http://new.example/")}));
+                break;
+            }
+        };
+        loadAndSave();
+        const QString backup = at(file + QStringLiteral(".bak"));
+        QCOMPARE(reported, (QStringList{at(file), backup}));
+        QCOMPARE(data.Backups, QStringList{backup});
+        QCOMPARE(readBytes(backup), bytes);
+        QVERIFY(readBytes(at(file)) != bytes); // written again, from what was read
+
+        // The same damage read again is kept once; a whole file reports
+        // nothing.
+        writeBytes(at(file), bytes);
+        reported.clear();
+        loadAndSave();
+        QCOMPARE(reported, (QStringList{at(file), backup}));
+        QVERIFY(!QFile::exists(backup + QStringLiteral("2")));
+        reported.clear();
+        loadAndSave();
+        QCOMPARE(reported, QStringList());
+    }
+
+    void aDataFileThatCannotBeReadIsNeverWrittenOver()
+    {
+        // There, but not a readable file: no copy can be made.
+        QVERIFY(QDir().mkpath(at("brevantbanner.dat")));
+        QVERIFY(QDir().mkpath(at("brevanturl.dat")));
+        TShellData data;
+        QStringList reported;
+        data.OnDamagedFile = [&](const QString& path, const QString& backup) {
+            reported << path << backup;
+        };
+        data.LoadBanners();
+        data.LoadURLHistory();
+        QCOMPARE(reported, (QStringList{at("brevantbanner.dat"), QString(), at("brevanturl.dat"),
+                                        QString()}));
+        data.AddBanner(QStringLiteral("new"), QStringLiteral("x"));
+        QVERIFY_THROWS_EXCEPTION(EInOutError, data.SaveBanners());
+        data.URLHistory << QStringLiteral("x");
+        QVERIFY(!data.SaveURLHistory(10));
+        QVERIFY(QFileInfo(at("brevantbanner.dat")).isDir());
+        QVERIFY(QFileInfo(at("brevanturl.dat")).isDir());
     }
 
     void aKilledWriterLeavesTheOldDataFileWhole()

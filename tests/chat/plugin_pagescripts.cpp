@@ -1,0 +1,240 @@
+// A page's own scripts cannot open the terminal or the chat plug-in: the
+// real main window, the real terminal and the real Plugins/Zentrel.so, with
+// listeners on 127.0.0.1 standing in for the telnet host and the IRC
+// server. Every way a script can go to "telnet:" or "irc:" is refused and
+// no connection reaches the listeners; the user's own click on a link, or
+// Enter on it, still opens them.
+
+#include "LoopbackHttp.h"
+#include "ZentrelHarness.h"
+
+#include "EngineTestMain.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+class TestPageScripts : public QObject
+{
+    Q_OBJECT
+
+    ZentrelHarness h_;
+    LoopbackHttp http_;
+    QTcpServer telnetHost_;
+    QTcpServer ircServer_;
+    QList<QTcpSocket*> telnetPeers_;
+    QList<QTcpSocket*> ircPeers_;
+    // Every address offered to the pipeline of any control, in order.
+    QStringList offered_;
+    TF_Browser* window_ = nullptr;
+
+    QString telnetTarget() const
+    {
+        return QStringLiteral("telnet:127.0.0.1:%1").arg(telnetHost_.serverPort());
+    }
+    QString ircTarget() const
+    {
+        return QStringLiteral("irc:eve@127.0.0.1:%1#scripts").arg(ircServer_.serverPort());
+    }
+
+    static void listen(QTcpServer& server, QList<QTcpSocket*>& peers)
+    {
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        connect(&server, &QTcpServer::newConnection, &server, [&server, &peers] {
+            while (QTcpSocket* s = server.nextPendingConnection())
+                peers << s;
+        });
+    }
+
+    QVariant script(const QString& source)
+    {
+        QVariant result;
+        bool finished = false;
+        page()->runJavaScript(source, [&](const QVariant& v) {
+            result = v;
+            finished = true;
+        });
+        if (!QTest::qWaitFor([&] { return finished; }, 20000))
+            qWarning("script did not finish");
+        return result;
+    }
+
+    QWebEnginePage* page() const { return static_cast<TEmbeddedWB*>(window_->WB_Document)->Page(); }
+    QWidget* viewInput() const
+    {
+        QWebEngineView* view = static_cast<TEmbeddedWB*>(window_->WB_Document)->View();
+        return view->focusProxy() ? view->focusProxy() : view;
+    }
+
+    // Loads a page served by the test and waits until its document is
+    // there (its own script may stop the load from completing).
+    bool load(const QByteArray& path)
+    {
+        window_->Navigate(http_.url(path));
+        return QTest::qWaitFor(
+                   [&] {
+                       return page()->url().toString() == http_.url(path) &&
+                              page()->title() == QString::fromLatin1(path);
+                   },
+                   20000) &&
+               QTest::qWaitFor(
+                   [&] {
+                       return script(QStringLiteral("document.readyState")).toString() !=
+                              QLatin1String("loading");
+                   },
+                   20000);
+    }
+
+    // Waits until the pipeline has seen an address that begins with
+    // `target`, then long enough for a connection that would follow it.
+    bool attempted(QString target)
+    {
+        // A form sent by GET puts its query before the fragment.
+        target = target.section(u'#', 0, 0);
+        const bool seen = QTest::qWaitFor(
+            [&] {
+                for (const QString& a : std::as_const(offered_))
+                    if (a.startsWith(target))
+                        return true;
+                return false;
+            },
+            20000);
+        QTest::qWait(300);
+        return seen;
+    }
+
+    // The centre of element `id` in the view's coordinates.
+    QPoint centreOf(const QString& id)
+    {
+        const QVariantList r =
+            script(QStringLiteral("(function(){var b=document.getElementById('%1')"
+                                  ".getBoundingClientRect();return [b.left+b.width/2,"
+                                  "b.top+b.height/2];})()")
+                       .arg(id))
+                .toList();
+        if (r.size() != 2)
+            return {};
+        const double zoom = page()->zoomFactor();
+        return QPoint(int(r[0].toDouble() * zoom), int(r[1].toDouble() * zoom));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(h_.prepare());
+        h_.services.BrowserControl = [this]() -> TWebBrowser* {
+            auto* control = new TEmbeddedWB;
+            connect(control, &TWebBrowser::BeforeNavigate2,
+                    [this](const QString& url, bool, bool*) { offered_ << url; });
+            return control;
+        };
+        listen(telnetHost_, telnetPeers_);
+        listen(ircServer_, ircPeers_);
+        h_.start();
+        window_ = h_.browser();
+        QVERIFY(window_);
+        window_->Form()->showMaximized();
+    }
+
+    void cleanupTestCase()
+    {
+        h_.stop();
+        h_.release();
+    }
+
+    void scriptsCannotOpenTheTerminalOrThePlugin_data()
+    {
+        QTest::addColumn<QByteArray>("html");
+        QTest::addColumn<QString>("clickOn"); // an element the user clicks, or none
+        QTest::newRow("location") << QByteArray("<script>location.href = 'TARGET';</script>")
+                                  << QString();
+        QTest::newRow("synthetic click")
+            << QByteArray("<a id='l' href='TARGET'>l</a>"
+                          "<script>document.getElementById('l').click();</script>")
+            << QString();
+        QTest::newRow("window.open")
+            << QByteArray("<script>window.open('TARGET');</script>") << QString();
+        QTest::newRow("form submitted by script")
+            << QByteArray("<form id='f' method='get' action='TARGET'></form>"
+                          "<script>document.getElementById('f').submit();</script>")
+            << QString();
+        QTest::newRow("meta refresh")
+            << QByteArray("<meta http-equiv='refresh' content='0; url=TARGET'>") << QString();
+        QTest::newRow("frame") << QByteArray("<iframe src='TARGET'></iframe>") << QString();
+        // The user clicks, but not on a link to the address: the page's
+        // handler of that click goes there.
+        QTest::newRow("location on the user's click")
+            << QByteArray("<p id='p' style='font-size:40px'>click here</p><script>"
+                          "document.onclick = function() { location.href = 'TARGET'; };"
+                          "</script>")
+            << QStringLiteral("p");
+        QTest::newRow("synthetic click on the user's click")
+            << QByteArray("<p id='p' style='font-size:40px'>click here</p>"
+                          "<a id='l' href='TARGET'></a><script>"
+                          "document.onclick = function() {"
+                          " document.getElementById('l').click(); };</script>")
+            << QStringLiteral("p");
+    }
+    void scriptsCannotOpenTheTerminalOrThePlugin()
+    {
+        QFETCH(QByteArray, html);
+        QFETCH(QString, clickOn);
+        int round = 0;
+        for (const QString& target : {telnetTarget(), ircTarget()}) {
+            const QByteArray path = "/" + QByteArray(QTest::currentDataTag()).replace(' ', '-') +
+                                    QByteArray::number(round++) + ".html";
+            QByteArray page = html;
+            page.replace("TARGET", target.toUtf8());
+            http_.addPage(path, "<html><head><title>" + path + "</title></head><body>" + page +
+                                    "</body></html>");
+            offered_.clear();
+            QVERIFY(load(path));
+            if (!clickOn.isEmpty()) {
+                const QPoint at = centreOf(clickOn);
+                QVERIFY(!at.isNull());
+                QTest::mouseClick(viewInput(), Qt::LeftButton, {}, at);
+            }
+            QVERIFY2(attempted(target), qPrintable(offered_.join(u' ')));
+            QCOMPARE(telnetPeers_.size(), 0);
+            QCOMPARE(ircPeers_.size(), 0);
+        }
+    }
+
+    void theUsersClickOnALinkStillOpensThem()
+    {
+        http_.addPage("/links.html",
+                      "<html><head><title>/links.html</title></head><body style='font-size:40px'>"
+                      "<p><a id='t' href='" +
+                          telnetTarget().toUtf8() + "'>terminal</a></p><p><a id='i' href='" +
+                          ircTarget().toUtf8() + "'>chat</a></p></body></html>");
+        QVERIFY(load("/links.html"));
+        // Enter on a link the user moved the keyboard focus to.
+        window_->Form()->activateWindow();
+        h_.main->ActivateChildTab(window_);
+        viewInput()->setFocus();
+        script(QStringLiteral("document.activeElement.blur();"));
+        QTest::keyClick(viewInput(), Qt::Key_Tab);
+        QTest::keyClick(viewInput(), Qt::Key_Tab);
+        QTRY_COMPARE(script(QStringLiteral("document.activeElement.id")).toString(),
+                     QStringLiteral("i"));
+        QTest::keyClick(viewInput(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(ircPeers_.size(), 1, 20000);
+
+        // The pointer goes to the other link, as a hand does, and clicks,
+        // in a new window over the chat window.
+        window_ = h_.browser();
+        QVERIFY(window_);
+        window_->Form()->showMaximized();
+        QVERIFY(load("/links.html"));
+        const QPoint link = centreOf(QStringLiteral("t"));
+        QTest::mouseMove(viewInput(), link);
+        QTRY_COMPARE(window_->L_Stat->Caption(), telnetTarget());
+        QTest::mouseClick(viewInput(), Qt::LeftButton, {}, link);
+        QTRY_COMPARE_WITH_TIMEOUT(telnetPeers_.size(), 1, 20000);
+        QCOMPARE(ircPeers_.size(), 1);
+    }
+};
+
+BREVANT_ENGINE_TEST_MAIN(TestPageScripts)
+#include "plugin_pagescripts.moc"
