@@ -22,7 +22,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QMdiSubWindow>
 #include <QStackedLayout>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -300,31 +299,6 @@ void TMDIServer::SendLine(const QByteArray& line)
     applyOne(TEffect::Make(TEffect::Send, 0, GuardLine(line)));
 }
 
-void TMDIServer::PostToWindow(const QByteArray& name, const QByteArray& text, bool create)
-{
-    apply(session_.PostToWindow(name, text, create));
-}
-
-void TMDIServer::OpenQueryWindow(const QByteArray& nick)
-{
-    apply(session_.OpenQueryWindow(nick));
-}
-
-void TMDIServer::SetChildCaption(const QByteArray& name, const QByteArray& text, bool whole)
-{
-    apply(session_.SetChildCaption(name, text, whole));
-}
-
-void TMDIServer::CloseChildWindows()
-{
-    apply(session_.CloseChildWindows());
-}
-
-TMDIChild* TMDIServer::ChildWindow(int id) const
-{
-    return children_.value(id).data();
-}
-
 // ---------------------------------------------------------------------------
 // Effects
 
@@ -455,53 +429,6 @@ void TMDIServer::rawLine(const QByteArray& line)
 {
     redShowRaw->appendPlainText(text874(line));
     dropFirstLines(redShowRaw, RawLogExcess(redShowRaw->document()->blockCount()));
-}
-
-void TMDIServer::createChild(const TEffect& e)
-{
-    // A window made for a received line opens behind the plug-in's window
-    // the user is in.
-    QPointer<TForm> noted;
-    if (e.Behind && HostMainForm())
-        if (TForm* active = HostMainForm()->ActiveMDIChild())
-            if (dynamic_cast<TZentrelForm*>(active))
-                noted = active;
-    auto* child = new TMDIChild(e.Window, e.Text, e.Flag);
-    child->AttachToServer(this);
-    child->show();
-    Host::SetCaption(child, e.Tab);
-    if (noted) {
-        noted->BringToFront();
-        Host::ActivateWindow(noted);
-    }
-}
-
-void TMDIServer::freeChild(int id)
-{
-    QPointer<TMDIChild> child = children_.take(id);
-    if (!child)
-        return;
-    child->Detach();
-    Host::RemoveWindow(child);
-    // Freed once control is back in the event loop: the window's own
-    // handler may be on the call stack (a line it sent that ended the
-    // connection frees every child window).
-    if (QWidget* frame = child->MDIFrame())
-        frame->hide();
-    else
-        child->hide();
-    child->deleteLater();
-}
-
-void TMDIServer::ChildClosed(int id)
-{
-    children_.remove(id);
-    apply(session_.ChildClosed(id));
-}
-
-void TMDIServer::ChildActivated(int id)
-{
-    apply(session_.ChildActivated(id));
 }
 
 void TMDIServer::fillChannelList()

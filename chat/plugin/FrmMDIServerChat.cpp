@@ -1,6 +1,6 @@
-// The server window's side of its chat windows: what they hand it (typed
-// lines, DCC chat data, the nick menu's offers), and the DCC chat requests
-// it asks the user about.
+// The server window's side of its chat windows: making, finding and freeing
+// them, what they hand it (typed lines, DCC chat data, the nick menu's
+// offers), and the DCC chat requests it asks the user about.
 #include "chat/plugin/FrmMDIServer.h"
 
 #include "chat/DccListen.h"
@@ -8,10 +8,12 @@
 #include "chat/NickList.h"
 #include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/FrmDCCChat.h"
+#include "chat/plugin/ZentrelPlugin.h"
 
 #include "net/WSocket.h"
 #include "platform/Cp874.h"
 
+#include <QMdiSubWindow>
 #include <QPointer>
 
 #include <arpa/inet.h>
@@ -19,6 +21,78 @@
 #include <utility>
 
 namespace Zentrel {
+
+void TMDIServer::PostToWindow(const QByteArray& name, const QByteArray& text, bool create)
+{
+    apply(session_.PostToWindow(name, text, create));
+}
+
+void TMDIServer::OpenQueryWindow(const QByteArray& nick)
+{
+    apply(session_.OpenQueryWindow(nick));
+}
+
+void TMDIServer::SetChildCaption(const QByteArray& name, const QByteArray& text, bool whole)
+{
+    apply(session_.SetChildCaption(name, text, whole));
+}
+
+void TMDIServer::CloseChildWindows()
+{
+    apply(session_.CloseChildWindows());
+}
+
+TMDIChild* TMDIServer::ChildWindow(int id) const
+{
+    return children_.value(id).data();
+}
+
+void TMDIServer::createChild(const TEffect& e)
+{
+    // A window made for a received line opens behind the plug-in's window
+    // the user is in.
+    QPointer<TForm> noted;
+    if (e.Behind && HostMainForm())
+        if (TForm* active = HostMainForm()->ActiveMDIChild())
+            if (dynamic_cast<TZentrelForm*>(active))
+                noted = active;
+    auto* child = new TMDIChild(e.Window, e.Text, e.Flag);
+    child->AttachToServer(this);
+    child->show();
+    Host::SetCaption(child, e.Tab);
+    if (noted) {
+        noted->BringToFront();
+        Host::ActivateWindow(noted);
+    }
+}
+
+void TMDIServer::freeChild(int id)
+{
+    QPointer<TMDIChild> child = children_.take(id);
+    if (!child)
+        return;
+    child->Detach();
+    Host::RemoveWindow(child);
+    // Freed once control is back in the event loop: the window's own
+    // handler may be on the call stack (a line it sent that ended the
+    // connection frees every child window).
+    if (QWidget* frame = child->MDIFrame())
+        frame->hide();
+    else
+        child->hide();
+    child->deleteLater();
+}
+
+void TMDIServer::ChildClosed(int id)
+{
+    children_.remove(id);
+    apply(session_.ChildClosed(id));
+}
+
+void TMDIServer::ChildActivated(int id)
+{
+    apply(session_.ChildActivated(id));
+}
 
 void TMDIServer::ChildAttached(TMDIChild* child)
 {
