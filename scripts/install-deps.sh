@@ -13,7 +13,7 @@ packages=(
   clang-14 libclang-rt-14-dev clang-format
   libbenchmark-dev libvterm-dev
   ngircd inspircd dante-server microsocks
-  inetutils-telnetd inetutils-inetd socat vttest irssi weechat-headless
+  inetutils-telnetd inetutils-inetd socat vttest irssi weechat-headless weechat-plugins
   netcat-openbsd tmux procps strace python3
 )
 

@@ -26,7 +26,7 @@ inline bool startNgircd(PeerProcess& peer, quint16 port, bool ident, int pingTim
         QStringLiteral("[Global]\n Name = irc.test\n Info = test server\n AdminInfo1 = test\n"
                        " AdminInfo2 = localhost\n AdminEMail = root@localhost\n"
                        " Listen = 127.0.0.1\n Ports = %1\n MotdPhrase = test motd\n"
-                       "[Limits]\n MaxNickLength = 30\n PingTimeout = %2\n"
+                       "[Limits]\n MaxNickLength = 30\n MaxConnectionsIP = 0\n PingTimeout = %2\n"
                        "[Options]\n PAM = no\n Ident = %3\n DNS = %3\n")
             .arg(port)
             .arg(pingTimeout)
