@@ -1,13 +1,18 @@
 #pragma once
 
 // What the loopback throughput benchmarks share: the payload size (small in
-// smoke runs, BREVANT_BENCH_BYTES when set), the totals of a layout, and a
-// connected pair of plain descriptors on 127.0.0.1.
+// smoke runs, BREVANT_BENCH_BYTES when set), a connected pair of plain
+// descriptors on 127.0.0.1, the seconds since a moment, and the spread of a
+// list of figures.
 
+#include <QList>
 #include <QtGlobal>
+
+#include <algorithm>
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <cstdio>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,13 +26,6 @@ qint64 payloadBytes()
     return qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? (qint64(1) << 20)
                                                             : (qint64(64) << 20);
 }
-
-struct Totals
-{
-    double bytes = 0;
-    double seconds = 0;
-    double rate() const { return seconds > 0 ? bytes / seconds / (1 << 20) : 0; }
-};
 
 // A connected pair of plain descriptors on 127.0.0.1.
 struct Pair
@@ -59,6 +57,20 @@ struct Pair
 double seconds(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A list of figures as "min median max unit", after its label.
+template <typename T> T medianOf(QList<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? T() : values[values.size() / 2];
+}
+
+void printSpread(const char* what, QList<double> values, const char* unit)
+{
+    std::sort(values.begin(), values.end());
+    std::printf("  %-58s %9.3f %9.3f %9.3f %s\n", what, values.first(), medianOf(values),
+                values.last(), unit);
 }
 
 } // namespace

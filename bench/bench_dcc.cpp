@@ -8,7 +8,11 @@
 //       against a non-blocking POSIX pair driven by poll();
 //   (b) a blocking POSIX receiver thread: the sending transfer window in
 //       this thread's event loop against a blocking POSIX sender thread.
-// It prints MiB/s and the ratio of each.
+// Google Benchmark times each layout on its own; the comparison then comes
+// from interleaved rounds, as in bench_net: each round runs every plug-in
+// layout and its POSIX counterpart once (which goes first alternates), and
+// each ratio is taken within a round and printed as min / median / max
+// (BREVANT_BENCH_ROUNDS rounds, default 15).
 
 #include "LoopbackBench.h"
 
@@ -25,6 +29,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QPointer>
 #include <QTemporaryDir>
 
@@ -50,24 +55,28 @@ namespace {
 
 constexpr int ReadChunk = 64 * 1024;
 
-// The folders of a run: the file sent, and where the received copies go.
+// The files of the runs: a file to send of each size asked for, and the
+// received copy of the last run.
 struct Files
 {
     QTemporaryDir dir;
-    QString source;
-    QString received;
-    explicit Files(qint64 size)
+    QString received = dir.filePath(QStringLiteral("received"));
+    QMap<qint64, QString> sources;
+    Files() { QDir().mkpath(received); }
+    QString source(qint64 size)
     {
-        source = dir.filePath(QStringLiteral("payload.bin"));
-        received = dir.filePath(QStringLiteral("received"));
-        QDir().mkpath(received);
-        QFile f(source);
+        if (sources.contains(size))
+            return sources.value(size);
+        const QString path = dir.filePath(QStringLiteral("payload-%1.bin").arg(size));
+        QFile f(path);
         f.open(QIODevice::WriteOnly);
         QByteArray block(1 << 20, Qt::Uninitialized);
         for (qsizetype i = 0; i < block.size(); ++i)
             block[i] = char(i * 131 + (i >> 9));
         for (qint64 left = size; left > 0; left -= block.size())
             f.write(block.constData(), qMin<qint64>(left, block.size()));
+        sources.insert(size, path);
+        return path;
     }
     QString output() const { return received + QStringLiteral("/out.bin"); }
     void clear() const { QFile::remove(output()); }
@@ -75,7 +84,7 @@ struct Files
 
 Files& files()
 {
-    static Files f(payloadBytes());
+    static Files f;
     return f;
 }
 
@@ -183,13 +192,13 @@ struct Sender
     QPointer<TF_DCC> window;
     quint32 address = INADDR_LOOPBACK;
     quint16 port = 0;
-    explicit Sender(int block)
+    Sender(qint64 total, int block)
     {
         files().clear();
         Settings().DCCBlock = block;
         QByteArray line;
         auto* w = new TF_DCC;
-        if (!w->StartSend(nullptr, "bench", line, files().source)) {
+        if (!w->StartSend(nullptr, "bench", line, files().source(total))) {
             delete w;
             return;
         }
@@ -203,7 +212,7 @@ struct Sender
 // (a) Two transfer windows in this thread.
 double pluginPair(qint64 total, int block)
 {
-    Sender sender(block);
+    Sender sender(total, block);
     TDccIncoming offer;
     offer.Address = sender.address;
     offer.Port = sender.port;
@@ -233,7 +242,8 @@ double posixPair(qint64 total, int block)
     const int tx = pair.client, rx = pair.server;
     ::fcntl(tx, F_SETFL, O_NONBLOCK);
     ::fcntl(rx, F_SETFL, O_NONBLOCK);
-    const int in = ::open(QFile::encodeName(files().source).constData(), O_RDONLY | O_CLOEXEC);
+    const int in =
+        ::open(QFile::encodeName(files().source(total)).constData(), O_RDONLY | O_CLOEXEC);
     const int out = ::open(QFile::encodeName(files().output()).constData(),
                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     std::vector<char> blockBuffer(static_cast<size_t>(block));
@@ -287,7 +297,7 @@ double posixPair(qint64 total, int block)
 // (b) The sending window here, a blocking POSIX receiver thread.
 double pluginSender(qint64 total, int block)
 {
-    Sender sender(block);
+    Sender sender(total, block);
     const int fd = connectTo(sender.port, sender.address);
     const auto start = std::chrono::steady_clock::now();
     std::thread receiver([&] { posixReceiver(fd, total, files().output()); });
@@ -307,7 +317,7 @@ double posixSenderThread(qint64 total, int block)
     Pair pair;
     const auto start = std::chrono::steady_clock::now();
     std::thread receiver([&] { posixReceiver(pair.server, total, files().output()); });
-    posixSender(pair.client, total, block, files().source);
+    posixSender(pair.client, total, block, files().source(total));
     const double took = seconds(start);
     receiver.join();
     return took;
@@ -318,34 +328,44 @@ struct Layout
     const char* name;
     double (*run)(qint64, int);
     int block;
-    // MiB/s of every run.
-    std::vector<double> rates;
-    double median() const
-    {
-        if (rates.empty())
-            return 0;
-        std::vector<double> sorted = rates;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
+    // The bytes of a run, as a share of payloadBytes(): a stop-and-wait
+    // layout of small blocks moves fewer, so that a round stays short.
+    double share;
 };
 
+// Each plug-in layout, then its POSIX counterpart.
 Layout layouts[] = {
-    {"PluginPair/1024", pluginPair, 1024, {}},
-    {"PosixPair/1024", posixPair, 1024, {}},
-    {"PluginPair/65536", pluginPair, 65536, {}},
-    {"PosixPair/65536", posixPair, 65536, {}},
-    {"PluginSender/1024", pluginSender, 1024, {}},
-    {"PosixSender/1024", posixSenderThread, 1024, {}},
-    {"PluginSender/65536", pluginSender, 65536, {}},
-    {"PosixSender/65536", posixSenderThread, 65536, {}},
+    {"plug-in pair, 1024-byte blocks", pluginPair, 1024, 1},
+    {"POSIX pair, 1024-byte blocks", posixPair, 1024, 1},
+    {"plug-in pair, 64 KiB blocks", pluginPair, 65536, 4},
+    {"POSIX pair, 64 KiB blocks", posixPair, 65536, 4},
+    {"plug-in sender, 1024-byte blocks", pluginSender, 1024, 0.125},
+    {"POSIX sender, 1024-byte blocks", posixSenderThread, 1024, 0.125},
+    {"plug-in sender, 64 KiB blocks", pluginSender, 65536, 1},
+    {"POSIX sender, 64 KiB blocks", posixSenderThread, 65536, 1},
 };
+constexpr int Count = int(std::size(layouts));
 
+qint64 bytesOf(const Layout& layout)
+{
+    return qMax<qint64>(1 << 16, qint64(double(payloadBytes()) * layout.share));
+}
+
+// One transfer; its MiB/s, or 0 when the copy came out incomplete.
+double rateOf(const Layout& layout)
+{
+    const qint64 total = bytesOf(layout);
+    const double took = layout.run(total, layout.block);
+    if (QFileInfo(files().output()).size() != total || took <= 0)
+        return 0;
+    return double(total) / took / (1 << 20);
+}
+
+// Times the transfer alone (not the connection before it).
 void runLayout(benchmark::State& state, int index)
 {
-    Layout& layout = layouts[index];
-    const qint64 total = payloadBytes();
-    files();
+    const Layout& layout = layouts[index];
+    const qint64 total = bytesOf(layout);
     for (auto _ : state) {
         const double took = layout.run(total, layout.block);
         state.SetIterationTime(took);
@@ -353,10 +373,46 @@ void runLayout(benchmark::State& state, int index)
             state.SkipWithError("the received file is incomplete");
             break;
         }
-        if (took > 0)
-            layout.rates.push_back(double(total) / took / (1 << 20));
     }
     state.SetBytesProcessed(qint64(state.iterations()) * total);
+}
+
+// Round after round, each plug-in layout and its POSIX counterpart in turn
+// (which goes first alternates), so that a machine whose speed drifts
+// weighs on both sides of a ratio alike; the ratios within each round.
+void printRounds()
+{
+    const bool smoke = qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE");
+    int rounds = smoke ? 1 : 15;
+    if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
+        rounds = qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
+    QList<double> rates[Count];
+    QList<double> ratios[Count / 2];
+    for (int round = 0; round < rounds; ++round) {
+        for (int pair = 0; pair < Count / 2; ++pair) {
+            double rate[2] = {};
+            for (int side = 0; side < 2; ++side) {
+                const int k = round % 2 == 0 ? side : 1 - side;
+                rate[k] = rateOf(layouts[2 * pair + k]);
+                rates[2 * pair + k].append(rate[k]);
+            }
+            ratios[pair].append(rate[1] > 0 ? rate[0] / rate[1] : 0);
+        }
+    }
+    std::printf("\ninterleaved rounds: %d (0 MiB/s: an incomplete copy)%s\n", rounds,
+#ifdef NDEBUG
+                ""
+#else
+                " (unoptimised build: compare the figures of a Release build)"
+#endif
+    );
+    std::printf("  %-58s %9s %9s %9s\n", "", "min", "median", "max");
+    for (int k = 0; k < Count; ++k)
+        printSpread(layouts[k].name, rates[k], "MiB/s");
+    for (int pair = 0; pair < Count / 2; ++pair) {
+        const QByteArray what = QByteArray(layouts[2 * pair].name) + " / POSIX";
+        printSpread(what.constData(), ratios[pair], "");
+    }
 }
 
 } // namespace
@@ -376,38 +432,13 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     Settings() = TZentrelSettings();
     Settings().DCCDirectory = files().received;
-    // Unless told otherwise, each layout runs several times, the layouts in
-    // a random order, so that a busy moment of the machine does not fall on
-    // one side of a comparison; the medians are compared.
-    std::vector<char*> args(argv, argv + argc);
-    char repetitions[] = "--benchmark_repetitions=7";
-    char interleaving[] = "--benchmark_enable_random_interleaving=true";
-    const bool own = std::any_of(args.begin() + 1, args.end(), [](const char* a) {
-        return std::strncmp(a, "--benchmark_repetitions", 23) == 0;
-    });
-    if (!own && !qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE")) {
-        args.push_back(repetitions);
-        args.push_back(interleaving);
-    }
-    argc = int(args.size());
-    args.push_back(nullptr);
-    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    printRounds();
     EndDccTransfers();
     settle();
-    auto line = [](const char* what, const Layout& plugin, const Layout& posix) {
-        std::printf("%s (median of %zu and %zu runs)\n  plug-in %10.1f MiB/s   POSIX %10.1f "
-                    "MiB/s   ratio %6.3f\n",
-                    what, plugin.rates.size(), posix.rates.size(), plugin.median(), posix.median(),
-                    posix.median() > 0 ? plugin.median() / posix.median() : 0.0);
-    };
-    line("(a) both ends in one thread, 1024-byte blocks", layouts[0], layouts[1]);
-    line("(a) both ends in one thread, 64 KiB blocks", layouts[2], layouts[3]);
-    line("(b) sender against a POSIX receiver thread, 1024-byte blocks", layouts[4], layouts[5]);
-    line("(b) sender against a POSIX receiver thread, 64 KiB blocks", layouts[6], layouts[7]);
     return 0;
 }

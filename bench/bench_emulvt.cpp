@@ -1,8 +1,11 @@
 // Bytes per second of the terminal's screen model with its interpreter, of
 // the same bytes through the telnet terminal's control until its cells are
 // painted (offscreen), and of libvterm with its screen layer and scroll-back,
-// on the same generated host output. After the runs a table gives MiB/s for
-// each and the ratios.
+// on the same generated host output. Every figure is wall-clock time, so that
+// the three are measured alike. Unless told otherwise (or in smoke mode) each
+// runs 7 times, the repetitions of all of them interleaved at random, so that
+// a machine whose speed drifts weighs on each alike; after the runs a table
+// gives the median MiB/s of each with the ratios, and the spread.
 #include "VtermReference.h"
 #include "telnet/TnEmulvt.h"
 
@@ -15,9 +18,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -232,11 +237,12 @@ void widgetRun(benchmark::State& state)
     state.SetLabel(kCorpusNames[state.range(0)]);
 }
 
-BENCHMARK(modelRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK(modelRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(widgetRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(vtermRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
+BENCHMARK(vtermRun)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Keeps each run's throughput to print the comparison at the end.
+// Keeps the throughput of every repetition to print the comparison at the
+// end.
 class RatioReporter : public benchmark::ConsoleReporter
 {
 public:
@@ -248,14 +254,11 @@ public:
             if (it == run.counters.end() || run.run_type != Run::RT_Iteration)
                 continue;
             const std::string name = run.benchmark_name();
-            const std::string corpusName = run.report_label;
             const double mibs = it->second.value / (1024.0 * 1024.0);
-            if (name.rfind("modelRun", 0) == 0)
-                model_[corpusName] = mibs;
-            else if (name.rfind("widgetRun", 0) == 0)
-                widget_[corpusName] = mibs;
-            else
-                vterm_[corpusName] = mibs;
+            Figures& figures = name.rfind("modelRun", 0) == 0    ? model_
+                               : name.rfind("widgetRun", 0) == 0 ? widget_
+                                                                 : vterm_;
+            figures[run.report_label].push_back(mibs);
         }
     }
     void printRatios() const
@@ -266,28 +269,57 @@ public:
 #endif
         // widget/model: the share of the model's speed left once the cells
         // are painted through the control; model/vterm: against libvterm.
-        std::printf("\n%-14s %12s %13s %12s %13s %12s\n", "corpus", "model MiB/s", "widget MiB/s",
+        std::printf("\nmedians of %zu run(s) each:\n", runs());
+        std::printf("%-14s %12s %13s %12s %13s %12s\n", "corpus", "model MiB/s", "widget MiB/s",
                     "widget/model", "vterm MiB/s", "model/vterm");
         for (const char* name : kCorpusNames) {
-            const double m = value(model_, name);
-            const double w = value(widget_, name);
-            const double v = value(vterm_, name);
+            const double m = median(model_, name);
+            const double w = median(widget_, name);
+            const double v = median(vterm_, name);
             std::printf("%-14s %12.1f %13.1f %12.2f %13.1f %12.2f%s\n", name, m, w,
                         m > 0 ? w / m : 0.0, v, v > 0 ? m / v : 0.0,
                         v > 0 && m < v ? "  (model slower)" : "");
         }
+        std::printf("\nspread, MiB/s min / median / max:\n");
+        for (const char* name : kCorpusNames) {
+            std::printf("%-14s", name);
+            for (const Figures* f : {&model_, &widget_, &vterm_}) {
+                const std::vector<double> v = sorted(*f, name);
+                if (!v.empty())
+                    std::printf("  %s %.1f / %.1f / %.1f",
+                                f == &model_    ? "model"
+                                : f == &widget_ ? "widget"
+                                                : "vterm",
+                                v.front(), v[v.size() / 2], v.back());
+            }
+            std::printf("\n");
+        }
     }
 
 private:
-    static double value(const std::map<std::string, double>& figures, const char* name)
+    using Figures = std::map<std::string, std::vector<double>>;
+    static std::vector<double> sorted(const Figures& figures, const char* name)
     {
         const auto it = figures.find(name);
-        return it == figures.end() ? 0.0 : it->second;
+        if (it == figures.end())
+            return {};
+        std::vector<double> v = it->second;
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    static double median(const Figures& figures, const char* name)
+    {
+        const std::vector<double> v = sorted(figures, name);
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    }
+    size_t runs() const
+    {
+        return model_.empty() ? 0 : model_.begin()->second.size();
     }
 
-    std::map<std::string, double> model_;
-    std::map<std::string, double> widget_;
-    std::map<std::string, double> vterm_;
+    Figures model_;
+    Figures widget_;
+    Figures vterm_;
 };
 
 } // namespace
@@ -298,8 +330,23 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    // Repetitions interleaved at random, unless the command line says
+    // otherwise; one run in smoke mode.
+    std::vector<char*> args(argv, argv + argc);
+    bool repetitionsGiven = false;
+    for (int i = 1; i < argc; ++i)
+        repetitionsGiven =
+            repetitionsGiven || std::strncmp(argv[i], "--benchmark_repetitions", 23) == 0;
+    static char repetitions[] = "--benchmark_repetitions=7";
+    static char interleave[] = "--benchmark_enable_random_interleaving=true";
+    if (!repetitionsGiven && !std::getenv("BREVANT_BENCH_SMOKE")) {
+        args.push_back(repetitions);
+        args.push_back(interleave);
+    }
+    int count = int(args.size());
+    args.push_back(nullptr);
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

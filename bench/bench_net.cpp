@@ -8,6 +8,12 @@
 //       flight;
 //   (c) the first comparison: the TWSocket pair of (b) against the POSIX
 //       pair of (a).
+// Google Benchmark times each layout on its own; the comparison then comes
+// from interleaved rounds: every round moves the same bytes (four times those
+// of one timed run) once in each layout, the order alternating from round to
+// round, so that a machine whose speed drifts (other work on it) weighs on
+// both sides of a ratio alike. Each ratio is taken within a round and printed
+// as min / median / max (BREVANT_BENCH_ROUNDS rounds, default 15).
 // Unless in smoke mode, it then runs each TWSocket layout (and its POSIX
 // counterpart) again under `strace -c -f` and prints the system calls per
 // MiB moved (the calls of a large transfer less those of a small one).
@@ -198,24 +204,63 @@ struct Layout
 {
     const char* name;
     double (*run)(qint64);
-    Totals totals;
 };
 Layout layouts[] = {
-    {"twsocket-from-writer", twsocketFromWriterThread, {}},
-    {"posix-from-writer", posixFromWriterThread, {}},
-    {"twsocket-pair", twsocketPair, {}},
-    {"posix-pair", posixPair, {}},
+    {"twsocket-from-writer", twsocketFromWriterThread},
+    {"posix-from-writer", posixFromWriterThread},
+    {"twsocket-pair", twsocketPair},
+    {"posix-pair", posixPair},
 };
 
+// Times the transfer alone (not the connection before it).
 void runLayout(benchmark::State& state, int index)
 {
-    Layout& layout = layouts[index];
     const qint64 total = payloadBytes();
-    for (auto _ : state) {
-        layout.totals.bytes += double(total);
-        layout.totals.seconds += layout.run(total);
-    }
+    for (auto _ : state)
+        state.SetIterationTime(layouts[index].run(total));
     state.SetBytesProcessed(int64_t(state.iterations()) * total);
+}
+
+// The layouts in turn, round after round; the ratios within each round.
+void printRounds()
+{
+    const bool smoke = qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE");
+    int rounds = smoke ? 1 : 15;
+    if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
+        rounds = qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
+    // Four times the bytes of one timed run: a transfer long enough that the
+    // scheduler's good and bad spells average out within it.
+    const qint64 total = 4 * payloadBytes();
+    constexpr int Count = int(std::size(layouts));
+    QList<double> rates[Count];
+    QList<double> ratioA, ratioB, ratioC;
+    for (int round = 0; round < rounds; ++round) {
+        double rate[Count] = {};
+        for (int i = 0; i < Count; ++i) {
+            // Odd rounds run each pair POSIX first.
+            const int k = round % 2 == 0 ? i : (i ^ 1);
+            const double took = layouts[k].run(total);
+            rate[k] = took > 0 ? double(total) / took / (1 << 20) : 0;
+            rates[k].append(rate[k]);
+        }
+        ratioA.append(rate[1] > 0 ? rate[0] / rate[1] : 0);
+        ratioB.append(rate[3] > 0 ? rate[2] / rate[3] : 0);
+        ratioC.append(rate[1] > 0 ? rate[2] / rate[1] : 0);
+    }
+    std::printf("\ninterleaved rounds: %d, %lld MiB a layout a round%s\n", rounds,
+                static_cast<long long>(total >> 20),
+#ifdef NDEBUG
+                ""
+#else
+                " (unoptimised build: compare the figures of a Release build)"
+#endif
+    );
+    std::printf("  %-58s %9s %9s %9s\n", "", "min", "median", "max");
+    for (int k = 0; k < Count; ++k)
+        printSpread(layouts[k].name, rates[k], "MiB/s");
+    printSpread("(a) TWSocket receiving / POSIX reader, POSIX writer thread", ratioA, "");
+    printSpread("(b) both ends in one thread: TWSocket pair / POSIX pair", ratioB, "");
+    printSpread("(c) as first measured: TWSocket pair / POSIX writer + reader", ratioC, "");
 }
 
 // Calls made by this program moving `bytes` in one layout, under strace.
@@ -276,12 +321,12 @@ void printSystemCalls()
 
 BENCHMARK_CAPTURE(runLayout, TWSocketFromWriterThread, 0)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->UseManualTime();
 BENCHMARK_CAPTURE(runLayout, PosixFromWriterThread, 1)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
-BENCHMARK_CAPTURE(runLayout, TWSocketPair, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(runLayout, PosixPair, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, TWSocketPair, 2)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK_CAPTURE(runLayout, PosixPair, 3)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 int main(int argc, char** argv)
 {
@@ -302,14 +347,7 @@ int main(int argc, char** argv)
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    auto line = [](const char* what, const Totals& ws, const Totals& px) {
-        std::printf("%s\n  TWSocket %10.1f MiB/s   POSIX %10.1f MiB/s   ratio %6.3f\n", what,
-                    ws.rate(), px.rate(), px.rate() > 0 ? ws.rate() / px.rate() : 0.0);
-    };
-    line("(a) receiving from a POSIX writer thread", layouts[0].totals, layouts[1].totals);
-    line("(b) both ends in one thread", layouts[2].totals, layouts[3].totals);
-    line("(c) as first measured: TWSocket pair vs POSIX writer thread + reader", layouts[2].totals,
-         layouts[1].totals);
+    printRounds();
     if (!qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE"))
         printSystemCalls();
     return 0;

@@ -917,17 +917,27 @@ TEffects TServerSession::CommandLine(int window, QByteArrayView text)
     return fx;
 }
 
-TEffects TServerSession::OfferDccChat(QByteArrayView entry, quint32 address, quint16 port,
-                                      int* window)
+TEffects TServerSession::OpenDccChat(QByteArrayView entry, int* window)
 {
     TEffects fx;
     const QByteArray nick = BareNick(entry);
+    if (window)
+        *window = 0;
+    if (nick.isEmpty())
+        return fx;
     const int id = newChild(DccChatCaption(nick), DccChatTabCaption(nick), fx);
     child(id)->DccPeer = nick;
     if (window)
         *window = id;
     fx << TEffect::Make(TEffect::Show, id, DccChatTexts::Waiting(nick));
-    send(fx, DccChatOfferLine(nick, address, port));
+    return fx;
+}
+
+TEffects TServerSession::SendDccChatOffer(int window, quint32 address, quint16 port)
+{
+    TEffects fx;
+    if (const TChild* c = Child(window); c && !c->DccPeer.isEmpty())
+        send(fx, DccChatOfferLine(c->DccPeer, address, port));
     return fx;
 }
 

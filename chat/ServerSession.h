@@ -164,9 +164,11 @@ public:
     // What the user typed in a window's command line (0: the server window).
     TEffects CommandLine(int window, QByteArrayView text);
 
-    // DCC chat windows: our offer (listening on address and port), an offer
-    // the user accepted, and data from the partner.
-    TEffects OfferDccChat(QByteArrayView entry, quint32 address, quint16 port, int* window);
+    // DCC chat windows: our offer (the window waiting for the partner, then,
+    // once its listener is up on address and port, the offer line), an
+    // offer the user accepted, and data from the partner.
+    TEffects OpenDccChat(QByteArrayView entry, int* window);
+    TEffects SendDccChatOffer(int window, quint32 address, quint16 port);
     TEffects AcceptDccChat(QByteArrayView nick, int* window);
     TEffects DccChatData(int window, QByteArrayView data);
 

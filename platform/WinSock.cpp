@@ -7,6 +7,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
@@ -310,13 +312,36 @@ int recv(TSocket s, char* buffer, int len, int flags)
     Entry* e = entryOf(s);
     if (!e)
         return setError(WSAENOTSOCK);
-    const ssize_t n = ::recv(s, buffer, size_t(qMax(len, 0)), flags | MSG_DONTWAIT);
+    // With TCP_INQ the kernel says, with the bytes, how many still wait.
+    int left = -1;
+    ssize_t n;
+    if (e->inq && !(flags & MSG_PEEK)) {
+        iovec piece{buffer, size_t(qMax(len, 0))};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+        msghdr msg{};
+        msg.msg_iov = &piece;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        n = ::recvmsg(s, &msg, flags | MSG_DONTWAIT);
+        if (n >= 0)
+            for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
+                if (c->cmsg_level == SOL_TCP && c->cmsg_type == TCP_CM_INQ &&
+                    c->cmsg_len >= CMSG_LEN(sizeof(int)))
+                    std::memcpy(&left, CMSG_DATA(c), sizeof left);
+    } else {
+        n = ::recv(s, buffer, size_t(qMax(len, 0)), flags | MSG_DONTWAIT);
+    }
     const int err = errno;
     if (!(flags & MSG_PEEK)) {
         // A short read leaves nothing behind; the end of the stream or an
         // error ends the session once the handler returns.
         if (n < len)
             e->knownWaiting = 0;
+        else if (left >= 0 && e->readPosted)
+            // The count includes an end of stream not yet read: 1 may be
+            // that alone, which FIONREAD tells apart.
+            e->knownWaiting = left == 1 ? -1 : left;
         else if (e->knownWaiting > n)
             e->knownWaiting -= int(n);
         else

@@ -138,11 +138,13 @@ int getsockname(TSocket s, sockaddr_in* name);
 int getpeername(TSocket s, sockaddr_in* name);
 // ioctlsocket(FIONREAD): the bytes waiting to be received.
 int ioctlFionread(TSocket s, unsigned long* count);
-// While FD_READ is handled: the bytes known to wait (what FIONREAD said, less
-// what was received since; 0 after a short read, which leaves nothing). -1
-// when not known: once full reads have used up what FIONREAD said (more may
-// have come: reading on as long as reads come back full keeps TCP's receive
-// window growing), outside FD_READ, or for datagrams.
+// While FD_READ is handled: the bytes known to wait (what the last receive
+// said still waits, where the kernel tells it with the bytes (TCP_INQ), or
+// what FIONREAD said less what was received since; 0 after a short read,
+// which leaves nothing). -1 when not known: once full reads have used up what
+// FIONREAD said (more may have come: reading on as long as reads come back
+// full keeps TCP's receive window growing), outside FD_READ, or for
+// datagrams.
 int knownReadable(TSocket s);
 // A receive has met the end of the stream (or an error that ends it): the
 // FD_CLOSE that follows needs no last receive.

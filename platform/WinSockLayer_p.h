@@ -36,6 +36,8 @@ struct Entry
     quint64 session = 0;
     Phase phase = Phase::Fresh;
     bool datagram = false;
+    // TCP_INQ is on: each receive tells how many bytes still wait.
+    bool inq = false;
     QPointer<HiddenWindow> window;
     quint32 msg = 0;
     int mask = 0;

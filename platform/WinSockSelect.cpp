@@ -8,6 +8,8 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
@@ -313,6 +315,10 @@ Entry* adopt(int fd, Phase phase, bool datagram)
     e->session = ++nextSession;
     e->phase = phase;
     e->datagram = datagram;
+    if (!datagram) {
+        const int on = 1;
+        e->inq = ::setsockopt(fd, IPPROTO_TCP, TCP_INQ, &on, sizeof on) == 0;
+    }
     registry().insert(fd, e);
     // Without an event loop (the application is gone) a socket gets no
     // events at all.

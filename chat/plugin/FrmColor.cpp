@@ -12,7 +12,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include <memory>
+#include <utility>
 
 namespace Zentrel {
 
@@ -84,16 +84,26 @@ void TF_Color::ApplyColors()
 void TF_Color::BitBtn1Click()
 {
     result_ = EncodeColorText(*R_Edit, Settings().Appearance());
-    SetModalResult(mrOk);
+    confirmed_ = true;
+    Close();
 }
 
-QString TF_Color::Execute()
+void TF_Color::FormClose(TCloseAction& action)
 {
-    // It frees itself when closed: here, when the call ends.
-    auto form = std::make_unique<TF_Color>();
+    action = caFree;
+    if (confirmed_ && done_)
+        std::exchange(done_, {})(result_);
+}
+
+TF_Color* TF_Color::Execute(std::function<void(const QString&)> done)
+{
+    auto* form = new TF_Color();
+    form->done_ = std::move(done);
     form->FormShow();
+    form->setWindowModality(Qt::ApplicationModal);
+    form->show();
     form->CenterOnScreen();
-    return form->ShowModal() == mrOk ? form->Result() : QString();
+    return form;
 }
 
 } // namespace Zentrel

@@ -2,6 +2,8 @@
 
 #include "chat/plugin/PluginHost.h"
 
+#include <functional>
+
 class TButton;
 class TColorGrid;
 class TPanel;
@@ -20,9 +22,13 @@ class TF_Color : public TZentrelForm
 public:
     TF_Color();
 
-    // Shows the dialog modally; the coded text, or empty when it was closed
-    // otherwise than by OK.
-    static QString Execute();
+    // Shows the dialog application-modal and returns at once; `done` gets
+    // the coded text when OK closes it, and is not called when it is closed
+    // otherwise. The dialog frees itself when closed. No event loop of its
+    // own runs meanwhile, so the window that asked may go (or the plug-in
+    // be unloaded, which frees the dialog) without a call stack waiting on
+    // it; `done` checks what it touches.
+    static TF_Color* Execute(std::function<void(const QString&)> done);
     QString Result() const { return result_; }
 
     TColorGrid* CG_Color;
@@ -36,8 +42,13 @@ public:
     void ApplyColors();
     void BitBtn1Click();
 
+protected:
+    void FormClose(TCloseAction& action) override;
+
 private:
     QString result_;
+    bool confirmed_ = false;
+    std::function<void(const QString&)> done_;
 };
 
 } // namespace Zentrel

@@ -9,6 +9,7 @@
 #include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/FrmDCC.h"
 #include "chat/plugin/FrmDCCSave.h"
+#include "chat/plugin/FrmDCCChat.h"
 #include "chat/plugin/ZentrelPlugin.h"
 
 #include "net/WSocket.h"
@@ -253,6 +254,8 @@ TMDIServer::TMDIServer()
 TMDIServer::~TMDIServer()
 {
     closing_ = true;
+    // A prompt still up goes with the window; its answer would reach nobody.
+    delete prompt_.data();
     // Nothing of the sockets reaches a window that is going.
     WSocket->OnDnsLookupDone = {};
     WSocket->OnSessionConnected = {};
@@ -298,38 +301,18 @@ void TMDIServer::SendLine(const QByteArray& line)
     applyOne(TEffect::Make(TEffect::Send, 0, GuardLine(line)));
 }
 
-void TMDIServer::PostToWindow(const QByteArray& name, const QByteArray& text, bool create)
-{
-    apply(session_.PostToWindow(name, text, create));
-}
-
-void TMDIServer::OpenQueryWindow(const QByteArray& nick)
-{
-    apply(session_.OpenQueryWindow(nick));
-}
-
-void TMDIServer::SetChildCaption(const QByteArray& name, const QByteArray& text, bool whole)
-{
-    apply(session_.SetChildCaption(name, text, whole));
-}
-
-void TMDIServer::CloseChildWindows()
-{
-    apply(session_.CloseChildWindows());
-}
-
-TMDIChild* TMDIServer::ChildWindow(int id) const
-{
-    return children_.value(id).data();
-}
-
 // ---------------------------------------------------------------------------
 // Effects
 
 void TMDIServer::apply(const TEffects& effects)
 {
-    for (const TEffect& e : effects)
-        applyOne(e);
+    for (qsizetype i = 0; i < effects.size(); ++i) {
+        if (paused_) {
+            waiting_ += effects.sliced(i);
+            return;
+        }
+        applyOne(effects[i]);
+    }
 }
 
 void TMDIServer::applyOne(const TEffect& e)
@@ -418,6 +401,13 @@ void TMDIServer::applyOne(const TEffect& e)
         B_retrieve->setEnabled(true);
         G_ListProcess->hide();
         break;
+    case TEffect::DccChatOffer:
+        askDccChat(e);
+        break;
+    case TEffect::DccChatText:
+        if (child)
+            child->SendDccText(e.Text);
+        break;
     case TEffect::DccSendOffer:
         ShowDccSendOffer(this, e.Text, e.Offer, e.LocalName);
         break;
@@ -429,11 +419,6 @@ void TMDIServer::applyOne(const TEffect& e)
             QByteArray answer;
             transfer->AcceptResume(e.Position, answer);
         }
-        break;
-    case TEffect::DccChatOffer:
-    case TEffect::DccChatText:
-        // The DCC windows are not built yet: the offer's status line has
-        // been shown, nothing is accepted or sent.
         break;
     case TEffect::CloseServer:
         QMetaObject::invokeMethod(
@@ -478,46 +463,6 @@ void TMDIServer::rawLine(const QByteArray& line)
 {
     redShowRaw->appendPlainText(text874(line));
     dropFirstLines(redShowRaw, RawLogExcess(redShowRaw->document()->blockCount()));
-}
-
-void TMDIServer::createChild(const TEffect& e)
-{
-    // A window made for a received line opens behind the plug-in's window
-    // the user is in.
-    QPointer<TForm> noted;
-    if (e.Behind && HostMainForm())
-        if (TForm* active = HostMainForm()->ActiveMDIChild())
-            if (dynamic_cast<TZentrelForm*>(active))
-                noted = active;
-    auto* child = new TMDIChild(this, e.Window, e.Text, e.Flag);
-    children_.insert(e.Window, child);
-    child->show();
-    Host::SetCaption(child, e.Tab);
-    if (noted) {
-        noted->BringToFront();
-        Host::ActivateWindow(noted);
-    }
-}
-
-void TMDIServer::freeChild(int id)
-{
-    QPointer<TMDIChild> child = children_.take(id);
-    if (!child)
-        return;
-    child->Detach();
-    Host::RemoveWindow(child);
-    delete child.data();
-}
-
-void TMDIServer::ChildClosed(int id)
-{
-    children_.remove(id);
-    apply(session_.ChildClosed(id));
-}
-
-void TMDIServer::ChildActivated(int id)
-{
-    apply(session_.ChildActivated(id));
 }
 
 void TMDIServer::fillChannelList()
@@ -650,9 +595,9 @@ void TMDIServer::sessionConnected(quint16 error)
 
 void TMDIServer::dataAvailable(quint16)
 {
-    // A modal dialog opened by a line leaves the flag set: the data waits in
-    // the socket until it closes.
-    if (busy_)
+    // While a line's prompt is up the data waits in the socket (which
+    // offers it again), and so does any data that arrives meanwhile.
+    if (busy_ || paused_)
         return;
     busy_ = true;
     const auto clear = qScopeGuard([this] { busy_ = false; });
@@ -810,6 +755,11 @@ void TMDIServer::FormClose(TCloseAction& action)
     Host::RemoveWindow(this);
     ServerWindows().removeAll(this);
     closing_ = true;
+    // A DCC chat request still asked about goes unanswered, and what waited
+    // behind it is dropped: the window's QUIT goes out now.
+    delete prompt_.data();
+    paused_ = false;
+    waiting_.clear();
     apply(session_.Closing());
     if (WSocket->State() != wsClosed)
         WSocket->Close();

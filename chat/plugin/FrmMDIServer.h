@@ -28,6 +28,7 @@ class QTreeWidgetItem;
 
 namespace Zentrel {
 
+class TF_DccChat;
 class TMDIChild;
 
 // One connection to one IRC server, an MDI child of the host with a tab of
@@ -64,9 +65,20 @@ public:
     void LV_ChannelColumnClick(int column);
 
     // From the child windows.
+    void ChildAttached(TMDIChild* child);
     void ChildClosed(int id);
     void ChildActivated(int id);
     TMDIChild* ChildWindow(int id) const;
+    // What the user typed in a child window's command line.
+    void ChildCommandLine(int id, const QByteArray& text);
+    // Data from the partner of a DCC chat window.
+    void DccChatData(int id, QByteArrayView data);
+    // The nick menu's DCC offers to a nick: a chat (a window that listens
+    // for the partner, and the offer), and a file.
+    void OfferDccChat(const QByteArray& nick);
+    void OfferDccSend(const QByteArray& nick);
+    // The DCC chat request being asked about, if any.
+    TF_DccChat* DccChatPrompt() const;
 
     // The DCC list: one row per transfer, known by a number; a row the user
     // cleared away is gone for good (its number finds nothing).
@@ -135,10 +147,19 @@ private:
     void stopIdent();
     void identClient(TWSocketClient* client);
 
+    // FrmMDIServerChat.cpp
+    void askDccChat(const TEffect& offer);
+    void dccChatAnswered(const QByteArray& nick, const TDccOffer& offer, bool accepted);
+
     TServerSession session_;
     QMap<int, QPointer<TMDIChild>> children_;
     QMap<int, QTreeWidgetItem*> dccRows_;
     int nextDccRow_ = 1;
+    // While a DCC chat request is asked about, the effects that follow wait
+    // here (in order) and the socket's data waits unread.
+    QPointer<TF_DccChat> prompt_;
+    bool paused_ = false;
+    TEffects waiting_;
     bool busy_ = false;
     bool closing_ = false;
     bool active_ = false;

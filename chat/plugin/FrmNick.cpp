@@ -4,7 +4,7 @@
 
 #include <QVBoxLayout>
 
-#include <memory>
+#include <QPointer>
 
 namespace Zentrel {
 
@@ -31,11 +31,16 @@ TF_Nick::TF_Nick()
 
 QString TF_Nick::Execute()
 {
-    // It frees itself when closed: here, when the call ends.
-    auto form = std::make_unique<TF_Nick>();
+    // It frees itself when closed: here, when the call ends. The plug-in's
+    // Done may free it while it is up; then no nick was given.
+    QPointer<TF_Nick> form = new TF_Nick();
     form->CenterOnScreen();
     form->ShowModal();
-    return form->E_Nick->text();
+    if (!form)
+        return {};
+    const QString nick = form->E_Nick->text();
+    delete form.data();
+    return nick;
 }
 
 } // namespace Zentrel

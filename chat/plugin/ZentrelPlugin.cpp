@@ -99,15 +99,21 @@ TMDIServer* PluginNavigate(const QByteArray& address)
         // The nick prompt, a message box and the connection start once the
         // host's navigation event has returned; a window closed meanwhile
         // takes the call with it.
+        // The nick prompt runs an event loop of its own: the window may go
+        // meanwhile.
         const QString nick = a.Nick;
+        const QPointer<TMDIServer> guard(window);
         QMetaObject::invokeMethod(
             window,
-            [window, nick] {
+            [guard, nick] {
                 try {
-                    window->SetNick(nick.isEmpty() ? TF_Nick::Execute() : nick);
-                    window->B_ConnectClick();
+                    const QString chosen = nick.isEmpty() ? TF_Nick::Execute() : nick;
+                    if (!guard)
+                        return;
+                    guard->SetNick(chosen);
+                    guard->B_ConnectClick();
                 } catch (const std::exception& e) {
-                    HandleException(e, window);
+                    HandleException(e, guard);
                 }
             },
             Qt::QueuedConnection);

@@ -400,6 +400,12 @@ void TF_Main::FormCreate()
         qWarning("Brevant: %s", qPrintable(DataNotices.last()));
         S_Status->SetSimpleText(DataNotices.join(QStringLiteral("  ")));
     };
+    // A registry file that could not be read is kept as it is (and moved
+    // aside, whole, before anything is written over it): said with them.
+    if (const QStringList registry = TRegistry::TakeNotices(); !registry.isEmpty()) {
+        DataNotices << registry;
+        S_Status->SetSimpleText(DataNotices.join(QStringLiteral("  ")));
+    }
     Data.LoadURLHistory();
     SB_ChooseFavorite->SetCaption(Data.CurrentGroup);
     Data.Group.clear();

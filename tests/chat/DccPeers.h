@@ -20,9 +20,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unistd.h>
 
 namespace DccPeers {
 
@@ -368,11 +370,15 @@ public:
     // A command on the server buffer.
     bool command(const QString& text)
     {
-        QFile f(fifo);
-        if (!f.open(QIODevice::WriteOnly))
+        // Opened without waiting for a reader that is not there (weechat
+        // gone).
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0)
             return false;
-        f.write("irc.server.test */" + text.toUtf8() + "\n");
-        return true;
+        const QByteArray line = "irc.server.test */" + text.toUtf8() + "\n";
+        const bool ok = ::write(fd, line.constData(), size_t(line.size())) == line.size();
+        ::close(fd);
+        return ok;
     }
     QString coreLog() const
     {

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QMenu>
+#include <QRegularExpression>
 
 using namespace ZentrelIrc;
 
@@ -64,8 +65,12 @@ class TestPluginPeers : public QObject
     }
 
     // Register, join, a message each way, and PING answered past the
-    // server's ping time (3 seconds on both servers here).
-    void smoke(quint16 port, const QString& nick)
+    // server's ping time (3 seconds on both servers here). The lines with
+    // two blanks after the command (WHOIS from the nick menu, the bare
+    // QUIT) are read as one blank: the nick is found, and the QUIT's text
+    // is its reason (ircd-hybrid shows no reason for a connection this
+    // young, `quitReasonShown`).
+    void smoke(quint16 port, const QString& nick, bool quitReasonShown = true)
     {
         TForm* channel = join(nick, port, QStringLiteral("smoke"));
         QVERIFY2(channel, qPrintable(raw(h_.serverWindows().last())));
@@ -79,9 +84,28 @@ class TestPluginPeers : public QObject
             conversation(channel).contains(QStringLiteral("<other> hello ") + nick), 10000);
         command(server, QStringLiteral("/msg #smoke hello other"));
         QVERIFY(other.waitFor("PRIVMSG #smoke :hello other"));
+        command(server, QStringLiteral("/whois  other"));
+        QTRY_VERIFY_WITH_TIMEOUT(status(server).contains(QStringLiteral("End of /WHOIS list")),
+                                 10000);
+        QVERIFY2(raw(server).contains(QStringLiteral("WHOIS  other")), qPrintable(raw(server)));
+        QVERIFY2(status(server).contains(
+                     QRegularExpression(QStringLiteral("^other ~?other 127\\.0\\.0\\.1"),
+                                        QRegularExpression::MultilineOption)),
+                 qPrintable(status(server).right(300)));
         QTest::qWait(12000);
         QVERIFY2(raw(server).contains(QStringLiteral("PONG")), qPrintable(raw(server)));
         QVERIFY(!status(server).contains(QStringLiteral("Disconnected")));
+        // A watcher in the channel sees us go.
+        RawClient watcher;
+        QVERIFY(watcher.connect(port, "watcher"));
+        watcher.send("JOIN #smoke");
+        QVERIFY(watcher.waitFor(" 366 "));
+        command(server, QStringLiteral("/quit"));
+        QVERIFY(watcher.waitFor(nick.toLatin1() + '!'));
+        QVERIFY(watcher.waitFor(" QUIT :"));
+        if (quitReasonShown)
+            QVERIFY2(watcher.waitFor("QUIT :http://brevant.example/zentrel/irc/"),
+                     watcher.seen.right(300).constData());
         server->Close();
         QTRY_COMPARE(h_.serverWindows().size(), 0);
     }
@@ -145,7 +169,7 @@ private slots:
                                hybrid.dir(), QString::number(port)},
                               port),
                  qPrintable(hybrid.errorString() + hybrid.log()));
-        smoke(port, QStringLiteral("frank"));
+        smoke(port, QStringLiteral("frank"), false);
         hybrid.stop();
     }
 

@@ -512,12 +512,16 @@ private slots:
     {
         Fixture f;
         int window = 0;
-        QCOMPARE(
-            describe(f.session.OfferDccChat("@bob", 2130706433, 4000, &window)),
-            (QByteArrayList{"create 1 DCC-CHAT (bob) tab=DCC-bob",
-                            "show 1 *** Waiting for connection from bob ***",
-                            "send PRIVMSG bob :" + c1 + "DCC CHAT chat 2130706433 4000" + c1}));
+        QCOMPARE(describe(f.session.OpenDccChat("@bob", &window)),
+                 (QByteArrayList{"create 1 DCC-CHAT (bob) tab=DCC-bob",
+                                 "show 1 *** Waiting for connection from bob ***"}));
         QCOMPARE(window, 1);
+        QCOMPARE(describe(f.session.SendDccChatOffer(1, 4294967295u, 4000)),
+                 QByteArrayList{"send PRIVMSG bob :" + c1 + "DCC CHAT chat 4294967295 4000" + c1});
+        // No offer for a window that has gone, nor a window for no nick.
+        QCOMPARE(describe(f.session.SendDccChatOffer(9, 2130706433, 4000)), QByteArrayList{});
+        QCOMPARE(describe(f.session.OpenDccChat("@", &window)), QByteArrayList{});
+        QCOMPARE(window, 0);
         QCOMPARE(describe(f.session.DccChatData(1, "hel")), QByteArrayList{});
         QCOMPARE(describe(f.session.DccChatData(1, "lo \r\nsecond\n")),
                  (QByteArrayList{"show 1 <bob> hello", "show 1 <bob> second"}));

@@ -1,0 +1,223 @@
+// DCC chat and Thai text through Brevant against a real ngircd, with irssi
+// (in tmux) and weechat-headless as the other users: Thai both ways with a
+// client that speaks TIS-620 on the wire, and a DCC chat each way with each
+// client, a line each way in every chat.
+#include "EngineTestMain.h"
+
+#include "ChatPeers.h"
+
+#include "platform/Cp874.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+using namespace ZentrelIrc;
+using namespace ChatPeers;
+
+namespace {
+
+void selectNick(TForm* w, const QString& entry)
+{
+    auto* list = w->findChild<QListWidget*>(QStringLiteral("lstNameList"));
+    list->clearSelection();
+    const auto found = list->findItems(entry, Qt::MatchExactly);
+    QVERIFY2(found.size() == 1, qPrintable(entry + u' ' + nicks(w).join(u',')));
+    found.first()->setSelected(true);
+}
+
+// The DCC chat request on the screen: who and where, then Accept.
+void acceptChatRequest(const QString& nick)
+{
+    QWidget* prompt = nullptr;
+    QTRY_VERIFY_WITH_TIMEOUT((prompt = QApplication::activeModalWidget()) &&
+                                 prompt->objectName() == QStringLiteral("F_DccChat"),
+                             15000);
+    QCOMPARE(prompt->windowTitle(), QStringLiteral("DCC Chat Request"));
+    QCOMPARE(prompt->findChild<QLabel*>(QStringLiteral("L_Name"))->text(), nick);
+    QVERIFY(prompt->findChild<QLabel*>(QStringLiteral("L_IP"))
+                ->text()
+                .startsWith(QStringLiteral("127.0.0.1:")));
+    QTest::mouseClick(prompt->findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
+}
+
+} // namespace
+
+class TestPluginDccChat : public QObject
+{
+    Q_OBJECT
+
+    ZentrelHarness h_;
+    PeerProcess ngircd_;
+    PeerProcess weechatDir_;
+    quint16 port_ = 0;
+    QPointer<TForm> server_;
+    std::unique_ptr<IrssiPeer> bob_;
+    std::unique_ptr<Weechat> carol_;
+    int round_ = 0;
+
+    TForm* channel() const { return chatWindow(*h_.main, QStringLiteral("#zentrel")); }
+    // The DCC chat window (the host shows it as "DCC-" and the nick).
+    TForm* dccChat() const
+    {
+        for (TForm* f : h_.main->MDIChildren())
+            if (f->objectName() == QStringLiteral("MDIChild") &&
+                f->Caption().startsWith(QStringLiteral("DCC-")))
+                return f;
+        return nullptr;
+    }
+
+    // Our chat window with a partner, open and connected, then a line each
+    // way: `partnerSays` makes the partner send its line, `partnerLog` reads
+    // what the partner shows.
+    void lineEachWay(const QString& partner, const std::function<void(const QString&)>& partnerSays,
+                     const std::function<QString()>& partnerLog)
+    {
+        TForm* chat = dccChat();
+        QVERIFY(chat);
+        QCOMPARE(chat->Caption(), QStringLiteral("DCC-") + partner);
+        // Each chat's own lines: the partners' logs keep the earlier ones.
+        ++round_;
+        const QString theirs = QStringLiteral("hello %1 from ").arg(round_) + partner;
+        partnerSays(theirs);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            conversation(chat).contains(QStringLiteral("<%1> %2").arg(partner, theirs)),
+            qPrintable(conversation(chat)), 15000);
+        const QString ours = QStringLiteral("hello %1 to ").arg(round_) + partner;
+        command(chat, ours);
+        QTRY_VERIFY2_WITH_TIMEOUT(partnerLog().contains(ours), qPrintable(partnerLog()), 15000);
+        QVERIFY(conversation(chat).contains(QStringLiteral("<alice> ") + ours));
+        chat->Close();
+        QTRY_VERIFY(!dccChat());
+    }
+
+    void lineEachWayWithBob()
+    {
+        lineEachWay(
+            QStringLiteral("bob"),
+            [&](const QString& line) { bob_->type(QStringLiteral("/msg =alice ") + line); },
+            [&] { return bob_->log(QStringLiteral("=alice")); });
+    }
+    void lineEachWayWithCarol()
+    {
+        lineEachWay(
+            QStringLiteral("carol"),
+            [&](const QString& line) {
+                QVERIFY(carol_->command(QStringLiteral("xfer.irc_dcc.test.alice"), line));
+            },
+            [&] { return carol_->log(QStringLiteral("xfer.irc_dcc.test.alice")); });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        MessageBoxService::SetHandler(
+            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
+        port_ = PeerProcess::freePort();
+        QVERIFY2(startNgircd(ngircd_, port_, false), qPrintable(ngircd_.errorString()));
+        QVERIFY(h_.prepare());
+        h_.start();
+        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        ZentrelHarness::type(h_.browser(),
+                             QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(port_));
+        QTRY_COMPARE(h_.serverWindows().size(), 1);
+        server_ = h_.serverWindows().first();
+        QTRY_VERIFY2_WITH_TIMEOUT(channel(), qPrintable(raw(server_)), 20000);
+
+        bob_ = std::make_unique<IrssiPeer>(ngircd_);
+        QVERIFY(bob_->start(port_, QStringLiteral("bob")));
+        bob_->type(QStringLiteral("/join #zentrel"));
+        // carol speaks TIS-620, a single-byte Thai charset.
+        carol_ = std::make_unique<Weechat>(weechatDir_);
+        QVERIFY2(carol_->start(port_, QStringLiteral("carol"), QStringLiteral("#zentrel"),
+                               QStringLiteral("TIS-620")),
+                 qPrintable(carol_->log(QStringLiteral("core.weechat"))));
+        QTRY_VERIFY_WITH_TIMEOUT(nicks(channel()).contains(QStringLiteral("bob")) &&
+                                     nicks(channel()).contains(QStringLiteral("carol")),
+                                 15000);
+    }
+
+    void cleanupTestCase()
+    {
+        h_.stop();
+        h_.release();
+        bob_.reset();
+        carol_.reset();
+        ngircd_.stop();
+        MessageBoxService::SetHandler({});
+    }
+
+    void thaiBothWaysWithASingleByteClient()
+    {
+        // Words whose TIS-620 bytes are not UTF-8, so no client can take
+        // them for UTF-8 by chance.
+        QVERIFY(carol_->command(QStringLiteral("irc.test.#zentrel"),
+                                QStringLiteral("สวัสดี from carol")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            conversation(channel()).contains(QStringLiteral("<carol> สวัสดี from carol")), 15000);
+        command(channel(), QStringLiteral("ขอบคุณ carol"));
+        QTRY_VERIFY2_WITH_TIMEOUT(carol_->log(QStringLiteral("irc.test.#zentrel"))
+                                      .contains(QStringLiteral("ขอบคุณ carol")),
+                                  qPrintable(carol_->log(QStringLiteral("irc.test.#zentrel"))),
+                                  15000);
+        // On the wire it went as code page 874 (the same bytes as TIS-620).
+        QVERIFY(raw(server_).contains(QStringLiteral("PRIVMSG #zentrel :ขอบคุณ carol")));
+    }
+
+    void dccChatOfferedToIrssi()
+    {
+        selectNick(channel(), QStringLiteral("bob"));
+        channel()->findChild<QAction*>(QStringLiteral("CHATUnavailablenow1"))->trigger();
+        QTRY_VERIFY(dccChat());
+        QVERIFY(conversation(dccChat()).contains(
+            QStringLiteral("*** Waiting for connection from bob ***")));
+        // irssi accepts chats by itself.
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            conversation(dccChat()).contains(QStringLiteral(
+                "*** DCC CHAT established ***\n*** Connection from IP 127.0.0.1 ***")),
+            qPrintable(conversation(dccChat()) + raw(server_).right(300)), 15000);
+        // It got the listener's greeting first.
+        QTRY_VERIFY(bob_->log(QStringLiteral("=alice"))
+                        .contains(QStringLiteral("Welcome to "
+                                                 "Quennet")));
+        lineEachWayWithBob();
+    }
+
+    void dccChatFromIrssi()
+    {
+        bob_->type(QStringLiteral("/dcc chat alice"));
+        acceptChatRequest(QStringLiteral("bob"));
+        QTRY_VERIFY_WITH_TIMEOUT(dccChat(), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            conversation(dccChat()).contains(QStringLiteral(
+                "*** Established DCC Chat Connection *** \n*** Connection to IP 127.0.0.1 ***")),
+            qPrintable(conversation(dccChat())), 15000);
+        lineEachWayWithBob();
+    }
+
+    void dccChatOfferedToWeechat()
+    {
+        selectNick(channel(), QStringLiteral("carol"));
+        channel()->findChild<QAction*>(QStringLiteral("CHATUnavailablenow1"))->trigger();
+        QTRY_VERIFY(dccChat());
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            conversation(dccChat()).contains(QStringLiteral("*** DCC CHAT established ***")),
+            qPrintable(conversation(dccChat())), 15000);
+        lineEachWayWithCarol();
+    }
+
+    void dccChatFromWeechat()
+    {
+        QVERIFY(
+            carol_->command(QStringLiteral("irc.server.test"), QStringLiteral("/dcc chat alice")));
+        acceptChatRequest(QStringLiteral("carol"));
+        QTRY_VERIFY_WITH_TIMEOUT(dccChat(), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(conversation(dccChat()).contains(
+                                      QStringLiteral("*** Established DCC Chat Connection *** ")),
+                                  qPrintable(conversation(dccChat())), 15000);
+        lineEachWayWithCarol();
+    }
+};
+
+BREVANT_ENGINE_TEST_MAIN(TestPluginDccChat)
+#include "plugin_dccchat.moc"
