@@ -59,6 +59,15 @@ double seconds(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// How many interleaved rounds a comparison runs: BREVANT_BENCH_ROUNDS, else
+// 15 (1 in a smoke run).
+int roundCount()
+{
+    if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
+        return qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
+    return qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? 1 : 15;
+}
+
 // A list of figures as "min median max unit", after its label.
 template <typename T> T medianOf(QList<T> values)
 {

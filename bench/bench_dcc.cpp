@@ -382,10 +382,7 @@ void runLayout(benchmark::State& state, int index)
 // weighs on both sides of a ratio alike; the ratios within each round.
 void printRounds()
 {
-    const bool smoke = qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE");
-    int rounds = smoke ? 1 : 15;
-    if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
-        rounds = qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
+    const int rounds = roundCount();
     QList<double> rates[Count];
     QList<double> ratios[Count / 2];
     for (int round = 0; round < rounds; ++round) {

@@ -224,10 +224,7 @@ void runLayout(benchmark::State& state, int index)
 // The layouts in turn, round after round; the ratios within each round.
 void printRounds()
 {
-    const bool smoke = qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE");
-    int rounds = smoke ? 1 : 15;
-    if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
-        rounds = qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
+    const int rounds = roundCount();
     // Four times the bytes of one timed run: a transfer long enough that the
     // scheduler's good and bad spells average out within it.
     const qint64 total = 4 * payloadBytes();
