@@ -18,6 +18,8 @@
 // counterpart) again under `strace -c -f` and prints the system calls per
 // MiB moved (the calls of a large transfer less those of a small one).
 
+#include "LoopbackBench.h"
+
 #include "net/WSocket.h"
 
 #include <QCoreApplication>
@@ -49,41 +51,6 @@ constexpr int Chunk = 65536;
 // Chunks a one-thread sender keeps ahead of its receiver.
 constexpr int InFlight = 4;
 
-qint64 payloadBytes()
-{
-    if (qEnvironmentVariableIsSet("BREVANT_BENCH_BYTES"))
-        return qEnvironmentVariableIntValue("BREVANT_BENCH_BYTES");
-    return qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE") ? (qint64(1) << 20)
-                                                            : (qint64(64) << 20);
-}
-
-// A connected pair of plain descriptors on 127.0.0.1.
-struct Pair
-{
-    int client = -1;
-    int server = -1;
-    Pair()
-    {
-        const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(l, 1);
-        ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
-        client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        server = ::accept(l, nullptr, nullptr);
-        ::close(l);
-    }
-    ~Pair()
-    {
-        ::close(client);
-        ::close(server);
-    }
-};
-
 void posixWriter(int fd, qint64 total)
 {
     const QByteArray chunk(Chunk, 'x');
@@ -95,11 +62,6 @@ void posixWriter(int fd, qint64 total)
             break;
         sent += n;
     }
-}
-
-double seconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // A TWSocket that has adopted the connection its listener accepted, and the
@@ -259,26 +221,10 @@ void runLayout(benchmark::State& state, int index)
     state.SetBytesProcessed(int64_t(state.iterations()) * total);
 }
 
-template <typename T> T medianOf(QList<T> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? T() : values[values.size() / 2];
-}
-
-void printSpread(const char* what, QList<double> values, const char* unit)
-{
-    std::sort(values.begin(), values.end());
-    std::printf("  %-58s %9.3f %9.3f %9.3f %s\n", what, values.first(), medianOf(values),
-                values.last(), unit);
-}
-
 // The layouts in turn, round after round; the ratios within each round.
 void printRounds()
 {
-    const bool smoke = qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE");
-    int rounds = smoke ? 1 : 15;
-    if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
-        rounds = qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
+    const int rounds = roundCount();
     // Four times the bytes of one timed run: a transfer long enough that the
     // scheduler's good and bad spells average out within it.
     const qint64 total = 4 * payloadBytes();

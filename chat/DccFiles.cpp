@@ -4,7 +4,13 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <limits>
 
 namespace Zentrel {
 
@@ -114,6 +120,145 @@ TDccAutoChoice AutoReceiveChoice(const TDccSavePlan& plan)
     if (plan.Complete || plan.ReceivePath.isEmpty())
         return TDccAutoChoice::Skip;
     return TDccAutoChoice::Receive;
+}
+
+// ---------------------------------------------------------------------------
+// TDccFile
+
+TDccFile::~TDccFile()
+{
+    Close();
+}
+
+bool TDccFile::fail(const char* what)
+{
+    const int error = errno;
+    error_ = QByteArray(what) + ": " + std::strerror(error);
+    Close();
+    errno = error;
+    return false;
+}
+
+bool TDccFile::OpenRead(const QString& path)
+{
+    Close();
+    path_ = path;
+    // Non-blocking, so that a FIFO cannot hold up the open; refused below.
+    fd_ = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0)
+        return fail("cannot open");
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        return fail("cannot read");
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return fail("not a plain file");
+    }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    size_ = quint64(st.st_size);
+    return true;
+}
+
+bool TDccFile::CreateNew(const QString& path)
+{
+    Close();
+    path_ = path;
+    fd_ = ::open(QFile::encodeName(path).constData(),
+                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0)
+        return fail("cannot create");
+    size_ = 0;
+    return true;
+}
+
+bool TDccFile::CreateUnique(const QString& folder, const QString& name)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString free = UniqueFileName(folder, name);
+        if (free.isEmpty()) {
+            errno = EEXIST;
+            return fail("no free name");
+        }
+        if (CreateNew(folder + u'/' + free))
+            return true;
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+bool TDccFile::OpenResume(const QString& path, quint64 size)
+{
+    Close();
+    path_ = path;
+    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd_ < 0)
+        return fail("cannot open");
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        return fail("cannot read");
+    if (!S_ISREG(st.st_mode) || quint64(st.st_size) != size) {
+        errno = ESTALE;
+        return fail("the partial file changed");
+    }
+    size_ = size;
+    return Seek(size);
+}
+
+bool TDccFile::Seek(quint64 position)
+{
+    if (fd_ < 0) {
+        errno = EBADF;
+        error_ = "cannot seek: " + QByteArray(std::strerror(errno));
+        return false;
+    }
+    if (position > quint64(std::numeric_limits<off_t>::max()) ||
+        ::lseek(fd_, off_t(position), SEEK_SET) < 0) {
+        if (position > quint64(std::numeric_limits<off_t>::max()))
+            errno = EINVAL;
+        return fail("cannot seek");
+    }
+    return true;
+}
+
+bool TDccFile::Write(QByteArrayView data)
+{
+    const char* p = data.data();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd_, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return fail("cannot write");
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+qint64 TDccFile::Read(char* buffer, qint64 length)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer, size_t(length));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            fail("cannot read");
+            return -1;
+        }
+        return n;
+    }
+}
+
+void TDccFile::Close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
 }
 
 } // namespace Zentrel

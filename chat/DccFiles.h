@@ -46,6 +46,50 @@ struct TDccSavePlan
 };
 TDccSavePlan PlanDccSave(const QString& folder, const QString& name, quint64 offerSize);
 
+// The file of one transfer: read for sending, or written for receiving
+// without ever following a symbolic link or touching a file that exists
+// (a new file is created exclusively; a resumed one must be the plain file
+// of exactly the size that was asked to resume at). Every failure leaves
+// its reason in ErrorText.
+class TDccFile
+{
+public:
+    TDccFile() = default;
+    ~TDccFile();
+    TDccFile(const TDccFile&) = delete;
+    TDccFile& operator=(const TDccFile&) = delete;
+
+    // A plain file to send (a link the user chose is followed); Size() is
+    // its size.
+    bool OpenRead(const QString& path);
+    // A new file at `path`; fails when anything is there.
+    bool CreateNew(const QString& path);
+    // A new file in `folder` under `name`, or under the first free
+    // "stem (n).ext" when that is taken meanwhile; Path() is the one used.
+    bool CreateUnique(const QString& folder, const QString& name);
+    // The partial file to resume: a plain file (not a link) of exactly
+    // `size` bytes, positioned at its end.
+    bool OpenResume(const QString& path, quint64 size);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    QString Path() const { return path_; }
+    quint64 Size() const { return size_; }
+    bool Seek(quint64 position);
+    // All of `data`, or false.
+    bool Write(QByteArrayView data);
+    // Up to `length` bytes; 0 at the end, -1 on an error.
+    qint64 Read(char* buffer, qint64 length);
+    void Close();
+    QByteArray ErrorText() const { return error_; }
+
+private:
+    bool fail(const char* what);
+    int fd_ = -1;
+    QString path_;
+    quint64 size_ = 0;
+    QByteArray error_;
+};
+
 // What the DCCAutoReceive setting chooses without asking.
 enum class TDccAutoChoice { Resume, Receive, Skip };
 TDccAutoChoice AutoReceiveChoice(const TDccSavePlan& plan);

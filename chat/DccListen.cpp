@@ -3,6 +3,8 @@
 #include <QByteArray>
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -28,6 +30,31 @@ quint16 ProbeListenPort(QByteArrayView address, quint16 first)
     }
     ::close(probe);
     return found;
+}
+
+QByteArray LocalAddress()
+{
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0)
+        return {};
+    QByteArray loopback;
+    QByteArray found;
+    for (const ifaddrs* i = list; i && found.isEmpty(); i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET || !(i->ifa_flags & IFF_UP))
+            continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* sa = reinterpret_cast<const sockaddr_in*>(i->ifa_addr);
+        if (!::inet_ntop(AF_INET, &sa->sin_addr, text, sizeof text))
+            continue;
+        if (i->ifa_flags & IFF_LOOPBACK) {
+            if (loopback.isEmpty())
+                loopback = text;
+        } else {
+            found = text;
+        }
+    }
+    ::freeifaddrs(list);
+    return found.isEmpty() ? loopback : found;
 }
 
 } // namespace Zentrel

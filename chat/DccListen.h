@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 // Where a DCC listener (a chat or a file offer of ours) listens.
@@ -10,5 +11,12 @@ namespace Zentrel {
 // socket is closed again; 0 when no port up to 65535 can be bound, or the
 // address is not a dotted IPv4 address.
 quint16 ProbeListenPort(QByteArrayView address = "0.0.0.0", quint16 first = 4000);
+
+// The dotted IPv4 address of this host that a peer would reach it on: the
+// first address of a network interface that is up, an address other than
+// loopback preferred; empty when there is none. It asks the interfaces, not
+// a name lookup, so it never waits on a name server (the GUI thread calls
+// it).
+QByteArray LocalAddress();
 
 } // namespace Zentrel

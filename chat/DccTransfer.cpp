@@ -137,6 +137,11 @@ quint64 TDccSendProgress::NextBlock() const
     return qMin<quint64>(block_, size_ - sent_);
 }
 
+bool TDccSendProgress::MaySend() const
+{
+    return sent_ < size_ && sent_ - acked_ < block_;
+}
+
 void TDccSendProgress::BlockSent(quint64 length)
 {
     sent_ = qMin(size_, sent_ + length);
@@ -148,18 +153,22 @@ TDccSendProgress::Ack TDccSendProgress::OnAck(quint32 ack)
     acked_ = qMax(acked_, ExpandAcknowledgement(ack, sent_));
     r.Acknowledged = acked_;
     r.Complete = acked_ >= size_ && sent_ >= size_;
-    r.SendNext = !r.Complete && sent_ < size_;
+    r.SendNext = !r.Complete && MaySend();
     return r;
 }
 
 TDccReceiveProgress::TDccReceiveProgress(quint64 size, quint64 start)
-    : size_(size), transferred_(start)
+    : TDccReceiveProgress(size, start, size > 0)
+{}
+
+TDccReceiveProgress::TDccReceiveProgress(quint64 size, quint64 start, bool sized)
+    : size_(size), transferred_(sized ? qMin(start, size) : start), sized_(sized)
 {}
 
 quint64 TDccReceiveProgress::Accept(quint64 length)
 {
     quint64 take = length;
-    if (size_ > 0)
+    if (sized_)
         take = transferred_ >= size_ ? 0 : qMin(length, size_ - transferred_);
     excess_ += length - take;
     transferred_ += take;

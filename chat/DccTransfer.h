@@ -98,13 +98,18 @@ public:
     void Seek(quint64 position);
     // How many bytes the next block reads (0 once all is sent).
     quint64 NextBlock() const;
+    // Whether a block may go now: something is left to send and less than
+    // one block waits for its acknowledgement. So one acknowledgement
+    // releases one block, and a peer that acknowledges in small pieces (or
+    // repeats itself) never has more than two blocks in flight.
+    bool MaySend() const;
     void BlockSent(quint64 length);
 
     struct Ack
     {
         quint64 Acknowledged = 0;
         bool Complete = false; // the whole file is acknowledged: close
-        bool SendNext = false; // send the next block
+        bool SendNext = false; // send the next block (MaySend)
     };
     Ack OnAck(quint32 ack);
     int Percent() const { return DccPercent(acked_, size_); }
@@ -122,19 +127,23 @@ class TDccReceiveProgress
 public:
     // `size` 0: the offer named no size. `start`: the resumed part.
     TDccReceiveProgress(quint64 size, quint64 start = 0);
+    // `sized`: the offer named a size, even 0 (then nothing is written).
+    TDccReceiveProgress(quint64 size, quint64 start, bool sized);
     quint64 Size() const { return size_; }
     quint64 Transferred() const { return transferred_; }
+    bool Sized() const { return sized_; }
     // Of `length` bytes received, how many are written: never beyond an
     // offered size (the rest is dropped and counted in Excess).
     quint64 Accept(quint64 length);
     quint64 Excess() const { return excess_; }
-    bool Complete() const { return size_ > 0 && transferred_ >= size_; }
+    bool Complete() const { return sized_ && transferred_ >= size_; }
     QByteArray Acknowledgement() const { return DccAcknowledgement(transferred_); }
     int Percent() const { return DccPercent(transferred_, size_); }
 
 private:
     quint64 size_;
     quint64 transferred_;
+    bool sized_;
     quint64 excess_ = 0;
 };
 

@@ -15,9 +15,10 @@ set(chat_session_sources
 brevant_add_fuzzer(fuzz_ircline ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_ircline.cpp ${chat_session_sources})
 target_link_libraries(fuzz_ircline PRIVATE Qt6::Core Qt6::Gui)
 
-# The arguments of a CTCP DCC request, and the names and lines made from them.
+# The arguments of a CTCP DCC request, and the names and lines made from them;
+# the same bytes as a peer's acknowledgements.
 brevant_add_fuzzer(fuzz_dccoffer ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_dccoffer.cpp
-  ${chat}/DccOffer.cpp ${chat}/DccFiles.cpp ${chat}/Ctcp.cpp ${chat}/IrcText.cpp
+  ${chat}/DccOffer.cpp ${chat}/DccFiles.cpp ${chat}/DccTransfer.cpp ${chat}/Ctcp.cpp ${chat}/IrcText.cpp
   ${repo}/platform/Cp874.cpp)
 target_link_libraries(fuzz_dccoffer PRIVATE Qt6::Core Qt6::Gui)
 

@@ -7,6 +7,8 @@
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/ColorRichText.h"
 #include "chat/plugin/FrmChildWin.h"
+#include "chat/plugin/FrmDCC.h"
+#include "chat/plugin/FrmDCCSave.h"
 #include "chat/plugin/FrmDCCChat.h"
 #include "chat/plugin/ZentrelPlugin.h"
 
@@ -240,7 +242,7 @@ TMDIServer::TMDIServer()
     connect(edtInputText, &QLineEdit::returnPressed, this,
             guarded(this, [this] { btnSendClick(); }));
     connect(btnSend, &QPushButton::clicked, this, guarded(this, [this] { btnSendClick(); }));
-    connect(B_Clear, &QPushButton::clicked, LV_DCC, &QTreeWidget::clear);
+    connect(B_Clear, &QPushButton::clicked, this, guarded(this, [this] { B_ClearClick(); }));
     connect(LV_Channel->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { Guard(this, [&] { LV_ChannelColumnClick(column); }); });
 
@@ -407,16 +409,48 @@ void TMDIServer::applyOne(const TEffect& e)
             child->SendDccText(e.Text);
         break;
     case TEffect::DccSendOffer:
+        ShowDccSendOffer(this, e.Text, e.Offer, e.LocalName);
+        break;
     case TEffect::DccResume:
     case TEffect::DccAccept:
-        // The file transfer windows are not built yet: the offer's status
-        // line has been shown, nothing is accepted or sent.
+        // The transfer sends from there (its ACCEPT follows), or connects
+        // and receives from there.
+        if (TF_DCC* transfer = TF_DCC::FindTransfer(int(e.Number))) {
+            QByteArray answer;
+            transfer->AcceptResume(e.Position, answer);
+        }
         break;
     case TEffect::CloseServer:
         QMetaObject::invokeMethod(
             this, [this] { Close(); }, Qt::QueuedConnection);
         break;
     }
+}
+
+int TMDIServer::AddDccRow(const QByteArray& caption, const QByteArray& bytes,
+                          const QByteArray& percent)
+{
+    const int id = nextDccRow_++;
+    dccRows_.insert(
+        id, new QTreeWidgetItem(LV_DCC, {text874(caption), text874(bytes), text874(percent)}));
+    return id;
+}
+
+void TMDIServer::SetDccRowText(int row, int column, const QByteArray& text)
+{
+    if (QTreeWidgetItem* item = dccRows_.value(row); item && column >= 0 && column < 3)
+        item->setText(column, text874(text));
+}
+
+void TMDIServer::B_ClearClick()
+{
+    dccRows_.clear();
+    LV_DCC->clear();
+}
+
+void TMDIServer::StatusLine(const QByteArray& line)
+{
+    statusLine(StripColorCodes(line));
 }
 
 void TMDIServer::statusLine(const QByteArray& line)

@@ -24,6 +24,7 @@ class TWSocket;
 class TWSocketClient;
 class TWSocketServer;
 class QTimer;
+class QTreeWidgetItem;
 
 namespace Zentrel {
 
@@ -78,6 +79,14 @@ public:
     void OfferDccSend(const QByteArray& nick);
     // The DCC chat request being asked about, if any.
     TF_DccChat* DccChatPrompt() const;
+
+    // The DCC list: one row per transfer, known by a number; a row the user
+    // cleared away is gone for good (its number finds nothing).
+    int AddDccRow(const QByteArray& caption, const QByteArray& bytes, const QByteArray& percent);
+    void SetDccRowText(int row, int column, const QByteArray& text);
+    void B_ClearClick();
+    // A line for the status log (a DCC transfer's failure).
+    void StatusLine(const QByteArray& line);
 
     // The channel to join when the welcome ends (without "#").
     void SetAutoJoinChannel(const QByteArray& channel) { session_.AutoJoinChannel = channel; }
@@ -144,6 +153,8 @@ private:
 
     TServerSession session_;
     QMap<int, QPointer<TMDIChild>> children_;
+    QMap<int, QTreeWidgetItem*> dccRows_;
+    int nextDccRow_ = 1;
     // While a DCC chat request is asked about, the effects that follow wait
     // here (in order) and the socket's data waits unread.
     QPointer<TF_DccChat> prompt_;

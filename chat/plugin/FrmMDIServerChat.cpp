@@ -7,6 +7,7 @@
 #include "chat/DccOffer.h"
 #include "chat/NickList.h"
 #include "chat/plugin/FrmChildWin.h"
+#include "chat/plugin/FrmDCC.h"
 #include "chat/plugin/FrmDCCChat.h"
 #include "chat/plugin/ZentrelPlugin.h"
 
@@ -140,7 +141,7 @@ void TMDIServer::OfferDccChat(const QByteArray& entry)
 
 void TMDIServer::OfferDccSend(const QByteArray& nick)
 {
-    statusLine("*** DCC SEND to " + BareNick(nick) + ": file transfers are not available");
+    StartDccSendOffer(this, BareNick(nick));
 }
 
 TF_DccChat* TMDIServer::DccChatPrompt() const

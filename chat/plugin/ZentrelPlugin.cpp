@@ -3,6 +3,7 @@
 #include "chat/ChatTexts.h"
 #include "chat/PluginAddress.h"
 #include "chat/U_GlobalConfig.h"
+#include "chat/plugin/FrmDCC.h"
 #include "chat/plugin/FrmMDIServer.h"
 #include "chat/plugin/FrmMain.h"
 #include "chat/plugin/FrmNick.h"
@@ -152,12 +153,25 @@ void PluginDone()
         } catch (...) {
         }
     }
+    // Every DCC transfer ends (its sockets and file closed) and every offer
+    // prompt goes, with the transfer window it holds.
+    try {
+        EndDccTransfers();
+    } catch (...) {
+    }
     // Nothing of the library may outlive it: forms that were closed and wait
     // for their deferred deletion, and any other form still open, go now.
-    for (TZentrelForm* form : TZentrelForm::LiveForms()) {
+    // (A form may take others with it: each is looked at once it is its
+    // turn.)
+    QList<QPointer<TZentrelForm>> forms;
+    for (TZentrelForm* form : TZentrelForm::LiveForms())
+        forms << form;
+    for (const QPointer<TZentrelForm>& form : forms) {
+        if (!form)
+            continue;
         try {
             Host::RemoveWindow(form);
-            delete form;
+            delete form.data();
         } catch (...) {
         }
     }

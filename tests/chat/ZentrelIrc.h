@@ -4,6 +4,8 @@
 // server) on a free loopback port, and reading the plug-in's windows
 // through their published controls.
 
+#include "Irssi.h"
+#include "Ngircd.h"
 #include "ZentrelHarness.h"
 
 #include "PeerProcess.h"
@@ -18,23 +20,6 @@
 #include <QTreeWidget>
 
 namespace ZentrelIrc {
-
-inline bool startNgircd(PeerProcess& peer, quint16 port, bool ident, int pingTimeout = 120)
-{
-    const QString conf = peer.writeFile(
-        QStringLiteral("ngircd.conf"),
-        QStringLiteral("[Global]\n Name = irc.test\n Info = test server\n AdminInfo1 = test\n"
-                       " AdminInfo2 = localhost\n AdminEMail = root@localhost\n"
-                       " Listen = 127.0.0.1\n Ports = %1\n MotdPhrase = test motd\n"
-                       "[Limits]\n MaxNickLength = 30\n MaxConnectionsIP = 0\n PingTimeout = %2\n"
-                       "[Options]\n PAM = no\n Ident = %3\n DNS = %3\n")
-            .arg(port)
-            .arg(pingTimeout)
-            .arg(ident ? "yes" : "no")
-            .toUtf8());
-    return peer.start(PeerProcess::findProgram(QStringLiteral("ngircd")),
-                      {QStringLiteral("-n"), QStringLiteral("-f"), conf}, port);
-}
 
 inline QString memo(QWidget* form, const char* name)
 {
@@ -127,58 +112,6 @@ public:
             QTest::qWait(20);
         }
         return false;
-    }
-};
-
-// irssi in tmux as the second client, on ASCII texts.
-class Irssi
-{
-public:
-    PeerProcess& peer;
-    QString socketPath;
-    explicit Irssi(PeerProcess& p) : peer(p), socketPath(p.dir() + QStringLiteral("/tmux.sock")) {}
-    ~Irssi() { tmux({QStringLiteral("kill-server")}); }
-
-    bool tmux(const QStringList& args, QByteArray* out = nullptr)
-    {
-        QProcess p;
-        p.start(PeerProcess::findProgram(QStringLiteral("tmux")),
-                QStringList{QStringLiteral("-S"), socketPath} + args);
-        if (!p.waitForFinished(10000))
-            return false;
-        if (out)
-            *out = p.readAllStandardOutput();
-        return p.exitCode() == 0;
-    }
-    bool start(quint16 port, const QString& nick)
-    {
-        const QString home = peer.dir() + QStringLiteral("/irssi");
-        QDir().mkpath(home);
-        QFile config(home + QStringLiteral("/config"));
-        if (!config.open(QIODevice::WriteOnly))
-            return false;
-        config.write("settings = { core = { real_name = \"bob\"; user_name = \"bob\"; "
-                     "settings_autosave = \"no\"; }; };\n");
-        config.close();
-        const QString cmd = QStringLiteral("%1 --home=%2 -n %3 -c 127.0.0.1 -p %4")
-                                .arg(PeerProcess::findProgram(QStringLiteral("irssi")), home, nick)
-                                .arg(port);
-        return tmux({QStringLiteral("new-session"), QStringLiteral("-d"), QStringLiteral("-s"),
-                     QStringLiteral("irc"), QStringLiteral("-x"), QStringLiteral("150"),
-                     QStringLiteral("-y"), QStringLiteral("40"), cmd});
-    }
-    void type(const QString& line)
-    {
-        tmux({QStringLiteral("send-keys"), QStringLiteral("-t"), QStringLiteral("irc"), line,
-              QStringLiteral("Enter")});
-    }
-    QString screen()
-    {
-        QByteArray out;
-        tmux({QStringLiteral("capture-pane"), QStringLiteral("-p"), QStringLiteral("-t"),
-              QStringLiteral("irc")},
-             &out);
-        return QString::fromUtf8(out);
     }
 };
 

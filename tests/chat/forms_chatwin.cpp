@@ -5,6 +5,7 @@
 // DCC chat, and windows and prompts that go while they are in use.
 #include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/FrmColor.h"
+#include "chat/plugin/FrmDCC.h"
 #include "chat/plugin/FrmDCCChat.h"
 #include "chat/plugin/FrmMDIServer.h"
 #include "chat/plugin/ZentrelPlugin.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMdiArea>
 #include <QRegularExpression>
@@ -353,10 +355,27 @@ private slots:
         QVERIFY(irc_.waitFor("PRIVMSG e :" + c1 + "PUBKEYREQ" + c1));
         QTRY_VERIFY(window("$e"));
         QCOMPARE(window("$e")->Kind(), TWindowKind::Encrypted);
-        // SEND goes to the server window's file offer (not built: a status line).
+        // SEND asks for a file and offers it to the nick.
         select(w, {"+v"});
+        const QString file = dir_.filePath(QStringLiteral("offered.txt"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("offered");
+        }
+        auto* pick = new QTimer;
+        pick->setInterval(20);
+        connect(pick, &QTimer::timeout, pick, [pick, file] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                pick->deleteLater();
+                dialog->selectFile(file);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+        pick->start();
         w->SEND1->trigger();
-        QTRY_VERIFY(server_->redShowText->toPlainText().contains(QStringLiteral("DCC SEND to v")));
+        QVERIFY(irc_.waitFor("PRIVMSG v :" + c1 + "DCC SEND offered.txt "));
+        EndDccTransfers();
     }
 
     void kickAsksForAReasonPerNick()

@@ -7,12 +7,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Zentrel;
@@ -321,6 +323,24 @@ private slots:
         QCOMPARE(resumed.Sent(), quint64(2500));
     }
 
+    // A peer that acknowledges in small pieces, or repeats an
+    // acknowledgement, never gets more than two blocks ahead of it.
+    void senderKeepsAtMostTwoBlocksInFlight()
+    {
+        TDccSendProgress s(100000, 1000);
+        s.BlockSent(s.NextBlock());
+        QVERIFY(!s.MaySend());
+        auto r = s.OnAck(10); // a piece of the first block
+        QVERIFY(r.SendNext);
+        s.BlockSent(s.NextBlock());
+        for (quint32 ack : {20u, 20u, 20u, 0u, 5000u /* ahead of what was sent */}) {
+            r = s.OnAck(ack);
+            QVERIFY2(!r.SendNext, QByteArray::number(ack));
+            QCOMPARE(s.Sent(), quint64(2000));
+        }
+        QVERIFY(s.OnAck(1500).SendNext); // one block's worth caught up
+    }
+
     void senderPastFourGibibytes()
     {
         const quint64 size = 0x1'0000'1000ull;
@@ -349,6 +369,66 @@ private slots:
         QCOMPARE(unknown.Accept(1 << 20), quint64(1 << 20));
         QVERIFY(!unknown.Complete());
         QCOMPARE(unknown.Percent(), 0);
+        // An offer of 0 bytes is complete at once and takes nothing.
+        TDccReceiveProgress empty(0, 0, true);
+        QVERIFY(empty.Complete());
+        QCOMPARE(empty.Accept(100), quint64(0));
+        QCOMPARE(empty.Acknowledgement(), DccAcknowledgement(0));
+    }
+
+    // The transfer's file never follows a link, never touches what exists,
+    // and resumes only the very file the resume was asked for.
+    void transferFiles()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        const QString outside = folder + QStringLiteral("/outside");
+        touch(outside, 7);
+        QDir().mkdir(folder + QStringLiteral("/in"));
+        const QString in = folder + QStringLiteral("/in");
+        QVERIFY(QFile::link(outside, in + QStringLiteral("/link.bin")));
+        touch(in + QStringLiteral("/old.bin"), 300);
+
+        TDccFile f;
+        QVERIFY(!f.CreateNew(in + QStringLiteral("/link.bin")));
+        QVERIFY(!f.ErrorText().isEmpty());
+        QVERIFY(!f.CreateNew(in + QStringLiteral("/old.bin")));
+        QVERIFY(!f.OpenResume(in + QStringLiteral("/link.bin"), 7));
+        QVERIFY(!f.OpenResume(in + QStringLiteral("/old.bin"), 299)); // not the size asked at
+        QVERIFY(f.CreateUnique(in, QStringLiteral("link.bin")));
+        QCOMPARE(f.Path(), in + QStringLiteral("/link (2).bin"));
+        QVERIFY(f.Write("abc"));
+        f.Close();
+        QVERIFY(f.OpenResume(in + QStringLiteral("/old.bin"), 300));
+        QVERIFY(f.Write("new"));
+        f.Close();
+        QCOMPARE(QFileInfo(outside).size(), 7);
+        QCOMPARE(QFileInfo(in + QStringLiteral("/old.bin")).size(), 303);
+        QFile old(in + QStringLiteral("/old.bin"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray(300, 'x') + "new");
+
+        // Sending reads plain files only (a FIFO would hold up the open).
+        QVERIFY(f.OpenRead(in + QStringLiteral("/old.bin")));
+        QCOMPARE(f.Size(), quint64(303));
+        QVERIFY(f.Seek(300));
+        char buffer[8];
+        QCOMPARE(f.Read(buffer, sizeof buffer), qint64(3));
+        QCOMPARE(f.Read(buffer, sizeof buffer), qint64(0));
+        QVERIFY(!f.OpenRead(in));
+        QVERIFY(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo")).constData(), 0600) ==
+                0);
+        QVERIFY(!f.OpenRead(folder + QStringLiteral("/fifo")));
+        QVERIFY(!f.OpenRead(folder + QStringLiteral("/missing")));
+        QVERIFY(f.ErrorText().contains("No such file"));
+    }
+
+    void localAddressIsAnInterfaceAddress()
+    {
+        // Whatever the machine, an IPv4 address in dotted form (loopback at
+        // least), found without a name lookup.
+        const QByteArray address = LocalAddress();
+        QVERIFY(ParseDottedAddress(address).has_value());
     }
 
     void displayTexts()
