@@ -52,7 +52,9 @@ TRateLimiter CtcpReplyLimiter()
 
 TRateLimiter DccOfferLimiter()
 {
-    return TRateLimiter(2, 6, 30000);
+    // Each offer opens a window: a few files in a row from one nick pass,
+    // a flood does not.
+    return TRateLimiter(4, 6, 30000);
 }
 
 } // namespace Zentrel

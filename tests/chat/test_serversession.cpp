@@ -309,9 +309,10 @@ private slots:
                               "status *** DCC XMIT from bob refused: unknown request"};
         QTest::newRow("dcc offers are limited per nick")
             << QByteArrayList{offer + "SEND a 1 5000" + c1, offer + "CHAT chat 1 5000" + c1,
-                              offer + "SEND c 1 5000" + c1}
-            << QByteArrayList{"status *** CTCP DCC SEND c 1 5000 from bob",
-                              "status *** DCC SEND from bob refused: too many offers (at most 2 "
+                              offer + "SEND b 1 5000" + c1, offer + "SEND c 1 5000" + c1,
+                              offer + "SEND d 1 5000" + c1}
+            << QByteArrayList{"status *** CTCP DCC SEND d 1 5000 from bob",
+                              "status *** DCC SEND from bob refused: too many offers (at most 4 "
                               "per nick in 30 s)"};
     }
     void lines()
