@@ -72,15 +72,10 @@ class TestPluginChat : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
         port_ = PeerProcess::freePort();
         // A short ping time: the server keeps asking whether we are there.
         QVERIFY2(startNgircd(ngircd_, port_, false, 5), qPrintable(ngircd_.errorString()));
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        QVERIFY(h_.setUp());
 
         // bob makes the channel (and is its operator), five others join, one
         // of them voiced; then we come in.
@@ -106,12 +101,10 @@ private slots:
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         bob_.reset();
         bots_.clear();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     void namesListOperatorsAndVoicedUsersFirst()
@@ -163,7 +156,7 @@ private slots:
     {
         TForm* w = channel();
         selectNicks(w, {"Lee"});
-        ZentrelHarness::onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             auto* prompt = qobject_cast<QInputDialog*>(modal);
             QVERIFY(prompt);
             QCOMPARE(prompt->windowTitle(), QStringLiteral("Message"));

@@ -77,16 +77,6 @@ class TestPluginDcc : public QObject
         return out;
     }
 
-    QAction* setupItem() const
-    {
-        for (QAction* a : h_.main->MNU_Plugins->SubMenu()->actions())
-            if (a->menu())
-                for (QAction* item : a->menu()->actions())
-                    if (item->text() == QStringLiteral("Setup"))
-                        return item;
-        return nullptr;
-    }
-
     // Opens "irc:nick@host:port#channel" and returns its server window.
     TForm* connect(const QString& nick, const QString& host, const QString& channel)
     {
@@ -102,22 +92,16 @@ class TestPluginDcc : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
         receive_ = box_.filePath(QStringLiteral("recv"));
         files_ = h_.dir.filePath(QStringLiteral("files"));
         QVERIFY(QDir().mkpath(receive_) && QDir().mkpath(files_));
-        QVERIFY(h_.prepare());
-        {
+        QVERIFY(h_.setUp(MessageBoxService::IDOK, [&] {
             TRegistry reg;
             reg.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
             QVERIFY(reg.OpenKey(QStringLiteral("Software\\Talvik_Software\\Zentrel"), true));
             reg.WriteString(QStringLiteral("DCCDirectory"), receive_);
             reg.WriteString(QStringLiteral("DCCAutoReceive"), QStringLiteral("1"));
-        }
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        }));
 
         port_ = PeerProcess::freePort();
         QVERIFY2(startNgircd(ngircd_, port_, false, 5), qPrintable(ngircd_.errorString()));
@@ -138,14 +122,12 @@ private slots:
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         hanging_.reset();
         weechat_.reset();
         weechatProcess_.stop();
         irssi_.reset();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     // Offers from clients that mean harm, to zoe: names that reach out of
@@ -297,12 +279,12 @@ private slots:
     // RESUME and the rest arrives after the ACCEPT.
     void promptResumes()
     {
-        ZentrelHarness::onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             modal->findChild<QCheckBox*>(QStringLiteral("ChB_DCCAutoReceive"))->setChecked(false);
             QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("Button1")),
                               Qt::LeftButton);
         });
-        setupItem()->trigger();
+        h_.pluginMenuItem(QStringLiteral("Setup"))->trigger();
 
         const QByteArray data = pattern(5000, 7);
         QVERIFY(writeFile(receive_ + QStringLiteral("/prompt.bin"), data.left(1200)));

@@ -110,14 +110,9 @@ class TestPluginDccChat : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
         port_ = PeerProcess::freePort();
         QVERIFY2(startNgircd(ngircd_, port_, false), qPrintable(ngircd_.errorString()));
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        QVERIFY(h_.setUp());
         ZentrelHarness::type(h_.browser(),
                              QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(port_));
         QTRY_COMPARE(h_.serverWindows().size(), 1);
@@ -139,12 +134,10 @@ private slots:
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         bob_.reset();
         carol_.reset();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     void thaiBothWaysWithASingleByteClient()

@@ -32,23 +32,16 @@ class TestPluginIrc : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
         port_ = PeerProcess::freePort();
         // Ident asked by the server (it needs DNS on too); a short ping time.
         QVERIFY2(startNgircd(ngircd_, port_, true, 4), qPrintable(ngircd_.errorString()));
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        QVERIFY(h_.setUp());
     }
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     void registersAnswersIdentAndJoinsFromTheAddress()

@@ -18,21 +18,11 @@ class TestPluginPeers : public QObject
 
     ZentrelHarness h_;
 
-    QAction* menuItem(const QString& caption) const
-    {
-        for (QAction* a : h_.main->MNU_Plugins->SubMenu()->actions())
-            if (a->menu())
-                for (QAction* item : a->menu()->actions())
-                    if (item->text() == caption)
-                        return item;
-        return nullptr;
-    }
-
     // The settings dialog, through the Plugins menu.
     void setSocks(bool use, int level, quint16 port, const QString& user = {},
                   const QString& password = {})
     {
-        ZentrelHarness::onModal([=](QWidget* modal) {
+        OnModal([=](QWidget* modal) {
             modal->findChild<QCheckBox*>(QStringLiteral("ChB_UseSock"))->setChecked(use);
             modal->findChild<QComboBox*>(QStringLiteral("CB_SockType"))->setCurrentIndex(level);
             modal->findChild<QLineEdit*>(QStringLiteral("E_Sock5Server"))
@@ -44,7 +34,7 @@ class TestPluginPeers : public QObject
             QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("Button1")),
                               Qt::LeftButton);
         });
-        menuItem(QStringLiteral("Setup"))->trigger();
+        h_.pluginMenuItem(QStringLiteral("Setup"))->trigger();
     }
 
     // Opens "irc:nick@127.0.0.1:port#channel" and waits for the channel.
@@ -111,22 +101,9 @@ class TestPluginPeers : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
-    }
+    void initTestCase() { QVERIFY(h_.setUp()); }
 
-    void cleanupTestCase()
-    {
-        h_.stop();
-        h_.release();
-        MessageBoxService::SetHandler({});
-    }
+    void cleanupTestCase() { h_.tearDown(); }
 
     void inspircdSmoke()
     {
