@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 
+using namespace IrcPeers;
 using namespace ZentrelIrc;
 
 class TestPluginPeers : public QObject
@@ -65,7 +66,7 @@ class TestPluginPeers : public QObject
         TForm* channel = join(nick, port, QStringLiteral("smoke"));
         QVERIFY2(channel, qPrintable(raw(h_.serverWindows().last())));
         TForm* server = h_.serverWindows().last();
-        RawClient other;
+        IrcClient other;
         QVERIFY(other.connect(port, "other"));
         other.send("JOIN #smoke");
         QTRY_VERIFY_WITH_TIMEOUT(nicks(channel).contains(QStringLiteral("other")), 10000);
@@ -86,7 +87,7 @@ class TestPluginPeers : public QObject
         QVERIFY2(raw(server).contains(QStringLiteral("PONG")), qPrintable(raw(server)));
         QVERIFY(!status(server).contains(QStringLiteral("Disconnected")));
         // A watcher in the channel sees us go.
-        RawClient watcher;
+        IrcClient watcher;
         QVERIFY(watcher.connect(port, "watcher"));
         watcher.send("JOIN #smoke");
         QVERIFY(watcher.waitFor(" 366 "));
@@ -95,7 +96,7 @@ class TestPluginPeers : public QObject
         QVERIFY(watcher.waitFor(" QUIT :"));
         if (quitReasonShown)
             QVERIFY2(watcher.waitFor("QUIT :http://brevant.example/zentrel/irc/"),
-                     watcher.seen.right(300).constData());
+                     watcher.text().right(300).constData());
         server->Close();
         QTRY_COMPARE(h_.serverWindows().size(), 0);
     }
@@ -152,9 +153,9 @@ private slots:
 
     void throughSocks4AndSocks5()
     {
-        PeerProcess ngircd;
-        const quint16 ircPort = PeerProcess::freePort();
-        QVERIFY2(startNgircd(ngircd, ircPort, false), qPrintable(ngircd.errorString()));
+        Ngircd ngircd;
+        QVERIFY2(ngircd.start(), qPrintable(ngircd.errorString()));
+        const quint16 ircPort = ngircd.port;
 
         PeerProcess danted;
         const quint16 socks4 = PeerProcess::freePort();
