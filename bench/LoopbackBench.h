@@ -1,12 +1,14 @@
 #pragma once
 
 // What the loopback throughput benchmarks share: the payload size (small in
-// smoke runs, BREVANT_BENCH_BYTES when set), a connected pair of plain
-// descriptors on 127.0.0.1, the seconds since a moment, and the spread of a
-// list of figures.
+// smoke runs, BREVANT_BENCH_BYTES when set), plain descriptors connected on
+// 127.0.0.1, the seconds since a moment, the count of interleaved rounds and
+// the table of their figures, and the run of the timed benchmarks.
 
 #include <QList>
 #include <QtGlobal>
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 
@@ -27,6 +29,18 @@ qint64 payloadBytes()
                                                             : (qint64(64) << 20);
 }
 
+// A plain descriptor connected (blocking) to `port` at `address`.
+int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(address);
+    ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    return fd;
+}
+
 // A connected pair of plain descriptors on 127.0.0.1.
 struct Pair
 {
@@ -42,8 +56,7 @@ struct Pair
         ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
         ::listen(l, 1);
         ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
-        client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        client = connectTo(ntohs(a.sin_port));
         server = ::accept(l, nullptr, nullptr);
         ::close(l);
     }
@@ -75,11 +88,37 @@ template <typename T> T medianOf(QList<T> values)
     return values.isEmpty() ? T() : values[values.size() / 2];
 }
 
+// The head of the table of interleaved rounds: their count and `note`,
+// then the columns printSpread() fills.
+void printRoundsHead(int rounds, const char* note)
+{
+    std::printf("\ninterleaved rounds: %d%s%s\n", rounds, note,
+#ifdef NDEBUG
+                ""
+#else
+                " (unoptimised build: compare the figures of a Release build)"
+#endif
+    );
+    std::printf("  %-58s %9s %9s %9s\n", "", "min", "median", "max");
+}
+
 void printSpread(const char* what, QList<double> values, const char* unit)
 {
     std::sort(values.begin(), values.end());
     std::printf("  %-58s %9.3f %9.3f %9.3f %s\n", what, values.first(), medianOf(values),
                 values.last(), unit);
+}
+
+// Google Benchmark's timed runs of the registered benchmarks; false when
+// the command line holds an option it does not know.
+bool runBenchmarks(int& argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return false;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return true;
 }
 
 } // namespace

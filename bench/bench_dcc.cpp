@@ -128,17 +128,6 @@ void writeAck(int fd, quint64 count)
     ::send(fd, a, 4, MSG_NOSIGNAL);
 }
 
-int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(address);
-    ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    return fd;
-}
-
 // The blocking receiver: a read, written to the file, acknowledged.
 void posixReceiver(int fd, qint64 total, const QString& output)
 {
@@ -396,14 +385,7 @@ void printRounds()
             ratios[pair].append(rate[1] > 0 ? rate[0] / rate[1] : 0);
         }
     }
-    std::printf("\ninterleaved rounds: %d (0 MiB/s: an incomplete copy)%s\n", rounds,
-#ifdef NDEBUG
-                ""
-#else
-                " (unoptimised build: compare the figures of a Release build)"
-#endif
-    );
-    std::printf("  %-58s %9s %9s %9s\n", "", "min", "median", "max");
+    printRoundsHead(rounds, " (0 MiB/s: an incomplete copy)");
     for (int k = 0; k < Count; ++k)
         printSpread(layouts[k].name, rates[k], "MiB/s");
     for (int pair = 0; pair < Count / 2; ++pair) {
@@ -429,11 +411,8 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     Settings() = TZentrelSettings();
     Settings().DCCDirectory = files().received;
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!runBenchmarks(argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     printRounds();
     EndDccTransfers();
     settle();

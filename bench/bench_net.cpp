@@ -97,12 +97,7 @@ struct Receiver
 double twsocketFromWriterThread(qint64 total)
 {
     Receiver r;
-    const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(r.port());
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    const int client = connectTo(r.port());
     r.waitConnected();
     const auto start = std::chrono::steady_clock::now();
     std::thread writer([&] { posixWriter(client, total); });
@@ -244,15 +239,8 @@ void printRounds()
         ratioB.append(rate[3] > 0 ? rate[2] / rate[3] : 0);
         ratioC.append(rate[1] > 0 ? rate[2] / rate[1] : 0);
     }
-    std::printf("\ninterleaved rounds: %d, %lld MiB a layout a round%s\n", rounds,
-                static_cast<long long>(total >> 20),
-#ifdef NDEBUG
-                ""
-#else
-                " (unoptimised build: compare the figures of a Release build)"
-#endif
-    );
-    std::printf("  %-58s %9s %9s %9s\n", "", "min", "median", "max");
+    const QByteArray note = ", " + QByteArray::number(total >> 20) + " MiB a layout a round";
+    printRoundsHead(rounds, note.constData());
     for (int k = 0; k < Count; ++k)
         printSpread(layouts[k].name, rates[k], "MiB/s");
     printSpread("(a) TWSocket receiving / POSIX reader, POSIX writer thread", ratioA, "");
@@ -339,11 +327,8 @@ int main(int argc, char** argv)
             }
         return 2;
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!runBenchmarks(argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     printRounds();
     if (!qEnvironmentVariableIsSet("BREVANT_BENCH_SMOKE"))
         printSystemCalls();

@@ -5,6 +5,7 @@
 
 #include "richtext/RxObjects.h"
 #include "richtext/RxQtFormat.h"
+#include "richtext/RxRichEd_p.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -26,15 +27,10 @@ TRichEditObject* TRxCustomRichEdit::ObjectById(int id) const
 
 int TRxCustomRichEdit::objectAt(int pos)
 {
-    const QTextBlock block = document()->findBlock(pos);
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment f = it.fragment();
-        if (pos >= f.position() && pos < f.position() + f.length())
-            return f.charFormat().hasProperty(RxQtFormat::ObjectProperty)
-                       ? f.charFormat().intProperty(RxQtFormat::ObjectProperty)
-                       : 0;
-    }
-    return 0;
+    const QTextFragment f = RxRichEdPrivate::fragmentAt(document()->findBlock(pos), pos);
+    return f.isValid() && f.charFormat().hasProperty(RxQtFormat::ObjectProperty)
+               ? f.charFormat().intProperty(RxQtFormat::ObjectProperty)
+               : 0;
 }
 
 TRichEditObject* TRxCustomRichEdit::SelectedObject()

@@ -201,35 +201,31 @@ RxRtf::Document TRxCustomRichEdit::buildModel(int start, int end, bool withObjec
          block.isValid() && block.position() <= end; block = block.next()) {
         RxRtf::Paragraph para;
         para.format = RxQtFormat::ReadPara(block, dpi);
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            const int s = std::max(f.position(), start);
-            const int e = std::min(f.position() + f.length(), end);
-            if (s >= e)
-                continue;
-            const QTextCharFormat cf = f.charFormat();
-            RxRtf::Run run;
-            run.format = RxQtFormat::ReadChar(cf, defaultFormat_);
-            if (cf.hasProperty(RxQtFormat::ObjectProperty)) {
-                const TRichEditObject* object =
-                    ObjectById(cf.intProperty(RxQtFormat::ObjectProperty));
-                if (!withObjects || !object)
-                    continue;
-                RxRtf::Object o;
-                o.className = object->ClassName();
-                o.data = object->Data();
-                o.width = RxQtFormat::PixelsToTwips(object->Size().width(), dpi);
-                o.height = RxQtFormat::PixelsToTwips(object->Size().height(), dpi);
-                run.object = int(model.objects.size());
-                run.text = QString(QChar(0xFFFC));
-                model.objects.append(o);
+        RxRichEdPrivate::forEachFragment(
+            block, start, end, [&](const QTextFragment& f, int s, int e) {
+                const QTextCharFormat cf = f.charFormat();
+                RxRtf::Run run;
+                run.format = RxQtFormat::ReadChar(cf, defaultFormat_);
+                if (cf.hasProperty(RxQtFormat::ObjectProperty)) {
+                    const TRichEditObject* object =
+                        ObjectById(cf.intProperty(RxQtFormat::ObjectProperty));
+                    if (!withObjects || !object)
+                        return;
+                    RxRtf::Object o;
+                    o.className = object->ClassName();
+                    o.data = object->Data();
+                    o.width = RxQtFormat::PixelsToTwips(object->Size().width(), dpi);
+                    o.height = RxQtFormat::PixelsToTwips(object->Size().height(), dpi);
+                    run.object = int(model.objects.size());
+                    run.text = QString(QChar(0xFFFC));
+                    model.objects.append(o);
+                    para.runs.append(run);
+                    return;
+                }
+                run.text = f.text().mid(s - f.position(), e - s);
+                run.text.remove(QChar(0xFFFC));
                 para.runs.append(run);
-                continue;
-            }
-            run.text = f.text().mid(s - f.position(), e - s);
-            run.text.remove(QChar(0xFFFC));
-            para.runs.append(run);
-        }
+            });
         model.paragraphs.append(para);
         if (block.position() + block.length() - 1 >= end)
             break;

@@ -199,17 +199,14 @@ TRichSelectionType TRxCustomRichEdit::SelectionType()
     int chars = 0;
     QTextBlock block = document()->findBlock(c.selectionStart());
     while (block.isValid() && block.position() < c.selectionEnd()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            const int start = std::max(f.position(), c.selectionStart());
-            const int end = std::min(f.position() + f.length(), c.selectionEnd());
-            if (start >= end)
-                continue;
-            if (f.charFormat().hasProperty(RxQtFormat::ObjectProperty))
-                objects += end - start;
-            else
-                chars += end - start;
-        }
+        RxRichEdPrivate::forEachFragment(
+            block, c.selectionStart(), c.selectionEnd(),
+            [&](const QTextFragment& f, int start, int end) {
+                if (f.charFormat().hasProperty(RxQtFormat::ObjectProperty))
+                    objects += end - start;
+                else
+                    chars += end - start;
+            });
         const int separator = block.position() + block.length() - 1;
         if (separator >= c.selectionStart() && separator < c.selectionEnd())
             ++chars;
@@ -333,12 +330,8 @@ QTextCharFormat TRxCustomRichEdit::qtFormatAt(int pos)
         const QTextBlock next = block.next();
         return next.isValid() ? next.charFormat() : block.charFormat();
     }
-    for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment f = it.fragment();
-        if (pos >= f.position() && pos < f.position() + f.length())
-            return f.charFormat();
-    }
-    return block.charFormat();
+    const QTextFragment f = RxRichEdPrivate::fragmentAt(block, pos);
+    return f.isValid() ? f.charFormat() : block.charFormat();
 }
 
 // --- character and paragraph formats ---
@@ -435,10 +428,7 @@ TCharFormat TRxCustomRichEdit::ReadCharFormat(int start, int end)
     std::uint32_t same = CFM_ALL;
     QTextBlock block = document()->findBlock(start);
     while (block.isValid() && block.position() < end) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            if (f.position() + f.length() <= start || f.position() >= end)
-                continue;
+        RxRichEdPrivate::forEachFragment(block, start, end, [&](const QTextFragment& f, int, int) {
             const TCharFormat r = RxQtFormat::ReadChar(f.charFormat(), defaultFormat_);
             if (first) {
                 result = r;
@@ -446,7 +436,7 @@ TCharFormat TRxCustomRichEdit::ReadCharFormat(int start, int end)
             } else {
                 same &= RxQtFormat::SameChar(result, r);
             }
-        }
+        });
         block = block.next();
     }
     if (first)
@@ -477,16 +467,12 @@ void TRxCustomRichEdit::WriteCharFormat(int start, int end, const TCharFormat& r
     QList<Piece> pieces;
     QTextBlock block = document()->findBlock(start);
     while (block.isValid() && block.position() < end) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            const int s = std::max(f.position(), start);
-            const int e = std::min(f.position() + f.length(), end);
-            if (s >= e)
-                continue;
-            QTextCharFormat format = f.charFormat();
-            RxQtFormat::WriteChar(format, record);
-            pieces.append({s, e, format});
-        }
+        RxRichEdPrivate::forEachFragment(block, start, end,
+                                         [&](const QTextFragment& f, int s, int e) {
+                                             QTextCharFormat format = f.charFormat();
+                                             RxQtFormat::WriteChar(format, record);
+                                             pieces.append({s, e, format});
+                                         });
         const int separator = block.position() + block.length() - 1;
         if (separator >= start && separator < end && block.next().isValid()) {
             QTextCharFormat format = block.next().charFormat();

@@ -11,6 +11,7 @@
 #include "shell/navigation/U_Plugins.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestServices.h"
 
 #include <QApplication>
@@ -19,10 +20,10 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <dlfcn.h>
 
@@ -169,6 +170,26 @@ public:
         main->show();
     }
 
+    // A test case's start: the application stays when its last window
+    // closes, every message box is answered with `answer`, the program
+    // folder is prepared, `beforeStart` runs (settings, services; a failed
+    // check in it fails the start) and the main window is shown.
+    bool setUp(int answer = MessageBoxService::IDOK, const std::function<void()>& beforeStart = {})
+    {
+        QApplication::setQuitOnLastWindowClosed(false);
+        MessageBoxService::SetHandler(
+            [answer](const MessageBoxService::Request&) { return answer; });
+        if (!prepare())
+            return false;
+        if (beforeStart) {
+            beforeStart();
+            if (QTest::currentTestFailed())
+                return false;
+        }
+        start();
+        return QTest::qWaitForWindowExposed(main.get());
+    }
+
     TF_Browser* browser() { return dynamic_cast<TF_Browser*>(main->NewBrowserWindow()); }
 
     // Types the address into a browser window's address box and presses Enter.
@@ -216,18 +237,15 @@ public:
         return out;
     }
 
-    // Runs `act` on the application's modal window as soon as one is shown.
-    static void onModal(std::function<void(QWidget*)> act)
+    // An item of the plug-in's group in the Plugins menu, by its caption.
+    QAction* pluginMenuItem(const QString& caption) const
     {
-        auto* timer = new QTimer;
-        timer->setInterval(20);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                timer->deleteLater();
-                act(modal);
-            }
-        });
-        timer->start();
+        for (QAction* a : main->MNU_Plugins->SubMenu()->actions())
+            if (a->menu())
+                for (QAction* item : a->menu()->actions())
+                    if (item->text() == caption)
+                        return item;
+        return nullptr;
     }
 
     // Done through the host, then the library is really gone.
@@ -248,5 +266,13 @@ public:
             pin = nullptr;
         }
         LiveObjects::Unwatch();
+    }
+    // A test case's end: the plug-in unloaded, the main window gone, the
+    // message boxes real again.
+    void tearDown()
+    {
+        stop();
+        release();
+        MessageBoxService::SetHandler({});
     }
 };

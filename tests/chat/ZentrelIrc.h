@@ -1,23 +1,16 @@
 #pragma once
 
-// Helpers of the plug-in's IRC end-to-end tests: an ngircd (or another
-// server) on a free loopback port, and reading the plug-in's windows
-// through their published controls.
+// Helpers of the plug-in's IRC end-to-end tests: reading and driving the
+// plug-in's windows in Brevant's main window through their published
+// controls. The peers they talk to are in IrcPeers.h.
 
-#include "Irssi.h"
-#include "Ngircd.h"
+#include "IrcPeers.h"
 #include "ZentrelHarness.h"
 
-#include "PeerProcess.h"
-
-#include <QElapsedTimer>
+#include <QAbstractButton>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QToolButton>
-#include <QTreeWidget>
+#include <QTextEdit>
 
 namespace ZentrelIrc {
 
@@ -53,6 +46,17 @@ inline QStringList nicks(TForm* channel)
             out << list->item(i)->text();
     return out;
 }
+// Selects exactly these entries of a channel's nick list.
+inline void selectNicks(TForm* channel, const QStringList& entries)
+{
+    auto* list = channel->findChild<QListWidget*>(QStringLiteral("lstNameList"));
+    list->clearSelection();
+    for (const QString& e : entries) {
+        const auto found = list->findItems(e, Qt::MatchExactly);
+        QVERIFY2(found.size() == 1, qPrintable(e + u' ' + nicks(channel).join(u',')));
+        found.first()->setSelected(true);
+    }
+}
 inline QString conversation(TForm* window)
 {
     auto* edit = window ? window->findChild<QTextEdit*>(QStringLiteral("R_Chat")) : nullptr;
@@ -71,48 +75,5 @@ inline void command(QWidget* server, const QString& text)
     edit->setText(text);
     QTest::keyClick(edit, Qt::Key_Return);
 }
-
-// A plain client of the test's own, line by line.
-class RawClient
-{
-public:
-    QTcpSocket socket;
-    QByteArray seen;
-    bool connect(quint16 port, const QByteArray& nick)
-    {
-        socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-        if (!socket.waitForConnected(5000))
-            return false;
-        send("NICK " + nick);
-        send("USER " + nick + " 0 * :" + nick);
-        return waitFor(" 001 ");
-    }
-    void send(const QByteArray& line)
-    {
-        socket.write(line + "\r\n");
-        socket.flush();
-    }
-    bool waitFor(const QByteArray& text, int timeoutMs = 10000)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            seen += socket.readAll();
-            // Keep the connection alive for the server.
-            qsizetype ping = seen.lastIndexOf("PING ");
-            if (ping >= 0 && (ping == 0 || seen[ping - 1] == '\n')) {
-                const qsizetype end = seen.indexOf('\n', ping);
-                if (end > 0) {
-                    send("PONG " + seen.mid(ping + 5, end - ping - 5).trimmed());
-                    seen[ping] = 'p';
-                }
-            }
-            if (seen.contains(text))
-                return true;
-            QTest::qWait(20);
-        }
-        return false;
-    }
-};
 
 } // namespace ZentrelIrc

@@ -3,6 +3,8 @@
 // line, the nick pop-up menu, the activity icon, copy on release, link
 // clicks, the colour button, the DCC chat prompt and both directions of a
 // DCC chat, and windows and prompts that go while they are in use.
+#include "IrcPeers.h"
+
 #include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/FrmColor.h"
 #include "chat/plugin/FrmDCC.h"
@@ -32,10 +34,9 @@
 #include <QTimer>
 
 using namespace Zentrel;
+using IrcPeers::c1;
 
 namespace {
-
-const QByteArray c1("\x01");
 
 // What the plug-in told its host.
 struct HostLog
@@ -92,51 +93,6 @@ public:
     QMdiArea* area;
 };
 
-// The IRC server: one client, line by line.
-class FakeIrc
-{
-public:
-    QTcpServer listener;
-    QPointer<QTcpSocket> peer;
-    QByteArray got;
-
-    bool accept()
-    {
-        if (!QTest::qWaitFor([&] { return listener.hasPendingConnections(); }, 10000))
-            return false;
-        peer = listener.nextPendingConnection();
-        return true;
-    }
-    void send(const QByteArray& line)
-    {
-        peer->write(line + "\r\n");
-        peer->flush();
-    }
-    bool waitFor(const QByteArray& text, int timeoutMs = 5000)
-    {
-        return QTest::qWaitFor(
-            [&] {
-                if (peer)
-                    got += peer->readAll();
-                return got.contains(text);
-            },
-            timeoutMs);
-    }
-    // The lines received since the last call.
-    QList<QByteArray> take()
-    {
-        if (peer) {
-            peer->waitForReadyRead(50);
-            got += peer->readAll();
-        }
-        QList<QByteArray> lines;
-        for (QByteArray line : std::exchange(got, {}).split('\n'))
-            if (!(line = line.trimmed()).isEmpty())
-                lines << line;
-        return lines;
-    }
-};
-
 QString conversation(TMDIChild* w)
 {
     return w->R_Chat->toPlainText();
@@ -189,7 +145,7 @@ class TestFormsChatWin : public QObject
 
     QTemporaryDir dir_;
     std::unique_ptr<TMainForm> main_;
-    FakeIrc irc_;
+    IrcPeers::ScriptedIrc irc_;
     QPointer<TMDIServer> server_;
 
     TMDIChild* window(const QByteArray& name) const
@@ -201,6 +157,18 @@ class TestFormsChatWin : public QObject
     }
     TMDIChild* channel() const { return window("#chan"); }
 
+    // The server window's connection taken, welcomed and joined to #chan,
+    // whose names the server then lists.
+    bool welcome(const QByteArray& names)
+    {
+        if (!irc_.waitForClient() || !irc_.waitFor("USER "))
+            return false;
+        irc_.send(":srv 001 me :Welcome");
+        irc_.send(":me!u@h JOIN :#chan");
+        irc_.send(":srv 353 me = #chan :" + names);
+        return true;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -211,18 +179,14 @@ private slots:
         main_ = std::make_unique<TMainForm>();
         main_->show();
         QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
-        QVERIFY(irc_.listener.listen(QHostAddress::LocalHost));
+        QVERIFY(irc_.listen());
         server_ = new TMDIServer();
-        server_->SetServerText(QStringLiteral("127.0.0.1:%1").arg(irc_.listener.serverPort()));
+        server_->SetServerText(QStringLiteral("127.0.0.1:%1").arg(irc_.port()));
         server_->SetNick(QStringLiteral("me"));
         server_->show();
         server_->B_ConnectClick();
-        QVERIFY(irc_.accept());
-        QVERIFY(irc_.waitFor("USER "));
-        irc_.send(":srv 001 me :Welcome");
-        irc_.send(":me!u@h JOIN :#chan");
         // Operators, then voiced users, then the rest, without regard to case.
-        irc_.send(":srv 353 me = #chan :c +v @me b A d e f");
+        QVERIFY(welcome("c +v @me b A d e f"));
         irc_.send(":srv 366 me #chan :End of NAMES list");
         QTRY_VERIFY(channel());
         QTRY_COMPARE(channel()->lstNameList->AllItems(),
@@ -637,7 +601,7 @@ private slots:
         QPointer<TMDIChild> guard(w);
         // A line the server's end never reads: it resets the connection.
         type(w, QStringLiteral("unread"));
-        irc_.peer->abort();
+        irc_.client->abort();
         // The send that finds the connection reset ends it at once: the
         // window is let go while its own handler runs, and freed after.
         for (int typed = 0; typed < 5 && w->Server(); ++typed)
@@ -649,13 +613,9 @@ private slots:
 
         // Connected again; a DCC chat, a DCC chat request, a kick prompt and
         // the colour dialog are up when the plug-in goes.
-        irc_.got.clear();
+        irc_.received.clear();
         server_->B_ConnectClick();
-        QVERIFY(irc_.accept());
-        QVERIFY(irc_.waitFor("USER "));
-        irc_.send(":srv 001 me :Welcome");
-        irc_.send(":me!u@h JOIN :#chan");
-        irc_.send(":srv 353 me = #chan :@me x");
+        QVERIFY(welcome("@me x"));
         QTRY_VERIFY(channel() && channel()->lstNameList->Count() == 2);
         TMDIChild* again = channel();
         // A chat window closed while it is still connecting.
@@ -699,8 +659,8 @@ private slots:
             5000));
         QVERIFY(QTest::qWaitFor(
             [&] {
-                irc_.peer->waitForReadyRead(20);
-                return irc_.peer->state() == QAbstractSocket::UnconnectedState;
+                irc_.client->waitForReadyRead(20);
+                return irc_.client->state() == QAbstractSocket::UnconnectedState;
             },
             5000));
         installHost();

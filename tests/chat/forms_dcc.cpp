@@ -26,6 +26,7 @@
 #include <sys/resource.h>
 
 using namespace Zentrel;
+using namespace IrcPeers;
 using namespace DccPeers;
 
 class TestFormsDcc : public QObject

@@ -3,7 +3,6 @@
 // bytes and several MiB (one with blanks in its name), compared by
 // sha256, and RESUME each way from a partial file placed beforehand.
 #include "DccPeers.h"
-#include "Ngircd.h"
 
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmDCC.h"
@@ -16,6 +15,7 @@
 #include <QTemporaryDir>
 
 using namespace Zentrel;
+using namespace IrcPeers;
 using namespace DccPeers;
 
 namespace {
@@ -29,14 +29,13 @@ class TestFormsDccPeers : public QObject
     QTemporaryDir dir_;
     QString receive_;
     QString files_; // what the peers and we send from
-    PeerProcess ngircd_;
-    quint16 port_ = 0;
+    Ngircd ngircd_;
     QPointer<TMDIServer> server_;
     qint64 clock_ = 0;
-    PeerProcess irssiProcess_; // a folder only: irssi runs in tmux
-    std::unique_ptr<IrssiDcc> irssi_;
+    PeerProcess irssiFolder_; // irssi runs in tmux
+    std::unique_ptr<Irssi> irssi_;
     PeerProcess weechatProcess_;
-    std::unique_ptr<WeechatDcc> weechat_;
+    std::unique_ptr<Weechat> weechat_;
 
     QString status() const { return server_->redShowText->toPlainText(); }
     QString raw() const { return server_->redShowRaw->toPlainText(); }
@@ -62,10 +61,9 @@ private slots:
         Settings().DCCDirectory = receive_;
         Settings().DCCAutoReceive = true;
 
-        port_ = PeerProcess::freePort();
-        QVERIFY2(ZentrelIrc::startNgircd(ngircd_, port_, false), qPrintable(ngircd_.errorString()));
+        QVERIFY2(ngircd_.start(), qPrintable(ngircd_.errorString()));
         server_ = new TMDIServer;
-        server_->SetServerText(QStringLiteral("127.0.0.1:%1").arg(port_));
+        server_->SetServerText(QStringLiteral("127.0.0.1:%1").arg(ngircd_.port));
         server_->SetNick(QStringLiteral("zed"));
         // Every offer comes a minute after the one before: none is refused
         // for the rate of offers.
@@ -74,10 +72,10 @@ private slots:
         QVERIFY2(waitUntil([&] { return status().contains(QStringLiteral("End of MOTD")); }),
                  qPrintable(status()));
 
-        irssi_ = std::make_unique<IrssiDcc>(irssiProcess_);
-        QVERIFY(irssi_->start(port_, QStringLiteral("ivan")));
-        weechat_ = std::make_unique<WeechatDcc>(weechatProcess_);
-        QVERIFY2(weechat_->start(port_, QStringLiteral("wendy")),
+        irssi_ = std::make_unique<Irssi>(irssiFolder_);
+        QVERIFY(irssi_->start(ngircd_.port, QStringLiteral("ivan")));
+        weechat_ = std::make_unique<Weechat>(weechatProcess_);
+        QVERIFY2(weechat_->start(ngircd_.port, QStringLiteral("wendy")),
                  qPrintable(weechatProcess_.errorString()));
         QVERIFY(askUntil([&] { server_->SendLine("ISON ivan wendy"); },
                          [&] { return status().contains(QStringLiteral("ivan wendy")); }));
@@ -90,7 +88,6 @@ private slots:
         delete server_.data();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         weechat_.reset();
-        weechatProcess_.stop();
         irssi_.reset();
         ngircd_.stop();
     }
@@ -196,7 +193,8 @@ private slots:
         receiveFrom(
             QStringLiteral("rw"),
             [&](const QString& path) {
-                QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + path));
+                QVERIFY(weechat_->command(QStringLiteral("irc.server.test"),
+                                          QStringLiteral("/dcc send zed ") + path));
             },
             QStringLiteral("rw_big.bin"), [&] { return weechat_->coreLog(); });
     }

@@ -1,6 +1,8 @@
 // The plug-in's forms, driven directly: colour codes written into and read
 // back from the real rich text control, the settings dialog against the
 // real registry file, the colour dialogs' grids, the nick prompt.
+#include "ModalWindow.h"
+
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/ColorRichText.h"
 #include "chat/plugin/FrmBoxColor.h"
@@ -97,20 +99,6 @@ QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// Runs `act` on the application's modal window as soon as one is shown.
-void onModal(std::function<void(QWidget*)> act)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->deleteLater();
-            act(modal);
-        }
-    });
-    timer->start();
 }
 
 } // namespace
@@ -280,7 +268,7 @@ private slots:
         // The background: the colour picker opens on the preview's colour,
         // and what its grid holds when it closes is the new background.
         bool pickerStartedOnWhite = false;
-        onModal([&](QWidget* modal) {
+        OnModal([&](QWidget* modal) {
             auto* box = qobject_cast<TF_BoxColor*>(modal);
             QVERIFY(box);
             pickerStartedOnWhite = box->CG_Color->ForegroundColor() == clWhite;
@@ -298,7 +286,7 @@ private slots:
         QVERIFY(!families.isEmpty());
         QString chosen;
         bool startedBlack = false;
-        onModal([&](QWidget* modal) {
+        OnModal([&](QWidget* modal) {
             auto* chooser = modal->findChild<QFontDialog*>();
             auto* color = modal->findChild<QComboBox*>(QStringLiteral("FontColor"));
             QVERIFY(chooser && color);
@@ -320,7 +308,7 @@ private slots:
         QCOMPARE(back.ChatFontName, chosen);
         QCOMPARE(back.ChatFontColor, clRed);
         // Cancelling the font dialog changes nothing.
-        onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
         });
         form.SpeedButton1->click();
@@ -368,7 +356,7 @@ private slots:
         makeTalvikKey();
         QVERIFY(SaveConfig(Settings()));
         const QByteArray before = readAll(registry_);
-        onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             auto* form = qobject_cast<TF_Main*>(modal);
             QVERIFY(form);
             form->E_IRCPort->setText(QStringLiteral("1234"));
@@ -382,7 +370,7 @@ private slots:
 
     void withoutTalvikSoftwareOkChangesOnlyMemory()
     {
-        onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             auto* form = qobject_cast<TF_Main*>(modal);
             QVERIFY(form);
             form->E_IRCPort->setText(QStringLiteral("1234"));
@@ -433,7 +421,7 @@ private slots:
 
     void nickPromptReturnsTheTypedNick()
     {
-        onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             auto* form = qobject_cast<TF_Nick*>(modal);
             QVERIFY(form);
             QCOMPARE(form->Caption(), QStringLiteral("Automatic join"));

@@ -7,32 +7,19 @@
 // in every channel.
 #include "EngineTestMain.h"
 
-#include "ChatPeers.h"
+#include "ZentrelIrc.h"
 
 #include <QInputDialog>
 #include <QRegularExpression>
 
+using namespace IrcPeers;
 using namespace ZentrelIrc;
-using namespace ChatPeers;
 
 namespace {
-
-const QByteArray c1("\x01");
 
 QListWidget* nickList(TForm* w)
 {
     return w ? w->findChild<QListWidget*>(QStringLiteral("lstNameList")) : nullptr;
-}
-
-void selectNicks(TForm* w, const QStringList& entries)
-{
-    QListWidget* list = nickList(w);
-    list->clearSelection();
-    for (const QString& e : entries) {
-        const auto found = list->findItems(e, Qt::MatchExactly);
-        QVERIFY2(found.size() == 1, qPrintable(e + u' ' + nicks(w).join(u',')));
-        found.first()->setSelected(true);
-    }
 }
 
 void menu(TForm* w, const char* item)
@@ -49,18 +36,17 @@ class TestPluginChat : public QObject
     Q_OBJECT
 
     ZentrelHarness h_;
-    PeerProcess ngircd_;
-    quint16 port_ = 0;
+    Ngircd ngircd_;
     QPointer<TForm> server_;
-    std::unique_ptr<IrssiPeer> bob_;
-    std::vector<std::unique_ptr<IrcBot>> bots_;
+    std::unique_ptr<Irssi> bob_;
+    std::vector<std::unique_ptr<IrcClient>> bots_;
     QElapsedTimer sinceBobsFirstTwo_;
 
     TForm* channel(const QString& name = QStringLiteral("#zentrel")) const
     {
         return chatWindow(*h_.main, name);
     }
-    IrcBot& bot(const QByteArray& nick)
+    IrcClient& bot(const QByteArray& nick)
     {
         for (auto& b : bots_)
             if (b->nick == nick)
@@ -72,33 +58,27 @@ class TestPluginChat : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
-        port_ = PeerProcess::freePort();
         // A short ping time: the server keeps asking whether we are there.
-        QVERIFY2(startNgircd(ngircd_, port_, false, 5), qPrintable(ngircd_.errorString()));
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        QVERIFY2(ngircd_.start(false, 5), qPrintable(ngircd_.errorString()));
+        QVERIFY(h_.setUp());
 
         // bob makes the channel (and is its operator), five others join, one
         // of them voiced; then we come in.
-        bob_ = std::make_unique<IrssiPeer>(ngircd_);
-        QVERIFY(bob_->start(port_, QStringLiteral("bob")));
+        bob_ = std::make_unique<Irssi>(ngircd_);
+        QVERIFY(bob_->start(ngircd_.port, QStringLiteral("bob")));
         bob_->type(QStringLiteral("/join #zentrel"));
         QTRY_VERIFY_WITH_TIMEOUT(
             bob_->log(QStringLiteral("#zentrel")).contains(QStringLiteral("bob")), 10000);
         for (const char* nick : {"amy", "dan", "Kim", "Lee", "Zoe"}) {
-            bots_.push_back(std::make_unique<IrcBot>(nick));
-            QVERIFY(bots_.back()->connect(port_));
+            bots_.push_back(std::make_unique<IrcClient>());
+            QVERIFY(bots_.back()->connect(ngircd_.port, nick));
             bots_.back()->send("JOIN #zentrel");
             QVERIFY(bots_.back()->waitFor(" 366 "));
         }
         bob_->type(QStringLiteral("/mode #zentrel +v Zoe"));
         QVERIFY(bot("Zoe").waitFor("MODE #zentrel +v Zoe"));
         ZentrelHarness::type(h_.browser(),
-                             QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(port_));
+                             QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(ngircd_.port));
         QTRY_COMPARE(h_.serverWindows().size(), 1);
         server_ = h_.serverWindows().first();
         QTRY_VERIFY2_WITH_TIMEOUT(channel(), qPrintable(raw(server_)), 20000);
@@ -106,12 +86,10 @@ private slots:
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         bob_.reset();
         bots_.clear();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     void namesListOperatorsAndVoicedUsersFirst()
@@ -145,7 +123,7 @@ private slots:
         menu(w, "N6");
         // In the list's order.
         QVERIFY2(bot("amy").waitFor("MODE #zentrel +oooo Zoe amy dan Kim"),
-                 bot("amy").lines.join('\n').right(600).constData());
+                 bot("amy").text().right(600).constData());
         QVERIFY(bot("amy").waitFor("MODE #zentrel +o Lee"));
         const QString r = raw(server_);
         QVERIFY2(r.contains(QStringLiteral("MODE #zentrel +oooo Zoe amy dan Kim\nMODE #zentrel "
@@ -163,7 +141,7 @@ private slots:
     {
         TForm* w = channel();
         selectNicks(w, {"Lee"});
-        ZentrelHarness::onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             auto* prompt = qobject_cast<QInputDialog*>(modal);
             QVERIFY(prompt);
             QCOMPARE(prompt->windowTitle(), QStringLiteral("Message"));

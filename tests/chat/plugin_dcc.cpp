@@ -15,8 +15,9 @@
 #include <QMenu>
 #include <QTreeWidget>
 
-using namespace ZentrelIrc;
+using namespace IrcPeers;
 using namespace DccPeers;
+using namespace ZentrelIrc;
 
 namespace {
 constexpr qint64 kBig = 3 * 1024 * 1024 + 77;
@@ -30,14 +31,13 @@ class TestPluginDcc : public QObject
     QTemporaryDir box_; // the receive folder and what lies beside it
     QString receive_;
     QString files_;
-    PeerProcess ngircd_;
-    quint16 port_ = 0;
-    QPointer<TForm> zed_; // receives from irssi and weechat
-    QPointer<TForm> zoe_; // the hostile peers' target
-    PeerProcess irssiProcess_;
-    std::unique_ptr<IrssiDcc> irssi_;
+    Ngircd ngircd_;
+    QPointer<TForm> zed_;     // receives from irssi and weechat
+    QPointer<TForm> zoe_;     // the hostile peers' target
+    PeerProcess irssiFolder_; // irssi runs in tmux
+    std::unique_ptr<Irssi> irssi_;
     PeerProcess weechatProcess_;
-    std::unique_ptr<WeechatDcc> weechat_;
+    std::unique_ptr<Weechat> weechat_;
     // Kept to the end: a transfer still running when the plug-in goes.
     std::unique_ptr<ScriptedSender> hanging_;
 
@@ -77,23 +77,13 @@ class TestPluginDcc : public QObject
         return out;
     }
 
-    QAction* setupItem() const
-    {
-        for (QAction* a : h_.main->MNU_Plugins->SubMenu()->actions())
-            if (a->menu())
-                for (QAction* item : a->menu()->actions())
-                    if (item->text() == QStringLiteral("Setup"))
-                        return item;
-        return nullptr;
-    }
-
     // Opens "irc:nick@host:port#channel" and returns its server window.
     TForm* connect(const QString& nick, const QString& host, const QString& channel)
     {
         const int before = h_.serverWindows().size();
         ZentrelHarness::type(
             h_.browser(),
-            QStringLiteral("irc:%1@%2:%3#%4").arg(nick, host).arg(port_).arg(channel));
+            QStringLiteral("irc:%1@%2:%3#%4").arg(nick, host).arg(ngircd_.port).arg(channel));
         if (!waitUntil([&] { return chatWindow(*h_.main, '#' + channel) != nullptr; }, 20000))
             return nullptr;
         return h_.serverWindows().size() > before ? h_.serverWindows().last() : nullptr;
@@ -102,35 +92,28 @@ class TestPluginDcc : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
         receive_ = box_.filePath(QStringLiteral("recv"));
         files_ = h_.dir.filePath(QStringLiteral("files"));
         QVERIFY(QDir().mkpath(receive_) && QDir().mkpath(files_));
-        QVERIFY(h_.prepare());
-        {
+        QVERIFY(h_.setUp(MessageBoxService::IDOK, [&] {
             TRegistry reg;
             reg.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
             QVERIFY(reg.OpenKey(QStringLiteral("Software\\Talvik_Software\\Zentrel"), true));
             reg.WriteString(QStringLiteral("DCCDirectory"), receive_);
             reg.WriteString(QStringLiteral("DCCAutoReceive"), QStringLiteral("1"));
-        }
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        }));
 
-        port_ = PeerProcess::freePort();
-        QVERIFY2(startNgircd(ngircd_, port_, false, 5), qPrintable(ngircd_.errorString()));
+        QVERIFY2(ngircd_.start(false, 5), qPrintable(ngircd_.errorString()));
         zed_ = connect(QStringLiteral("zed"), QStringLiteral("127.0.0.1"), QStringLiteral("dcc"));
         QVERIFY(zed_);
         zoe_ = connect(QStringLiteral("zoe"), QStringLiteral("localhost"), QStringLiteral("evil"));
         QVERIFY(zoe_);
         QVERIFY(zed_ != zoe_);
 
-        irssi_ = std::make_unique<IrssiDcc>(irssiProcess_);
-        QVERIFY(irssi_->start(port_, QStringLiteral("ivan")));
-        weechat_ = std::make_unique<WeechatDcc>(weechatProcess_);
-        QVERIFY2(weechat_->start(port_, QStringLiteral("wendy")),
+        irssi_ = std::make_unique<Irssi>(irssiFolder_);
+        QVERIFY(irssi_->start(ngircd_.port, QStringLiteral("ivan")));
+        weechat_ = std::make_unique<Weechat>(weechatProcess_);
+        QVERIFY2(weechat_->start(ngircd_.port, QStringLiteral("wendy")),
                  qPrintable(weechatProcess_.errorString()));
         QVERIFY(askUntil([&] { command(zed_, QStringLiteral("/ison ivan wendy")); },
                          [&] { return status(zed_).contains(QStringLiteral("ivan wendy")); }));
@@ -138,14 +121,11 @@ private slots:
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         hanging_.reset();
         weechat_.reset();
-        weechatProcess_.stop();
         irssi_.reset();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     // Offers from clients that mean harm, to zoe: names that reach out of
@@ -163,12 +143,12 @@ private slots:
         QVERIFY(writeFile(receive_ + QStringLiteral("/passwd"), "0123456789"));
         const QByteArray passwd = sha256(QStringLiteral("/etc/passwd"));
 
-        RawClient mal1, mal2, mal3, flood;
-        QVERIFY(mal1.connect(port_, "mal1"));
-        QVERIFY(mal2.connect(port_, "mal2"));
-        QVERIFY(mal3.connect(port_, "mal3"));
-        QVERIFY(flood.connect(port_, "flood"));
-        auto offer = [](RawClient& c, const QByteArray& text) {
+        IrcClient mal1, mal2, mal3, flood;
+        QVERIFY(mal1.connect(ngircd_.port, "mal1"));
+        QVERIFY(mal2.connect(ngircd_.port, "mal2"));
+        QVERIFY(mal3.connect(ngircd_.port, "mal3"));
+        QVERIFY(flood.connect(ngircd_.port, "flood"));
+        auto offer = [](IrcClient& c, const QByteArray& text) {
             c.send("PRIVMSG zoe :" + c1 + "DCC " + text + c1);
         };
         auto at = [](const ScriptedSender& s) {
@@ -271,8 +251,10 @@ private slots:
             writeFile(receive_ + QStringLiteral("/resume.bin"), pattern(kBig, 6).left(1 << 20)));
         irssi_->type(QStringLiteral("/dcc send zed ") + small);
         irssi_->type(QStringLiteral("/dcc send zed \"%1\"").arg(big));
-        QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + empty));
-        QVERIFY(weechat_->command(QStringLiteral("dcc send zed ") + resume));
+        QVERIFY(weechat_->command(QStringLiteral("irc.server.test"),
+                                  QStringLiteral("/dcc send zed ") + empty));
+        QVERIFY(weechat_->command(QStringLiteral("irc.server.test"),
+                                  QStringLiteral("/dcc send zed ") + resume));
         QVERIFY2(waitForSameFile(small, receive_ + QStringLiteral("/small.bin")),
                  qPrintable(status(zed_)));
         QVERIFY2(waitForSameFile(big, receive_ + QStringLiteral("/big one.bin")),
@@ -297,17 +279,17 @@ private slots:
     // RESUME and the rest arrives after the ACCEPT.
     void promptResumes()
     {
-        ZentrelHarness::onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             modal->findChild<QCheckBox*>(QStringLiteral("ChB_DCCAutoReceive"))->setChecked(false);
             QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("Button1")),
                               Qt::LeftButton);
         });
-        setupItem()->trigger();
+        h_.pluginMenuItem(QStringLiteral("Setup"))->trigger();
 
         const QByteArray data = pattern(5000, 7);
         QVERIFY(writeFile(receive_ + QStringLiteral("/prompt.bin"), data.left(1200)));
-        RawClient pete;
-        QVERIFY(pete.connect(port_, "pete"));
+        IrcClient pete;
+        QVERIFY(pete.connect(ngircd_.port, "pete"));
         ScriptedSender sender;
         QVERIFY(sender.listen());
         const QByteArray port = QByteArray::number(sender.port());

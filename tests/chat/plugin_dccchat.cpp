@@ -4,26 +4,17 @@
 // client, a line each way in every chat.
 #include "EngineTestMain.h"
 
-#include "ChatPeers.h"
+#include "ZentrelIrc.h"
 
 #include "platform/Cp874.h"
 
 #include <QLabel>
 #include <QPushButton>
 
+using namespace IrcPeers;
 using namespace ZentrelIrc;
-using namespace ChatPeers;
 
 namespace {
-
-void selectNick(TForm* w, const QString& entry)
-{
-    auto* list = w->findChild<QListWidget*>(QStringLiteral("lstNameList"));
-    list->clearSelection();
-    const auto found = list->findItems(entry, Qt::MatchExactly);
-    QVERIFY2(found.size() == 1, qPrintable(entry + u' ' + nicks(w).join(u',')));
-    found.first()->setSelected(true);
-}
 
 // The DCC chat request on the screen: who and where, then Accept.
 void acceptChatRequest(const QString& nick)
@@ -47,11 +38,10 @@ class TestPluginDccChat : public QObject
     Q_OBJECT
 
     ZentrelHarness h_;
-    PeerProcess ngircd_;
-    PeerProcess weechatDir_;
-    quint16 port_ = 0;
+    Ngircd ngircd_;
+    PeerProcess weechatProcess_;
     QPointer<TForm> server_;
-    std::unique_ptr<IrssiPeer> bob_;
+    std::unique_ptr<Irssi> bob_;
     std::unique_ptr<Weechat> carol_;
     int round_ = 0;
 
@@ -110,28 +100,22 @@ class TestPluginDccChat : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
-        port_ = PeerProcess::freePort();
-        QVERIFY2(startNgircd(ngircd_, port_, false), qPrintable(ngircd_.errorString()));
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        QVERIFY2(ngircd_.start(), qPrintable(ngircd_.errorString()));
+        QVERIFY(h_.setUp());
         ZentrelHarness::type(h_.browser(),
-                             QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(port_));
+                             QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(ngircd_.port));
         QTRY_COMPARE(h_.serverWindows().size(), 1);
         server_ = h_.serverWindows().first();
         QTRY_VERIFY2_WITH_TIMEOUT(channel(), qPrintable(raw(server_)), 20000);
 
-        bob_ = std::make_unique<IrssiPeer>(ngircd_);
-        QVERIFY(bob_->start(port_, QStringLiteral("bob")));
+        bob_ = std::make_unique<Irssi>(ngircd_);
+        QVERIFY(bob_->start(ngircd_.port, QStringLiteral("bob")));
         bob_->type(QStringLiteral("/join #zentrel"));
         // carol speaks TIS-620, a single-byte Thai charset.
-        carol_ = std::make_unique<Weechat>(weechatDir_);
-        QVERIFY2(carol_->start(port_, QStringLiteral("carol"), QStringLiteral("#zentrel"),
+        carol_ = std::make_unique<Weechat>(weechatProcess_);
+        QVERIFY2(carol_->start(ngircd_.port, QStringLiteral("carol"), QStringLiteral("#zentrel"),
                                QStringLiteral("TIS-620")),
-                 qPrintable(carol_->log(QStringLiteral("core.weechat"))));
+                 qPrintable(carol_->coreLog()));
         QTRY_VERIFY_WITH_TIMEOUT(nicks(channel()).contains(QStringLiteral("bob")) &&
                                      nicks(channel()).contains(QStringLiteral("carol")),
                                  15000);
@@ -139,12 +123,10 @@ private slots:
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         bob_.reset();
         carol_.reset();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     void thaiBothWaysWithASingleByteClient()
@@ -166,7 +148,7 @@ private slots:
 
     void dccChatOfferedToIrssi()
     {
-        selectNick(channel(), QStringLiteral("bob"));
+        selectNicks(channel(), {QStringLiteral("bob")});
         channel()->findChild<QAction*>(QStringLiteral("CHATUnavailablenow1"))->trigger();
         QTRY_VERIFY(dccChat());
         QVERIFY(conversation(dccChat()).contains(
@@ -197,7 +179,7 @@ private slots:
 
     void dccChatOfferedToWeechat()
     {
-        selectNick(channel(), QStringLiteral("carol"));
+        selectNicks(channel(), {QStringLiteral("carol")});
         channel()->findChild<QAction*>(QStringLiteral("CHATUnavailablenow1"))->trigger();
         QTRY_VERIFY(dccChat());
         QTRY_VERIFY2_WITH_TIMEOUT(

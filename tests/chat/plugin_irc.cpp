@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace IrcPeers;
 using namespace ZentrelIrc;
 
 class TestPluginIrc : public QObject
@@ -23,8 +24,7 @@ class TestPluginIrc : public QObject
     Q_OBJECT
 
     ZentrelHarness h_;
-    PeerProcess ngircd_;
-    quint16 port_ = 0;
+    Ngircd ngircd_;
     QPointer<TForm> server_;
 
     TForm* channel() const { return chatWindow(*h_.main, QStringLiteral("#zentrel")); }
@@ -32,29 +32,22 @@ class TestPluginIrc : public QObject
 private slots:
     void initTestCase()
     {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
-        port_ = PeerProcess::freePort();
         // Ident asked by the server (it needs DNS on too); a short ping time.
-        QVERIFY2(startNgircd(ngircd_, port_, true, 4), qPrintable(ngircd_.errorString()));
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
+        QVERIFY2(ngircd_.start(true, 4), qPrintable(ngircd_.errorString()));
+        QVERIFY(h_.setUp());
     }
 
     void cleanupTestCase()
     {
-        h_.stop();
-        h_.release();
+        h_.tearDown();
         ngircd_.stop();
-        MessageBoxService::SetHandler({});
     }
 
     void registersAnswersIdentAndJoinsFromTheAddress()
     {
         TF_Browser* browser = h_.browser();
-        ZentrelHarness::type(browser, QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(port_));
+        ZentrelHarness::type(browser,
+                             QStringLiteral("irc:alice@127.0.0.1:%1#zentrel").arg(ngircd_.port));
         QTRY_COMPARE(h_.serverWindows().size(), 1);
         server_ = h_.serverWindows().first();
         QTRY_VERIFY2_WITH_TIMEOUT(channel(), qPrintable(raw(server_) + status(server_)), 20000);
@@ -87,7 +80,7 @@ private slots:
     void followsWhatASecondClientDoes()
     {
         Irssi bob(ngircd_);
-        QVERIFY(bob.start(port_, QStringLiteral("bob")));
+        QVERIFY(bob.start(ngircd_.port, QStringLiteral("bob")));
         QTRY_VERIFY_WITH_TIMEOUT(bob.screen().contains(QStringLiteral("Welcome")), 15000);
         bob.type(QStringLiteral("/join #zentrel"));
         QTRY_VERIFY_WITH_TIMEOUT(nicks(channel()).contains(QStringLiteral("bob")), 15000);
@@ -131,7 +124,7 @@ private slots:
     {
         const int windows = h_.serverWindows().size();
         ZentrelHarness::type(h_.browser(),
-                             QStringLiteral("irc:alice@127.0.0.1:%1#second").arg(port_));
+                             QStringLiteral("irc:alice@127.0.0.1:%1#second").arg(ngircd_.port));
         QTRY_VERIFY_WITH_TIMEOUT(chatWindow(*h_.main, QStringLiteral("#second")), 10000);
         QCOMPARE(h_.serverWindows().size(), windows);
         QVERIFY(raw(server_).contains(QStringLiteral("JOIN #second")));
@@ -146,7 +139,7 @@ private slots:
                                  10000);
         QVERIFY(!list->findItems(QStringLiteral("#zentrel"), Qt::MatchExactly, 0).isEmpty());
         const QString cache = Zentrel::ChannelListCacheFile(
-            QStringLiteral("127.0.0.1:%1").arg(port_), h_.home + QStringLiteral("/data"));
+            QStringLiteral("127.0.0.1:%1").arg(ngircd_.port), h_.home + QStringLiteral("/data"));
         QVERIFY2(QFile::exists(cache), qPrintable(cache));
         QCOMPARE(QFileInfo(cache).absolutePath(), h_.home + QStringLiteral("/data"));
         // Sorting by the user column and back by name.
@@ -159,7 +152,7 @@ private slots:
     {
         // A second window for the same server, idle (no channel): the user
         // fills the nick box and connects.
-        ZentrelHarness::type(h_.browser(), QStringLiteral("irc:127.0.0.1:%1").arg(port_));
+        ZentrelHarness::type(h_.browser(), QStringLiteral("irc:127.0.0.1:%1").arg(ngircd_.port));
         QTRY_COMPARE(h_.serverWindows().size(), 2);
         TForm* second = h_.serverWindows().last();
         auto* nick = second->findChild<QLineEdit*>(QStringLiteral("edtNick"));
@@ -181,7 +174,7 @@ private slots:
         // one closed before the queued connect could run at all.
         for (int round = 0; round < 2; ++round) {
             ZentrelHarness::type(h_.browser(),
-                                 QStringLiteral("irc:zed@localhost:%1#gone").arg(port_));
+                                 QStringLiteral("irc:zed@localhost:%1#gone").arg(ngircd_.port));
             QTRY_COMPARE(h_.serverWindows().size(), 2);
             QPointer<TForm> window = h_.serverWindows().last();
             if (round == 0)
@@ -276,7 +269,7 @@ private slots:
             return h_.serverWindows().last();
         };
         // Idle, never connected.
-        QPointer<TForm> idle = open(QStringLiteral("irc:127.0.0.1:%1").arg(port_));
+        QPointer<TForm> idle = open(QStringLiteral("irc:127.0.0.1:%1").arg(ngircd_.port));
         QVERIFY(idle);
         // Registering with a server that takes the connection and never
         // answers.
@@ -309,7 +302,7 @@ private slots:
         QVERIFY(!raw(connecting).contains(QStringLiteral("Connected")));
         // About to look its server up, and one closed by the user that waits
         // for its deferred deletion.
-        QPointer<TForm> lookingUp = open(QStringLiteral("irc:localhost:%1").arg(port_));
+        QPointer<TForm> lookingUp = open(QStringLiteral("irc:localhost:%1").arg(ngircd_.port));
         QVERIFY(lookingUp);
         lookingUp->findChild<QLineEdit*>(QStringLiteral("edtNick"))->setText(QStringLiteral("lou"));
         QPointer<TForm> closed = open(QStringLiteral("irc:"));
@@ -340,8 +333,8 @@ private slots:
         QVERIFY2(!heard.contains("QUIT"), heard.constData());
         ::close(full);
         // The server sees our connection go.
-        RawClient watcher;
-        QVERIFY(watcher.connect(port_, "watcher"));
+        IrcClient watcher;
+        QVERIFY(watcher.connect(ngircd_.port, "watcher"));
         watcher.send("WHOIS alice");
         QVERIFY(watcher.waitFor(" 401 "));
     }

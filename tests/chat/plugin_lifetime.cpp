@@ -2,7 +2,7 @@
 // an "irc:" address typed in a browser window, its settings dialog, and
 // nothing of it left after Done.
 #include "EngineTestMain.h"
-#include "ZentrelHarness.h"
+#include "ZentrelIrc.h"
 
 #include "platform/Cp874.h"
 #include "shell/browser/BrowserWindow.h"
@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QDesktopServices>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -69,29 +68,11 @@ class TestPluginLifetime : public QObject
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
-    static QString log(QWidget* server, const char* name)
-    {
-        auto* memo = server->findChild<QPlainTextEdit*>(QString::fromLatin1(name));
-        return memo ? memo->toPlainText() : QString();
-    }
 
 private slots:
-    void initTestCase()
-    {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDNO); });
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
-    }
+    void initTestCase() { QVERIFY(h_.setUp(MessageBoxService::IDNO)); }
 
-    void cleanupTestCase()
-    {
-        h_.stop();
-        h_.release();
-        MessageBoxService::SetHandler({});
-    }
+    void cleanupTestCase() { h_.tearDown(); }
 
     void loadsWithItsNameMenuAndFolder()
     {
@@ -154,7 +135,7 @@ private slots:
     {
         const QString before = readAll(h_.registry);
         bool seen = false;
-        ZentrelHarness::onModal([&](QWidget* modal) {
+        OnModal([&](QWidget* modal) {
             seen = ZentrelHarness::isZentrel(modal) && modal->windowTitle() == "IRC Plugin";
             QVERIFY(modal->objectName() != QStringLiteral("F_Main"));
             auto* edit = modal->findChild<TEdit*>(QStringLiteral("E_IRCPort"));
@@ -191,7 +172,7 @@ private slots:
             bool returned = false;
             bool promptAfterReturn = false;
             QString caption;
-            ZentrelHarness::onModal([&](QWidget* modal) {
+            OnModal([&](QWidget* modal) {
                 // Had the prompt run inside the address box's event, this
                 // would run before the typing returned.
                 promptAfterReturn = returned;
@@ -216,13 +197,13 @@ private slots:
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes[0].caption, QStringLiteral("Error!"));
         QCOMPARE(boxes[0].text, QStringLiteral("กรุณาตรวจสอบ nick ที่ใช้เนื่องจากไม่สามารถใช้ชื่อนี้ได้"));
-        QVERIFY(log(refused, "redShowRaw").isEmpty());
+        QVERIFY(ZentrelIrc::raw(refused).isEmpty());
         QVERIFY(refused->findChild<QAbstractButton*>(QStringLiteral("B_Connect"))->isEnabled());
         // The other takes the nick and connects at once.
         QCOMPARE(tried->findChild<QLineEdit*>(QStringLiteral("edtNick"))->text(),
                  QStringLiteral("somchai"));
-        QTRY_VERIFY_WITH_TIMEOUT(log(tried, "redShowText").contains("Connection refused!"), 10000);
-        QVERIFY(log(tried, "redShowText").contains(QStringLiteral("Looking up..127.0.0.1")));
+        QTRY_VERIFY_WITH_TIMEOUT(ZentrelIrc::status(tried).contains("Connection refused!"), 10000);
+        QVERIFY(ZentrelIrc::status(tried).contains(QStringLiteral("Looking up..127.0.0.1")));
         refused->Close();
         tried->Close();
         QTRY_COMPARE(h_.serverWindows().size(), before);
@@ -289,7 +270,7 @@ private slots:
         QVERIFY(h_.zentrelObjects().contains(QStringLiteral("Zentrel::TMDIServer")));
         // The user leaves the program: the main window closes and, when its
         // exit dialog is confirmed, runs its exit steps, Done among them.
-        ZentrelHarness::onModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             auto* ok = modal->findChild<QPushButton*>(QStringLiteral("B_OK"));
             QVERIFY(modal->objectName() == QStringLiteral("F_Exit") && ok);
             ok->click();

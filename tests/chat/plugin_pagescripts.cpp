@@ -122,26 +122,22 @@ class TestPageScripts : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(h_.prepare());
-        h_.services.BrowserControl = [this]() -> TWebBrowser* {
-            auto* control = new TEmbeddedWB;
-            connect(control, &TWebBrowser::BeforeNavigate2,
-                    [this](const QString& url, bool, bool*) { offered_ << url; });
-            return control;
-        };
-        listen(telnetHost_, telnetPeers_);
-        listen(ircServer_, ircPeers_);
-        h_.start();
+        QVERIFY(h_.setUp(MessageBoxService::IDOK, [this] {
+            h_.services.BrowserControl = [this]() -> TWebBrowser* {
+                auto* control = new TEmbeddedWB;
+                connect(control, &TWebBrowser::BeforeNavigate2,
+                        [this](const QString& url, bool, bool*) { offered_ << url; });
+                return control;
+            };
+            listen(telnetHost_, telnetPeers_);
+            listen(ircServer_, ircPeers_);
+        }));
         window_ = h_.browser();
         QVERIFY(window_);
         window_->Form()->showMaximized();
     }
 
-    void cleanupTestCase()
-    {
-        h_.stop();
-        h_.release();
-    }
+    void cleanupTestCase() { h_.tearDown(); }
 
     void scriptsCannotOpenTheTerminalOrThePlugin_data()
     {

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 
+using namespace IrcPeers;
 using namespace ZentrelIrc;
 
 class TestPluginPeers : public QObject
@@ -18,21 +19,11 @@ class TestPluginPeers : public QObject
 
     ZentrelHarness h_;
 
-    QAction* menuItem(const QString& caption) const
-    {
-        for (QAction* a : h_.main->MNU_Plugins->SubMenu()->actions())
-            if (a->menu())
-                for (QAction* item : a->menu()->actions())
-                    if (item->text() == caption)
-                        return item;
-        return nullptr;
-    }
-
     // The settings dialog, through the Plugins menu.
     void setSocks(bool use, int level, quint16 port, const QString& user = {},
                   const QString& password = {})
     {
-        ZentrelHarness::onModal([=](QWidget* modal) {
+        OnModal([=](QWidget* modal) {
             modal->findChild<QCheckBox*>(QStringLiteral("ChB_UseSock"))->setChecked(use);
             modal->findChild<QComboBox*>(QStringLiteral("CB_SockType"))->setCurrentIndex(level);
             modal->findChild<QLineEdit*>(QStringLiteral("E_Sock5Server"))
@@ -44,7 +35,7 @@ class TestPluginPeers : public QObject
             QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("Button1")),
                               Qt::LeftButton);
         });
-        menuItem(QStringLiteral("Setup"))->trigger();
+        h_.pluginMenuItem(QStringLiteral("Setup"))->trigger();
     }
 
     // Opens "irc:nick@127.0.0.1:port#channel" and waits for the channel.
@@ -75,7 +66,7 @@ class TestPluginPeers : public QObject
         TForm* channel = join(nick, port, QStringLiteral("smoke"));
         QVERIFY2(channel, qPrintable(raw(h_.serverWindows().last())));
         TForm* server = h_.serverWindows().last();
-        RawClient other;
+        IrcClient other;
         QVERIFY(other.connect(port, "other"));
         other.send("JOIN #smoke");
         QTRY_VERIFY_WITH_TIMEOUT(nicks(channel).contains(QStringLiteral("other")), 10000);
@@ -96,7 +87,7 @@ class TestPluginPeers : public QObject
         QVERIFY2(raw(server).contains(QStringLiteral("PONG")), qPrintable(raw(server)));
         QVERIFY(!status(server).contains(QStringLiteral("Disconnected")));
         // A watcher in the channel sees us go.
-        RawClient watcher;
+        IrcClient watcher;
         QVERIFY(watcher.connect(port, "watcher"));
         watcher.send("JOIN #smoke");
         QVERIFY(watcher.waitFor(" 366 "));
@@ -105,28 +96,15 @@ class TestPluginPeers : public QObject
         QVERIFY(watcher.waitFor(" QUIT :"));
         if (quitReasonShown)
             QVERIFY2(watcher.waitFor("QUIT :http://brevant.example/zentrel/irc/"),
-                     watcher.seen.right(300).constData());
+                     watcher.text().right(300).constData());
         server->Close();
         QTRY_COMPARE(h_.serverWindows().size(), 0);
     }
 
 private slots:
-    void initTestCase()
-    {
-        QApplication::setQuitOnLastWindowClosed(false);
-        MessageBoxService::SetHandler(
-            [](const MessageBoxService::Request&) { return int(MessageBoxService::IDOK); });
-        QVERIFY(h_.prepare());
-        h_.start();
-        QVERIFY(QTest::qWaitForWindowExposed(h_.main.get()));
-    }
+    void initTestCase() { QVERIFY(h_.setUp()); }
 
-    void cleanupTestCase()
-    {
-        h_.stop();
-        h_.release();
-        MessageBoxService::SetHandler({});
-    }
+    void cleanupTestCase() { h_.tearDown(); }
 
     void inspircdSmoke()
     {
@@ -175,9 +153,9 @@ private slots:
 
     void throughSocks4AndSocks5()
     {
-        PeerProcess ngircd;
-        const quint16 ircPort = PeerProcess::freePort();
-        QVERIFY2(startNgircd(ngircd, ircPort, false), qPrintable(ngircd.errorString()));
+        Ngircd ngircd;
+        QVERIFY2(ngircd.start(), qPrintable(ngircd.errorString()));
+        const quint16 ircPort = ngircd.port;
 
         PeerProcess danted;
         const quint16 socks4 = PeerProcess::freePort();

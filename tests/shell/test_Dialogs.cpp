@@ -1,3 +1,5 @@
+#include "ModalWindow.h"
+
 #include "platform/JpegImage.h"
 #include "platform/MessageBox.h"
 #include "shell/dialogs/FrmAbout.h"
@@ -17,21 +19,6 @@
 class TestDialogs : public QObject
 {
     Q_OBJECT
-
-    // Runs `act` on the first modal window once it is shown.
-    static void whenModal(std::function<void(QWidget*)> act)
-    {
-        auto* timer = new QTimer;
-        timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [=] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                timer->stop();
-                timer->deleteLater();
-                act(modal);
-            }
-        });
-        timer->start();
-    }
 
 private slots:
     void initTestCase()
@@ -60,7 +47,7 @@ private slots:
         QCOMPARE(dialog.GroupBox1->Caption(), QStringLiteral("ตัวเลือกพิเศษ"));
         QCOMPARE(dialog.ChB_SaveWindow->Caption(), QStringLiteral("บันทึกหน้าต่างที่เปิดไว้"));
         QCOMPARE(dialog.ChB_SaveEnv->Caption(), QStringLiteral("บันทึกรูปแบบโปรแกรม"));
-        whenModal([how](QWidget* modal) {
+        OnModal([how](QWidget* modal) {
             auto* exit = qobject_cast<TF_Exit*>(modal);
             QVERIFY(exit);
             if (how == QLatin1String("ok"))
@@ -72,7 +59,7 @@ private slots:
         });
         QCOMPARE(dialog.Execute(), expected);
         // A second run starts unanswered again.
-        whenModal([](QWidget* modal) { modal->close(); });
+        OnModal([](QWidget* modal) { modal->close(); });
         QCOMPARE(dialog.Execute(), false);
     }
 
@@ -97,7 +84,7 @@ private slots:
     void aboutBoxClosesAndFreesItself()
     {
         QPointer<TF_About> about = new TF_About;
-        whenModal([](QWidget* modal) {
+        OnModal([](QWidget* modal) {
             auto* box = qobject_cast<TF_About*>(modal);
             QVERIFY(box);
             QVERIFY(!box->SB_Close->isHidden());
@@ -117,7 +104,7 @@ private slots:
             QVERIFY(!image->pixmap().isNull());
             QCOMPARE(image->pixmap().size(), QSize(64, 64));
         }
-        whenModal([](QWidget* modal) { qobject_cast<TF_Credit*>(modal)->Button1->click(); });
+        OnModal([](QWidget* modal) { qobject_cast<TF_Credit*>(modal)->Button1->click(); });
         credit.ShowModal();
         QVERIFY(!credit.isVisible());
     }
@@ -175,7 +162,7 @@ private slots:
         QCOMPARE(seen.at(0).flags, unsigned(MB_YESNO | MB_ICONWARNING));
 
         // Without a handler the real box shows; answer it as a person would.
-        whenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+        OnModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
         QCOMPARE(
             MessageBox(nullptr, QStringLiteral("real"), QStringLiteral("Message"), MB_OKCANCEL),
             int(IDCANCEL));
