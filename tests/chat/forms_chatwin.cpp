@@ -524,15 +524,16 @@ private slots:
         QVERIFY(readUntil(bob, seen, "\n"));
         QCOMPARE(seen, QByteArray("back at you\r\n"));
         QVERIFY(conversation(chat).contains(QStringLiteral("<me> back at you")));
-        bob->close();
-        QTRY_VERIFY2(
-            conversation(chat).trimmed().endsWith(QStringLiteral("*** DCC Connection Closed ***")),
-            qPrintable(conversation(chat)));
 
+        // Another request asked about while the chat runs: the partner's
+        // lines show meanwhile (they do not pile up behind the prompt).
         // Discarded: no window and no connection.
         irc_.send(":carol!c@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 " +
                   QByteArray::number(partner.serverPort()) + c1);
         QTRY_VERIFY(server_->DccChatPrompt());
+        bob->write("while carol is asked\r\n");
+        QTRY_VERIFY(conversation(chat).contains(QStringLiteral("<bob> while carol is asked")));
+        QVERIFY(server_->DccChatPrompt());
         QTest::mouseClick(server_->DccChatPrompt()->BitBtn2, Qt::LeftButton);
         QTRY_VERIFY(!server_->DccChatPrompt());
         QTest::qWait(300);
@@ -540,6 +541,10 @@ private slots:
         QVERIFY(!server_->Session().FindWindow("DCC-CHAT") ||
                 server_->Session().Child(server_->Session().FindWindow("DCC-CHAT"))->DccPeer ==
                     "bob");
+        bob->close();
+        QTRY_VERIFY2(
+            conversation(chat).trimmed().endsWith(QStringLiteral("*** DCC Connection Closed ***")),
+            qPrintable(conversation(chat)));
         chat->Close();
         QTRY_VERIFY(!window("DCC-CHAT"));
     }
