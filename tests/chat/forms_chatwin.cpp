@@ -5,6 +5,7 @@
 // DCC chat, and windows and prompts that go while they are in use.
 #include "IrcPeers.h"
 
+#include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/FrmColor.h"
 #include "chat/plugin/FrmDCC.h"
@@ -17,6 +18,7 @@
 #include "richtext/RxRichEd.h"
 #include "toolkit/ColorGrid.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Graphics.h"
 #include "toolkit/ListBox.h"
 
 #include <QApplication>
@@ -231,6 +233,21 @@ private slots:
         for (const auto& [item, caption] : items) {
             QCOMPARE(item->Caption(), caption);
             QCOMPARE(item->isVisible(), item != w->N3);
+        }
+        // The nick list and the command line take the conversation's
+        // colours, a system colour of the settings as well.
+        {
+            const TZentrelSettings saved = Settings();
+            Settings().ChatBKColor = clBtnFace;
+            Settings().ChatFontColor = clHighlight;
+            auto* other = new TMDIChild(0, "#colours", true);
+            Settings() = saved;
+            for (QWidget* part : {static_cast<QWidget*>(other->lstNameList),
+                                  static_cast<QWidget*>(other->edtInputText)}) {
+                QCOMPARE(part->palette().color(QPalette::Base), ColorToQColor(clBtnFace));
+                QCOMPARE(part->palette().color(QPalette::Text), ColorToQColor(clHighlight));
+            }
+            delete other;
         }
         // A query has no nick list and no menu on its text.
         irc_.send(":bob!b@h PRIVMSG me :hello there");
