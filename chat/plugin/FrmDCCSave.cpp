@@ -1,6 +1,7 @@
 #include "chat/plugin/FrmDCCSave.h"
 
 #include "chat/DccFiles.h"
+#include "chat/PluginAddress.h"
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmMDIServer.h"
 
@@ -50,7 +51,7 @@ TF_DCCSAve::TF_DCCSAve() : TZentrelForm(nullptr, Qt::Dialog)
     connect(B_recv, &QPushButton::clicked, this, [this] { Guard(this, [&] { B_recvClick(); }); });
     connect(Button3, &QPushButton::clicked, this, [this] { Guard(this, [&] { Button3Click(); }); });
     resize(320, 110);
-    folder_ = Settings().DCCDirectory;
+    folder_ = DccReceiveFolder(Settings());
     prompts().append(this);
 }
 
