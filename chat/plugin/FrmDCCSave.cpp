@@ -95,7 +95,9 @@ void TF_DCCSAve::ShowOffer()
     const TDccSavePlan p = plan();
     B_Resume->setEnabled(p.ResumeEnabled);
     L_FileName->SetCaption(localName_);
-    if (!Settings().DCCAutoReceive) {
+    // An offer without a size has no end but the sender's close: it could
+    // fill the disk, so the user is asked about it even with auto-receive.
+    if (!Settings().DCCAutoReceive || !offer_.HasSize) {
         CenterOnScreen();
         show();
         return;

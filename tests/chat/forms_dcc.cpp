@@ -284,14 +284,19 @@ private slots:
         QCOMPARE(readFile(outside), QByteArray("outside"));
     }
 
-    // An offer without a size ends when the sender closes; a file that
-    // cannot be read is not offered, and says why.
+    // An offer without a size is asked about even with auto-receive (it
+    // ends only when the sender closes); a file that cannot be read is not
+    // offered, and says why.
     void anOfferWithoutSizeEndsWhenThePeerCloses()
     {
         ScriptedSender sender;
         QVERIFY(sender.listen());
         Settings().DCCAutoReceive = true;
         offer("nosize.bin", sender.port(), -1);
+        QVERIFY(waitUntil([] { return !TF_DCCSAve::Prompts().isEmpty(); }));
+        TF_DCCSAve* prompt = TF_DCCSAve::Prompts().first();
+        QVERIFY(prompt->isVisible());
+        prompt->B_recv->click();
         QVERIFY(sender.waitForPeer());
         QPointer<TF_DCC> w = onlyTransfer();
         QVERIFY(w);
