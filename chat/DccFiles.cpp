@@ -191,7 +191,10 @@ bool TDccFile::OpenResume(const QString& path, quint64 size)
 {
     Close();
     path_ = path;
-    fd_ = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    // Non-blocking, so that a FIFO put there since cannot hold up the open
+    // waiting for a reader; refused below.
+    fd_ =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0)
         return fail("cannot open");
     struct stat st;
@@ -201,6 +204,7 @@ bool TDccFile::OpenResume(const QString& path, quint64 size)
         errno = ESTALE;
         return fail("the partial file changed");
     }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     size_ = size;
     return Seek(size);
 }

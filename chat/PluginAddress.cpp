@@ -91,4 +91,17 @@ void ApplyDCCDirectoryDefault(TZentrelSettings& settings)
     QDir().mkpath(settings.DCCDirectory);
 }
 
+QString DccReceiveFolder(const TZentrelSettings& settings)
+{
+    const QString& folder = settings.DCCDirectory;
+    if (folder.trimmed().isEmpty()) {
+        const QString fallback = DefaultDCCDirectory();
+        QDir().mkpath(fallback);
+        return fallback;
+    }
+    if (QDir::isRelativePath(folder))
+        return QDir::cleanPath(ProgramFolder() + u'/' + folder);
+    return QDir::cleanPath(folder);
+}
+
 } // namespace Zentrel

@@ -46,5 +46,10 @@ QString DefaultDCCDirectory();
 // When DCCDirectory is empty, it becomes the default and that folder is made
 // (a failure is ignored); a folder from the registry is used unchanged.
 void ApplyDCCDirectoryDefault(TZentrelSettings& settings);
+// The folder received files go to: the DCCDirectory setting, or, when it
+// has been emptied since (in the settings dialog), the default folder,
+// made when missing; a relative setting is taken in the program folder.
+// Never the file system's root or the current directory.
+QString DccReceiveFolder(const TZentrelSettings& settings);
 
 } // namespace Zentrel

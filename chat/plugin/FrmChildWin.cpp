@@ -10,6 +10,7 @@
 #include "richtext/RichEditStrings.h"
 #include "richtext/RxRichEd.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Graphics.h"
 #include "toolkit/ListBox.h"
 
 #include <QEvent>
@@ -31,16 +32,9 @@ QIcon colorGlyph()
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     const int numbers[] = {4, 3, 12, 8}; // red, green, blue, yellow
-    for (int i = 0; i < 4; ++i) {
-        const TColor c = ColorPalette[numbers[i]];
-        p.fillRect((i % 2) * 8, (i / 2) * 8, 7, 7, QColor(c & 0xFF, (c >> 8) & 0xFF, c >> 16));
-    }
+    for (int i = 0; i < 4; ++i)
+        p.fillRect((i % 2) * 8, (i / 2) * 8, 7, 7, ColorToQColor(ColorPalette[numbers[i]]));
     return QIcon(pixmap);
-}
-
-QColor qtColor(TColor c)
-{
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
 } // namespace
@@ -106,8 +100,8 @@ TMDIChild::TMDIChild(int id, const QByteArray& caption, bool nickList)
     // The nick list and the command line in the conversation's colours.
     for (QWidget* w : {static_cast<QWidget*>(lstNameList), static_cast<QWidget*>(edtInputText)}) {
         QPalette palette = w->palette();
-        palette.setColor(QPalette::Base, qtColor(s.ChatBKColor));
-        palette.setColor(QPalette::Text, qtColor(s.ChatFontColor));
+        palette.setColor(QPalette::Base, ColorToQColor(s.ChatBKColor));
+        palette.setColor(QPalette::Text, ColorToQColor(s.ChatFontColor));
         w->setPalette(palette);
     }
 

@@ -81,6 +81,10 @@ TF_DCC::TF_DCC() : TZentrelForm(nullptr, Qt::Window)
     L_ByteRecv = new TLabel(QStringLiteral("L_ByteRecv"), this);
     L_Nick = new TLabel(QStringLiteral("L_Nick"), this);
     L_Address = new TLabel(QStringLiteral("L_Address"), this);
+    // The file name and the nick come from the peer: shown as they are,
+    // never read as markup.
+    for (TLabel* value : {L_BlockSize, L_FileName, L_ByteRecv, L_Nick, L_Address})
+        value->setTextFormat(Qt::PlainText);
     int row = 0;
     auto add = [&](const QString& caption, TLabel* value) {
         grid->addWidget(label(caption, this), row, 0);

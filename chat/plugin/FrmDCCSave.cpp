@@ -1,6 +1,7 @@
 #include "chat/plugin/FrmDCCSave.h"
 
 #include "chat/DccFiles.h"
+#include "chat/PluginAddress.h"
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmMDIServer.h"
 
@@ -50,7 +51,7 @@ TF_DCCSAve::TF_DCCSAve() : TZentrelForm(nullptr, Qt::Dialog)
     connect(B_recv, &QPushButton::clicked, this, [this] { Guard(this, [&] { B_recvClick(); }); });
     connect(Button3, &QPushButton::clicked, this, [this] { Guard(this, [&] { Button3Click(); }); });
     resize(320, 110);
-    folder_ = Settings().DCCDirectory;
+    folder_ = DccReceiveFolder(Settings());
     prompts().append(this);
 }
 
@@ -94,7 +95,9 @@ void TF_DCCSAve::ShowOffer()
     const TDccSavePlan p = plan();
     B_Resume->setEnabled(p.ResumeEnabled);
     L_FileName->SetCaption(localName_);
-    if (!Settings().DCCAutoReceive) {
+    // An offer without a size has no end but the sender's close: it could
+    // fill the disk, so the user is asked about it even with auto-receive.
+    if (!Settings().DCCAutoReceive || !offer_.HasSize) {
         CenterOnScreen();
         show();
         return;

@@ -108,7 +108,12 @@ void TMDIServer::ChildCommandLine(int id, const QByteArray& text)
 
 void TMDIServer::DccChatData(int id, QByteArrayView data)
 {
-    apply(session_.DccChatData(id, data));
+    // The partner's lines show as they come, even while a DCC chat request
+    // is asked about: they travel on a connection of their own, which that
+    // request does not hold up, and kept back they would pile up for as
+    // long as the prompt is up.
+    for (const TEffect& e : session_.DccChatData(id, data))
+        applyOne(e);
 }
 
 void TMDIServer::OfferDccChat(const QByteArray& entry)

@@ -5,6 +5,7 @@
 // DCC chat, and windows and prompts that go while they are in use.
 #include "IrcPeers.h"
 
+#include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/FrmColor.h"
 #include "chat/plugin/FrmDCC.h"
@@ -17,6 +18,7 @@
 #include "richtext/RxRichEd.h"
 #include "toolkit/ColorGrid.h"
 #include "toolkit/Controls.h"
+#include "toolkit/Graphics.h"
 #include "toolkit/ListBox.h"
 
 #include <QApplication>
@@ -231,6 +233,21 @@ private slots:
         for (const auto& [item, caption] : items) {
             QCOMPARE(item->Caption(), caption);
             QCOMPARE(item->isVisible(), item != w->N3);
+        }
+        // The nick list and the command line take the conversation's
+        // colours, a system colour of the settings as well.
+        {
+            const TZentrelSettings saved = Settings();
+            Settings().ChatBKColor = clBtnFace;
+            Settings().ChatFontColor = clHighlight;
+            auto* other = new TMDIChild(0, "#colours", true);
+            Settings() = saved;
+            for (QWidget* part : {static_cast<QWidget*>(other->lstNameList),
+                                  static_cast<QWidget*>(other->edtInputText)}) {
+                QCOMPARE(part->palette().color(QPalette::Base), ColorToQColor(clBtnFace));
+                QCOMPARE(part->palette().color(QPalette::Text), ColorToQColor(clHighlight));
+            }
+            delete other;
         }
         // A query has no nick list and no menu on its text.
         irc_.send(":bob!b@h PRIVMSG me :hello there");
@@ -524,15 +541,16 @@ private slots:
         QVERIFY(readUntil(bob, seen, "\n"));
         QCOMPARE(seen, QByteArray("back at you\r\n"));
         QVERIFY(conversation(chat).contains(QStringLiteral("<me> back at you")));
-        bob->close();
-        QTRY_VERIFY2(
-            conversation(chat).trimmed().endsWith(QStringLiteral("*** DCC Connection Closed ***")),
-            qPrintable(conversation(chat)));
 
+        // Another request asked about while the chat runs: the partner's
+        // lines show meanwhile (they do not pile up behind the prompt).
         // Discarded: no window and no connection.
         irc_.send(":carol!c@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 " +
                   QByteArray::number(partner.serverPort()) + c1);
         QTRY_VERIFY(server_->DccChatPrompt());
+        bob->write("while carol is asked\r\n");
+        QTRY_VERIFY(conversation(chat).contains(QStringLiteral("<bob> while carol is asked")));
+        QVERIFY(server_->DccChatPrompt());
         QTest::mouseClick(server_->DccChatPrompt()->BitBtn2, Qt::LeftButton);
         QTRY_VERIFY(!server_->DccChatPrompt());
         QTest::qWait(300);
@@ -540,6 +558,10 @@ private slots:
         QVERIFY(!server_->Session().FindWindow("DCC-CHAT") ||
                 server_->Session().Child(server_->Session().FindWindow("DCC-CHAT"))->DccPeer ==
                     "bob");
+        bob->close();
+        QTRY_VERIFY2(
+            conversation(chat).trimmed().endsWith(QStringLiteral("*** DCC Connection Closed ***")),
+            qPrintable(conversation(chat)));
         chat->Close();
         QTRY_VERIFY(!window("DCC-CHAT"));
     }

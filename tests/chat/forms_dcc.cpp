@@ -284,14 +284,19 @@ private slots:
         QCOMPARE(readFile(outside), QByteArray("outside"));
     }
 
-    // An offer without a size ends when the sender closes; a file that
-    // cannot be read is not offered, and says why.
+    // An offer without a size is asked about even with auto-receive (it
+    // ends only when the sender closes); a file that cannot be read is not
+    // offered, and says why.
     void anOfferWithoutSizeEndsWhenThePeerCloses()
     {
         ScriptedSender sender;
         QVERIFY(sender.listen());
         Settings().DCCAutoReceive = true;
         offer("nosize.bin", sender.port(), -1);
+        QVERIFY(waitUntil([] { return !TF_DCCSAve::Prompts().isEmpty(); }));
+        TF_DCCSAve* prompt = TF_DCCSAve::Prompts().first();
+        QVERIFY(prompt->isVisible());
+        prompt->B_recv->click();
         QVERIFY(sender.waitForPeer());
         QPointer<TF_DCC> w = onlyTransfer();
         QVERIFY(w);
@@ -412,6 +417,32 @@ private slots:
         QVERIFY(waitUntil([&] { return status().contains(QStringLiteral("already complete")); }));
         QTRY_VERIFY(TF_DCC::Windows().isEmpty());
         QCOMPARE(readFile(receive_ + QStringLiteral("/p.bin")), QByteArray("12345"));
+    }
+
+    // The offered name and the nick show as they are written: markup in
+    // them is not rendered, so a name cannot stretch the window.
+    void peerTextsShowAsWritten()
+    {
+        ScriptedSender sender;
+        QVERIFY(sender.listen());
+        const QByteArray name = "<img src=x width=4000 height=40>";
+        auto* transfer = new TF_DCC;
+        TDccIncoming in;
+        in.Address = 2130706433;
+        in.Port = sender.port();
+        in.Size = 10;
+        in.HasSize = true;
+        in.Nick = "<b>bob";
+        in.FileName = name;
+        QVERIFY(
+            transfer->StartReceive(server_, in, true, receive_ + u'/' + QString::fromLatin1(name)));
+        QVERIFY(sender.waitForPeer());
+        QCOMPARE(transfer->L_FileName->text(), QString::fromLatin1(name));
+        QVERIFY2(transfer->L_FileName->sizeHint().width() < 1000,
+                 qPrintable(QString::number(transfer->L_FileName->sizeHint().width())));
+        QCOMPARE(transfer->L_Nick->text(), QStringLiteral("<b>bob"));
+        QVERIFY(transfer->L_Nick->sizeHint().width() >=
+                QFontMetrics(transfer->L_Nick->font()).horizontalAdvance(QStringLiteral("<b>bob")));
     }
 
     // A server window that goes mid-transfer: the transfer runs on without

@@ -238,6 +238,25 @@ private slots:
         qunsetenv("BREVANT_HOME");
     }
 
+    void receiveFolderIsNeverTheRoot()
+    {
+        QTemporaryDir home;
+        qputenv("BREVANT_HOME", home.path().toUtf8());
+        TZentrelSettings s;
+        const QString fallback = home.path() + QStringLiteral("/DCCReceived");
+        // Emptied in the settings dialog after Init: the default folder.
+        for (const QString& empty : {QString(), QStringLiteral("  ")}) {
+            s.DCCDirectory = empty;
+            QCOMPARE(DccReceiveFolder(s), fallback);
+            QVERIFY(QFileInfo(fallback).isDir());
+        }
+        s.DCCDirectory = QStringLiteral("in/here/");
+        QCOMPARE(DccReceiveFolder(s), home.path() + QStringLiteral("/in/here"));
+        s.DCCDirectory = QStringLiteral("/srv/dcc/");
+        QCOMPARE(DccReceiveFolder(s), QStringLiteral("/srv/dcc"));
+        qunsetenv("BREVANT_HOME");
+    }
+
     void pluginName()
     {
         const QByteArray name = PluginNameBytes();

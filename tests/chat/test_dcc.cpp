@@ -419,6 +419,9 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(folder + QStringLiteral("/fifo")).constData(), 0600) ==
                 0);
         QVERIFY(!f.OpenRead(folder + QStringLiteral("/fifo")));
+        // Nor is a FIFO resumed (found where the partial file was planned):
+        // the open returns at once, without a reader.
+        QVERIFY(!f.OpenResume(folder + QStringLiteral("/fifo"), 0));
         QVERIFY(!f.OpenRead(folder + QStringLiteral("/missing")));
         QVERIFY(f.ErrorText().contains("No such file"));
     }
