@@ -1,12 +1,12 @@
 #include "richtext/RichEditStrings.h"
 
 #include "platform/AtomicFile.h"
-#include "richtext/RxRichEd_p.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -313,7 +313,7 @@ void TRichEditStrings::SetUpdateState(bool Updating)
 
 void TRichEditStrings::replace(int start, int end, const QString& text)
 {
-    RxRichEdPrivate::FlagScope updating(owner_->linesUpdating_, true);
+    const QScopedValueRollback updating(owner_->linesUpdating_, true);
     owner_->ReplaceRange(start, end, text, false);
 }
 

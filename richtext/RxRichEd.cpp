@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
@@ -205,7 +206,7 @@ void TRxCustomRichEdit::FlushLayout()
     if (!batchOpen_)
         return;
     batchOpen_ = false;
-    FlagScope flushing(flushing_, true);
+    const QScopedValueRollback flushing(flushing_, true);
     // Qt lays out the changed paragraph and reports the changes here.
     batch_.endEditBlock();
     batch_ = QTextCursor();
@@ -253,7 +254,7 @@ bool TRxCustomRichEdit::viewportEvent(QEvent* event)
         if (event->type() == QEvent::Paint) {
             // A paint the window system asked for before the event loop
             // got to the layout: lay out now, scroll afterwards.
-            FlagScope painting(painting_, true);
+            const QScopedValueRollback painting(painting_, true);
             FlushLayout();
             if (scrollPending_)
                 QMetaObject::invokeMethod(
@@ -598,7 +599,7 @@ void TRxCustomRichEdit::SetText(const QString& text)
 {
     HandleNeeded();
     {
-        FlagScope updating(linesUpdating_, true);
+        const QScopedValueRollback updating(linesUpdating_, true);
         ReplaceRange(0, GetTextLength(), text, false);
     }
     document()->clearUndoRedoStacks();

@@ -13,6 +13,7 @@
 #include <QIODevice>
 #include <QPainter>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextFrame>
@@ -102,7 +103,7 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
         const QString text = (flags & SF_UNICODE) ? utf16Text(data) : Cp874::toUnicode(data);
         if (!(flags & SFF_SELECTION))
             Clear();
-        FlagScope updating(linesUpdating_, true);
+        const QScopedValueRollback updating(linesUpdating_, true);
         ReplaceRange(start, (flags & SFF_SELECTION) ? end : 0, text, false);
         return 0;
     }
@@ -113,7 +114,7 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
         Clear();
     if (plainText_) {
         // Plain text keeps one format: only the text comes in.
-        FlagScope updating(linesUpdating_, true);
+        const QScopedValueRollback updating(linesUpdating_, true);
         QString text = model.plainText();
         text.remove(QChar(0xFFFC));
         ReplaceRange(start, (flags & SFF_SELECTION) ? end : 0, text, false);

@@ -50,18 +50,4 @@ inline QTextFragment fragmentAt(const QTextBlock& block, int pos)
     return {};
 }
 
-// Restores a flag when it goes out of scope, also after an error.
-class FlagScope
-{
-public:
-    FlagScope(bool& flag, bool value) : flag_(flag), saved_(flag) { flag_ = value; }
-    ~FlagScope() { flag_ = saved_; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool saved_;
-};
-
 } // namespace RxRichEdPrivate

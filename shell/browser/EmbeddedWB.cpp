@@ -447,11 +447,14 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
     // script's click() on a link, and a location a script sets while
     // handling the user's click, as a clicked link too. So the view must
     // have had the user's input a moment before, and the address must be
-    // the link the engine reported under the pointer (or given the focus by
-    // the keyboard): a script's click on some other, hidden link, or its
-    // own address, is not the user's.
+    // the link the engine reported under the pointer (or with the keyboard
+    // focus) as that input came: a script's click on some other, hidden
+    // link, one it gave the focus while handling the input, or its own
+    // address, is not the user's. One input follows one link once.
     const bool byUser = isMainFrame && type == QWebEnginePage::NavigationTypeLinkClicked &&
-                        userInputJustBefore() && !targetLink_.isEmpty() && QUrl(targetLink_) == url;
+                        userInputJustBefore() && !inputLink_.isEmpty() && QUrl(inputLink_) == url;
+    if (byUser)
+        inputLink_.clear();
     bool cancel = false;
     navigationByPage_ = !byUser;
     QPointer<TEmbeddedWB> self(this);
@@ -461,8 +464,12 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
     return !cancel;
 }
 
-void TEmbeddedWB::noteUserInput()
+void TEmbeddedWB::noteUserInput(bool choosesLink)
 {
+    // The link reported before the input reaches the page: its handlers of
+    // this input may move the focus, but not the link the user chose.
+    if (choosesLink)
+        inputLink_ = targetLink_;
     sinceUserInput_.start();
 }
 
@@ -706,14 +713,16 @@ bool TEmbeddedWB::eventFilter(QObject* watched, QEvent* event)
     // does; a page's script cannot make such events.
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        noteUserInput(true);
+        return false;
     case QEvent::MouseButtonRelease:
-        noteUserInput();
+        noteUserInput(false);
         return false;
     case QEvent::KeyPress: {
+        // Enter follows the focused link; Space follows none.
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
-            key->key() == Qt::Key_Space)
-            noteUserInput();
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            noteUserInput(true);
         bool handled = false;
         emit TranslateAccelerator(key->key(), key->modifiers(), &handled);
         return handled;

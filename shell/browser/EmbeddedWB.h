@@ -110,8 +110,9 @@ private:
     QWebEnginePage* pageCreateWindow();
     void updateCommandStates();
     void watchKeys(QObject* widget);
-    // A mouse button or Enter / Space reached the view from the user.
-    void noteUserInput();
+    // A mouse button or Enter reached the view from the user; a press or
+    // Enter (`choosesLink`) takes the link reported at that moment.
+    void noteUserInput(bool choosesLink);
     // Such input came within the last moment: a link the engine reports
     // as clicked now was clicked or activated by the user, not by a script.
     bool userInputJustBefore() const;
@@ -128,6 +129,9 @@ private:
     int approvedLoads_ = 0;
     // Since the last real input of the user in the view; invalid before.
     QElapsedTimer sinceUserInput_;
-    // The link the engine last reported under the pointer or focus.
+    // The link the engine last reported under the pointer or focus, and
+    // the one it reported as the user's last press or Enter came (cleared
+    // once followed).
     QString targetLink_;
+    QString inputLink_;
 };

@@ -396,8 +396,12 @@ void TF_Main::FormCreate()
     // 13, 14. Data files. One that holds more than its reader took is kept
     // in a copy before it can be written again; the status bar says so.
     Data.OnDamagedFile = [this](const QString& file, const QString& backup) {
-        DataNotices << DamagedFileNotice(file, backup);
-        qWarning("Brevant: %s", qPrintable(DataNotices.last()));
+        // A file read again (its group chosen again) is said once.
+        const QString notice = DamagedFileNotice(file, backup);
+        if (DataNotices.contains(notice))
+            return;
+        DataNotices << notice;
+        qWarning("Brevant: %s", qPrintable(notice));
         S_Status->SetSimpleText(DataNotices.join(QStringLiteral("  ")));
     };
     // A registry file that could not be read is kept as it is (and moved

@@ -10,6 +10,7 @@
 
 #include "EngineTestMain.h"
 
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebEnginePage>
@@ -142,7 +143,8 @@ private slots:
     void scriptsCannotOpenTheTerminalOrThePlugin_data()
     {
         QTest::addColumn<QByteArray>("html");
-        QTest::addColumn<QString>("clickOn"); // an element the user clicks, or none
+        // An element the user clicks, "Space" for that key, or none.
+        QTest::addColumn<QString>("userInput");
         QTest::newRow("location") << QByteArray("<script>location.href = 'TARGET';</script>")
                                   << QString();
         QTest::newRow("synthetic click")
@@ -171,23 +173,54 @@ private slots:
                           "document.onclick = function() {"
                           " document.getElementById('l').click(); };</script>")
             << QStringLiteral("p");
+        // The page gives the link the keyboard focus while handling the
+        // user's click elsewhere, then clicks it.
+        QTest::newRow("focus and click on the user's press")
+            << QByteArray("<p id='p' style='font-size:40px'>click here</p>"
+                          "<a id='l' href='TARGET'>l</a><script>"
+                          "document.onmousedown = function() {"
+                          " var l = document.getElementById('l'); l.focus(); l.click(); };"
+                          "</script>")
+            << QStringLiteral("p");
+        QTest::newRow("focus and click on the user's click")
+            << QByteArray("<p id='p' style='font-size:40px'>click here</p>"
+                          "<a id='l' href='TARGET'>l</a><script>"
+                          "document.onclick = function() {"
+                          " var l = document.getElementById('l'); l.focus(); l.click(); };"
+                          "</script>")
+            << QStringLiteral("p");
+        // Space follows no link: a link the page focused is not the user's
+        // when the user presses Space (to scroll) and the page clicks it.
+        QTest::newRow("focused link clicked on the user's Space")
+            << QByteArray("<a id='l' href='TARGET'>l</a><script>"
+                          "document.getElementById('l').focus();"
+                          "document.onkeydown = function() {"
+                          " document.getElementById('l').click(); };</script>")
+            << QStringLiteral("Space");
     }
     void scriptsCannotOpenTheTerminalOrThePlugin()
     {
         QFETCH(QByteArray, html);
-        QFETCH(QString, clickOn);
+        QFETCH(QString, userInput);
         int round = 0;
         for (const QString& target : {telnetTarget(), ircTarget()}) {
             const QByteArray path = "/" + QByteArray(QTest::currentDataTag()).replace(' ', '-') +
                                     QByteArray::number(round++) + ".html";
-            QByteArray page = html;
-            page.replace("TARGET", target.toUtf8());
-            http_.addPage(path, "<html><head><title>" + path + "</title></head><body>" + page +
+            QByteArray body = html;
+            body.replace("TARGET", target.toUtf8());
+            http_.addPage(path, "<html><head><title>" + path + "</title></head><body>" + body +
                                     "</body></html>");
             offered_.clear();
+            QSignalSpy reported(page(), &QWebEnginePage::linkHovered);
             QVERIFY(load(path));
-            if (!clickOn.isEmpty()) {
-                const QPoint at = centreOf(clickOn);
+            if (userInput == QLatin1String("Space")) {
+                // Once the focus the page gave its link is reported.
+                QTRY_VERIFY(std::any_of(reported.cbegin(), reported.cend(), [&](const auto& args) {
+                    return args.at(0).toString().startsWith(target.section(u':', 0, 0));
+                }));
+                QTest::keyClick(viewInput(), Qt::Key_Space);
+            } else if (!userInput.isEmpty()) {
+                const QPoint at = centreOf(userInput);
                 QVERIFY(!at.isNull());
                 QTest::mouseClick(viewInput(), Qt::LeftButton, {}, at);
             }
@@ -229,6 +262,38 @@ private slots:
         QTest::mouseClick(viewInput(), Qt::LeftButton, {}, link);
         QTRY_COMPARE_WITH_TIMEOUT(telnetPeers_.size(), 1, 20000);
         QCOMPARE(ircPeers_.size(), 1);
+    }
+
+    void theUsersEnterFollowsTheLinkOnce()
+    {
+        // After the user's Enter on the link the page clicks it again, three
+        // times, well within a second.
+        http_.addPage(
+            "/again.html",
+            "<html><head><title>/again.html</title></head><body style='font-size:40px'>"
+            "<p><a id='t' href='" +
+                telnetTarget().toUtf8() +
+                "'>terminal</a></p><script>var again = 3;"
+                "document.getElementById('t').onclick = function() {"
+                " var l = this; if (again-- > 0) setTimeout(function() { l.click(); }, 50);"
+                "};</script></body></html>");
+        const qsizetype before = telnetPeers_.size();
+        window_ = h_.browser();
+        QVERIFY(window_);
+        window_->Form()->showMaximized();
+        QVERIFY(load("/again.html"));
+        offered_.clear();
+        window_->Form()->activateWindow();
+        h_.main->ActivateChildTab(window_);
+        viewInput()->setFocus();
+        script(QStringLiteral("document.activeElement.blur();"));
+        QSignalSpy reported(page(), &QWebEnginePage::linkHovered);
+        QTest::keyClick(viewInput(), Qt::Key_Tab);
+        QTRY_VERIFY(reported.contains(QVariantList{telnetTarget()}));
+        QTest::keyClick(viewInput(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(offered_.count(telnetTarget()), 4, 20000);
+        QTest::qWait(300);
+        QCOMPARE(telnetPeers_.size(), before + 1);
     }
 };
 

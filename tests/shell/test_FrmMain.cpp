@@ -9,6 +9,7 @@
 #include "shell/data/ShippedPages.h"
 #include "shell/dialogs/FrmAbout.h"
 #include "shell/dialogs/FrmExit.h"
+#include "shell/favorites/FavoritesPanel.h"
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
@@ -603,6 +604,23 @@ private slots:
         // Still there once the start timer has run.
         QTRY_VERIFY(!main->Timer1->isActive());
         QTRY_COMPARE(main->S_Status->SimpleText(), notice);
+    }
+
+    void aDamagedDataFileIsReportedOnceWhenReadAgain()
+    {
+        // The group's links file is there but cannot be read or copied.
+        const QString group = TBrowserSettings().Favorite;
+        QVERIFY(QDir().mkpath(ShellFiles::groupLinksFile(group)));
+        writeLines(QStringLiteral("brevantfavorite.dat"), {group});
+        auto main = start();
+        QCOMPARE(main->DataNotices.size(), 1);
+        // Choosing the group again reads the file again.
+        for (int i = 0; i < 2; ++i) {
+            const QStandardItem* node = FindGroupNode(main->FavoriteTree, group);
+            QVERIFY(node);
+            main->TV_URLGroupChange(node->index());
+        }
+        QCOMPARE(main->DataNotices.size(), 1);
     }
 
     void favoritesPanelBandsAndSplitter()
