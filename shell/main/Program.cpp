@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QSessionManager>
 
+#include <utility>
+
 int RunProgram(QApplication& app, TMainServices& services)
 {
     app.setApplicationName(QStringLiteral("Brevant++ 1.00 Release"));
@@ -39,13 +41,13 @@ int RunProgram(QApplication& app, TMainServices& services)
     int result = 0;
     if (signalled) {
         main->EndWithoutDialog();
-        delete credit;
-        delete main;
-        return result;
+    } else {
+        main->show();
+        result = app.exec();
     }
-    main->show();
-    result = app.exec();
+    // A signal from here on finds no window to end.
+    TF_Main* const going = std::exchange(main, nullptr);
     delete credit;
-    delete main;
+    delete going;
     return result;
 }
