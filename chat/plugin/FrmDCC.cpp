@@ -379,7 +379,7 @@ int TF_DCC::RegisterResume(quint16 port, const QByteArray& nick, quint64 size, q
     return transferId_;
 }
 
-void TF_DCC::AcceptResume(quint64 position, QByteArray& line)
+void TF_DCC::AcceptResume(quint64 position)
 {
     if (done_)
         return;
@@ -401,7 +401,6 @@ void TF_DCC::AcceptResume(quint64 position, QByteArray& line)
     if (!file_.Seek(position))
         return fail(file_.ErrorText());
     send_->Seek(position);
-    line = DccAcceptLine(nick_, ListenPort(), position);
     refresh(true);
 }
 

@@ -67,10 +67,10 @@ public:
     bool StartReceive(TMDIServer* server, const TDccIncoming& offer, bool connect,
                       const QString& path, quint64 resumeAt = 0);
 
-    // A matched RESUME (sender: send from `position`; `line` gets the
-    // ACCEPT answer, which the server window sends) or ACCEPT (receiver:
-    // connect and write from `position`).
-    void AcceptResume(quint64 position, QByteArray& line);
+    // A matched RESUME (sender: send from `position`; the server window's
+    // session has sent the ACCEPT answer) or ACCEPT (receiver: connect and
+    // write from `position`).
+    void AcceptResume(quint64 position);
 
     // Registers the resume this receiver asks for in DCCTransfers.
     int RegisterResume(quint16 port, const QByteArray& nick, quint64 size, quint64 position);

@@ -413,12 +413,10 @@ void TMDIServer::applyOne(const TEffect& e)
         break;
     case TEffect::DccResume:
     case TEffect::DccAccept:
-        // The transfer sends from there (its ACCEPT follows), or connects
-        // and receives from there.
-        if (TF_DCC* transfer = TF_DCC::FindTransfer(int(e.Number))) {
-            QByteArray answer;
-            transfer->AcceptResume(e.Position, answer);
-        }
+        // The transfer sends from there (the session has answered with the
+        // ACCEPT), or connects and receives from there.
+        if (TF_DCC* transfer = TF_DCC::FindTransfer(int(e.Number)))
+            transfer->AcceptResume(e.Position);
         break;
     case TEffect::CloseServer:
         QMetaObject::invokeMethod(
