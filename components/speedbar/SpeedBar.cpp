@@ -677,10 +677,13 @@ void TSpeedBar::FreeSection(int index)
         if (TSpeedbarButton* button = item->ItemButton())
             button->setParent(nullptr);
         item->ownerBar_ = nullptr;
+        // Out of the customise window's lists before it goes.
+        sendBarChanged(bcItemsChanged, this);
         delete item;
     }
     section->ownerBar_ = nullptr;
     sections_.removeAt(index);
+    sendBarChanged(bcItemsChanged, this);
     delete section;
 }
 
@@ -694,6 +697,7 @@ void TSpeedBar::DetachSection(int index)
         DetachItem(item);
     section->ownerBar_ = nullptr;
     sections_.removeAt(index);
+    sendBarChanged(bcItemsChanged, this);
 }
 
 void TSpeedBar::EnumItems(const std::function<void(TSpeedItem*)>& visit) const
@@ -792,6 +796,9 @@ void TSpeedBar::DetachItem(TSpeedItem* item)
     item->ownerBar_ = nullptr;
     item->section_ = -1;
     sections_.at(section)->items_.removeAt(position);
+    // A customise window lists only what is still in the bar (the item
+    // may be on its way out of memory).
+    sendBarChanged(bcItemsChanged, this);
 }
 
 // --- visibility and enabling -------------------------------------------------

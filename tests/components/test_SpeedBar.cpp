@@ -854,6 +854,65 @@ private slots:
         host.reset();
         QTRY_VERIFY(!window);
     }
+
+    // An item that leaves the bar or is freed while the customise window
+    // offers it is no longer in the window's grid: painting the grid and
+    // pressing where the item was touch only items that are still there.
+    void customiseWindowLetsGoOfItemsThatLeave_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("item freed") << "delete";
+        QTest::newRow("its section freed") << "free section";
+        QTest::newRow("all sections cleared") << "clear";
+        QTest::newRow("section object freed") << "delete section";
+        QTest::newRow("taken out of the bar, then freed") << "detach";
+        QTest::newRow("its section taken out, then freed") << "detach section";
+    }
+    void customiseWindowLetsGoOfItemsThatLeave()
+    {
+        QFETCH(QString, how);
+        Host host(QSize(400, 200));
+        TSpeedBar* bar = host.bar;
+        const int files = bar->NewSection(QStringLiteral("Files"));
+        auto* open = new TSpeedItem(&host, QStringLiteral("Open"));
+        auto* save = new TSpeedItem(&host, QStringLiteral("Save"));
+        open->SetBtnCaption(QStringLiteral("O"));
+        bar->PlaceItem(files, open);
+        bar->PlaceItem(files, save);
+        QPointer<TSpeedbarSetupWindow> window = ShowSpeedbarSetupWindow(bar);
+        TSpeedbarButtonsGrid* grid = window->ButtonsList;
+        QCOMPARE(grid->Items(), (QList<TSpeedItem*>{open, save}));
+
+        QList<TSpeedItem*> left{save};
+        if (how == "delete") {
+            delete open;
+        } else if (how == "free section") {
+            bar->FreeSection(files);
+            left.clear();
+        } else if (how == "clear") {
+            bar->ClearSections();
+            left.clear();
+        } else if (how == "delete section") {
+            delete bar->Sections(files);
+            left.clear();
+        } else if (how == "detach") {
+            bar->DetachItem(open);
+            delete open;
+        } else {
+            TSpeedbarSection* section = bar->Sections(files);
+            bar->DetachSection(files);
+            delete section;
+            left.clear();
+        }
+        grid->grab();
+        const QPoint cell = grid->CellRect(0).center();
+        QTest::mousePress(grid, Qt::LeftButton, {}, cell);
+        QTest::mouseMove(grid, cell + QPoint(5, 5));
+        QTest::mouseRelease(grid, Qt::LeftButton, {}, cell + QPoint(5, 5));
+        QCOMPARE(grid->Items(), left);
+        window->Close();
+        QTRY_VERIFY(!window);
+    }
 };
 
 QTEST_MAIN(TestSpeedBar)
