@@ -492,6 +492,9 @@ void TRxSpeedButton::enterEvent(QEnterEvent* event)
 void TRxSpeedButton::leaveEvent(QEvent* event)
 {
     TGraphicControl::leaveEvent(event);
+    // A button holding the mouse hears of no leave: the mouse was taken.
+    if (pressing_ || capture_)
+        PressInterrupted();
     if (mouseOver_ && isEnabled() && !pressing_) {
         mouseOver_ = false;
         if (flat_)
@@ -546,6 +549,8 @@ bool TRxSpeedButton::event(QEvent* e)
             return true;
         }
     }
+    if (e->type() == QEvent::WindowBlocked || e->type() == QEvent::WindowDeactivate)
+        PressInterrupted();
     if (e->type() == QEvent::ToolTip && !effectiveShowHint()) {
         e->ignore();
         return true;
@@ -614,6 +619,16 @@ void TRxSpeedButton::VisibleChanged()
         RefreshMouseOver();
     else
         cancelActivity();
+}
+
+void TRxSpeedButton::PressInterrupted()
+{
+    // The button's own drop-down menu holds the mouse while it is open; the
+    // press ends when it closes.
+    if (menuShowing_ || (!pressing_ && !capture_))
+        return;
+    cancelActivity();
+    update();
 }
 
 void TRxSpeedButton::cancelActivity()

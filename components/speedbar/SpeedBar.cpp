@@ -85,10 +85,7 @@ TSpeedBar::~TSpeedBar()
     OnVisibleChanged = nullptr;
     OnApplyAlign = nullptr;
     OnPosChanged = nullptr;
-    if (docking_)
-        DrawInvertFrame(dragFrame_, 3);
-    if (cursorOverridden_)
-        QGuiApplication::restoreOverrideCursor();
+    stopDockFeedback();
     delete iniLink_;
     iniLink_ = nullptr;
     if (editWindow_) {
@@ -834,10 +831,22 @@ void TSpeedBar::changeEvent(QEvent* event)
 
 bool TSpeedBar::event(QEvent* event)
 {
-    if (event->type() == QEvent::ParentChange) {
-        TAlignLayout* layout = alignLayout();
-        if (layout && layout->indexOf(this) < 0 && barAlign_ != TAlign::alNone)
+    switch (event->type()) {
+    case QEvent::ParentChange:
+        if (TAlignLayout* layout = alignLayout();
+            layout && layout->indexOf(this) < 0 && barAlign_ != TAlign::alNone)
             layout->addWidget(this, barAlign_);
+        break;
+    case QEvent::Hide:
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+    // While the bar holds the mouse (a press, a drag) it hears of no leave:
+    // one now means that the mouse was taken from it (a menu, a modal box).
+    case QEvent::Leave:
+        InterruptDrag();
+        break;
+    default:
+        break;
     }
     return QWidget::event(event);
 }
@@ -1036,14 +1045,34 @@ void TSpeedBar::BeginDock()
     docking_ = true;
 }
 
-void TSpeedBar::EndDock(QPoint point)
+void TSpeedBar::stopDockFeedback()
 {
-    DrawInvertFrame(dragFrame_, 3);
+    if (docking_)
+        DrawInvertFrame(dragFrame_, 3);
+    docking_ = false;
     if (cursorOverridden_) {
         QGuiApplication::restoreOverrideCursor();
         cursorOverridden_ = false;
     }
-    docking_ = false;
+}
+
+void TSpeedBar::InterruptDrag()
+{
+    pressed_ = false;
+    if (resizing_) {
+        resizing_ = false;
+        unsetCursor();
+    }
+    if (!docking_)
+        return;
+    stopDockFeedback();
+    // As a drag dropped where it began: the bar stays, and says so.
+    GuardEvent(this, [this] { DoPosChanged(); });
+}
+
+void TSpeedBar::EndDock(QPoint point)
+{
+    stopDockFeedback();
     if (isEdge(Align())) {
         bool apply = true;
         const TAlign target = TargetTriangle(point, apply);

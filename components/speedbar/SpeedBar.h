@@ -254,6 +254,7 @@ protected:
     void PaintGlyph(QPainter& painter, const QRect& rect, TGlyphDrawState state,
                     bool drawMark) override;
     void VisibleChanged() override;
+    void PressInterrupted() override;
 
 private:
     bool dragging() const;
@@ -467,6 +468,11 @@ private:
     QRect TargetFrame(QPoint point);
     void BeginDock();
     void EndDock(QPoint point);
+    // The mouse went elsewhere before the release (the bar or its window
+    // hidden, the window deactivated, a modal box or a menu took the
+    // mouse): a dock drag ends where it began, an edge resize where it is.
+    void InterruptDrag();
+    void stopDockFeedback();
     bool canDock() const;
     void setBarSize(QSize size);
 

@@ -5,9 +5,11 @@
 #include "toolkit/PopupMenus.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -449,28 +451,67 @@ private slots:
         QVERIFY(b->RepeatTimer() == nullptr);
     }
 
+    // A press ends without a click, and the button is no longer drawn
+    // pressed, when the button goes or the mouse is taken from it before
+    // the release.
     void repeatStopsWhenTheButtonGoes_data()
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("hidden") << "hidden";
         QTest::newRow("disabled") << "disabled";
+        QTest::newRow("modal box") << "modal";
+        QTest::newRow("another window activated") << "activate";
+        QTest::newRow("a menu takes the mouse") << "menu";
     }
     void repeatStopsWhenTheButtonGoes()
     {
         QFETCH(QString, how);
         TRxSpeedButton* b = window->add("B", 10);
+        b->SetGlyph(redGlyph());
+        const QImage atRest = b->grab().toImage();
         b->SetAllowTimer(true);
         int clicks = 0;
         b->OnClick = [&] { ++clicks; };
+        // The mouse comes onto the button first, and goes away at the end.
+        const auto away = qScopeGuard([this] { QTest::mouseMove(window.get(), QPoint(200, 100)); });
+        QTest::mouseMove(b, QPoint(20, 20));
         QTest::mousePress(b, Qt::LeftButton, {}, QPoint(20, 20));
         QVERIFY(b->RepeatTimer()->isActive());
-        if (how == QLatin1String("hidden"))
+        QCOMPARE(b->ButtonState(), gdsDown);
+        std::unique_ptr<QWidget> other;
+        QMenu menu;
+        menu.addAction(QStringLiteral("Item"));
+        if (how == QLatin1String("hidden")) {
             b->hide();
-        else
+        } else if (how == QLatin1String("disabled")) {
             b->setEnabled(false);
+        } else if (how == QLatin1String("modal")) {
+            other = std::make_unique<QDialog>(window.get());
+            other->setWindowModality(Qt::ApplicationModal);
+            other->show();
+            QVERIFY(QTest::qWaitForWindowExposed(other.get()));
+        } else if (how == QLatin1String("activate")) {
+            other = std::make_unique<QWidget>();
+            other->resize(50, 50);
+            other->show();
+            other->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(other.get()));
+        } else {
+            menu.popup(window->mapToGlobal(QPoint(150, 60)));
+            QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        }
         QVERIFY(!b->RepeatTimer()->isActive());
         QVERIFY(!b->Pressing());
+        QVERIFY(!b->HasCapture());
         b->RepeatTick();
+        QCOMPARE(clicks, 0);
+        if (b->isVisible() && b->isEnabled()) {
+            QCOMPARE(b->ButtonState(), gdsUp);
+            QCOMPARE(b->grab().toImage(), atRest);
+        }
+        menu.hide();
+        other.reset();
+        QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(20, 20));
         QCOMPARE(clicks, 0);
     }
 

@@ -4,7 +4,9 @@
 #include "toolkit/ImgList.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QtTest>
@@ -714,6 +716,71 @@ private slots:
         QCOMPARE(moves, 3);
     }
 
+    // A drag whose release cannot reach the bar ends as a drag dropped
+    // where it began: the frame and the drag cursor go, the bar stays
+    // where it was, OnPosChanged reports it once, and a late release does
+    // nothing more.
+    void aDockDragEndsWhenTheMouseIsTaken_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("bar hidden") << "hide bar";
+        QTest::newRow("window hidden") << "hide window";
+        QTest::newRow("another window activated") << "activate";
+        QTest::newRow("modal box") << "modal";
+        QTest::newRow("a menu takes the mouse") << "menu";
+    }
+    void aDockDragEndsWhenTheMouseIsTaken()
+    {
+        QFETCH(QString, how);
+        Host host;
+        host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        TSpeedBar* bar = host.bar;
+        int moves = 0;
+        bar->OnPosChanged = [&] { ++moves; };
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(100, 10));
+        QTest::mouseMove(bar, QPoint(110, 10));
+        QTest::mouseMove(bar, bar->mapFromParent(QPoint(200, 290)));
+        QVERIFY(bar->Docking());
+        QCOMPARE(frameWindows().size(), 4);
+
+        std::unique_ptr<QWidget> other;
+        QMenu menu;
+        menu.addAction(QStringLiteral("Item"));
+        if (how == "hide bar") {
+            bar->hide();
+        } else if (how == "hide window") {
+            host.hide();
+        } else if (how == "activate") {
+            other = std::make_unique<QWidget>();
+            other->resize(50, 50);
+            other->show();
+            other->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(other.get()));
+        } else if (how == "modal") {
+            other = std::make_unique<QDialog>(&host);
+            other->setWindowModality(Qt::ApplicationModal);
+            other->show();
+            QVERIFY(QTest::qWaitForWindowExposed(other.get()));
+        } else {
+            menu.popup(host.mapToGlobal(QPoint(50, 150)));
+            QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        }
+        QVERIFY(!bar->Docking());
+        QCOMPARE(frameWindows().size(), 0);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QCOMPARE(bar->Align(), TAlign::alTop);
+        QCOMPARE(moves, 1);
+
+        menu.hide();
+        other.reset();
+        bar->show();
+        host.show();
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(QPoint(200, 290)));
+        QCOMPARE(bar->Align(), TAlign::alTop);
+        QCOMPARE(moves, 1);
+    }
+
     void otherDockedControlsShapeTheFrame()
     {
         Host host;
@@ -853,6 +920,38 @@ private slots:
         window = ShowSpeedbarSetupWindow(bar);
         host.reset();
         QTRY_VERIFY(!window);
+    }
+
+    // A customise drag of an item button that a modal box interrupts ends
+    // where it began: the picture goes, the button stays on its place.
+    void customiseDragEndsWhenTheMouseIsTaken()
+    {
+        Host host(QSize(400, 200));
+        host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        TSpeedBar* bar = host.bar;
+        auto* open = new TSpeedItem(&host, QStringLiteral("Open"));
+        bar->PlaceItem(bar->NewSection(QStringLiteral("Files")), open);
+        open->SetLeft(50);
+        open->SetVisible(true);
+        QObject editWindow;
+        bar->SetEditWindow(&editWindow);
+        TSpeedbarButton* button = open->ItemButton();
+        const QPoint place = button->pos();
+        QTest::mouseMove(button, QPoint(5, 5));
+        QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(button, QPoint(30, 10));
+        QVERIFY(button->DragControl() != nullptr);
+        QDialog box(&host);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QVERIFY(button->DragControl() == nullptr);
+        box.hide();
+        QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(30, 10));
+        QCOMPARE(button->pos(), place);
+        QVERIFY(open->Visible());
+        bar->SetEditWindow(nullptr);
     }
 
     // An item that leaves the bar or is freed while the customise window
