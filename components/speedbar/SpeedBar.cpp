@@ -78,6 +78,10 @@ TSpeedBar::TSpeedBar(const QString& name, QWidget* parent)
     libraryAlign(TAlign::alTop);
     barAlign_ = TAlign::alTop;
     UpdateGrid();
+    connect(this, &QObject::objectNameChanged, this, [this] {
+        if (IniStorage())
+            takeLayoutSection();
+    });
 }
 
 TSpeedBar::~TSpeedBar()
@@ -836,6 +840,12 @@ bool TSpeedBar::event(QEvent* event)
         if (TAlignLayout* layout = alignLayout();
             layout && layout->indexOf(this) < 0 && barAlign_ != TAlign::alNone)
             layout->addWidget(this, barAlign_);
+        if (IniStorage())
+            takeLayoutSection();
+        break;
+    case QEvent::Show:
+        if (IniStorage())
+            takeLayoutSection();
         break;
     case QEvent::Hide:
     case QEvent::WindowDeactivate:
