@@ -549,6 +549,14 @@ private slots:
         item->SetVisible(true);
         QImage shot = item->ItemButton()->grab().toImage();
         QCOMPARE(shot.pixel(12, 11), qRgb(0, 200, 0));
+        // With a glyph of its own as well, a flat button at rest draws the
+        // grey of the list's image, not of its glyph.
+        bar->SetOptions(bar->Options() | sbFlatBtns);
+        item->SetGlyph(solid(QSize(16, 16), qRgb(200, 0, 0)));
+        item->SetEnabled(false);
+        item->SetEnabled(true);
+        const int grey = (150 * 200) >> 8;
+        QCOMPARE(item->ItemButton()->grab().toImage().pixel(12, 11), qRgb(grey, grey, grey));
         delete images;
         QVERIFY(bar->Images() == nullptr);
         shot = item->ItemButton()->grab().toImage();
