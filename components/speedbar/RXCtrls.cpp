@@ -14,6 +14,24 @@
 #include <QPainter>
 #include <QTimer>
 
+namespace {
+
+// The form a control sits on: the top of its chain of parents within its
+// window, an MDI child counting as a window of its own; null when that is
+// no form.
+TForm* parentForm(QWidget* control)
+{
+    QWidget* top = control;
+    while (!top->isWindow() && top->parentWidget()) {
+        if (auto* form = qobject_cast<TForm*>(top); form && form->MDIFrame())
+            break;
+        top = top->parentWidget();
+    }
+    return qobject_cast<TForm*>(top);
+}
+
+} // namespace
+
 TRxSpeedButton::TRxSpeedButton(const QString& name, QWidget* parent)
     : TGraphicControl(name, parent), mnemonic_(new TMnemonic(this))
 {
@@ -223,7 +241,7 @@ void TRxSpeedButton::Loaded()
 
 void TRxSpeedButton::Click()
 {
-    if (auto* form = qobject_cast<TForm*>(window()))
+    if (TForm* form = parentForm(this))
         form->SetModalResult(ModalResult);
     if (OnClick)
         OnClick();

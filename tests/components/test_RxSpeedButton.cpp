@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
@@ -152,12 +153,48 @@ private slots:
         QCOMPARE(clicks, 2);
     }
 
+    // The modal result goes to the form the button sits on: its window, or
+    // the MDI child it is on (not the main form around it).
+    void modalResultOnClick_data()
+    {
+        QTest::addColumn<bool>("mdiChild");
+        QTest::newRow("top-level form") << false;
+        QTest::newRow("MDI child") << true;
+    }
     void modalResultOnClick()
     {
-        TRxSpeedButton* b = window->add("B", 10);
+        QFETCH(bool, mdiChild);
+        TForm* form = window.get();
+        QMdiArea* area = nullptr;
+        if (mdiChild) {
+            window->SetFormStyle(TForm::fsMDIForm);
+            area = new QMdiArea(window.get());
+            area->resize(window->size());
+            area->show();
+            window->SetClientArea(area);
+            Application::SetMainForm(window.get());
+            form = new TForm(nullptr, Qt::Widget);
+            form->SetFormStyle(TForm::fsMDIChild);
+            form->resize(120, 80);
+            form->show();
+            QVERIFY(form->MDIFrame());
+            QTest::qWait(20);
+        }
+        const auto unset = qScopeGuard([&] {
+            if (mdiChild)
+                Application::SetMainForm(nullptr);
+        });
+        auto* b = new TRxSpeedButton(QStringLiteral("B"), form);
+        b->SetBounds(10, 10, 40, 40);
+        b->show();
         b->ModalResult = TForm::mrOk;
+        int clicks = 0;
+        b->OnClick = [&] { ++clicks; };
         clickAt(b);
-        QCOMPARE(window->ModalResult(), int(TForm::mrOk));
+        QCOMPARE(clicks, 1);
+        QCOMPARE(form->ModalResult(), int(TForm::mrOk));
+        if (mdiChild)
+            QCOMPARE(window->ModalResult(), int(TForm::mrNone));
     }
 
     void clickExceptionIsShown()
