@@ -4,8 +4,9 @@
 #include "toolkit/Forms.h"
 #include "toolkit/PopupMenus.h"
 
+#include "MouseTaker.h"
+
 #include <QApplication>
-#include <QDialog>
 #include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
@@ -515,28 +516,13 @@ private slots:
         QTest::mousePress(b, Qt::LeftButton, {}, QPoint(20, 20));
         QVERIFY(b->RepeatTimer()->isActive());
         QCOMPARE(b->ButtonState(), gdsDown);
-        std::unique_ptr<QWidget> other;
-        QMenu menu;
-        menu.addAction(QStringLiteral("Item"));
-        if (how == QLatin1String("hidden")) {
+        std::unique_ptr<MouseTaker> taker;
+        if (how == QLatin1String("hidden"))
             b->hide();
-        } else if (how == QLatin1String("disabled")) {
+        else if (how == QLatin1String("disabled"))
             b->setEnabled(false);
-        } else if (how == QLatin1String("modal")) {
-            other = std::make_unique<QDialog>(window.get());
-            other->setWindowModality(Qt::ApplicationModal);
-            other->show();
-            QVERIFY(QTest::qWaitForWindowExposed(other.get()));
-        } else if (how == QLatin1String("activate")) {
-            other = std::make_unique<QWidget>();
-            other->resize(50, 50);
-            other->show();
-            other->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(other.get()));
-        } else {
-            menu.popup(window->mapToGlobal(QPoint(150, 60)));
-            QVERIFY(QTest::qWaitForWindowExposed(&menu));
-        }
+        else
+            QVERIFY((taker = std::make_unique<MouseTaker>(how, window.get()))->Taken());
         QVERIFY(!b->RepeatTimer()->isActive());
         QVERIFY(!b->Pressing());
         QVERIFY(!b->HasCapture());
@@ -546,8 +532,7 @@ private slots:
             QCOMPARE(b->ButtonState(), gdsUp);
             QCOMPARE(b->grab().toImage(), atRest);
         }
-        menu.hide();
-        other.reset();
+        taker.reset();
         QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(20, 20));
         QCOMPARE(clicks, 0);
     }

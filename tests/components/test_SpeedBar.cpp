@@ -3,6 +3,8 @@
 #include "components/speedbar/SpeedbarSetup.h"
 #include "toolkit/ImgList.h"
 
+#include "MouseTaker.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QListWidget>
@@ -752,36 +754,20 @@ private slots:
         QVERIFY(bar->Docking());
         QCOMPARE(frameWindows().size(), 4);
 
-        std::unique_ptr<QWidget> other;
-        QMenu menu;
-        menu.addAction(QStringLiteral("Item"));
-        if (how == "hide bar") {
+        std::unique_ptr<MouseTaker> taker;
+        if (how == "hide bar")
             bar->hide();
-        } else if (how == "hide window") {
+        else if (how == "hide window")
             host.hide();
-        } else if (how == "activate") {
-            other = std::make_unique<QWidget>();
-            other->resize(50, 50);
-            other->show();
-            other->activateWindow();
-            QVERIFY(QTest::qWaitForWindowActive(other.get()));
-        } else if (how == "modal") {
-            other = std::make_unique<QDialog>(&host);
-            other->setWindowModality(Qt::ApplicationModal);
-            other->show();
-            QVERIFY(QTest::qWaitForWindowExposed(other.get()));
-        } else {
-            menu.popup(host.mapToGlobal(QPoint(50, 150)));
-            QVERIFY(QTest::qWaitForWindowExposed(&menu));
-        }
+        else
+            QVERIFY((taker = std::make_unique<MouseTaker>(how, &host))->Taken());
         QVERIFY(!bar->Docking());
         QCOMPARE(frameWindows().size(), 0);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QCOMPARE(bar->Align(), TAlign::alTop);
         QCOMPARE(moves, 1);
 
-        menu.hide();
-        other.reset();
+        taker.reset();
         bar->show();
         host.show();
         QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(QPoint(200, 290)));
@@ -950,12 +936,8 @@ private slots:
         QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseMove(button, QPoint(30, 10));
         QVERIFY(button->DragControl() != nullptr);
-        QDialog box(&host);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QVERIFY(MouseTaker("modal", &host).Taken());
         QVERIFY(button->DragControl() == nullptr);
-        box.hide();
         QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(30, 10));
         QCOMPARE(button->pos(), place);
         QVERIFY(open->Visible());
