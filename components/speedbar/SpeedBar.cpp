@@ -1139,6 +1139,8 @@ void TSpeedBar::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
+    // A drag whose release went elsewhere unheard ends before the next.
+    InterruptDrag();
     const QPoint p = event->position().toPoint();
     if (ResizeHitTest(p.x(), p.y())) {
         resizing_ = true;

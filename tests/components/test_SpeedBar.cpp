@@ -738,6 +738,7 @@ private slots:
         QTest::newRow("another window activated") << "activate";
         QTest::newRow("modal box") << "modal";
         QTest::newRow("a menu takes the mouse") << "menu";
+        QTest::newRow("a new press, the release unheard") << "press";
     }
     void aDockDragEndsWhenTheMouseIsTaken()
     {
@@ -759,6 +760,8 @@ private slots:
             bar->hide();
         else if (how == "hide window")
             host.hide();
+        else if (how == "press")
+            QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(100, 10));
         else
             QVERIFY((taker = std::make_unique<MouseTaker>(how, &host))->Taken());
         QVERIFY(!bar->Docking());
