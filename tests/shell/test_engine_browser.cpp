@@ -9,10 +9,12 @@
 #include "ModalWindow.h"
 #include "TestServices.h"
 
+#include <QFileInfo>
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <memory>
 
@@ -188,6 +190,42 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), timeout);
         QCOMPARE(main_->WindowCount(), 0);
         QVERIFY(!main_->ActiveWebBrowser());
+    }
+
+    // After the print dialog the engine prints into the control's printer
+    // from a thread of its own: a window the page closes meanwhile stays
+    // until the print has ended.
+    void aWindowClosedWhileItPrintsStaysUntilThePrintEnds()
+    {
+        auto* window = dynamic_cast<TF_Browser*>(main_->NewBrowserWindow());
+        QVERIFY(window);
+        QPointer<TF_Browser> form = window;
+        auto* control = qobject_cast<TEmbeddedWB*>(window->WB_Document);
+        QVERIFY(control);
+        QSignalSpy done(control, &TWebBrowser::DocumentComplete);
+        window->Navigate(http_.url("/three.html"));
+        QVERIFY(done.wait(timeout));
+        const QString pdf = dir_.filePath(QStringLiteral("printed.pdf"));
+        control->Printer()->setResolution(48);
+        control->Printer()->setOutputFileName(pdf);
+        QSignalSpy finished(control->View(), &QWebEngineView::printFinished);
+        OnModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<QDialog*>(modal);
+            QVERIFY(dialog);
+            dialog->accept();
+        });
+        main_->N_PrintClick();
+        QSignalSpy closeAsked(control, &TWebBrowser::CloseQuery);
+        control->Page()->runJavaScript(QStringLiteral("window.close()"));
+        QVERIFY(closeAsked.wait(timeout));
+        if (finished.isEmpty()) {
+            QTest::qWait(100);
+            QVERIFY(form);
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(finished.first().first().toBool(), true);
+        QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), timeout);
+        QVERIFY(QFileInfo(pdf).size() > 0);
     }
 };
 
