@@ -2,8 +2,9 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Forms.h"
 
+#include "ModalWindow.h"
+
 #include <QPointer>
-#include <QTimer>
 #include <QtTest>
 
 class TestToolkit : public QObject
@@ -59,12 +60,12 @@ private slots:
         TForm form;
         auto* ok = new TButton(QStringLiteral("B_OK"), &form);
         connect(ok, &QPushButton::clicked, &form, [&] { form.SetModalResult(TForm::mrOk); });
-        QTimer::singleShot(0, ok, &QPushButton::click);
+        OnModal([ok](QWidget*) { ok->click(); });
         QCOMPARE(form.ShowModal(), int(TForm::mrOk));
         QVERIFY(!form.isVisible());
 
         // Closed any other way: cancel.
-        QTimer::singleShot(0, &form, &QWidget::close);
+        OnModal([](QWidget* modal) { modal->close(); });
         QCOMPARE(form.ShowModal(), int(TForm::mrCancel));
     }
 
