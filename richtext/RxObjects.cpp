@@ -252,8 +252,9 @@ bool TFileObject::MayOpen(QWidget* parent)
 {
     if (RxObjectFiles::OpensWithoutAsking(name_, content_))
         return true;
+    const QString caption = Location().isEmpty() ? QCoreApplication::applicationName() : Location();
     return MessageBoxService::MessageBox(
-               parent, QStringLiteral("เปิดแฟ้ม %1? แฟ้มนี้อาจเป็นโปรแกรม").arg(name_), Location(),
+               parent, QStringLiteral("เปิดแฟ้ม %1? แฟ้มนี้อาจเป็นโปรแกรม").arg(name_), caption,
                MessageBoxService::MB_YESNO | MessageBoxService::MB_ICONWARNING |
                    MessageBoxService::MB_DEFBUTTON2) == MessageBoxService::IDYES;
 }

@@ -240,9 +240,10 @@ private slots:
         target.SetSelection(0, 0, false);
         target.ParagraphAttributes()->SetAlignment(paCenter);
         target.ParagraphAttributes()->SetRightIndent(7);
-        const auto para = [&](int pos) {
-            target.SetSelection(pos, pos, false);
-            TRxParaAttributes* p = target.ParagraphAttributes();
+        // Alignment, first, left and right indent of the paragraph at pos.
+        const auto para = [](TRxRichEdit& edit, int pos) {
+            edit.SetSelection(pos, pos, false);
+            TRxParaAttributes* p = edit.ParagraphAttributes();
             return QList<int>{int(p->GetAlignment()), p->GetFirstIndent(), p->GetLeftIndent(),
                               p->GetRightIndent()};
         };
@@ -254,7 +255,7 @@ private slots:
         target.SetSelection(7, 7, false);
         target.paste();
         QCOMPARE(target.Lines()->Get(0), QStringLiteral("centredig target"));
-        QCOMPARE(para(0), centred);
+        QCOMPARE(para(target, 0), centred);
 
         // Across paragraphs: each paragraph the fragment ends has its own
         // format; the last one, ended by the target's end, the target's.
@@ -266,9 +267,9 @@ private slots:
         QCOMPARE(target.Lines()->Get(0), QStringLiteral("cenght"));
         QCOMPARE(target.Lines()->Get(1), QStringLiteral("left indent"));
         QCOMPARE(target.Lines()->Get(2), QStringLiteral("fitredig target"));
-        QCOMPARE(para(target.GetLineStart(0)), (QList<int>{int(paRightJustify), 0, 0, 0}));
-        QCOMPARE(para(target.GetLineStart(1)), (QList<int>{int(paLeftJustify), 20, 0, 0}));
-        QCOMPARE(para(target.GetLineStart(2)), centred);
+        QCOMPARE(para(target, target.GetLineStart(0)), (QList<int>{int(paRightJustify), 0, 0, 0}));
+        QCOMPARE(para(target, target.GetLineStart(1)), (QList<int>{int(paLeftJustify), 20, 0, 0}));
+        QCOMPARE(para(target, target.GetLineStart(2)), centred);
 
         // Whole paragraphs copied keep their indents in another control.
         source.SetSelection(6, source.GetTextLength(), false);
@@ -276,9 +277,7 @@ private slots:
         TRxRichEdit empty;
         empty.paste();
         QCOMPARE(empty.Lines()->Count(), 2);
-        empty.SetSelection(0, 0, false);
-        QCOMPARE(empty.ParagraphAttributes()->GetFirstIndent(), 20);
-        QCOMPARE(empty.ParagraphAttributes()->GetLeftIndent(), 0);
+        QCOMPARE(para(empty, 0), (QList<int>{int(paLeftJustify), 20, 0, 0}));
         // The last paragraph lands in the empty one and takes its format:
         // copied with its break, it brings its own.
         TRxRichEdit ended;
@@ -293,12 +292,8 @@ private slots:
         TRxRichEdit whole;
         whole.paste();
         QCOMPARE(whole.Lines()->Count(), 2);
-        whole.SetSelection(0, 0, false);
-        QCOMPARE(whole.ParagraphAttributes()->GetFirstIndent(), 20);
-        QCOMPARE(whole.ParagraphAttributes()->GetLeftIndent(), 0);
-        whole.SetSelection(12, 12, false);
-        QCOMPARE(whole.ParagraphAttributes()->GetFirstIndent(), 15);
-        QCOMPARE(whole.ParagraphAttributes()->GetLeftIndent(), -15);
+        QCOMPARE(para(whole, 0), (QList<int>{int(paLeftJustify), 20, 0, 0}));
+        QCOMPARE(para(whole, 12), (QList<int>{int(paLeftJustify), 15, -15, 0}));
     }
 
     // HTML from a web page comes in as its plain text: no tables, lists or
