@@ -2,7 +2,7 @@
 
 #include "chat/ChatFiles.h"
 #include "chat/ChatTexts.h"
-#include "chat/Ident.h"
+#include "chat/DccListen.h"
 #include "chat/IrcText.h"
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/ColorRichText.h"
@@ -28,7 +28,6 @@
 #include <QStackedLayout>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -506,6 +505,8 @@ void TMDIServer::B_ConnectClick()
     B_Disconnect->setEnabled(true);
     PC_Page->SetActivePage(TabSheet2);
     edtInputText->setFocus();
+    // A connection given up no longer registers.
+    stopIdent();
     try {
         if (WSocket->State() != wsClosed && WSocket->State() != wsInvalidState)
             WSocket->Abort();
@@ -533,6 +534,12 @@ void TMDIServer::lookupDone(quint16 error)
     }
     const TZentrelSettings& s = Settings();
     serverPort_ = quint16((s.UseSock ? s.SockPort : session_.ConnectPort()).toUInt());
+    // A server may ask our ident as soon as it accepts the connection: the
+    // responder listens on the address it will come from first.
+    const QByteArray from = RouteSourceAddress(
+        s.UseSock ? Cp874::fromUnicode(s.Sock5Address) : address.toLatin1(), serverPort_);
+    if (!from.isEmpty())
+        TIdentResponder::Instance().Prepare(this, from);
     try {
         WSocket->SetAddr(address);
         WSocket->SetPort(session_.ConnectPort());
@@ -633,7 +640,8 @@ void TMDIServer::B_DisconnectClick()
 
 void TMDIServer::startIdent()
 {
-    stopIdent();
+    // (What it held for this window before the connection started gives way
+    // to the connection, on the same listener.)
     sockaddr_in local = {};
     if (WSocket->GetSockName(local) != 0 || local.sin_addr.s_addr == 0 || local.sin_port == 0)
         return;

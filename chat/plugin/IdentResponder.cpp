@@ -42,6 +42,12 @@ QByteArray TIdentResponder::Register(QObject* owner, const QByteArray& address, 
     return listen(address);
 }
 
+bool TIdentResponder::Prepare(QObject* owner, const QByteArray& address)
+{
+    // Held for the owner with no pair yet: nothing is named for it.
+    return Register(owner, address, 0, 0, {}).isEmpty();
+}
+
 void TIdentResponder::Unregister(QObject* owner)
 {
     // Owners that have gone are forgotten too.
@@ -58,7 +64,11 @@ void TIdentResponder::Unregister(QObject* owner)
 
 bool TIdentResponder::IsRegistered(QObject* owner) const
 {
-    return owner && ownerId(owner) != 0;
+    const int id = owner ? ownerId(owner) : 0;
+    for (const TIdentTable::Entry& e : table_.Entries())
+        if (id && e.Owner == id && e.LocalPort != 0)
+            return true;
+    return false;
 }
 
 bool TIdentResponder::Listening(const QByteArray& address) const

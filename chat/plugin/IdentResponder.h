@@ -30,8 +30,14 @@ public:
     // (the connection is remembered all the same).
     QByteArray Register(QObject* owner, const QByteArray& address, quint16 localPort,
                         quint16 serverPort, std::function<QByteArray()> nick);
+    // Before the connection starts: the responder listens on the address it
+    // will come from, since a server may ask as soon as it accepts (the
+    // query is read once the connection is registered). False when no
+    // listener could start there (Register says why).
+    bool Prepare(QObject* owner, const QByteArray& address);
     // The owner's connection no longer registers (or has gone).
     void Unregister(QObject* owner);
+    // The owner's connection is known by its port pair.
     bool IsRegistered(QObject* owner) const;
     bool Listening(const QByteArray& address) const;
 
