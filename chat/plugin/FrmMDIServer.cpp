@@ -561,6 +561,7 @@ void TMDIServer::lookupDone(quint16 error)
         }
         WSocket->Connect();
     } catch (const std::exception&) {
+        stopIdent();
         apply(session_.ConnectFailed(WSocket->LastError()));
         setIdleControls();
         return;
