@@ -77,12 +77,46 @@ public:
 const char preparedProperty[] = "brevantPrepared";
 const char tokensProperty[] = "brevantUserAgentTokens";
 
-// Once per profile: the failing scheme handlers and the offline filter.
+// The code page the program asked for, and the profile that takes it.
+int& defaultCodePage()
+{
+    static int codePage = 0;
+    return codePage;
+}
+
+QPointer<QWebEngineProfile>& sharedProfile()
+{
+    static QPointer<QWebEngineProfile> profile;
+    return profile;
+}
+
+void applyDefaultCodePage(QWebEngineProfile* profile)
+{
+    QWebEngineSettings* settings = profile->settings();
+    // The engine's own default, kept from before the first change.
+    static const QString engineDefault = settings->defaultTextEncoding();
+    switch (defaultCodePage()) {
+    case 874:
+        settings->setDefaultTextEncoding(QStringLiteral("windows-874"));
+        break;
+    case 1252:
+        settings->setDefaultTextEncoding(QStringLiteral("windows-1252"));
+        break;
+    default:
+        settings->setDefaultTextEncoding(engineDefault);
+        break;
+    }
+}
+
+// Once per profile: the failing scheme handlers, the offline filter and
+// the default code page.
 void prepareProfile(QWebEngineProfile* profile)
 {
     if (profile->property(preparedProperty).toBool())
         return;
     profile->setProperty(preparedProperty, true);
+    sharedProfile() = profile;
+    applyDefaultCodePage(profile);
     for (const QString& scheme : BrowserSchemes())
         profile->installUrlSchemeHandler(scheme.toLatin1(), new TFailingSchemeHandler(profile));
     profile->setUrlRequestInterceptor(new TOfflineInterceptor(profile));
@@ -221,6 +255,13 @@ public:
         }
     }
 };
+
+void SetEngineDefaultCodePage(int codePage)
+{
+    defaultCodePage() = codePage;
+    if (sharedProfile())
+        applyDefaultCodePage(sharedProfile());
+}
 
 QStringList BrowserSchemes()
 {

@@ -25,6 +25,12 @@ class TPageRequestInterceptor;
 // program's main and every test that starts the engine call it first.
 void PrepareWebEngine();
 
+// The engine's default code page, for the pages of the shared profile that
+// name no charset of their own: 874 (Thai) or 1252 (Western); any other
+// number gives the engine's own default. Taken by the profile when it is
+// prepared for the first control, or at once when it already is.
+void SetEngineDefaultCodePage(int codePage);
+
 // The schemes handed to the terminal and to plug-ins.
 QStringList BrowserSchemes();
 
