@@ -21,6 +21,9 @@ public:
     virtual void StopCommand() = 0;
     // The text of the address box.
     virtual QString AddressText() const = 0;
+    // A top-level document has completed in the window; its links can be
+    // listed from then on, also while a later page is still loading.
+    virtual bool HasCompletedDocument() const = 0;
     // Lays out the window's panel again (maximised windows).
     virtual void Relayout() {}
 };

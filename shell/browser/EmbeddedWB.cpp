@@ -1,6 +1,7 @@
 #include "shell/browser/EmbeddedWB.h"
 
 #include "platform/Registry.h"
+#include "shell/data/BrowserLists.h"
 #include "toolkit/GuardedDialog.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -22,6 +24,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineFindTextResult>
@@ -29,6 +32,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
@@ -75,15 +79,137 @@ public:
     }
 };
 
+// The page's document notes, in a world of the program's own that the
+// page's scripts cannot see or change, which element the user's own input
+// gave the focus: the one the user's Tab or Shift+Tab moves to, or the
+// link the user presses on. Only the engine's own input events are trusted;
+// the first focus change after one is taken, and none after the event's
+// task has run. Focus that a script gives, at load or on a timer, is not
+// the user's.
+const char userFocusScript[] = R"(
+(function() {
+    if (window.brevantInput)
+        return;
+    var input = { tab: false, pressed: null, focused: null };
+    window.brevantInput = input;
+    addEventListener('keydown', function(e) {
+        if (!e.isTrusted || e.key !== 'Tab')
+            return;
+        input.tab = true;
+        setTimeout(function() { input.tab = false; }, 0);
+    }, true);
+    addEventListener('mousedown', function(e) {
+        if (!e.isTrusted)
+            return;
+        input.pressed = e.target;
+        setTimeout(function() { input.pressed = null; }, 0);
+    }, true);
+    addEventListener('focusin', function(e) {
+        var t = e.target;
+        var byPress = input.pressed && t.contains && t.contains(input.pressed);
+        input.focused = input.tab || byPress ? t : null;
+        input.tab = false;
+        input.pressed = null;
+    }, true);
+})();
+)";
+
+// The link under a point of the page (in CSS pixels), empty for none.
+QString linkAtScript(const QPointF& point)
+{
+    return QStringLiteral("(function(x, y) {"
+                          " var e = document.elementFromPoint(x, y);"
+                          " var l = e && e.closest ? e.closest('a[href], area[href]') : null;"
+                          " return l ? String(l.href) : ''; })(%1, %2)")
+        .arg(point.x())
+        .arg(point.y());
+}
+
+// The focused link, when the user's own input focused it; empty otherwise.
+const char focusedLinkScript[] = R"(
+(function() {
+    var input = window.brevantInput, a = document.activeElement;
+    if (!input || !a || a !== input.focused || !a.matches || !a.matches('a[href], area[href]'))
+        return '';
+    return String(a.href);
+})()
+)";
+
+// How long input waits for the page to say which link it chooses.
+constexpr int answerLimit = 1000;
+
+bool isInputEvent(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A left press chooses the link under the pointer, Enter the focused link.
+// Space follows no link, nor do other keys and buttons.
+bool choosesLink(const QEvent& event)
+{
+    if (event.type() == QEvent::MouseButtonPress)
+        return static_cast<const QMouseEvent&>(event).button() == Qt::LeftButton;
+    if (event.type() == QEvent::KeyPress) {
+        const int key = static_cast<const QKeyEvent&>(event).key();
+        return key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    return false;
+}
+
 const char preparedProperty[] = "brevantPrepared";
 const char tokensProperty[] = "brevantUserAgentTokens";
 
-// Once per profile: the failing scheme handlers and the offline filter.
+// The code page the program asked for, and the profile that takes it.
+int& defaultCodePage()
+{
+    static int codePage = 0;
+    return codePage;
+}
+
+QPointer<QWebEngineProfile>& sharedProfile()
+{
+    static QPointer<QWebEngineProfile> profile;
+    return profile;
+}
+
+void applyDefaultCodePage(QWebEngineProfile* profile)
+{
+    QWebEngineSettings* settings = profile->settings();
+    // The engine's own default, kept from before the first change.
+    static const QString engineDefault = settings->defaultTextEncoding();
+    switch (defaultCodePage()) {
+    case 874:
+        settings->setDefaultTextEncoding(QStringLiteral("windows-874"));
+        break;
+    case 1252:
+        settings->setDefaultTextEncoding(QStringLiteral("windows-1252"));
+        break;
+    default:
+        settings->setDefaultTextEncoding(engineDefault);
+        break;
+    }
+}
+
+// Once per profile: the failing scheme handlers, the offline filter and
+// the default code page.
 void prepareProfile(QWebEngineProfile* profile)
 {
     if (profile->property(preparedProperty).toBool())
         return;
     profile->setProperty(preparedProperty, true);
+    sharedProfile() = profile;
+    applyDefaultCodePage(profile);
     for (const QString& scheme : BrowserSchemes())
         profile->installUrlSchemeHandler(scheme.toLatin1(), new TFailingSchemeHandler(profile));
     profile->setUrlRequestInterceptor(new TOfflineInterceptor(profile));
@@ -223,6 +349,13 @@ public:
     }
 };
 
+void SetEngineDefaultCodePage(int codePage)
+{
+    defaultCodePage() = codePage;
+    if (sharedProfile())
+        applyDefaultCodePage(sharedProfile());
+}
+
 QStringList BrowserSchemes()
 {
     return {QStringLiteral("telnet"), QStringLiteral("irc")};
@@ -323,6 +456,23 @@ TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
     interceptor_ = new TPageRequestInterceptor(this);
     page_->setUrlRequestInterceptor(interceptor_);
     view_->setPage(page_);
+    QWebEngineScript focusNotes;
+    focusNotes.setName(QStringLiteral("brevant-user-focus"));
+    focusNotes.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    focusNotes.setWorldId(QWebEngineScript::ApplicationWorld);
+    focusNotes.setRunsOnSubFrames(false);
+    focusNotes.setSourceCode(QString::fromLatin1(userFocusScript));
+    page_->scripts().insert(focusNotes);
+    clock_.start();
+    answerTimer_ = new QTimer(this);
+    answerTimer_->setSingleShot(true);
+    answerTimer_->setInterval(answerLimit);
+    connect(answerTimer_, &QTimer::timeout, this, [this] {
+        // The page did not answer: the input chose nothing, and goes on.
+        choice_.GiveUp(asked_);
+        asked_ = 0;
+        deliverHeldInput();
+    });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
@@ -346,12 +496,9 @@ TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
     });
     connect(page_, &QWebEnginePage::titleChanged, this,
             [this](const QString& title) { emit TitleChange(title); });
-    connect(page_, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
-        // The engine's own report of the link under the pointer, or of the
-        // link that has the keyboard focus.
-        targetLink_ = url;
-        emit StatusTextChange(url);
-    });
+    // The link under the pointer, or the one with the keyboard focus.
+    connect(page_, &QWebEnginePage::linkHovered, this,
+            [this](const QString& url) { emit StatusTextChange(url); });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         QPointer<TEmbeddedWB> self(this);
         readyState_ = READYSTATE_COMPLETE;
@@ -422,17 +569,18 @@ void TEmbeddedWB::SetUserAgent(const QString& userAgent)
 
 void TEmbeddedWB::Navigate(const QString& url)
 {
+    // The program's own navigation: no link the user chose in the page
+    // before it follows after it.
+    choice_.Clear();
+    // The pipeline sees the address as it will be loaded.
+    const QString address = TypedAddress(url);
     bool cancel = false;
     QPointer<TEmbeddedWB> self(this);
-    emit BeforeNavigate2(url, true, &cancel);
+    emit BeforeNavigate2(address, true, &cancel);
     if (!self || cancel)
         return;
-    // A local path as users type it is a file address.
-    QUrl target = QUrl::fromUserInput(url, QDir::currentPath(), QUrl::AssumeLocalFile);
-    if (!target.isValid())
-        target = QUrl(url);
     ++approvedLoads_;
-    page_->load(target);
+    page_->load(QUrl(address));
 }
 
 bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFrame)
@@ -443,19 +591,12 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
         --approvedLoads_;
         return true;
     }
-    // Everything else the page asked for itself, unless it is a link that
-    // the user's own click or key has just followed. The engine reports a
+    // Everything else the page asked for itself, unless it is the link
+    // that the user's own press or Enter chose: the engine reports a
     // script's click() on a link, and a location a script sets while
-    // handling the user's click, as a clicked link too. So the view must
-    // have had the user's input a moment before, and the address must be
-    // the link the engine reported under the pointer (or with the keyboard
-    // focus) as that input came: a script's click on some other, hidden
-    // link, one it gave the focus while handling the input, or its own
-    // address, is not the user's. One input follows one link once.
+    // handling the user's input, as a clicked link too.
     const bool byUser = isMainFrame && type == QWebEnginePage::NavigationTypeLinkClicked &&
-                        userInputJustBefore() && !inputLink_.isEmpty() && QUrl(inputLink_) == url;
-    if (byUser)
-        inputLink_.clear();
+                        choice_.Follow(url, clock_.elapsed());
     bool cancel = false;
     navigationByPage_ = !byUser;
     QPointer<TEmbeddedWB> self(this);
@@ -463,24 +604,6 @@ bool TEmbeddedWB::pageNavigationRequest(const QUrl& url, int type, bool isMainFr
     if (self)
         navigationByPage_ = false;
     return !cancel;
-}
-
-void TEmbeddedWB::noteUserInput(bool choosesLink)
-{
-    // The link reported before the input reaches the page: its handlers of
-    // this input may move the focus, but not the link the user chose.
-    if (choosesLink)
-        inputLink_ = targetLink_;
-    sinceUserInput_.start();
-}
-
-bool TEmbeddedWB::userInputJustBefore() const
-{
-    // A click reaches the page and comes back as a navigation within a few
-    // milliseconds; a second leaves room for a busy machine, and none for a
-    // page that waits for the user to click somewhere and then acts.
-    constexpr qint64 window = 1000;
-    return sinceUserInput_.isValid() && sinceUserInput_.elapsed() <= window;
 }
 
 QWebEnginePage* TEmbeddedWB::pageCreateWindow()
@@ -736,23 +859,94 @@ bool TEmbeddedWB::eventFilter(QObject* watched, QEvent* event)
     }
     // The widgets inside the view receive the user's input before the page
     // does; a page's script cannot make such events.
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        noteUserInput(true);
+    if (!isInputEvent(event->type()))
         return false;
-    case QEvent::MouseButtonRelease:
-        noteUserInput(false);
-        return false;
-    case QEvent::KeyPress: {
-        // Enter follows the focused link; Space follows none.
+    if (delivering_)
+        return false; // kept input, handed on now
+    if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            noteUserInput(true);
         bool handled = false;
+        QPointer<TEmbeddedWB> self(this);
         emit TranslateAccelerator(key->key(), key->modifiers(), &handled);
-        return handled;
+        if (!self || handled)
+            return true;
     }
-    default:
-        return false;
+    return takeInput(watched, event);
+}
+
+bool TEmbeddedWB::takeInput(QObject* target, QEvent* event)
+{
+    // Input after a press or Enter that waits for its answer waits too, so
+    // that the page gets everything in the order the user gave it.
+    if (!held_.empty() || choosesLink(*event)) {
+        held_.push_back({target, std::unique_ptr<QEvent>(event->clone()), false});
+        if (held_.size() == 1)
+            deliverHeldInput();
+        return true;
+    }
+    noteInput(*event);
+    return false;
+}
+
+void TEmbeddedWB::noteInput(const QEvent& event)
+{
+    // The click follows the release; another button's press chooses no link.
+    if (event.type() == QEvent::MouseButtonRelease)
+        choice_.Touch(clock_.elapsed());
+    else if (event.type() == QEvent::MouseButtonPress)
+        choice_.Answer(choice_.Begin(clock_.elapsed()), QString());
+}
+
+void TEmbeddedWB::askForChoice(QObject* target, const QEvent& event)
+{
+    QString script = QString::fromLatin1(focusedLinkScript);
+    if (event.type() == QEvent::MouseButtonPress) {
+        QPointF at = static_cast<const QMouseEvent&>(event).position();
+        if (auto* widget = qobject_cast<QWidget*>(target); widget && widget != view_)
+            at = QPointF(widget->mapTo(view_, at.toPoint()));
+        const double zoom = page_->zoomFactor() > 0 ? page_->zoomFactor() : 1.0;
+        script = linkAtScript(at / zoom);
+    }
+    const int serial = choice_.Begin(clock_.elapsed());
+    asked_ = serial;
+    answerTimer_->start();
+    QPointer<TEmbeddedWB> self(this);
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                         [self, serial](const QVariant& link) {
+                             if (self)
+                                 self->choiceAnswered(serial, link.toString());
+                         });
+}
+
+void TEmbeddedWB::choiceAnswered(int serial, const QString& link)
+{
+    if (serial != asked_)
+        return; // given up already
+    answerTimer_->stop();
+    asked_ = 0;
+    choice_.Answer(serial, link);
+    deliverHeldInput();
+}
+
+void TEmbeddedWB::deliverHeldInput()
+{
+    QPointer<TEmbeddedWB> self(this);
+    while (self && asked_ == 0 && !held_.empty()) {
+        THeldInput& front = held_.front();
+        if (front.target && !front.asked && choosesLink(*front.event)) {
+            front.asked = true;
+            askForChoice(front.target, *front.event);
+            return;
+        }
+        THeldInput input = std::move(front);
+        held_.pop_front();
+        if (!input.target)
+            continue;
+        if (!choosesLink(*input.event))
+            noteInput(*input.event);
+        delivering_ = true;
+        QCoreApplication::sendEvent(input.target, input.event.get());
+        if (self)
+            delivering_ = false;
     }
 }

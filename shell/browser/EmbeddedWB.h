@@ -2,16 +2,20 @@
 
 #include "shell/browser/WebBrowser.h"
 #include "shell/data/ShellDDE.h"
+#include "shell/navigation/UserLinkChoice.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QUrl>
 
+#include <deque>
 #include <functional>
 #include <memory>
 
 class QDialog;
+class QEvent;
 class QPrinter;
+class QTimer;
 class QWebEnginePage;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -24,6 +28,12 @@ class TPageRequestInterceptor;
 // engine's sandbox switched off (it refuses to start otherwise). The
 // program's main and every test that starts the engine call it first.
 void PrepareWebEngine();
+
+// The engine's default code page, for the pages of the shared profile that
+// name no charset of their own: 874 (Thai) or 1252 (Western); any other
+// number gives the engine's own default. Taken by the profile when it is
+// prepared for the first control, or at once when it already is.
+void SetEngineDefaultCodePage(int codePage);
 
 // The schemes handed to the terminal and to plug-ins.
 QStringList BrowserSchemes();
@@ -110,12 +120,18 @@ private:
     QWebEnginePage* pageCreateWindow();
     void updateCommandStates();
     void watchKeys(QObject* widget);
-    // A mouse button or Enter reached the view from the user; a press or
-    // Enter (`choosesLink`) takes the link reported at that moment.
-    void noteUserInput(bool choosesLink);
-    // Such input came within the last moment: a link the engine reports
-    // as clicked now was clicked or activated by the user, not by a script.
-    bool userInputJustBefore() const;
+    // The user's input on its way to the page. Returns whether the control
+    // keeps the event back for now.
+    bool takeInput(QObject* target, QEvent* event);
+    // Asks the page which link a press or Enter chooses; the input waits.
+    void askForChoice(QObject* target, const QEvent& event);
+    void choiceAnswered(int serial, const QString& link);
+    // What input other than a press or Enter does to the choice as it
+    // reaches the page.
+    void noteInput(const QEvent& event);
+    // Hands the kept input to the page, in order, up to the next press or
+    // Enter that has to wait for its answer.
+    void deliverHeldInput();
 
     QWebEngineView* view_;
     TEmbeddedPage* page_;
@@ -129,11 +145,20 @@ private:
     bool canGoForward_ = false;
     // Loads started by Navigate, whose address BeforeNavigate2 has seen.
     int approvedLoads_ = 0;
-    // Since the last real input of the user in the view; invalid before.
-    QElapsedTimer sinceUserInput_;
-    // The link the engine last reported under the pointer or focus, and
-    // the one it reported as the user's last press or Enter came (cleared
-    // once followed).
-    QString targetLink_;
-    QString inputLink_;
+    // The link the user's press or Enter chose, and the clock it goes by.
+    TUserLinkChoice choice_;
+    QElapsedTimer clock_;
+    // Input kept back while the page answers for a press or Enter, and a
+    // limit on the wait: a page that does not answer in time has chosen
+    // nothing.
+    struct THeldInput
+    {
+        QPointer<QObject> target;
+        std::unique_ptr<QEvent> event;
+        bool asked; // its choice has been asked for
+    };
+    std::deque<THeldInput> held_;
+    int asked_ = 0; // the serial of the choice awaiting its answer, else 0
+    QTimer* answerTimer_;
+    bool delivering_ = false;
 };

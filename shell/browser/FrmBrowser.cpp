@@ -442,17 +442,22 @@ bool TF_Browser::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)
         return false;
-    const QString text = static_cast<QKeyEvent*>(event)->text();
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Enter and the keypad's Enter are the same key here, whatever text
+    // the platform gives them.
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const QString text = enter ? QString(QChar(13)) : key->text();
     if (text.size() != 1)
         return false;
     if (watched == LB_URL)
         return LB_URLKeyPress(text[0]);
-    // Keys typed in the box reach its line edit; one that the line edit
-    // lets through (Enter) goes on to the box itself and must not navigate
-    // a second time there.
-    if (watched == CB_URL->lineEdit() || (watched == CB_URL && !CB_URL->lineEdit()))
-        return CB_URLKeyPress(text[0]);
-    return false;
+    if (watched != CB_URL && watched != CB_URL->lineEdit())
+        return false;
+    // The box has the keyboard focus and hands keys to its line edit
+    // itself; a key sent to the line edit directly and left by it goes on
+    // to the box. Either way the key is handled where it arrives first, and
+    // Enter, handled there, goes no further: it navigates once, every time.
+    return CB_URLKeyPress(text[0]) || enter;
 }
 
 // --- buttons ---

@@ -44,6 +44,7 @@ public:
     void GoHome() override;
     void StopCommand() override { SB_StopClick(); }
     QString AddressText() const override;
+    bool HasCompletedDocument() const override { return DocumentDone; }
     void Relayout() override;
 
     // --- components ---

@@ -1,5 +1,28 @@
 #include "shell/data/BrowserLists.h"
 
+#include <QRegularExpression>
+#include <QUrl>
+
+QString TypedAddress(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return t;
+    if (t.startsWith(u'/'))
+        return QUrl::fromLocalFile(t).toString();
+    // A scheme is a letter, then letters, digits, "+", "-" or ".", then a
+    // colon; but a colon followed by digits alone, up to the end or a path,
+    // query or fragment, ends a host name with its port.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:(.*)$"),
+                                           QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression port(QStringLiteral("^[0-9]+(?:[/?#].*)?$"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = scheme.match(t);
+    if (m.hasMatch() && !port.match(m.captured(1)).hasMatch())
+        return t;
+    return QStringLiteral("http://") + t;
+}
+
 QStringList URLSuggestions(const QStringList& history, const QString& text)
 {
     QStringList matches;

@@ -4,8 +4,16 @@
 #include <QString>
 #include <QStringList>
 
-// The rules of a browser window's address suggestions and back list, apart
-// from the widgets so that tables can drive them.
+// The rules of a browser window's addresses, suggestions and back list,
+// apart from the widgets so that tables can drive them.
+
+// The address that a text given as an address stands for, as the engine
+// loads it: a text with a scheme as it is ("telnet:host", "about:blank",
+// "file:/x"); an absolute path as a file address; any other text as a web
+// address, "http://" first ("www.example.com", "ftp.example.com",
+// "localhost:8080", "192.168.1.1:8080/x": a host with a port has no
+// scheme). The text keeps its letter case; blanks around it go.
+QString TypedAddress(const QString& text);
 
 // The history entries, in history order, that contain `text` (letter case
 // counts); an empty text matches nothing.

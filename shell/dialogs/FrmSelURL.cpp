@@ -300,8 +300,7 @@ void TF_SelURL::LV_URLColumnClick()
 
 void ShowLinksDialog(TBrowserWindowMaker& windows, TWebBrowser* control)
 {
-    // A page still loading has no links to offer yet.
-    if (!control || control->ReadyState() != READYSTATE_COMPLETE)
+    if (!control)
         return;
     if (!F_SelURL)
         F_SelURL = new TF_SelURL;

@@ -87,8 +87,10 @@ protected:
 extern QPointer<TF_SelURL> F_SelURL;
 extern bool SelURLSortAscending;
 
-// Lists the links of the page in `control` and runs the dialog; nothing
-// happens while the page is still loading or when its links cannot be read.
+// Lists the links of the document shown in `control` (also while a later
+// page is still loading) and runs the dialog; nothing happens when its
+// links cannot be read. The caller asks only once a document has completed
+// in the control's window.
 void ShowLinksDialog(TBrowserWindowMaker& windows, TWebBrowser* control);
 // The link reader in use (tests may install another; empty restores it).
 using TPageLinkReader = std::function<TPageLinks(TWebBrowser*)>;

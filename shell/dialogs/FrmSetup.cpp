@@ -2,7 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "shell/browser/BrowserHost.h"
-#include "shell/browser/WebBrowser.h"
+#include "shell/browser/FrmBrowser.h"
 #include "shell/data/AlLanguager.h"
 #include "shell/data/ShellData.h"
 #include "shell/favorites/FrmEnterURLData.h"
@@ -499,10 +499,11 @@ void TF_Setup::SB_AddBannerClick()
     QString name, url;
     if (currentPageSource()) {
         currentPageSource()(name, url);
-    } else if (auto* wb = qobject_cast<TWebBrowser*>(host_.ActiveWebBrowser())) {
-        // The title and address of the page in the active browser window.
-        name = wb->LocationName();
-        url = wb->LocationURL();
+    } else if (host_.ActiveWebBrowser()) {
+        // The title and address of the active browser window (its address
+        // without the trailing "/"), as the window keeps them.
+        name = CurrentTitle;
+        url = CurrentURL;
     }
     if (!runBannerEntryDialog(name, url))
         return;

@@ -50,7 +50,8 @@ using TBannerEntryDialog = std::function<bool(QString& name, QString& url)>;
 // restores the entry dialog of the favorites.
 void SetBannerEntryDialog(TBannerEntryDialog dialog);
 // The title and address the banner page offers for a new banner; without
-// one installed, those of the page in the active browser window.
+// one installed, the current title and address of the active browser
+// window (none while no browser window is active).
 using TCurrentPageSource = std::function<void(QString& title, QString& url)>;
 void SetCurrentPageSource(TCurrentPageSource source);
 

@@ -3,6 +3,7 @@
 #include "platform/JpegImage.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "shell/browser/EmbeddedWB.h"
 #include "shell/browser/FrmAdvanceWeb.h"
 #include "shell/data/AlLanguager.h"
 #include "shell/data/FormLocalizations.h"
@@ -365,6 +366,9 @@ void TF_Main::FormCreate()
     LoadSettings(reg, Settings);
     SettingsLoaded = true;
     Data.CurrentGroup = Settings.Favorite;
+    // The engine's default code page: Thai when the setting says so, the
+    // engine's own otherwise.
+    SetEngineDefaultCodePage(Settings.DefaultThaiCodePage ? 874 : 0);
     if (Settings.DefaultThaiCodePage)
         SetIECodepage(reg, 874);
 

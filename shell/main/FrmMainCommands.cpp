@@ -402,7 +402,13 @@ void TF_Main::N15Click()
 
 void TF_Main::Link1Click()
 {
-    if (TWebBrowser* wb = activeControl(*this))
+    // The links of the page shown in the active browser window, once a
+    // document has completed there.
+    TWebBrowser* wb = activeControl(*this);
+    IBrowserWindow* window = nullptr;
+    for (QObject* o = wb; o && !window; o = o->parent())
+        window = dynamic_cast<IBrowserWindow*>(o);
+    if (wb && window && window->HasCompletedDocument())
         ShowLinksDialog(*this, wb);
 }
 

@@ -37,6 +37,7 @@ public:
     void GoHome() override {}
     void StopCommand() override {}
     QString AddressText() const override { return urls.value(0); }
+    bool HasCompletedDocument() const override { return false; }
 };
 
 class TestPluginLifetime : public QObject

@@ -105,6 +105,35 @@ class TestPageScripts : public QObject
         return seen;
     }
 
+    // Closes the terminal windows the test opened.
+    void closeTerminals()
+    {
+        const auto terminals = [this] {
+            QList<TForm*> found;
+            for (TForm* form : h_.main->MDIChildren())
+                if (form->objectName() == QLatin1String("F_Telnet"))
+                    found << form;
+            return found;
+        };
+        for (TForm* form : terminals())
+            form->close();
+        QTRY_VERIFY(terminals().isEmpty());
+    }
+
+    // Types an address into the window's address box as the keyboard does:
+    // the keys go to the box, which has the focus, and end with `enter`.
+    void typeInAddressBox(TF_Browser* window, const QString& address, Qt::Key enter,
+                          Qt::KeyboardModifiers modifiers)
+    {
+        h_.main->ActivateChildTab(window);
+        TComboBox* box = window->CB_URL;
+        box->setFocus();
+        box->SetText(QString());
+        QTest::keyClicks(box, address);
+        QCOMPARE(box->Text(), address);
+        QTest::keyClick(box, enter, modifiers);
+    }
+
     // The centre of element `id` in the view's coordinates.
     QPoint centreOf(const QString& id)
     {
@@ -143,36 +172,39 @@ private slots:
     void scriptsCannotOpenTheTerminalOrThePlugin_data()
     {
         QTest::addColumn<QByteArray>("html");
-        // An element the user clicks, "Space" for that key, or none.
-        QTest::addColumn<QString>("userInput");
+        // What the user does, in order: "press:ID" clicks element ID,
+        // "key:Space", "key:Return" or "key:Tab" presses that key,
+        // "reported" waits until the engine reports the focus the page gave
+        // its link, "focused:ID" until element ID has the focus.
+        QTest::addColumn<QStringList>("userInput");
         QTest::newRow("location") << QByteArray("<script>location.href = 'TARGET';</script>")
-                                  << QString();
+                                  << QStringList();
         QTest::newRow("synthetic click")
             << QByteArray("<a id='l' href='TARGET'>l</a>"
                           "<script>document.getElementById('l').click();</script>")
-            << QString();
+            << QStringList();
         QTest::newRow("window.open")
-            << QByteArray("<script>window.open('TARGET');</script>") << QString();
+            << QByteArray("<script>window.open('TARGET');</script>") << QStringList();
         QTest::newRow("form submitted by script")
             << QByteArray("<form id='f' method='get' action='TARGET'></form>"
                           "<script>document.getElementById('f').submit();</script>")
-            << QString();
+            << QStringList();
         QTest::newRow("meta refresh")
-            << QByteArray("<meta http-equiv='refresh' content='0; url=TARGET'>") << QString();
-        QTest::newRow("frame") << QByteArray("<iframe src='TARGET'></iframe>") << QString();
+            << QByteArray("<meta http-equiv='refresh' content='0; url=TARGET'>") << QStringList();
+        QTest::newRow("frame") << QByteArray("<iframe src='TARGET'></iframe>") << QStringList();
         // The user clicks, but not on a link to the address: the page's
         // handler of that click goes there.
         QTest::newRow("location on the user's click")
             << QByteArray("<p id='p' style='font-size:40px'>click here</p><script>"
                           "document.onclick = function() { location.href = 'TARGET'; };"
                           "</script>")
-            << QStringLiteral("p");
+            << QStringList{"press:p"};
         QTest::newRow("synthetic click on the user's click")
             << QByteArray("<p id='p' style='font-size:40px'>click here</p>"
                           "<a id='l' href='TARGET'></a><script>"
                           "document.onclick = function() {"
                           " document.getElementById('l').click(); };</script>")
-            << QStringLiteral("p");
+            << QStringList{"press:p"};
         // The page gives the link the keyboard focus while handling the
         // user's click elsewhere, then clicks it.
         QTest::newRow("focus and click on the user's press")
@@ -181,14 +213,14 @@ private slots:
                           "document.onmousedown = function() {"
                           " var l = document.getElementById('l'); l.focus(); l.click(); };"
                           "</script>")
-            << QStringLiteral("p");
+            << QStringList{"press:p"};
         QTest::newRow("focus and click on the user's click")
             << QByteArray("<p id='p' style='font-size:40px'>click here</p>"
                           "<a id='l' href='TARGET'>l</a><script>"
                           "document.onclick = function() {"
                           " var l = document.getElementById('l'); l.focus(); l.click(); };"
                           "</script>")
-            << QStringLiteral("p");
+            << QStringList{"press:p"};
         // Space follows no link: a link the page focused is not the user's
         // when the user presses Space (to scroll) and the page clicks it.
         QTest::newRow("focused link clicked on the user's Space")
@@ -196,12 +228,38 @@ private slots:
                           "document.getElementById('l').focus();"
                           "document.onkeydown = function() {"
                           " document.getElementById('l').click(); };</script>")
-            << QStringLiteral("Space");
+            << QStringList{"reported", "key:Space"};
+        // A link that the page, not the user, gave the focus is not the
+        // user's, at the user's next click elsewhere or Enter.
+        QTest::newRow("script focus at load, then a click on plain text")
+            << QByteArray("<p id='p' style='font-size:40px'>click here</p>"
+                          "<a id='l' href='TARGET'>l</a><script>"
+                          "document.getElementById('l').focus();"
+                          "document.onclick = function() {"
+                          " document.getElementById('l').click(); };</script>")
+            << QStringList{"reported", "press:p"};
+        QTest::newRow("script focus, then Enter")
+            << QByteArray("<a id='l' href='TARGET'>l</a><script>"
+                          "document.getElementById('l').focus();</script>")
+            << QStringList{"reported", "key:Return"};
+        QTest::newRow("autofocus, then a click elsewhere")
+            << QByteArray("<p id='p' style='font-size:40px'>click here</p>"
+                          "<a id='l' href='TARGET' autofocus>l</a><script>"
+                          "document.onclick = function() {"
+                          " document.getElementById('l').click(); };</script>")
+            << QStringList{"focused:l", "press:p"};
+        // The user's Tab focuses the field; the page then moves the focus to
+        // its link on a timer, and the user presses Enter.
+        QTest::newRow("script focus after the user's Tab, then Enter")
+            << QByteArray("<input id='f'><a id='l' href='TARGET'>l</a><script>"
+                          "document.onkeyup = function() { setTimeout(function() {"
+                          " document.getElementById('l').focus(); }, 0); };</script>")
+            << QStringList{"key:Tab", "focused:l", "key:Return"};
     }
     void scriptsCannotOpenTheTerminalOrThePlugin()
     {
         QFETCH(QByteArray, html);
-        QFETCH(QString, userInput);
+        QFETCH(QStringList, userInput);
         int round = 0;
         for (const QString& target : {telnetTarget(), ircTarget()}) {
             const QByteArray path = "/" + QByteArray(QTest::currentDataTag()).replace(' ', '-') +
@@ -213,16 +271,28 @@ private slots:
             offered_.clear();
             QSignalSpy reported(page(), &QWebEnginePage::linkHovered);
             QVERIFY(load(path));
-            if (userInput == QLatin1String("Space")) {
-                // Once the focus the page gave its link is reported.
-                QTRY_VERIFY(std::any_of(reported.cbegin(), reported.cend(), [&](const auto& args) {
-                    return args.at(0).toString().startsWith(target.section(u':', 0, 0));
-                }));
-                QTest::keyClick(viewInput(), Qt::Key_Space);
-            } else if (!userInput.isEmpty()) {
-                const QPoint at = centreOf(userInput);
-                QVERIFY(!at.isNull());
-                QTest::mouseClick(viewInput(), Qt::LeftButton, {}, at);
+            if (userInput.contains(QLatin1String("key:Tab")))
+                script(QStringLiteral("document.activeElement.blur();"));
+            for (const QString& input : std::as_const(userInput)) {
+                const QString what = input.section(u':', 1);
+                if (input == QLatin1String("reported")) {
+                    QTRY_VERIFY(
+                        std::any_of(reported.cbegin(), reported.cend(), [&](const auto& args) {
+                            return args.at(0).toString().startsWith(target.section(u':', 0, 0));
+                        }));
+                } else if (input.startsWith(QLatin1String("focused:"))) {
+                    QTRY_COMPARE(script(QStringLiteral("document.activeElement.id")).toString(),
+                                 what);
+                } else if (input.startsWith(QLatin1String("key:"))) {
+                    const Qt::Key key = what == QLatin1String("Space")    ? Qt::Key_Space
+                                        : what == QLatin1String("Return") ? Qt::Key_Return
+                                                                          : Qt::Key_Tab;
+                    QTest::keyClick(viewInput(), key);
+                } else {
+                    const QPoint at = centreOf(what);
+                    QVERIFY(!at.isNull());
+                    QTest::mouseClick(viewInput(), Qt::LeftButton, {}, at);
+                }
             }
             QVERIFY2(attempted(target), qPrintable(offered_.join(u' ')));
             QCOMPARE(telnetPeers_.size(), 0);
@@ -262,6 +332,75 @@ private slots:
         QTest::mouseClick(viewInput(), Qt::LeftButton, {}, link);
         QTRY_COMPARE_WITH_TIMEOUT(telnetPeers_.size(), 1, 20000);
         QCOMPARE(ircPeers_.size(), 1);
+    }
+
+    // A real click on a telnet link, and on the one the page itself gave
+    // the focus, opens the terminal: every time, not by luck of timing.
+    void theUsersClickOpensTheTerminalEveryTime_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::newRow("a link") << QByteArray();
+        QTest::newRow("the link the page focused")
+            << QByteArray("document.getElementById('t').focus();");
+    }
+    void theUsersClickOpensTheTerminalEveryTime()
+    {
+        QFETCH(QByteArray, script);
+        const QByteArray path =
+            "/every-" + QByteArray(QTest::currentDataTag()).replace(' ', '-') + ".html";
+        http_.addPage(path, "<html><head><title>" + path +
+                                "</title></head><body style='font-size:40px'>"
+                                "<p>text</p><p><a id='t' href='" +
+                                telnetTarget().toUtf8() + "'>terminal</a></p></body></html>");
+        QVERIFY(load(path));
+        const QPoint link = centreOf(QStringLiteral("t"));
+        QVERIFY(!link.isNull());
+        for (int run = 0; run < 20; ++run) {
+            const qsizetype before = telnetPeers_.size();
+            if (!script.isEmpty()) {
+                this->script(QString::fromLatin1(script));
+                QTRY_COMPARE(this->script(QStringLiteral("document.activeElement.id")).toString(),
+                             QStringLiteral("t"));
+            }
+            QTest::mouseClick(viewInput(), Qt::LeftButton, {}, link);
+            QTRY_COMPARE_WITH_TIMEOUT(telnetPeers_.size(), before + 1, 20000);
+            closeTerminals();
+        }
+    }
+
+    // Enter and the keypad's Enter in the address box go where the Go
+    // button goes, for the chat, the terminal and the web, in one window and
+    // in the next.
+    void enterInTheAddressBoxIsTheGoButton()
+    {
+        http_.addPage("/typed.html",
+                      "<html><head><title>/typed.html</title></head><body>typed</body></html>");
+        const QString irc =
+            QStringLiteral("irc://eve@127.0.0.1:%1/#test").arg(ircServer_.serverPort());
+        const QString telnet =
+            QStringLiteral("telnet://127.0.0.1:%1").arg(telnetHost_.serverPort());
+        for (int round = 0; round < 2; ++round) {
+            // A chat address of a server already connected joins in that
+            // server's window; each round connects anew.
+            for (TForm* server : h_.serverWindows())
+                server->close();
+            QTRY_VERIFY(h_.serverWindows().isEmpty());
+            TF_Browser* window = h_.browser();
+            QVERIFY(window);
+            QPointer<TF_Browser> guard(window);
+            const qsizetype chats = ircPeers_.size(), terminals = telnetPeers_.size();
+            typeInAddressBox(window, irc, Qt::Key_Return, Qt::NoModifier);
+            QTRY_COMPARE_WITH_TIMEOUT(ircPeers_.size(), chats + 1, 20000);
+            QVERIFY(guard);
+            typeInAddressBox(window, telnet, Qt::Key_Enter, Qt::KeypadModifier);
+            QTRY_COMPARE_WITH_TIMEOUT(telnetPeers_.size(), terminals + 1, 20000);
+            QVERIFY(guard);
+            typeInAddressBox(window, http_.url("/typed.html"), Qt::Key_Return, Qt::NoModifier);
+            QTRY_COMPARE_WITH_TIMEOUT(window->PageTitle, QStringLiteral("/typed.html"), 20000);
+            QCOMPARE(ircPeers_.size(), chats + 1);
+            QCOMPARE(telnetPeers_.size(), terminals + 1);
+            closeTerminals();
+        }
     }
 
     void theUsersEnterFollowsTheLinkOnce()

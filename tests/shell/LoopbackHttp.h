@@ -27,6 +27,8 @@ public:
             qFatal("cannot listen on 127.0.0.1");
     }
 
+    // Requests for `path` are read and never answered (a stalled image).
+    void stall(const QByteArray& path) { stalled_.append(path); }
     void addPage(const QByteArray& path, const QByteArray& body,
                  const QByteArray& type = "text/html; charset=utf-8")
     {
@@ -64,6 +66,8 @@ private:
             requests.append(head);
             const QList<QByteArray> words = head.split(' ');
             const QByteArray path = words.size() > 1 ? words[1] : QByteArray("/");
+            if (stalled_.contains(path))
+                return;
             QByteArray response;
             if (pages_.contains(path)) {
                 const Page& page = pages_[path];
@@ -81,4 +85,5 @@ private:
 
     QTcpServer server_;
     QHash<QByteArray, Page> pages_;
+    QList<QByteArray> stalled_;
 };

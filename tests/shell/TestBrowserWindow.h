@@ -33,6 +33,7 @@ public:
     void GoHome() override {}
     void StopCommand() override {}
     QString AddressText() const override { return {}; }
+    bool HasCompletedDocument() const override { return true; }
 
 protected:
     void FormClose(TCloseAction& action) override

@@ -1,6 +1,7 @@
 #include "FakeWebBrowser.h"
 
 #include "platform/MessageBox.h"
+#include "shell/browser/FrmBrowser.h"
 #include "shell/dialogs/FrmSetup.h"
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/main/FrmMain.h"
@@ -322,11 +323,15 @@ private slots:
         SetBannerEntryDialog({});
     }
 
-    void bannerAddOffersTheActivePage()
+    void bannerAddOffersTheActiveWindowsPage()
     {
+        // The window's current title and address, its address without the
+        // trailing "/", not what the control itself reports.
         FakeWebBrowser page;
-        page.title = QStringLiteral("หน้าที่เปิดอยู่");
+        page.title = QStringLiteral("the control's own title");
         page.url = QStringLiteral("http://active.test/");
+        CurrentTitle = QStringLiteral("หน้าที่เปิดอยู่");
+        CurrentURL = QStringLiteral("http://active.test");
         main_->SetActiveWebBrowser(&page);
         auto d = dialog();
         QStringList offered;
@@ -336,7 +341,13 @@ private slots:
         });
         d->SB_AddBanner->click();
         main_->SetActiveWebBrowser(nullptr);
-        QCOMPARE(offered, (QStringList{page.title, page.url}));
+        QCOMPARE(offered, (QStringList{"หน้าที่เปิดอยู่", "http://active.test"}));
+        // No browser window, nothing offered.
+        offered.clear();
+        d->SB_AddBanner->click();
+        QCOMPARE(offered, (QStringList{QString(), QString()}));
+        CurrentTitle.clear();
+        CurrentURL.clear();
     }
 
     void refillForgetsSelection()

@@ -16,6 +16,54 @@ class TestBrowserLists : public QObject
     }
 
 private slots:
+    void typedAddresses_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("host name") << "www.Example.com"
+                                   << "http://www.Example.com";
+        QTest::newRow("bare host") << "localhost"
+                                   << "http://localhost";
+        QTest::newRow("address") << "192.168.1.1"
+                                 << "http://192.168.1.1";
+        QTest::newRow("ftp host is a web address") << "ftp.example.com"
+                                                   << "http://ftp.example.com";
+        QTest::newRow("host with port") << "localhost:8080"
+                                        << "http://localhost:8080";
+        QTest::newRow("address with port and path") << "192.168.1.1:8080/a?b#c"
+                                                    << "http://192.168.1.1:8080/a?b#c";
+        QTest::newRow("bracketed address with port") << "[::1]:8080"
+                                                     << "http://[::1]:8080";
+        QTest::newRow("path without scheme") << "example.com/Dir/x.html"
+                                             << "http://example.com/Dir/x.html";
+        QTest::newRow("blanks around") << "  www.example.com \t"
+                                       << "http://www.example.com";
+        QTest::newRow("web address as it is") << "http://Host/Path"
+                                              << "http://Host/Path";
+        QTest::newRow("terminal keeps its case") << "telnet://BBS.Example:23/"
+                                                 << "telnet://BBS.Example:23/";
+        QTest::newRow("terminal without slashes") << "telnet:Host:2323"
+                                                  << "telnet:Host:2323";
+        QTest::newRow("chat") << "irc://127.0.0.1:6667/#test"
+                              << "irc://127.0.0.1:6667/#test";
+        QTest::newRow("engine page") << "about:blank"
+                                     << "about:blank";
+        QTest::newRow("file address") << "file:///tmp/Missing.html"
+                                      << "file:///tmp/Missing.html";
+        QTest::newRow("absolute path, missing or not") << "/tmp/No Such/Page.html"
+                                                       << "file:///tmp/No Such/Page.html";
+        QTest::newRow("path with a hash") << "/tmp/a#b.html"
+                                          << "file:///tmp/a%23b.html";
+        QTest::newRow("nothing") << "   "
+                                 << "";
+    }
+    void typedAddresses()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, address);
+        QCOMPARE(TypedAddress(typed), address);
+    }
+
     void suggestions_data()
     {
         QTest::addColumn<QStringList>("history");

@@ -3,6 +3,7 @@
 #include "platform/Registry.h"
 #include "shell/browser/FrmBrowser.h"
 #include "shell/data/BrowserSettings.h"
+#include "shell/dialogs/FrmSelURL.h"
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
@@ -13,10 +14,12 @@
 #include <QPrinter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <memory>
+#include <optional>
 
 // The browser window with the real engine inside the real main window.
 class TestEngineBrowser : public QObject
@@ -51,6 +54,39 @@ private slots:
     }
 
     void cleanupTestCase() { main_.reset(); }
+
+    // Types into the address box as the keyboard does (the box has the
+    // focus) and presses Enter.
+    static void typeAddress(TF_Browser* window, const QString& text)
+    {
+        window->CB_URL->setFocus();
+        window->CB_URL->SetText(text);
+        QTest::keyClick(window->CB_URL, Qt::Key_Return);
+    }
+
+    // Runs the links command on the active window; the captions the dialog
+    // listed, or nothing when it did not open.
+    std::optional<QStringList> linksListed()
+    {
+        std::optional<QStringList> listed;
+        QTimer poll;
+        poll.setInterval(20);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!F_SelURL || !F_SelURL->IsModal())
+                return;
+            poll.stop();
+            listed = F_SelURL->Captions();
+            F_SelURL->close();
+        });
+        poll.start();
+        // The dialog fails the test within seconds rather than hang it.
+        QTimer::singleShot(10000, this, [] {
+            if (F_SelURL && F_SelURL->IsModal())
+                F_SelURL->close();
+        });
+        main_->Link1Click();
+        return listed;
+    }
 
     void aWindowShowsPagesAndKeepsItsLists()
     {
@@ -94,6 +130,65 @@ private slots:
         QVERIFY(!main_->ActiveWebBrowser());
         QCOMPARE(main_->WindowCount(), 0);
         QTRY_VERIFY(form.isNull());
+    }
+
+    void typedAddressesAreWebAddresses()
+    {
+        // A host with a port, no scheme: the page it serves.
+        auto* window = dynamic_cast<TF_Browser*>(main_->NewBrowserWindow());
+        QVERIFY(window);
+        auto* control = static_cast<TEmbeddedWB*>(window->WB_Document);
+        QStringList seen;
+        connect(control, &TWebBrowser::BeforeNavigate2,
+                [&](const QString& url, bool, bool*) { seen << url; });
+        typeAddress(window, http_.url("/one.html").mid(7)); // "127.0.0.1:port/one.html"
+        QTRY_COMPARE_WITH_TIMEOUT(window->PageTitle, QStringLiteral("One & only"), timeout);
+        QCOMPARE(seen.value(0), http_.url("/one.html"));
+
+        // A bare host name is a web address, not a file of the current
+        // folder; nor is an ftp host an ftp address.
+        for (const QString& host :
+             {QStringLiteral("www.Example.invalid"), QStringLiteral("ftp.example.invalid")}) {
+            seen.clear();
+            typeAddress(window, host);
+            QCOMPARE(seen.value(0), QStringLiteral("http://") + host);
+            QTRY_COMPARE(control->Page()->requestedUrl().host(), host.toLower());
+            QCOMPARE(control->Page()->requestedUrl().scheme(), QStringLiteral("http"));
+        }
+        window->CloseWindow();
+
+        // The banner step sees the address as it will be loaded.
+        main_->Data.AddBanner(QStringLiteral("Ads"), QStringLiteral("http://ads.example.invalid"));
+        auto* banner = dynamic_cast<TF_Browser*>(main_->NewBrowserWindow());
+        QPointer<TF_Browser> bannerForm = banner;
+        typeAddress(banner, QStringLiteral("ads.example.invalid/pop"));
+        QTRY_VERIFY(bannerForm.isNull());
+        main_->Data.Banners.clear();
+    }
+
+    void theLinksDialogListsTheShownPageWhileItStillLoads()
+    {
+        http_.stall("/never.png");
+        http_.addPage("/slow.html", "<html><head><title>Slow</title></head><body>"
+                                    "<a href='/one.html'>1</a><a href='two.html'>2</a>"
+                                    "<img src='/never.png'></body></html>");
+        auto* window = dynamic_cast<TF_Browser*>(main_->NewBrowserWindow());
+        QVERIFY(window);
+        // No document has completed in the window yet.
+        QVERIFY(!linksListed());
+
+        QSignalSpy done(window->WB_Document, &TWebBrowser::DocumentComplete);
+        window->Navigate(http_.url("/two.html"));
+        QVERIFY(done.wait(timeout));
+        QVERIFY(window->DocumentDone);
+        // The next page is shown while its picture never comes.
+        window->Navigate(http_.url("/slow.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(window->PageTitle, QStringLiteral("Slow"), timeout);
+        QCOMPARE(window->WB_Document->ReadyState(), int(READYSTATE_LOADING));
+        const std::optional<QStringList> listed = linksListed();
+        QVERIFY(listed);
+        QCOMPARE(*listed, (QStringList{http_.url("/one.html"), http_.url("/two.html")}));
+        window->CloseWindow();
     }
 
     void addressesForTheTerminalReachThePipelineAsTyped()
