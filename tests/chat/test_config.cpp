@@ -324,19 +324,33 @@ private slots:
     void serverText_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("setting");   // the IRCPort setting
         QTest::addColumn<QStringList>("split"); // host, port, valid
-        QTest::newRow("host") << "irc.test" << QStringList{"irc.test", "6667", "1"};
-        QTest::newRow("host and port") << "irc.test:7000" << QStringList{"irc.test", "7000", "1"};
-        QTest::newRow("colon last") << "irc.test:" << QStringList{"irc.test", "6667", "1"};
-        QTest::newRow("colon first") << ":7000" << QStringList{"", "6667", "1"};
-        QTest::newRow("bad port") << "irc.test:abc" << QStringList{"irc.test", "abc", "0"};
-        QTest::newRow("port too big") << "irc.test:70000" << QStringList{"irc.test", "70000", "0"};
+        const QString dflt = QStringLiteral("6667");
+        QTest::newRow("host") << "irc.test" << dflt << QStringList{"irc.test", "6667", "1"};
+        QTest::newRow("host and port")
+            << "irc.test:7000" << dflt << QStringList{"irc.test", "7000", "1"};
+        QTest::newRow("colon last") << "irc.test:" << dflt << QStringList{"irc.test", "6667", "1"};
+        QTest::newRow("colon first") << ":7000" << dflt << QStringList{"", "6667", "1"};
+        QTest::newRow("bad port") << "irc.test:abc" << dflt << QStringList{"irc.test", "abc", "0"};
+        QTest::newRow("port too big")
+            << "irc.test:70000" << dflt << QStringList{"irc.test", "70000", "0"};
+        // An emptied setting is a bad port, not port 0.
+        QTest::newRow("empty setting") << "irc.test"
+                                       << "" << QStringList{"irc.test", "", "0"};
+        QTest::newRow("empty setting, colon last") << "irc.test:"
+                                                   << "" << QStringList{"irc.test", "", "0"};
+        QTest::newRow("empty setting, port named") << "irc.test:7000"
+                                                   << "" << QStringList{"irc.test", "7000", "1"};
+        QTest::newRow("setting of spaces") << "irc.test"
+                                           << "  " << QStringList{"irc.test", "  ", "0"};
     }
     void serverText()
     {
         QFETCH(QString, text);
+        QFETCH(QString, setting);
         QFETCH(QStringList, split);
-        const TServerText t = SplitServerText(text, QStringLiteral("6667"));
+        const TServerText t = SplitServerText(text, setting);
         QCOMPARE((QStringList{t.Host, t.Port, t.PortValid ? "1" : "0"}), split);
     }
 };
