@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace Zentrel;
@@ -62,8 +64,9 @@ private slots:
         QVERIFY(!LoadConfig(s, reg));
         QCOMPARE(s.IRCPort, QStringLiteral("7000"));
         QString error;
-        QVERIFY(!SaveConfig(s, reg, &error));
-        QVERIFY(!error.isEmpty());
+        // Nothing to write, and nothing to tell the user.
+        QCOMPARE(SaveConfig(s, reg, &error), TSaveResult::NoKey);
+        QVERIFY(error.isEmpty());
         QCOMPARE(readAll(file_), before);
     }
 
@@ -178,7 +181,7 @@ private slots:
         s.DCCBlock = 0; // never stored out of range
         TRegistry reg(file_);
         QString error;
-        QVERIFY2(SaveConfig(s, reg, &error), qPrintable(error));
+        QVERIFY2(SaveConfig(s, reg, &error) == TSaveResult::Written, qPrintable(error));
         TRegistry check = zentrelKey();
         QCOMPARE(check.GetValueNames().size(), 14);
         QCOMPARE(check.ReadString(QStringLiteral("UseSock")), QStringLiteral("1"));
@@ -193,6 +196,43 @@ private slots:
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(file_).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    // The file may not grow past a limit that a few of the fourteen values
+    // fit in: the save fails as a whole, and the file keeps every old value.
+    void aFailedSaveWritesNoneOfTheValues()
+    {
+        // A file of its own: the registry keeps the failed change for this
+        // file's next write, which no other test makes.
+        const QString file = dir_.filePath(QStringLiteral("limited.reg"));
+        {
+            TRegistry reg(file);
+            reg.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
+            QVERIFY(reg.OpenKey(QStringLiteral("Software\\Talvik_Software"), true));
+        }
+        TRegistry reg(file);
+        QCOMPARE(SaveConfig(TZentrelSettings(), reg), TSaveResult::Written);
+        const QByteArray before = readAll(file);
+        TZentrelSettings next;
+        next.IRCPort = QStringLiteral("7000"); // the same length: it would fit
+        next.UseSock = true;
+        next.Sock5Address = QString(400, u'a'); // does not fit
+        QString error;
+        TSaveResult result;
+        {
+            rlimit saved{};
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+            const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limited = saved;
+            limited.rlim_cur = rlim_t(before.size() + 100);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+            result = SaveConfig(next, reg, &error);
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            ::signal(SIGXFSZ, oldHandler);
+        }
+        QCOMPARE(result, TSaveResult::Failed);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readAll(file), before);
     }
 
     void dccBlockFromTheDialog()
