@@ -512,7 +512,7 @@ void TMDIServer::B_ConnectClick()
     B_Connect->setEnabled(false);
     B_Disconnect->setEnabled(true);
     PC_Page->SetActivePage(TabSheet2);
-    edtInputText->setFocus();
+    FocusControl(edtInputText);
     try {
         if (WSocket->State() != wsClosed && WSocket->State() != wsInvalidState)
             WSocket->Abort();
@@ -724,7 +724,7 @@ void TMDIServer::btnSendClick()
 {
     const QByteArray text = Cp874::fromUnicode(edtInputText->text());
     edtInputText->clear();
-    edtInputText->setFocus();
+    FocusControl(edtInputText);
     apply(session_.CommandLine(0, TrimTrailingSpaces(text)));
 }
 
