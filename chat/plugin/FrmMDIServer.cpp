@@ -8,8 +8,8 @@
 #include "chat/plugin/ColorRichText.h"
 #include "chat/plugin/FrmChildWin.h"
 #include "chat/plugin/FrmDCC.h"
-#include "chat/plugin/FrmDCCSave.h"
 #include "chat/plugin/FrmDCCChat.h"
+#include "chat/plugin/FrmDCCSave.h"
 #include "chat/plugin/ZentrelPlugin.h"
 
 #include "net/WSocket.h"
@@ -246,7 +246,7 @@ TMDIServer::TMDIServer()
     connect(LV_Channel->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { Guard(this, [&] { LV_ChannelColumnClick(column); }); });
 
-    setIdleControls();
+    syncButtons();
     PC_Page->SetActivePage(TabSheet1);
     Host::AddWindow(this);
 }
@@ -478,10 +478,12 @@ void TMDIServer::addChannelRow(int index)
     new QTreeWidgetItem(LV_Channel, {text874(row.Name), text874(row.Users), text874(row.Topic)});
 }
 
-void TMDIServer::setIdleControls()
+void TMDIServer::syncButtons()
 {
-    B_Connect->setEnabled(true);
-    B_Disconnect->setEnabled(false);
+    // Connect while nothing is pending, Disconnect while something is.
+    const bool idle = session_.Phase() == TServerSession::TPhase::Idle;
+    B_Connect->setEnabled(idle);
+    B_Disconnect->setEnabled(!idle);
 }
 
 void TMDIServer::setBoxesEnabled(bool enabled)
@@ -509,8 +511,7 @@ void TMDIServer::B_ConnectClick()
     session_.UserName = Cp874::fromUnicode(edtUserName->text());
     session_.Description = Cp874::fromUnicode(edtDescription->text());
     apply(session_.BeginConnect(Settings()));
-    B_Connect->setEnabled(false);
-    B_Disconnect->setEnabled(true);
+    syncButtons();
     PC_Page->SetActivePage(TabSheet2);
     FocusControl(edtInputText);
     try {
@@ -524,18 +525,19 @@ void TMDIServer::B_ConnectClick()
 
 void TMDIServer::lookupDone(quint16 error)
 {
-    if (closing_)
+    // A lookup that Disconnect cancelled (or that came after it) is over.
+    if (closing_ || session_.Phase() != TServerSession::TPhase::LookingUp)
         return;
     const QString address = WSocket->DnsResult();
     if (error || address.isEmpty()) {
         apply(session_.LookupFailed());
-        setIdleControls();
+        syncButtons();
         return;
     }
     bool go = false;
     apply(session_.LookupDone(address.toLatin1(), &go));
     if (!go) {
-        setIdleControls();
+        syncButtons();
         return;
     }
     const TZentrelSettings& s = Settings();
@@ -561,7 +563,8 @@ void TMDIServer::lookupDone(quint16 error)
         WSocket->Connect();
     } catch (const std::exception&) {
         apply(session_.ConnectFailed(WSocket->LastError()));
-        setIdleControls();
+        stopIdent();
+        syncButtons();
         return;
     }
     // The address the server sees is known now: the ident responder
@@ -573,21 +576,21 @@ void TMDIServer::lookupDone(quint16 error)
 
 void TMDIServer::sessionConnected(quint16 error)
 {
-    if (closing_)
+    if (closing_ || session_.Phase() != TServerSession::TPhase::Connecting)
         return;
     if (error) {
         apply(session_.ConnectFailed(error));
         stopIdent();
-        setIdleControls();
+        syncButtons();
         return;
     }
-    connectStarted_ = true;
     if (IdentServer->State() != wsListening) {
         sockaddr_in local = {};
         if (WSocket->GetSockName(local) == 0)
             startIdent(QString::fromLatin1(WinSock::inet_ntoa(local.sin_addr.s_addr)));
     }
     apply(session_.Connected());
+    syncButtons();
     setBoxesEnabled(false);
 }
 
@@ -607,17 +610,25 @@ void TMDIServer::dataAvailable(quint16)
     apply(session_.Receive(QByteArrayView(buffer, received)));
 }
 
-void TMDIServer::sessionClosed(quint16)
+void TMDIServer::sessionClosed(quint16 error)
 {
     if (closing_)
         return;
     stopIdent();
-    if (connectStarted_) {
-        connectStarted_ = false;
+    switch (session_.Phase()) {
+    case TServerSession::TPhase::Connected:
         apply(session_.ConnectionClosed());
         Host::ActivateWindow(this);
+        break;
+    case TServerSession::TPhase::Connecting:
+        // Closed before the connection was made: the connect failed.
+        apply(session_.ConnectFailed(error ? error : quint16(WinSock::WSAECONNRESET)));
+        break;
+    case TServerSession::TPhase::LookingUp:
+    case TServerSession::TPhase::Idle:
+        break;
     }
-    setIdleControls();
+    syncButtons();
     setBoxesEnabled(true);
     B_retrieve->setEnabled(true);
     G_ListProcess->hide();
@@ -625,11 +636,23 @@ void TMDIServer::sessionClosed(quint16)
 
 void TMDIServer::B_DisconnectClick()
 {
+    const TServerSession::TPhase phase = session_.Phase();
     apply(session_.Disconnect());
-    if (WSocket->State() != wsClosed)
+    if (phase == TServerSession::TPhase::LookingUp || phase == TServerSession::TPhase::Connecting) {
+        // Nothing of the lookup or the connect goes on: the session is idle
+        // already, so the cancelled lookup's own report is ignored.
+        stopIdent();
+        try {
+            WSocket->CancelLookup();
+        } catch (const std::exception&) {
+            // The result was on its way: the socket drops it.
+        }
+        if (WSocket->State() != wsClosed)
+            WSocket->Abort();
+    } else if (WSocket->State() != wsClosed) {
         WSocket->Close();
-    if (!connectStarted_)
-        setIdleControls();
+    }
+    syncButtons();
 }
 
 // ---------------------------------------------------------------------------
