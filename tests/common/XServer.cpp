@@ -117,3 +117,20 @@ bool XServer::xdotool(const QStringList& args)
     }
     return true;
 }
+
+bool XServer::click(const QPoint& global, int button, int count)
+{
+    // One run, so that the clicks follow the move.
+    return xdotool({QStringLiteral("mousemove"), QString::number(global.x()),
+                    QString::number(global.y()), QStringLiteral("click"),
+                    QStringLiteral("--repeat"), QString::number(count), QStringLiteral("--delay"),
+                    QStringLiteral("80"), QString::number(button)});
+}
+
+bool XServer::typeLine(const QString& text)
+{
+    // "type" takes every word after it as text: Enter is a run of its own.
+    return xdotool(
+               {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}) &&
+           xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +28,10 @@ public:
     // Runs xdotool on this display (real input events through the X
     // server); false, with the reason in errorString(), when it fails.
     bool xdotool(const QStringList& args);
+    // The pointer to a point of the screen, then `count` clicks of a button.
+    bool click(const QPoint& global, int button = 1, int count = 1);
+    // Key presses that type the text, then Enter.
+    bool typeLine(const QString& text);
 
 private:
     pid_t pid_ = -1;
