@@ -7,6 +7,7 @@
 // (real key presses through the X server) reaches the window the user is
 // in, in both windows.
 #include "IrcPeers.h"
+#include "MdiMainForm.h"
 #include "XServer.h"
 
 #include "chat/plugin/FrmChildWin.h"
@@ -36,23 +37,6 @@ XServer& xserver()
     static XServer x;
     return x;
 }
-
-// A main form with a client area, as the host's main window has.
-class TMainForm : public TForm
-{
-public:
-    TMainForm()
-    {
-        SetFormStyle(fsMDIForm);
-        area = new QMdiArea(this);
-        area->resize(900, 660);
-        SetClientArea(area);
-        resize(920, 700);
-        Application::SetMainForm(this);
-    }
-    ~TMainForm() override { Application::SetMainForm(nullptr); }
-    QMdiArea* area;
-};
 
 // Every activation of a child window of the area, with its time.
 struct Activations

@@ -6,13 +6,10 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 XServer::~XServer()
@@ -86,17 +83,7 @@ void XServer::stop()
 {
     if (pid_ <= 0)
         return;
-    ::kill(pid_, SIGTERM);
-    QDeadlineTimer deadline(3000);
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (deadline.hasExpired()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        QThread::msleep(10);
-    }
+    PeerProcess::stopProcess(pid_);
     pid_ = -1;
 }
 
