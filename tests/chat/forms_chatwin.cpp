@@ -26,6 +26,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -333,7 +334,12 @@ private slots:
         connect(pick, &QTimer::timeout, pick, [pick, file] {
             if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
                 pick->deleteLater();
-                dialog->selectFile(file);
+                // Typed into the name box: selecting it would wait for the
+                // dialog's listing of the folder, which comes later.
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(file);
+                else
+                    dialog->selectFile(file);
                 QMetaObject::invokeMethod(dialog, "accept");
             }
         });

@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -327,7 +328,12 @@ private slots:
             if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
                 timer->deleteLater();
                 QVERIFY(dialog->nameFilters().join(u';').contains(QStringLiteral("All")));
-                dialog->selectFile(path);
+                // Typed into the name box: selecting it would wait for the
+                // dialog's listing of the folder, which comes later.
+                if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                    name->setText(path);
+                else
+                    dialog->selectFile(path);
                 QMetaObject::invokeMethod(dialog, "accept");
             }
         });
