@@ -106,13 +106,15 @@ void walkLine(const Line& line, Append&& append, TDecodedLine* runs, const TChat
                     ++j;
                     bg = (j < size && isDigit(at(j))) ? readNumber(j) : 0;
                 }
-                // Colour numbers 16-99 name no palette colour: they are ignored.
-                if (bg >= 0 && bg < 16)
+                if (bg >= 0)
                     lastBackground = bg;
+                // Colour numbers 16-99 name no palette colour: as foreground
+                // and as background they show the window's own colours.
                 colorOpen = true;
                 colorStart = plain;
                 colorFg = fg < 16 ? ColorPalette[fg] : base.FontColor;
-                colorBg = lastBackground >= 0 ? ColorPalette[lastBackground] : base.BackColor;
+                colorBg = lastBackground >= 0 && lastBackground < 16 ? ColorPalette[lastBackground]
+                                                                     : base.BackColor;
                 i = j - 1;
             } else {
                 // A colour code without a number ends the colour; the byte

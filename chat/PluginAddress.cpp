@@ -61,11 +61,10 @@ TServerText SplitServerText(const QString& serverText, const QString& defaultPor
         r.Port = serverText.mid(colon + 1);
     else
         r.Port = defaultPort;
-    if (!r.Port.isEmpty()) {
-        bool ok = false;
-        const uint port = r.Port.toUInt(&ok, 10);
-        r.PortValid = ok && port >= 1 && port <= 65535 && !r.Port.contains(u' ');
-    }
+    // An empty port (the setting emptied) is no more a port than "abc".
+    bool ok = false;
+    const uint port = r.Port.toUInt(&ok, 10);
+    r.PortValid = ok && port >= 1 && port <= 65535 && !r.Port.contains(u' ');
     return r;
 }
 

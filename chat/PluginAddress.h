@@ -33,7 +33,7 @@ struct TServerText
     QString Host;          // the text before the first ":" (all of it without one)
     QString Port;          // after the ":", when it stands after the first character
                            // and before the last; otherwise the default port
-    bool PortValid = true; // false when that port is not a number 1-65535
+    bool PortValid = true; // false when that port (empty too) is not a number 1-65535
 };
 TServerText SplitServerText(const QString& serverText, const QString& defaultPort);
 

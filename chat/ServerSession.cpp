@@ -321,6 +321,7 @@ TEffects TServerSession::BeginConnect(const TZentrelSettings& settings)
     TEffects fx;
     ircPort_ = settings.IRCPort;
     AutoRenameNick = true;
+    phase_ = TPhase::LookingUp;
     const QByteArray host = Cp874::fromUnicode(LookupHost());
     both(fx, (ServerText.contains(u':') ? "Looking up.." : "Looking up.. ") + host);
     return fx;
@@ -329,6 +330,9 @@ TEffects TServerSession::BeginConnect(const TZentrelSettings& settings)
 TEffects TServerSession::LookupFailed()
 {
     TEffects fx;
+    if (phase_ != TPhase::LookingUp)
+        return fx;
+    phase_ = TPhase::Idle;
     dropPending();
     both(fx, "Server name unknow");
     return fx;
@@ -337,14 +341,18 @@ TEffects TServerSession::LookupFailed()
 TEffects TServerSession::LookupDone(QByteArrayView address, bool* connect)
 {
     TEffects fx;
+    if (connect)
+        *connect = false;
+    if (phase_ != TPhase::LookingUp)
+        return fx;
     const TServerText target = SplitServerText(ServerText, ircPort_);
     if (!target.PortValid) {
+        phase_ = TPhase::Idle;
         dropPending();
         both(fx, "Can't connect, bad port " + Cp874::fromUnicode(target.Port));
-        if (connect)
-            *connect = false;
         return fx;
     }
+    phase_ = TPhase::Connecting;
     both(fx, "Connecting to " + address.toByteArray());
     if (connect)
         *connect = true;
@@ -354,6 +362,9 @@ TEffects TServerSession::LookupDone(QByteArrayView address, bool* connect)
 TEffects TServerSession::ConnectFailed(int error)
 {
     TEffects fx;
+    if (phase_ != TPhase::Connecting)
+        return fx;
+    phase_ = TPhase::Idle;
     dropPending();
     both(fx, error == 10061 ? QByteArray("Connection refused!")
                             : "Can't connect, error #" + QByteArray::number(error));
@@ -363,6 +374,7 @@ TEffects TServerSession::ConnectFailed(int error)
 TEffects TServerSession::Connected()
 {
     TEffects fx;
+    phase_ = TPhase::Connected;
     const QByteArray server = Cp874::fromUnicode(ServerText);
     fx << TEffect::Make(TEffect::SetTabCaption, 0, "IRC:" + server);
     fx << TEffect::Make(TEffect::BusyIcon);
@@ -391,6 +403,7 @@ TEffects TServerSession::Connected()
 TEffects TServerSession::ConnectionClosed()
 {
     TEffects fx;
+    phase_ = TPhase::Idle;
     fx << TEffect::Make(TEffect::SetTabCaption, 0, "IRC:Disconnected")
        << TEffect::Make(TEffect::IdleIcon);
     both(fx, "Disconnected");
@@ -444,6 +457,11 @@ TEffects TServerSession::Disconnect()
 {
     TEffects fx;
     send(fx, Texts::DisconnectQuit());
+    if (phase_ == TPhase::LookingUp || phase_ == TPhase::Connecting) {
+        phase_ = TPhase::Idle;
+        dropPending();
+        both(fx, "Disconnected");
+    }
     return fx;
 }
 

@@ -128,20 +128,28 @@ public:
     std::function<qint64()> MonotonicMs;
     QLocale Locale = QLocale::system();
 
-    // Connecting.
+    // Connecting. The phase follows the window's socket: a lookup or a
+    // connect result that comes in another phase than its own (after a
+    // Disconnect) is ignored, and the connect button is enabled exactly
+    // while the phase is Idle.
+    enum class TPhase { Idle, LookingUp, Connecting, Connected };
+    TPhase Phase() const { return phase_; }
     static bool NickUsable(QByteArrayView nick);
     static QString NickErrorCaption();
     static QString NickErrorText();
     TEffects BeginConnect(const TZentrelSettings& settings);
     QString LookupHost() const;
     // Where to connect once the host is known; false (with the reason in
-    // both logs) when the server text's port is not a port.
+    // both logs) when the server text's port is not a port, or when no
+    // lookup is pending.
     TEffects LookupFailed();
     TEffects LookupDone(QByteArrayView address, bool* connect);
     QString ConnectPort() const;
     TEffects ConnectFailed(int error);
     TEffects Connected();
     TEffects ConnectionClosed();
+    // The QUIT; a pending lookup or connect ends here ("Disconnected" in
+    // both logs, back to Idle), a connection when its socket has closed.
     TEffects Disconnect();
     TEffects Closing();
 
@@ -244,6 +252,7 @@ private:
     QList<TChannelRow> rows_;
     int lastGauge_ = -1;
     QString ircPort_ = QStringLiteral("6667");
+    TPhase phase_ = TPhase::Idle;
     TRateLimiter ctcpLimiter_ = CtcpReplyLimiter();
     TRateLimiter offerLimiter_ = DccOfferLimiter();
     QList<QByteArray> pending_;

@@ -123,40 +123,58 @@ bool LoadConfig(TZentrelSettings& settings)
     return LoadConfig(settings, registry);
 }
 
-bool SaveConfig(const TZentrelSettings& s, TRegistry& reg, QString* error)
+TSaveResult SaveConfig(const TZentrelSettings& s, TRegistry& reg, QString* error)
 {
+    const QList<QPair<QString, QString>> values{
+        {QStringLiteral("IRCPort"), s.IRCPort},
+        {QStringLiteral("UseSock"), BoolToConfigStr(s.UseSock)},
+        {QStringLiteral("SockLevel"), QString::number(s.SockLevel)},
+        {QStringLiteral("Sock5User"), s.Sock5User},
+        {QStringLiteral("Sock5PW"), s.Sock5PW},
+        {QStringLiteral("Sock5Address"), s.Sock5Address},
+        {QStringLiteral("SockPort"), s.SockPort},
+        {QStringLiteral("ChatBKColor"), QString::number(s.ChatBKColor)},
+        {QStringLiteral("ChatFontName"), s.ChatFontName},
+        {QStringLiteral("ChatFontColor"), QString::number(s.ChatFontColor)},
+        {QStringLiteral("ChatWordWrap"), BoolToConfigStr(s.ChatWordWrap)},
+        {QStringLiteral("DCCDirectory"), s.DCCDirectory},
+        {QStringLiteral("DCCBlock"), QString::number(ClampDCCBlock(s.DCCBlock))},
+        {QStringLiteral("DCCAutoReceive"), BoolToConfigStr(s.DCCAutoReceive)},
+    };
+    const QStringList talvik{QStringLiteral("Software"), QStringLiteral("Talvik_Software")};
     try {
-        if (!openZentrelKey(reg)) {
-            if (error)
-                *error = QStringLiteral("Software\\Talvik_Software is missing");
-            return false;
-        }
-        auto put = [&](const char* name, const QString& value) {
-            reg.WriteString(QLatin1String(name), value);
-        };
-        put("IRCPort", s.IRCPort);
-        put("UseSock", BoolToConfigStr(s.UseSock));
-        put("SockLevel", QString::number(s.SockLevel));
-        put("Sock5User", s.Sock5User);
-        put("Sock5PW", s.Sock5PW);
-        put("Sock5Address", s.Sock5Address);
-        put("SockPort", s.SockPort);
-        put("ChatBKColor", QString::number(s.ChatBKColor));
-        put("ChatFontName", s.ChatFontName);
-        put("ChatFontColor", QString::number(s.ChatFontColor));
-        put("ChatWordWrap", BoolToConfigStr(s.ChatWordWrap));
-        put("DCCDirectory", s.DCCDirectory);
-        put("DCCBlock", QString::number(ClampDCCBlock(s.DCCBlock)));
-        put("DCCAutoReceive", BoolToConfigStr(s.DCCAutoReceive));
-        return true;
+        reg.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
+        reg.CloseKey();
+        if (!reg.KeyExists(QStringLiteral("\\Software\\Talvik_Software")))
+            return TSaveResult::NoKey;
+        // The edit holds its values: a write that fails keeps it for later.
+        reg.Update([values, talvik](RegistryStore& store) {
+            if (!store.find(RegRoot::HKEY_LOCAL_MACHINE, talvik))
+                return; // gone meanwhile: nothing is made
+            RegistryStore::Key* key = store.create(RegRoot::HKEY_LOCAL_MACHINE,
+                                                   talvik + QStringList{QStringLiteral("Zentrel")});
+            for (const auto& [name, text] : values) {
+                RegistryStore::Value value;
+                value.name = name;
+                value.type = RegDataType::rdString;
+                value.text = text;
+                if (RegistryStore::Value* existing = key->value(name)) {
+                    value.name = existing->name; // the first spelling stays
+                    *existing = value;
+                } else {
+                    key->values.append(value);
+                }
+            }
+        });
+        return TSaveResult::Written;
     } catch (const std::exception& e) {
         if (error)
             *error = QString::fromLocal8Bit(e.what());
-        return false;
+        return TSaveResult::Failed;
     }
 }
 
-bool SaveConfig(const TZentrelSettings& settings, QString* error)
+TSaveResult SaveConfig(const TZentrelSettings& settings, QString* error)
 {
     TRegistry registry;
     return SaveConfig(settings, registry, error);

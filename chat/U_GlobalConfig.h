@@ -52,11 +52,15 @@ bool DCCBlockFromText(const QString& text, int* block);
 // the key could be opened. Never throws.
 bool LoadConfig(TZentrelSettings& settings, TRegistry& registry);
 bool LoadConfig(TZentrelSettings& settings);
-// Writes all fourteen values in their order; nothing when
-// "Software\Talvik_Software" is missing. False when nothing or not
-// everything was written (then *error says why). Never throws.
-bool SaveConfig(const TZentrelSettings& settings, TRegistry& registry, QString* error = nullptr);
-bool SaveConfig(const TZentrelSettings& settings, QString* error = nullptr);
+// Writes all fourteen values in their order, in one replacement of the
+// registry file: either all of them reach it or none does. NoKey (nothing
+// written, nothing to tell) when "Software\Talvik_Software" is missing;
+// Failed when the file could not be replaced (*error says why; the registry
+// keeps the change for its next write that succeeds). Never throws.
+enum class TSaveResult { Written, NoKey, Failed };
+TSaveResult SaveConfig(const TZentrelSettings& settings, TRegistry& registry,
+                       QString* error = nullptr);
+TSaveResult SaveConfig(const TZentrelSettings& settings, QString* error = nullptr);
 
 // The size of a file in bytes, or -1 when it cannot be opened for reading.
 qint64 FileSizeByName(const QString& fileName);

@@ -741,7 +741,7 @@ void TCustomEmulVT::keyPressEvent(QKeyEvent* e)
     }
     try {
         for (char c : bytes)
-            KeyPress(c);
+            KeyPress(c, TKeyOrigin::TypedText);
     } catch (const std::exception& ex) {
         qWarning() << "EmulVT: key:" << ex.what();
     }
@@ -854,9 +854,13 @@ void TCustomEmulVT::SendKeyString(const char* Text, int Len)
     }
 }
 
-void TCustomEmulVT::KeyPress(char& Key)
+void TCustomEmulVT::KeyPress(char& Key, TKeyOrigin Origin)
 {
-    if (!screen_.DisplayXlat)
+    // The tables map the host's 8-bit Latin set; a character typed as text
+    // whose code page 874 byte is 0x80 or above (Thai) is already the byte
+    // the host reads. A character outside code page 874 came as "?".
+    const bool ownByte = Origin == TKeyOrigin::TypedText && uint8_t(Key) >= 0x80;
+    if (!screen_.DisplayXlat && !ownByte)
         Key = char((*screen_.OutTable)[uint8_t(Key)]);
     if (OnKeyPress)
         OnKeyPress(this, Key);

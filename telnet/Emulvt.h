@@ -162,9 +162,15 @@ public:
     static bool KeyDefinitionArmed();
 
 protected:
-    // The key-press step: translation through OutTable (unless DisplayXlat),
-    // OnKeyPress, then the local echo. Derived classes add the sending.
-    virtual void KeyPress(char& Key);
+    // Where a character of the key-press step comes from: a key of the key
+    // handling (letters, dead keys, Backspace, Tab, Enter, Escape, key map
+    // texts), or text the platform typed for a key the handling left.
+    enum class TKeyOrigin { Key, TypedText };
+    // The key-press step: translation through OutTable (unless DisplayXlat,
+    // or the character is typed text at 0x80 or above in code page 874: a
+    // Thai letter goes as its own byte), OnKeyPress, then the local echo.
+    // Derived classes add the sending.
+    virtual void KeyPress(char& Key, TKeyOrigin Origin = TKeyOrigin::Key);
 
     bool eventFilter(QObject* watched, QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;

@@ -151,9 +151,9 @@ void TTnEmulVT::TnCnxDataAvailable(const char* Buffer, int Len)
     RepaintDirty();
 }
 
-void TTnEmulVT::KeyPress(char& Key)
+void TTnEmulVT::KeyPress(char& Key, TKeyOrigin Origin)
 {
-    TEmulVT::KeyPress(Key);
+    TEmulVT::KeyPress(Key, Origin);
     if (UpperLock && Key >= 'a' && Key <= 'z')
         Key = char(Key - 'a' + 'A');
     if (Key == 0)

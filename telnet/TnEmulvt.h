@@ -60,7 +60,7 @@ public:
 
 protected:
     virtual void FireDataAvailable(const char* Buffer, int& Len);
-    void KeyPress(char& Key) override;
+    void KeyPress(char& Key, TKeyOrigin Origin = TKeyOrigin::Key) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -9,6 +9,9 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -252,8 +255,19 @@ void TForm::frameActivated(QMdiSubWindow* frame)
         return;
     active_ = nowActive;
     if (active_) {
+        const QPointer<TForm> self(this);
+        activating_ = true;
         emit Activated();
+        if (!self)
+            return;
         FormActivate();
+        if (!self)
+            return;
+        activating_ = false;
+        // The area focuses a control of its own choice while it activates
+        // the frame; the form's own choice comes after.
+        if (pendingFocus_)
+            QTimer::singleShot(0, this, [this] { focusPendingControl(); });
     } else {
         emit Deactivated();
         FormDeactivate();
@@ -311,6 +325,42 @@ void TForm::BringToFront()
     }
     raise();
     activateWindow();
+}
+
+bool TForm::IsActiveForm() const
+{
+    if (!frame_)
+        return isActiveWindow();
+    // The current child, whether or not the main window has the focus now.
+    const QMdiArea* area = frame_->mdiArea();
+    return area && area->currentSubWindow() == frame_;
+}
+
+void TForm::FocusControl(QWidget* control)
+{
+    if (!control)
+        return;
+    if (!frame_) {
+        // A window of its own: Qt keeps the focus widget of an inactive
+        // window for when it is activated.
+        control->setFocus();
+        return;
+    }
+    if (!IsActiveForm() || activating_) {
+        pendingFocus_ = control;
+        return;
+    }
+    pendingFocus_ = nullptr;
+    control->setFocus();
+}
+
+void TForm::focusPendingControl()
+{
+    // Still the current child? Otherwise the control waits for the next
+    // activation (focusing it now would activate this form again).
+    if (!pendingFocus_ || !IsActiveForm())
+        return;
+    std::exchange(pendingFocus_, nullptr)->setFocus();
 }
 
 void TForm::Close()

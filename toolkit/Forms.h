@@ -73,6 +73,14 @@ public:
     // Makes the form the active window: an MDI child becomes the active
     // child of the area and comes to the front.
     void BringToFront();
+    // An MDI child: whether it is the area's current child. Any other form:
+    // whether it is the active window.
+    bool IsActiveForm() const;
+    // Gives a control of the form the focus without ever activating the
+    // form: an MDI child that is not the current child (focus inside it
+    // would make it current) and a child that is being activated keep the
+    // control as the one to focus once its activation has finished.
+    void FocusControl(QWidget* control);
     // Closes the form the way its window's close button does (an MDI child
     // through its frame).
     void Close();
@@ -106,6 +114,7 @@ public:
 private:
     void enterClientArea();
     void frameActivated(QMdiSubWindow* frame);
+    void focusPendingControl();
 
     QEventLoop* loop_ = nullptr;
     int modalResult_ = mrNone;
@@ -117,6 +126,8 @@ private:
     bool entering_ = false;
     bool frameClosing_ = false;
     bool active_ = false;
+    bool activating_ = false;
+    QPointer<QWidget> pendingFocus_; // focused when next activated
 };
 
 // The application's main form: the MDI form whose client area MDI children

@@ -220,7 +220,9 @@ void TMDIChild::sendLine(const QByteArray& line)
 
 void TMDIChild::focusCommandLine()
 {
-    edtInputText->setFocus();
+    // Never activates the window: one that is not the current child (or is
+    // being activated) focuses its command line once it is activated.
+    FocusControl(edtInputText);
 }
 
 // ---------------------------------------------------------------------------
@@ -299,13 +301,15 @@ void TMDIChild::FormActivate()
         server->ChildActivated(id_);
     // Once the area has finished activating the frame (which focuses a
     // control of its own choice).
-    QTimer::singleShot(0, this, [this] { focusCommandLine(); });
+    focusCommandLine();
 }
 
 void TMDIChild::FormDeactivate()
 {
-    // Only the flag: the host's tab follows the window that became active.
+    // The host's tab follows the window that became active; the command
+    // line is the control to focus when this one is activated again.
     active_ = false;
+    focusCommandLine();
 }
 
 void TMDIChild::FormClose(TCloseAction& action)

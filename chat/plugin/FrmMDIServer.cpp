@@ -235,7 +235,7 @@ TMDIServer::TMDIServer()
     connect(LV_Channel->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { Guard(this, [&] { LV_ChannelColumnClick(column); }); });
 
-    setIdleControls();
+    syncButtons();
     PC_Page->SetActivePage(TabSheet1);
     Host::AddWindow(this);
 }
@@ -470,10 +470,12 @@ void TMDIServer::addChannelRow(int index)
     new QTreeWidgetItem(LV_Channel, {text874(row.Name), text874(row.Users), text874(row.Topic)});
 }
 
-void TMDIServer::setIdleControls()
+void TMDIServer::syncButtons()
 {
-    B_Connect->setEnabled(true);
-    B_Disconnect->setEnabled(false);
+    // Connect while nothing is pending, Disconnect while something is.
+    const bool idle = session_.Phase() == TServerSession::TPhase::Idle;
+    B_Connect->setEnabled(idle);
+    B_Disconnect->setEnabled(!idle);
 }
 
 void TMDIServer::setBoxesEnabled(bool enabled)
@@ -501,10 +503,9 @@ void TMDIServer::B_ConnectClick()
     session_.UserName = Cp874::fromUnicode(edtUserName->text());
     session_.Description = Cp874::fromUnicode(edtDescription->text());
     apply(session_.BeginConnect(Settings()));
-    B_Connect->setEnabled(false);
-    B_Disconnect->setEnabled(true);
+    syncButtons();
     PC_Page->SetActivePage(TabSheet2);
-    edtInputText->setFocus();
+    FocusControl(edtInputText);
     // A connection given up no longer registers.
     stopIdent();
     try {
@@ -518,18 +519,19 @@ void TMDIServer::B_ConnectClick()
 
 void TMDIServer::lookupDone(quint16 error)
 {
-    if (closing_)
+    // A lookup that Disconnect cancelled (or that came after it) is over.
+    if (closing_ || session_.Phase() != TServerSession::TPhase::LookingUp)
         return;
     const QString address = WSocket->DnsResult();
     if (error || address.isEmpty()) {
         apply(session_.LookupFailed());
-        setIdleControls();
+        syncButtons();
         return;
     }
     bool go = false;
     apply(session_.LookupDone(address.toLatin1(), &go));
     if (!go) {
-        setIdleControls();
+        syncButtons();
         return;
     }
     const TZentrelSettings& s = Settings();
@@ -563,7 +565,7 @@ void TMDIServer::lookupDone(quint16 error)
     } catch (const std::exception&) {
         stopIdent();
         apply(session_.ConnectFailed(WSocket->LastError()));
-        setIdleControls();
+        syncButtons();
         return;
     }
     // The address and port the server sees are known now: the ident
@@ -573,18 +575,18 @@ void TMDIServer::lookupDone(quint16 error)
 
 void TMDIServer::sessionConnected(quint16 error)
 {
-    if (closing_)
+    if (closing_ || session_.Phase() != TServerSession::TPhase::Connecting)
         return;
     if (error) {
         apply(session_.ConnectFailed(error));
         stopIdent();
-        setIdleControls();
+        syncButtons();
         return;
     }
-    connectStarted_ = true;
     if (!TIdentResponder::Instance().IsRegistered(this))
         startIdent();
     apply(session_.Connected());
+    syncButtons();
     setBoxesEnabled(false);
 }
 
@@ -605,7 +607,7 @@ void TMDIServer::dataAvailable(quint16)
     apply(session_.Receive(QByteArrayView(buffer, received)));
 }
 
-void TMDIServer::sessionClosed(quint16)
+void TMDIServer::sessionClosed(quint16 error)
 {
     if (closing_)
         return;
@@ -616,12 +618,20 @@ void TMDIServer::sessionClosed(quint16)
         return;
     }
     stopIdent();
-    if (connectStarted_) {
-        connectStarted_ = false;
+    switch (session_.Phase()) {
+    case TServerSession::TPhase::Connected:
         apply(session_.ConnectionClosed());
         Host::ActivateWindow(this);
+        break;
+    case TServerSession::TPhase::Connecting:
+        // Closed before the connection was made: the connect failed.
+        apply(session_.ConnectFailed(error ? error : quint16(WinSock::WSAECONNRESET)));
+        break;
+    case TServerSession::TPhase::LookingUp:
+    case TServerSession::TPhase::Idle:
+        break;
     }
-    setIdleControls();
+    syncButtons();
     setBoxesEnabled(true);
     B_retrieve->setEnabled(true);
     G_ListProcess->hide();
@@ -629,11 +639,23 @@ void TMDIServer::sessionClosed(quint16)
 
 void TMDIServer::B_DisconnectClick()
 {
+    const TServerSession::TPhase phase = session_.Phase();
     apply(session_.Disconnect());
-    if (WSocket->State() != wsClosed)
+    if (phase == TServerSession::TPhase::LookingUp || phase == TServerSession::TPhase::Connecting) {
+        // Nothing of the lookup or the connect goes on: the session is idle
+        // already, so the cancelled lookup's own report is ignored.
+        stopIdent();
+        try {
+            WSocket->CancelLookup();
+        } catch (const std::exception&) {
+            // The result was on its way: the socket drops it.
+        }
+        if (WSocket->State() != wsClosed)
+            WSocket->Abort();
+    } else if (WSocket->State() != wsClosed) {
         WSocket->Close();
-    if (!connectStarted_)
-        setIdleControls();
+    }
+    syncButtons();
 }
 
 // ---------------------------------------------------------------------------
@@ -694,7 +716,7 @@ void TMDIServer::btnSendClick()
 {
     const QByteArray text = Cp874::fromUnicode(edtInputText->text());
     edtInputText->clear();
-    edtInputText->setFocus();
+    FocusControl(edtInputText);
     apply(session_.CommandLine(0, TrimTrailingSpaces(text)));
 }
 

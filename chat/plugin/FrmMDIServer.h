@@ -45,7 +45,7 @@ public:
     QString ServerText() const;
     void SetServerText(const QString& text);
     void SetNick(const QString& nick);
-    // Connected or connecting: the connect button is disabled.
+    // Looking up, connecting or connected: the connect button is disabled.
     bool IsConnected() const;
 
     // Sends the line (CR, LF and NUL removed, cut to 510 bytes) when
@@ -137,7 +137,8 @@ private:
     void freeChild(int id);
     void fillChannelList();
     void addChannelRow(int index);
-    void setIdleControls();
+    // The buttons as the session's phase says.
+    void syncButtons();
     void setBoxesEnabled(bool enabled);
     void reloadServerList();
 
@@ -168,7 +169,6 @@ private:
     bool busy_ = false;
     bool closing_ = false;
     bool active_ = false;
-    bool connectStarted_ = false;
 };
 
 } // namespace Zentrel

@@ -225,8 +225,16 @@ void TF_Main::Button1Click()
     }
     Settings() = next;
     QString why;
-    if (!SaveConfig(Settings(), &why) && !why.isEmpty())
-        qWarning("Zentrel: settings not written: %s", qPrintable(why));
+    if (SaveConfig(Settings(), &why) == TSaveResult::Failed) {
+        // The new values stay in use; the registry file keeps the old ones.
+        const QPointer<TF_Main> self(this);
+        MessageBoxService::MessageBox(
+            this, QStringLiteral("บันทึกค่าที่ตั้งลงแฟ้มไม่สำเร็จ (ค่าใหม่ยังใช้อยู่)\n%1").arg(why),
+            QStringLiteral("IRC Plugin"),
+            MessageBoxService::MB_OK | MessageBoxService::MB_ICONERROR);
+        if (!self)
+            return;
+    }
     SetModalResult(mrOk);
 }
 

@@ -4,6 +4,7 @@
 // clicks, the colour button, the DCC chat prompt and both directions of a
 // DCC chat, and windows and prompts that go while they are in use.
 #include "IrcPeers.h"
+#include "MdiMainForm.h"
 #include "ModalWindow.h"
 
 #include "chat/U_GlobalConfig.h"
@@ -26,6 +27,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -78,23 +80,6 @@ void installHost()
     cb.PluginOpenURL = [](const char* address) { hostLog().urls << QByteArray(address); };
     HostCallbacks() = cb;
 }
-
-// A main form with a client area, as the host's main window has.
-class TMainForm : public TForm
-{
-public:
-    TMainForm()
-    {
-        SetFormStyle(fsMDIForm);
-        area = new QMdiArea(this);
-        area->resize(800, 560);
-        SetClientArea(area);
-        resize(820, 600);
-        Application::SetMainForm(this);
-    }
-    ~TMainForm() override { Application::SetMainForm(nullptr); }
-    QMdiArea* area;
-};
 
 QString conversation(TMDIChild* w)
 {

@@ -23,10 +23,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -322,7 +324,7 @@ private slots:
     {
         makeTalvikKey();
         Settings().IRCPort = QStringLiteral("6668");
-        QVERIFY(SaveConfig(Settings()));
+        QCOMPARE(SaveConfig(Settings()), TSaveResult::Written);
         const QByteArray before = readAll(registry_);
         const TZentrelSettings memory = Settings();
         TF_Main form;
@@ -354,10 +356,47 @@ private slots:
         QCOMPARE(int(st.st_mode & 0777), 0600);
     }
 
+    // The registry file cannot be replaced (its lock cannot be taken): OK
+    // says so, then closes; the new values are in use, the file is as it was.
+    void aFailedSaveIsToldAndTheDialogCloses()
+    {
+        makeTalvikKey();
+        QCOMPARE(SaveConfig(Settings()), TSaveResult::Written);
+        const QByteArray before = readAll(registry_);
+        const QString lock = registry_ + QStringLiteral(".lock");
+        QFile::remove(lock);
+        QVERIFY(QDir().mkdir(lock));
+        auto unlock = qScopeGuard([&] { QDir().rmdir(lock); });
+        QList<MessageBoxService::Request> boxes;
+        MessageBoxService::ScopedHandler answer([&](const MessageBoxService::Request& r) {
+            boxes << r;
+            return int(MessageBoxService::IDOK);
+        });
+        OnModal([](QWidget* modal) {
+            auto* form = qobject_cast<TF_Main*>(modal);
+            QVERIFY(form);
+            form->E_IRCPort->setText(QStringLiteral("7001"));
+            QTest::mouseClick(form->Button1, Qt::LeftButton);
+        });
+        TF_Main::Execute();
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].text.contains(QStringLiteral("ไม่สำเร็จ")), qPrintable(boxes[0].text));
+        QVERIFY(boxes[0].flags & MessageBoxService::MB_ICONERROR);
+        QCOMPARE(Settings().IRCPort, QStringLiteral("7001"));
+        QCOMPARE(readAll(registry_), before);
+        // Once the file can be replaced again, the next save writes them.
+        unlock.dismiss();
+        QVERIFY(QDir().rmdir(lock));
+        QCOMPARE(SaveConfig(Settings()), TSaveResult::Written);
+        TZentrelSettings read;
+        QVERIFY(LoadConfig(read));
+        QCOMPARE(read.IRCPort, QStringLiteral("7001"));
+    }
+
     void cancelLeavesTheRegistryByteForByte()
     {
         makeTalvikKey();
-        QVERIFY(SaveConfig(Settings()));
+        QCOMPARE(SaveConfig(Settings()), TSaveResult::Written);
         const QByteArray before = readAll(registry_);
         OnModal([](QWidget* modal) {
             auto* form = qobject_cast<TF_Main*>(modal);

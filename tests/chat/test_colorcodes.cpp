@@ -83,11 +83,20 @@ private slots:
                                                          "4,8a\x03\x03"
                                                          "5b")
                                            << "ab" << QByteArray("0+1:4/8 1+1:5/B");
-        QTest::newRow("16-99 ignored") << QByteArray("\x03"
-                                                     "99,4a\x03"
-                                                     "16b\x03"
-                                                     "2,77c")
-                                       << "abc" << QByteArray("0+1:F/4 1+1:F/4 2+1:2/4");
+        // As foreground and as background, a number the palette lacks shows
+        // the window's own colour; as a background it carries over as well.
+        QTest::newRow("16-99 show the window's colours")
+            << QByteArray("\x03"
+                          "99,4a\x03"
+                          "16b\x03"
+                          "2,77c\x03"
+                          "4d")
+            << "abcd" << QByteArray("0+1:F/4 1+1:F/4 2+1:2/B 3+1:4/B");
+        QTest::newRow("background 16-99 after a palette background")
+            << QByteArray("\x03"
+                          "4,8a\x03"
+                          "2,16b")
+            << "ab" << QByteArray("0+1:4/8 1+1:2/B");
         QTest::newRow("bold closes") << QByteArray("\x02"
                                                    "bold\x02 plain")
                                      << "bold plain" << QByteArray("B0+4");

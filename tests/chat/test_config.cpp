@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace Zentrel;
@@ -62,8 +64,9 @@ private slots:
         QVERIFY(!LoadConfig(s, reg));
         QCOMPARE(s.IRCPort, QStringLiteral("7000"));
         QString error;
-        QVERIFY(!SaveConfig(s, reg, &error));
-        QVERIFY(!error.isEmpty());
+        // Nothing to write, and nothing to tell the user.
+        QCOMPARE(SaveConfig(s, reg, &error), TSaveResult::NoKey);
+        QVERIFY(error.isEmpty());
         QCOMPARE(readAll(file_), before);
     }
 
@@ -178,7 +181,7 @@ private slots:
         s.DCCBlock = 0; // never stored out of range
         TRegistry reg(file_);
         QString error;
-        QVERIFY2(SaveConfig(s, reg, &error), qPrintable(error));
+        QVERIFY2(SaveConfig(s, reg, &error) == TSaveResult::Written, qPrintable(error));
         TRegistry check = zentrelKey();
         QCOMPARE(check.GetValueNames().size(), 14);
         QCOMPARE(check.ReadString(QStringLiteral("UseSock")), QStringLiteral("1"));
@@ -193,6 +196,43 @@ private slots:
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(file_).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    // The file may not grow past a limit that a few of the fourteen values
+    // fit in: the save fails as a whole, and the file keeps every old value.
+    void aFailedSaveWritesNoneOfTheValues()
+    {
+        // A file of its own: the registry keeps the failed change for this
+        // file's next write, which no other test makes.
+        const QString file = dir_.filePath(QStringLiteral("limited.reg"));
+        {
+            TRegistry reg(file);
+            reg.RootKey = RegRoot::HKEY_LOCAL_MACHINE;
+            QVERIFY(reg.OpenKey(QStringLiteral("Software\\Talvik_Software"), true));
+        }
+        TRegistry reg(file);
+        QCOMPARE(SaveConfig(TZentrelSettings(), reg), TSaveResult::Written);
+        const QByteArray before = readAll(file);
+        TZentrelSettings next;
+        next.IRCPort = QStringLiteral("7000"); // the same length: it would fit
+        next.UseSock = true;
+        next.Sock5Address = QString(400, u'a'); // does not fit
+        QString error;
+        TSaveResult result;
+        {
+            rlimit saved{};
+            QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+            const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limited = saved;
+            limited.rlim_cur = rlim_t(before.size() + 100);
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+            result = SaveConfig(next, reg, &error);
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            ::signal(SIGXFSZ, oldHandler);
+        }
+        QCOMPARE(result, TSaveResult::Failed);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readAll(file), before);
     }
 
     void dccBlockFromTheDialog()
@@ -324,19 +364,33 @@ private slots:
     void serverText_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("setting");   // the IRCPort setting
         QTest::addColumn<QStringList>("split"); // host, port, valid
-        QTest::newRow("host") << "irc.test" << QStringList{"irc.test", "6667", "1"};
-        QTest::newRow("host and port") << "irc.test:7000" << QStringList{"irc.test", "7000", "1"};
-        QTest::newRow("colon last") << "irc.test:" << QStringList{"irc.test", "6667", "1"};
-        QTest::newRow("colon first") << ":7000" << QStringList{"", "6667", "1"};
-        QTest::newRow("bad port") << "irc.test:abc" << QStringList{"irc.test", "abc", "0"};
-        QTest::newRow("port too big") << "irc.test:70000" << QStringList{"irc.test", "70000", "0"};
+        const QString dflt = QStringLiteral("6667");
+        QTest::newRow("host") << "irc.test" << dflt << QStringList{"irc.test", "6667", "1"};
+        QTest::newRow("host and port")
+            << "irc.test:7000" << dflt << QStringList{"irc.test", "7000", "1"};
+        QTest::newRow("colon last") << "irc.test:" << dflt << QStringList{"irc.test", "6667", "1"};
+        QTest::newRow("colon first") << ":7000" << dflt << QStringList{"", "6667", "1"};
+        QTest::newRow("bad port") << "irc.test:abc" << dflt << QStringList{"irc.test", "abc", "0"};
+        QTest::newRow("port too big")
+            << "irc.test:70000" << dflt << QStringList{"irc.test", "70000", "0"};
+        // An emptied setting is a bad port, not port 0.
+        QTest::newRow("empty setting") << "irc.test"
+                                       << "" << QStringList{"irc.test", "", "0"};
+        QTest::newRow("empty setting, colon last") << "irc.test:"
+                                                   << "" << QStringList{"irc.test", "", "0"};
+        QTest::newRow("empty setting, port named") << "irc.test:7000"
+                                                   << "" << QStringList{"irc.test", "7000", "1"};
+        QTest::newRow("setting of spaces") << "irc.test"
+                                           << "  " << QStringList{"irc.test", "  ", "0"};
     }
     void serverText()
     {
         QFETCH(QString, text);
+        QFETCH(QString, setting);
         QFETCH(QStringList, split);
-        const TServerText t = SplitServerText(text, QStringLiteral("6667"));
+        const TServerText t = SplitServerText(text, setting);
         QCOMPARE((QStringList{t.Host, t.Port, t.PortValid ? "1" : "0"}), split);
     }
 };

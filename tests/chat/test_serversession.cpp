@@ -779,12 +779,15 @@ private slots:
 
     void connecting()
     {
+        using P = TServerSession::TPhase;
         Fixture f;
         TZentrelSettings settings;
         settings.IRCPort = QStringLiteral("6697");
         f.session.ServerText = QStringLiteral("irc.test");
+        QCOMPARE(f.session.Phase(), P::Idle);
         QCOMPARE(describe(f.session.BeginConnect(settings)),
                  QByteArrayList{"status Looking up.. irc.test"});
+        QCOMPARE(f.session.Phase(), P::LookingUp);
         QCOMPARE(f.session.ConnectPort(), QStringLiteral("6697"));
         QVERIFY(f.session.AutoRenameNick);
         f.session.ServerText = QStringLiteral("irc.test:7000");
@@ -796,17 +799,78 @@ private slots:
         QCOMPARE(describe(f.session.LookupDone("127.0.0.1", &connect)),
                  QByteArrayList{"status Connecting to 127.0.0.1"});
         QVERIFY(connect);
+        QCOMPARE(f.session.Phase(), P::Connecting);
+        QCOMPARE(describe(f.session.ConnectFailed(10061)),
+                 QByteArrayList{"status Connection refused!"});
+        QCOMPARE(f.session.Phase(), P::Idle);
+        f.session.BeginConnect(settings);
+        f.session.LookupDone("127.0.0.1", &connect);
+        QCOMPARE(describe(f.session.ConnectFailed(10060)),
+                 QByteArrayList{"status Can't connect, error #10060"});
         f.session.ServerText = QStringLiteral("irc.test:x");
+        f.session.BeginConnect(settings);
         QCOMPARE(describe(f.session.LookupDone("127.0.0.1", &connect)),
                  QByteArrayList{"status Can't connect, bad port x"});
         QVERIFY(!connect);
+        QCOMPARE(f.session.Phase(), P::Idle);
+        // An emptied port setting is a bad port too, not port 0.
+        settings.IRCPort.clear();
+        f.session.ServerText = QStringLiteral("irc.test");
+        f.session.BeginConnect(settings);
+        QCOMPARE(describe(f.session.LookupDone("127.0.0.1", &connect)),
+                 QByteArrayList{"status Can't connect, bad port "});
+        QVERIFY(!connect);
+        f.session.BeginConnect(settings);
         QCOMPARE(describe(f.session.LookupFailed()), QByteArrayList{"status Server name unknow"});
-        QCOMPARE(describe(f.session.ConnectFailed(10061)),
-                 QByteArrayList{"status Connection refused!"});
-        QCOMPARE(describe(f.session.ConnectFailed(10060)),
-                 QByteArrayList{"status Can't connect, error #10060"});
+        QCOMPARE(f.session.Phase(), P::Idle);
         QVERIFY(!TServerSession::NickUsable("a!b") && !TServerSession::NickUsable("#a"));
         QVERIFY(TServerSession::NickUsable("ok"));
+    }
+
+    // Disconnect in each phase; then the results a cancelled lookup or
+    // connect might still bring, which change nothing.
+    void disconnectInEachPhase_data()
+    {
+        QTest::addColumn<QByteArrayList>("steps");
+        QTest::addColumn<QByteArrayList>("effects");
+        QTest::addColumn<int>("after");
+        const QByteArray quit = "send " + Texts::DisconnectQuit();
+        const int idle = int(TServerSession::TPhase::Idle);
+        QTest::newRow("idle") << QByteArrayList{} << QByteArrayList{quit} << idle;
+        QTest::newRow("looking up")
+            << QByteArrayList{"begin"} << QByteArrayList{quit, "status Disconnected"} << idle;
+        QTest::newRow("connecting") << QByteArrayList{"begin", "lookup"}
+                                    << QByteArrayList{quit, "status Disconnected"} << idle;
+        // A connection ends when its socket has closed (ConnectionClosed).
+        QTest::newRow("connected")
+            << QByteArrayList{"begin", "lookup", "connected"} << QByteArrayList{quit}
+            << int(TServerSession::TPhase::Connected);
+    }
+    void disconnectInEachPhase()
+    {
+        QFETCH(QByteArrayList, steps);
+        QFETCH(QByteArrayList, effects);
+        QFETCH(int, after);
+        Fixture f;
+        bool connect = false;
+        for (const QByteArray& step : steps) {
+            if (step == "begin")
+                f.session.BeginConnect(TZentrelSettings());
+            else if (step == "lookup")
+                f.session.LookupDone("127.0.0.1", &connect);
+            else
+                f.session.Connected();
+        }
+        QCOMPARE(describe(f.session.Disconnect()), effects);
+        QCOMPARE(int(f.session.Phase()), after);
+        if (after != int(TServerSession::TPhase::Idle))
+            return;
+        connect = true;
+        QCOMPARE(describe(f.session.LookupDone("127.0.0.1", &connect)), QByteArrayList{});
+        QVERIFY(!connect);
+        QCOMPARE(describe(f.session.LookupFailed()), QByteArrayList{});
+        QCOMPARE(describe(f.session.ConnectFailed(10061)), QByteArrayList{});
+        QCOMPARE(f.session.Phase(), TServerSession::TPhase::Idle);
     }
 
     // The channel list: a complete LIST writes the cache, and the next

@@ -141,21 +141,26 @@ bool PeerProcess::start(const QString& program, const QStringList& args, quint16
     return false;
 }
 
-void PeerProcess::stop()
+void PeerProcess::stopProcess(pid_t pid)
 {
-    if (pid_ <= 0)
-        return;
-    ::kill(pid_, SIGTERM);
+    ::kill(pid, SIGTERM);
     QDeadlineTimer deadline(3000);
     int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
         if (deadline.hasExpired()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
             break;
         }
         QThread::msleep(10);
     }
+}
+
+void PeerProcess::stop()
+{
+    if (pid_ <= 0)
+        return;
+    stopProcess(pid_);
     // Workers it forked share its process group.
     ::kill(-pid_, SIGKILL);
     pid_ = -1;

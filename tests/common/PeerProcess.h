@@ -24,6 +24,8 @@ public:
     static QString findProgram(const QString& name);
     // True once something accepts TCP connections on 127.0.0.1:port.
     static bool waitForPort(quint16 port, int timeoutMs);
+    // Ends a child process: SIGTERM, then SIGKILL after 3 seconds; reaped.
+    static void stopProcess(pid_t pid);
 
     // A scratch folder for the peer's configuration and logs.
     QString dir() const { return dir_.path(); }

@@ -119,6 +119,8 @@ private slots:
     void tabStaysInTerminal();
     void keysBeforeShortcuts();
     void deadKeyAndTranslation();
+    void typedText_data();
+    void typedText();
     void keyDefinitionDisplay();
     void localEcho();
     void onKeyDownTakesKey();
@@ -606,6 +608,49 @@ void TestEmulvt::deadKeyAndTranslation()
     typeKey(t.vt, Qt::Key_Dead_Circumflex);
     QTest::keyClick(t.vt, Qt::Key_A);
     QCOMPARE(t.sent, QByteArray(1, char(NormalTable[0xE2])));
+}
+
+// Text typed for a key the key handling leaves, as the platform reports it
+// (a Thai keyboard's keys carry the character as key code): the bytes the
+// key-press step hands on, with Xlat on (the default) and off, and with the
+// line-drawing set selected.
+void TestEmulvt::typedText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("xlat");
+    QTest::addColumn<bool>("graphics");
+    QTest::addColumn<QByteArray>("bytes");
+
+    const QByteArray thai("\xca\xc7\xd1\xca\xb4\xd5");
+    QTest::newRow("thai") << QStringLiteral("สวัสดี") << true << false << thai;
+    QTest::newRow("thai, Xlat off") << QStringLiteral("สวัสดี") << false << false << thai;
+    QTest::newRow("thai, line drawing") << QStringLiteral("สวัสดี") << true << true << thai;
+    QTest::newRow("thai digit and baht")
+        << QStringLiteral("๕฿") << true << false << QByteArray("\xf5\xdf");
+    QTest::newRow("euro sign") << QStringLiteral("€") << true << false << QByteArray("\x80");
+    QTest::newRow("outside code page 874")
+        << QStringLiteral("中é") << true << false << QByteArray("??");
+    // Below 0x80 the tables still apply.
+    QTest::newRow("digit") << QStringLiteral("5") << true << false << QByteArray("5");
+    QTest::newRow("letter key, line drawing")
+        << QStringLiteral("q") << true << true << QByteArray(1, char(GraphicsTable['q']));
+}
+
+void TestEmulvt::typedText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, xlat);
+    QFETCH(bool, graphics);
+    QFETCH(QByteArray, bytes);
+
+    Terminal t;
+    QVERIFY(t.focus());
+    t.vt->SetXlat(xlat);
+    if (graphics)
+        t.vt->PutString("\x1b(0");
+    for (const QChar c : text)
+        typeKey(t.vt, Qt::Key(c.toUpper().unicode()), Qt::NoModifier, QString(c));
+    QCOMPARE(t.sent, bytes);
 }
 
 void TestEmulvt::keyDefinitionDisplay()

@@ -283,6 +283,13 @@ private slots:
         t->SendKeyString("\xff", 1);
         const QByteArray expected = QByteArray("LS\x1b[A\r\xff\xff");
         QCOMPARE(Loopback::readPumping(fd, expected.size()), expected);
+        // Thai typed on the keyboard goes as its code page 874 bytes (no
+        // quote or Latin letter a shell would read), as a character outside
+        // that code page goes as "?".
+        t->UpperLock = false;
+        for (const QChar c : QStringLiteral("สวัสดี中"))
+            sendKey(t, QString(c), c.unicode());
+        QCOMPARE(Loopback::readPumping(fd, 7), QByteArray("\xca\xc7\xd1\xca\xb4\xd5?"));
 
         // The terminal's own echo shows what is sent, mapped keys included.
         t->UpperLock = false;
