@@ -765,14 +765,19 @@ private slots:
         QCOMPARE(describe(f.session.HandleLine(":srv 376 me :End of MOTD")),
                  QByteArrayList{"status End of MOTD"});
         // A lookup or a connection that fails drops them too.
+        TZentrelSettings settings;
+        settings.IRCPort = QStringLiteral("6667");
         for (int failure = 0; failure < 2; ++failure) {
-            f.session.Connected();
+            f.session.ConnectionClosed();
+            f.session.BeginConnect(settings);
             f.session.JoinWhenWelcome("gone");
-            f.session.Connected();
-            if (failure == 0)
+            if (failure == 0) {
                 f.session.LookupFailed();
-            else
+            } else {
+                bool connect = false;
+                f.session.LookupDone("127.0.0.1", &connect);
                 f.session.ConnectFailed(10061);
+            }
             QVERIFY(f.session.PendingChannels().isEmpty());
         }
     }
