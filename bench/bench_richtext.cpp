@@ -9,6 +9,13 @@
 // view is full and every line scrolls it, and the cost per line of each
 // thousand (the control must not slow down as the window fills).
 //
+// A second row adds one 64 KiB line, as a server or a DCC partner may send
+// it: a link followed by closing brackets ("http:x)))..."), then moves the
+// mouse over it five times; the same line with no link in it ("hxxp:x)))...")
+// is the yardstick. Reports both, and the link line's add and hover against
+// the plain line's add (close to 1 when links cost no more than the text);
+// each the fastest of five runs.
+//
 //   bench_richtext            10 000 lines (BREVANT_BENCH_SMOKE=1: 500)
 
 #include "richtext/RichEditStrings.h"
@@ -16,6 +23,7 @@
 #include "richtext/RxTextAttributes.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 
 #include <benchmark/benchmark.h>
 
@@ -136,7 +144,75 @@ void BM_ChatLines(benchmark::State& state)
     state.counters["last_line_us"] = result.lastMicros;
 }
 
+// The fastest of the runs, the one least disturbed by the rest of the
+// machine.
+struct LongLine
+{
+    double addMs = 1e300;
+    double hoverMs = 1e300;
+};
+// By whether the line holds a link.
+std::map<bool, LongLine> longLines;
+
+constexpr int longLineChars = 64 * 1024;
+constexpr int hovers = 5;
+
+void BM_LongLine(benchmark::State& state)
+{
+    const bool link = state.range(0) != 0;
+    QString text = link ? QStringLiteral("http:x") : QStringLiteral("hxxp:x");
+    text += QString(longLineChars - text.size(), QLatin1Char(')'));
+    LongLine& result = longLines[link];
+    for (auto _ : state) {
+        TRxRichEdit edit(QStringLiteral("R_Chat"));
+        edit.SetReadOnly(true);
+        edit.SetWordWrap(false);
+        edit.resize(640, 400);
+        edit.show();
+        edit.Lines()->Add(QStringLiteral("before"));
+        QCoreApplication::processEvents();
+
+        const auto t0 = std::chrono::steady_clock::now();
+        edit.Lines()->Add(text);
+        edit.SetSelectionStart(edit.GetTextLength());
+        edit.SetSelectionLength(0);
+        QCoreApplication::processEvents();
+        const auto t1 = std::chrono::steady_clock::now();
+        // Over the start of the new line, where the link is.
+        edit.SetSelectionStart(0);
+        edit.SetSelectionLength(0);
+        QCoreApplication::processEvents();
+        const QRect line = edit.cursorRect(QTextCursor(edit.document()->findBlockByNumber(1)));
+        const auto t2 = std::chrono::steady_clock::now();
+        for (int i = 0; i < hovers; ++i) {
+            const QPointF at(line.left() + 3 + 4 * i, line.center().y());
+            QMouseEvent move(QEvent::MouseMove, at, edit.viewport()->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(edit.viewport(), &move);
+        }
+        QCoreApplication::processEvents();
+        const auto t3 = std::chrono::steady_clock::now();
+        result.addMs =
+            std::min(result.addMs, std::chrono::duration<double, std::milli>(t1 - t0).count());
+        result.hoverMs =
+            std::min(result.hoverMs, std::chrono::duration<double, std::milli>(t3 - t2).count());
+        state.SetIterationTime(std::chrono::duration<double>((t1 - t0) + (t3 - t2)).count());
+        if (edit.Lines()->Count() != 2)
+            state.SkipWithError("the line went missing");
+    }
+    state.counters["add_ms"] = result.addMs;
+    state.counters["hover_ms"] = result.hoverMs;
+}
+
 } // namespace
+
+BENCHMARK(BM_LongLine)
+    ->ArgName("link")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5);
 
 BENCHMARK(BM_ChatLines)
     ->ArgName("lines_per_turn")
@@ -168,6 +244,18 @@ int main(int argc, char** argv)
         for (size_t k = 0; k < f.perThousand.size(); ++k)
             std::printf("  lines %5zu-%5zu, per line:  %10.1f us\n", k * 1000 + 1, k * 1000 + 1000,
                         f.perThousand[k]);
+    }
+    if (longLines.count(false) && longLines.count(true)) {
+        const LongLine& plain = longLines[false];
+        const LongLine& link = longLines[true];
+        std::printf("one %d-character line of closing brackets:\n", longLineChars);
+        std::printf("  without a link: add %10.1f ms, %d moves over it %10.1f ms\n", plain.addMs,
+                    hovers, plain.hoverMs);
+        std::printf("  with a link:    add %10.1f ms, %d moves over it %10.1f ms\n", link.addMs,
+                    hovers, link.hoverMs);
+        if (plain.addMs > 0)
+            std::printf("  link line added and hovered / plain line added: %6.2f\n",
+                        (link.addMs + link.hoverMs) / plain.addMs);
     }
     return 0;
 }

@@ -353,7 +353,12 @@ void TFormPlacement::SaveToStorage()
 void TFormPlacement::RestoreFromStorage()
 {
     saved_ = false;
-    storage_ = OpenStorage(true);
+    // A show during the restore (an MDI child's frame shown in the state
+    // read) restores again from the store already open; the outermost
+    // restore keeps what was written and closes it.
+    const bool outermost = !storage_;
+    if (outermost)
+        storage_ = OpenStorage(true);
     try {
         if (ReadKeyInteger(kFormVersion, 0) >= version_) {
             RestorePlacement();
@@ -368,11 +373,17 @@ void TFormPlacement::RestoreFromStorage()
             }
         }
         restored_ = true;
+        // What the links wrote meanwhile is kept as a save's writes are
+        // (a registry key opened for reading has refused them already).
+        if (outermost && storage_)
+            storage_->UpdateFile();
     } catch (...) {
-        storage_.reset();
+        if (outermost)
+            storage_.reset();
         throw;
     }
-    storage_.reset();
+    if (outermost)
+        storage_.reset();
     UpdatePlacement();
 }
 

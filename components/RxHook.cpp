@@ -4,6 +4,7 @@
 #include "toolkit/Forms.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 #include <exception>
 
@@ -84,8 +85,14 @@ void THookList::procedure(TMessage& message)
     try {
         if (message.Msg == CM_HOOKREATTACH && Contains(record))
             record->HookControl();
-        else if (message.Msg == CM_HOOKRELEASE && Contains(record) && record->Hooks().isEmpty())
-            delete record;
+        else if (message.Msg == CM_HOOKRELEASE && Contains(record) && record->Hooks().isEmpty()) {
+            // A handler of the record that runs a nested loop (a modal
+            // box) is still inside the record's dispatch.
+            if (record->Dispatching())
+                record->deferRelease();
+            else
+                delete record;
+        }
     } catch (const std::exception& e) {
         Application::HandleException(e);
     }
@@ -196,10 +203,23 @@ void TControlHook::AfterMessage(QObject* target, QEvent* event)
     notifyHooks(false, *event, handled);
 }
 
+void TControlHook::dispatchEnded()
+{
+    if (--dispatchDepth_ > 0 || !releasePending_)
+        return;
+    releasePending_ = false;
+    // Asked again from the message loop: the caller still stands on this
+    // record.
+    if (registry && registry->Contains(this) && hooks_.isEmpty())
+        PostMessage(registry->Handle(), CM_HOOKRELEASE, 0, qintptr(this));
+}
+
 void TControlHook::notifyHooks(bool before, QEvent& event, bool& handled)
 {
     if (hooks_.isEmpty() || !control_ || destroying_ || controlDestroying_)
         return;
+    ++dispatchDepth_;
+    const auto ended = qScopeGuard([this] { dispatchEnded(); });
     const QList<TRxWindowHook*> hooks = hooks_;
     for (qsizetype i = hooks.size() - 1; i >= 0; --i) {
         TRxWindowHook* hook = hooks[i];

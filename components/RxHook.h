@@ -70,6 +70,9 @@ public:
     QWidget* Control() const { return control_; }
     const QList<TRxWindowHook*>& Hooks() const { return hooks_; }
     bool Installed() const { return installed_; }
+    // Hook handlers of this record are running (they may run a nested
+    // event loop): a release asked for meanwhile waits until they return.
+    bool Dispatching() const { return dispatchDepth_ > 0; }
 
     void AddHook(TRxWindowHook* hook);
     void RemoveHook(TRxWindowHook* hook);
@@ -82,16 +85,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class THookList;
     void AfterMessage(QObject* target, QEvent* event) override;
     void notifyHooks(bool before, QEvent& event, bool& handled);
     bool controlDestroying() const { return !control_ || controlDestroying_; }
     void controlDestroyed();
+    void deferRelease() { releasePending_ = true; }
+    void dispatchEnded();
 
     QPointer<QWidget> control_;
     QList<TRxWindowHook*> hooks_;
     bool destroying_ = false;
     bool controlDestroying_ = false;
     bool installed_ = false;
+    int dispatchDepth_ = 0;
+    bool releasePending_ = false;
     QMetaObject::Connection watch_;
 };
 

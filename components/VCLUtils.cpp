@@ -120,7 +120,9 @@ protected:
         QImage dots(size(), QImage::Format_RGB32);
         for (int y = 0; y < dots.height(); ++y)
             for (int x = 0; x < dots.width(); ++x)
-                dots.setPixel(x, y, (origin.x() + x + origin.y() + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+                dots.setPixel(x, y,
+                              (origin.x() + x + origin.y() + y) % 2 ? qRgb(255, 255, 255)
+                                                                    : qRgb(0, 0, 0));
         painter.drawImage(0, 0, dots);
     }
 };
@@ -169,8 +171,11 @@ void PaintParentImage(QWidget* control, QPainter& painter)
     const QRect bounds = control->geometry();
 
     // The parent's background and its own painting, without its children.
+    // Rendering puts the region's top-left corner at the offset: a control
+    // reaching past the parent's top or left edge has it further in.
+    const QRect visible = bounds & parent->rect();
     painter.save();
-    parent->render(&painter, QPoint(0, 0), QRegion(bounds & parent->rect()),
+    parent->render(&painter, visible.topLeft() - bounds.topLeft(), QRegion(visible),
                    QWidget::DrawWindowBackground);
     painter.restore();
 
@@ -180,10 +185,10 @@ void PaintParentImage(QWidget* control, QPainter& painter)
         if (object == control)
             break;
         auto* sibling = qobject_cast<TGraphicControl*>(object);
-        if (!sibling || sibling->isHidden() || !sibling->geometry().intersects(bounds))
+        if (!sibling || sibling->isHidden() || !sibling->geometry().intersects(visible))
             continue;
         const PaintCopyMark mark(sibling);
-        const QRect overlap = sibling->geometry() & bounds;
+        const QRect overlap = sibling->geometry() & visible;
         painter.save();
         painter.setClipRect(QRect(overlap.topLeft() - bounds.topLeft(), overlap.size()));
         sibling->render(&painter, sibling->pos() - bounds.topLeft(), QRegion(sibling->rect()),

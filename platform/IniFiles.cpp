@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <sys/stat.h>
 
@@ -67,19 +66,26 @@ IniDocument IniDocument::parse(const QByteArray& input)
         doc.prefix_ = bytes.left(3);
         bytes.remove(0, 3);
     }
-    const qsizetype firstLf = bytes.indexOf('\n');
-    if (firstLf >= 0)
-        doc.eol_ = firstLf > 0 && bytes.at(firstLf - 1) == '\r' ? "\r\n" : "\n";
-
-    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\n|\r"));
-    QStringList pieces = Cp874::toUnicode(bytes).split(lineEnd);
-    if (!pieces.isEmpty() && pieces.last().isEmpty())
-        pieces.removeLast(); // the end of the last line, not a line
-    doc.lines_.reserve(pieces.size());
-    for (const QString& piece : std::as_const(pieces)) {
+    bool endSeen = false;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        // The line runs to the next CR or LF; CR LF is one line end.
+        qsizetype stop = start;
+        while (stop < bytes.size() && bytes.at(stop) != '\r' && bytes.at(stop) != '\n')
+            ++stop;
+        qsizetype next = stop;
+        if (next < bytes.size())
+            next += bytes.at(next) == '\r' && next + 1 < bytes.size() && bytes.at(next + 1) == '\n'
+                        ? 2
+                        : 1;
         Line line;
-        line.text = piece;
-        const QString t = piece.trimmed();
+        line.text = Cp874::toUnicode(bytes.mid(start, stop - start));
+        line.end = bytes.mid(stop, next - stop);
+        if (!endSeen && !line.end.isEmpty()) {
+            doc.eol_ = line.end; // new lines end as the first line does
+            endSeen = true;
+        }
+        const QString t = line.text.trimmed();
         if (t.startsWith(u'[')) {
             const qsizetype close = t.indexOf(u']');
             if (close > 0) {
@@ -95,6 +101,7 @@ IniDocument IniDocument::parse(const QByteArray& input)
             }
         }
         doc.lines_.append(std::move(line));
+        start = next;
     }
     return doc;
 }
@@ -102,11 +109,24 @@ IniDocument IniDocument::parse(const QByteArray& input)
 QByteArray IniDocument::serialize() const
 {
     QByteArray out = prefix_;
-    for (const Line& line : lines_) {
+    for (qsizetype i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
         out += Cp874::fromUnicode(line.text);
-        out += eol_;
+        // A last line without an end that lines now follow gets one.
+        out += line.end.isEmpty() && i + 1 < lines_.size() ? eol_ : line.end;
     }
     return out;
+}
+
+IniDocument::Line IniDocument::newLine(Line::Kind kind, const QString& text,
+                                       const QString& name) const
+{
+    Line line;
+    line.kind = kind;
+    line.text = text;
+    line.name = name;
+    line.end = eol_;
+    return line;
 }
 
 qsizetype IniDocument::findEntry(const QString& section, const QString& ident) const
@@ -137,18 +157,16 @@ void IniDocument::setValue(const QString& sectionName, const QString& identName,
 {
     const QString section = sectionName.trimmed();
     const QString ident = identName.trimmed();
-    Line entry;
-    entry.kind = Line::Entry;
-    entry.value = value.trimmed();
     const qsizetype found = findEntry(section, ident);
     if (found >= 0) {
-        entry.name = lines_[found].name; // the first spelling stays
-        entry.text = entry.name + u'=' + value;
-        lines_[found] = entry;
+        // The first spelling and the line's own end stay.
+        Line& line = lines_[found];
+        line.text = line.name + u'=' + value;
+        line.value = value.trimmed();
         return;
     }
-    entry.name = ident;
-    entry.text = ident + u'=' + value;
+    Line entry = newLine(Line::Entry, ident + u'=' + value, ident);
+    entry.value = value.trimmed();
     for (qsizetype i = 0; i < lines_.size(); ++i) {
         if (lines_[i].kind != Line::Header || !sameName(lines_[i].name, section))
             continue;
@@ -161,12 +179,8 @@ void IniDocument::setValue(const QString& sectionName, const QString& identName,
         return;
     }
     if (!lines_.isEmpty() && !lines_.last().text.trimmed().isEmpty())
-        lines_.append(Line());
-    Line header;
-    header.kind = Line::Header;
-    header.name = section;
-    header.text = u'[' + section + u']';
-    lines_.append(header);
+        lines_.append(newLine(Line::Other, QString()));
+    lines_.append(newLine(Line::Header, u'[' + section + u']', section));
     lines_.append(entry);
 }
 

@@ -51,8 +51,9 @@ public:
 // lines, everything else (comments, blank lines, lines of other programs)
 // kept as it stands. Sections and identifiers compare without regard to
 // case; where a file repeats a section, lookups go through its copies in
-// file order and a new value joins the first. Lines that nothing changed are
-// written back byte for byte.
+// file order and a new value joins the first. Lines end at CR LF, LF or a
+// lone CR; lines that nothing changed are written back byte for byte, each
+// with its own line end, and new lines take the first line's.
 class IniDocument
 {
 public:
@@ -80,7 +81,9 @@ private:
         QString text; // as read, without its line end
         QString name; // section or identifier, trimmed
         QString value;
+        QByteArray end; // its line end; none only on a last line without one
     };
+    Line newLine(Line::Kind kind, const QString& text, const QString& name = {}) const;
     qsizetype findEntry(const QString& section, const QString& ident) const;
 
     QList<Line> lines_;

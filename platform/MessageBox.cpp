@@ -1,6 +1,7 @@
 #include "platform/MessageBox.h"
 
 #include <QMessageBox>
+#include <QPointer>
 
 namespace MessageBoxService {
 
@@ -14,7 +15,10 @@ Handler& installed()
 
 int showReal(const Request& request)
 {
-    QMessageBox box(request.owner);
+    // On the heap: the owner may be freed while the box's event loop runs,
+    // and the box with it; it then counts as cancelled.
+    const QPointer<QMessageBox> guard = new QMessageBox(request.owner);
+    QMessageBox& box = *guard;
     box.setWindowTitle(request.caption);
     box.setText(request.text);
     switch (request.flags & 0xF0) {
@@ -47,7 +51,11 @@ int showReal(const Request& request)
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
-    switch (box.exec()) {
+    const int answer = box.exec();
+    if (!guard)
+        return IDCANCEL;
+    delete guard.data();
+    switch (answer) {
     case QMessageBox::Ok:
         return IDOK;
     case QMessageBox::Yes:

@@ -31,10 +31,57 @@ using namespace RxRichEdPrivate;
 
 int RichLibraryVersion = 3;
 
+namespace RxRichEdPrivate {
+
+namespace {
+
+BlockLinks* blockLinks(QTextBlock& block)
+{
+    auto* data = static_cast<BlockLinks*>(block.userData());
+    if (!data) {
+        data = new BlockLinks;
+        block.setUserData(data);
+    }
+    return data;
+}
+
+} // namespace
+
+const QList<RxUrlDetect::Range>& linksOf(QTextBlock block)
+{
+    BlockLinks* data = blockLinks(block);
+    if (!data->current) {
+        data->links = RxUrlDetect::FindURLs(block.text());
+        data->current = true;
+    }
+    return data->links;
+}
+
+void keepLinks(QTextBlock block, QList<RxUrlDetect::Range> links)
+{
+    BlockLinks* data = blockLinks(block);
+    data->links = std::move(links);
+    data->current = true;
+}
+
+void forgetLinks(const QTextDocument* document, int from, int length)
+{
+    const QTextBlock last = document->findBlock(from + length);
+    for (QTextBlock b = document->findBlock(from); b.isValid(); b = b.next()) {
+        if (auto* data = static_cast<BlockLinks*>(b.userData()))
+            data->current = false;
+        if (b == last)
+            break;
+    }
+}
+
+} // namespace RxRichEdPrivate
+
 // Underlines the links of each paragraph it is asked to look at. Qt runs it
 // on the paragraphs an edit touched, so a window of thousands of lines is
 // not rescanned when a line is added. What it sets lies over the text's
-// own formats and is neither stored in the text nor undoable.
+// own formats and is neither stored in the text nor undoable. The links it
+// finds are kept with the paragraph for the mouse.
 class TRxUrlHighlighter : public QSyntaxHighlighter
 {
 public:
@@ -45,25 +92,30 @@ public:
 protected:
     void highlightBlock(const QString& text) override
     {
-        const QList<RxUrlDetect::Range> links = RxUrlDetect::FindURLs(text);
+        const QTextBlock block = currentBlock();
+        keepLinks(block, RxUrlDetect::FindURLs(text));
+        const QList<RxUrlDetect::Range>& links = linksOf(block);
         if (links.isEmpty())
             return;
-        const QTextBlock block = currentBlock();
-        for (const RxUrlDetect::Range& link : links) {
+        // Fragments and links both run in text order: one walk over the two.
+        qsizetype l = 0;
+        for (auto it = block.begin(); !it.atEnd() && l < links.size(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int from = fragment.position() - block.position();
+            const int to = from + fragment.length();
             // Text in an automatic colour takes the link colour; coloured
             // text keeps its colour.
-            for (auto it = block.begin(); !it.atEnd(); ++it) {
-                const QTextFragment fragment = it.fragment();
-                const int from = fragment.position() - block.position();
-                const int start = std::max(from, link.start);
-                const int end = std::min(from + fragment.length(), link.start + link.length);
-                if (start >= end)
-                    continue;
-                QTextCharFormat format;
-                format.setFontUnderline(true);
-                if (!fragment.charFormat().hasProperty(QTextFormat::ForegroundBrush))
-                    format.setForeground(linkColor_);
-                setFormat(start, end - start, format);
+            QTextCharFormat format;
+            format.setFontUnderline(true);
+            if (!fragment.charFormat().hasProperty(QTextFormat::ForegroundBrush))
+                format.setForeground(linkColor_);
+            while (l < links.size() && links[l].start + links[l].length <= from)
+                ++l;
+            for (qsizetype k = l; k < links.size() && links[k].start < to; ++k) {
+                const int start = std::max(from, links[k].start);
+                const int end = std::min(to, links[k].start + links[k].length);
+                if (start < end)
+                    setFormat(start, end - start, format);
             }
         }
     }
@@ -99,14 +151,17 @@ TRxCustomRichEdit::TRxCustomRichEdit(const QString& name, QWidget* parent)
     connect(this, &QTextEdit::textChanged, this, &TRxCustomRichEdit::textChangedInWindow);
     connect(document(), &QTextDocument::undoCommandAdded, this,
             &TRxCustomRichEdit::trimUndoHistory);
-    connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int) {
-        // Looked at once the edit is over: an object moved within the text
-        // leaves and comes back in one edit.
-        if (removed > 0 && !objects_.empty() && !sweepPosted_) {
-            sweepPosted_ = true;
-            QMetaObject::invokeMethod(this, &TRxCustomRichEdit::sweepObjects, Qt::QueuedConnection);
-        }
-    });
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int from, int removed, int added) {
+                forgetLinks(document(), from, added);
+                // Looked at once the edit is over: an object moved within the text
+                // leaves and comes back in one edit.
+                if (removed > 0 && !objects_.empty() && !sweepPosted_) {
+                    sweepPosted_ = true;
+                    QMetaObject::invokeMethod(this, &TRxCustomRichEdit::sweepObjects,
+                                              Qt::QueuedConnection);
+                }
+            });
     connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
             [this](const QSizeF& size) {
                 if (!handle_ || !(eventMask_ & ENM_REQUESTRESIZE) || !OnResizeRequest)

@@ -154,7 +154,7 @@ QPair<int, int> TRxCustomRichEdit::LinkAt(const QPoint& viewportPos)
     }
     if (index < 0)
         return none;
-    for (const RxUrlDetect::Range& link : RxUrlDetect::FindURLs(block.text())) {
+    for (const RxUrlDetect::Range& link : linksOf(block)) {
         if (index >= link.start && index < link.start + link.length)
             return {block.position() + link.start, block.position() + link.start + link.length};
     }

@@ -2,7 +2,10 @@
 
 // What the rich text control's units share inside the control.
 
+#include "richtext/RxUrlDetect.h"
+
 #include <QChar>
+#include <QList>
 #include <QString>
 #include <QTextBlock>
 
@@ -49,5 +52,24 @@ inline QTextFragment fragmentAt(const QTextBlock& block, int pos)
     }
     return {};
 }
+
+// The links of one paragraph, kept with it so that the mouse moving over the
+// text looks them up instead of searching the paragraph again. A change of
+// the paragraph marks them out of date (forgetLinks); they are found again
+// when next asked for.
+class BlockLinks : public QTextBlockUserData
+{
+public:
+    QList<RxUrlDetect::Range> links;
+    bool current = false;
+};
+
+// The links of a paragraph, offsets within it; found now when out of date.
+const QList<RxUrlDetect::Range>& linksOf(QTextBlock block);
+// Keeps links found for a paragraph's present text.
+void keepLinks(QTextBlock block, QList<RxUrlDetect::Range> links);
+// Marks the links of every paragraph that [from, from + length] touches out
+// of date.
+void forgetLinks(const QTextDocument* document, int from, int length);
 
 } // namespace RxRichEdPrivate

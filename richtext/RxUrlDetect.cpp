@@ -26,6 +26,10 @@ bool isBlank(QChar c)
 
 int prefixAt(QStringView text, int pos)
 {
+    // Most characters start no prefix at all.
+    const char16_t first = text[pos].unicode() | 0x20;
+    if (!QStringView(u"hfmntgwp").contains(QChar(first)))
+        return 0;
     for (QStringView prefix : prefixes) {
         if (text.size() - pos >= prefix.size() &&
             text.mid(pos, prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0)
@@ -34,23 +38,33 @@ int prefixAt(QStringView text, int pos)
     return 0;
 }
 
-// Leaves out what ends a sentence rather than the link.
+// Leaves out what ends a sentence rather than the link. The brackets of
+// the link are counted once; each closer given up leaves the counts of what
+// remains, so the whole trim is one pass however many closers there are.
 int trimEnd(QStringView text, int contentStart, int end)
 {
+    constexpr QStringView openers = u"([{<";
+    constexpr QStringView closers = u")]}>";
+    int opened[4] = {};
+    int closed[4] = {};
+    for (int i = contentStart; i < end; ++i) {
+        const QChar c = text[i];
+        if (const qsizetype o = openers.indexOf(c); o >= 0)
+            ++opened[o];
+        else if (const qsizetype k = closers.indexOf(c); k >= 0)
+            ++closed[k];
+    }
     while (end > contentStart) {
-        const char16_t last = text[end - 1].unicode();
-        if (QStringView(u".,;:!?'\"").contains(QChar(last))) {
+        const QChar last = text[end - 1];
+        if (QStringView(u".,;:!?'\"").contains(last)) {
             --end;
             continue;
         }
-        const int closer = int(QStringView(u")]}>").indexOf(QChar(last)));
-        if (closer >= 0) {
-            const QChar opener = QStringView(u"([{<")[closer];
-            const QStringView link = text.mid(contentStart, end - contentStart);
-            if (link.count(opener) < link.count(QChar(last))) {
-                --end;
-                continue;
-            }
+        const qsizetype k = closers.indexOf(last);
+        if (k >= 0 && opened[k] < closed[k]) {
+            --closed[k];
+            --end;
+            continue;
         }
         break;
     }

@@ -1,6 +1,7 @@
 #include "toolkit/FontDialog.h"
 
 #include "toolkit/ColorGrid.h"
+#include "toolkit/GuardedDialog.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -13,7 +14,10 @@
 
 bool TFontDialog::Execute(QWidget* parent)
 {
-    QDialog dialog(parent);
+    // On the heap: the parent may be freed while the dialog's event loop
+    // runs, and the dialog with it; nothing is chosen then.
+    TGuardedDialog<QDialog> guard(parent);
+    QDialog& dialog = *guard;
     dialog.setObjectName(QStringLiteral("FontDialog"));
     dialog.setWindowTitle(QStringLiteral("แบบอักษร"));
     auto* layout = new QVBoxLayout(&dialog);
@@ -46,7 +50,7 @@ bool TFontDialog::Execute(QWidget* parent)
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
 
-    if (dialog.exec() != QDialog::Accepted)
+    if (guard.exec() != QDialog::Accepted)
         return false;
     // A colour outside the 16 stays unless the user picked another.
     const bool picked = colors->currentIndex() != (current < 0 ? 0 : current);

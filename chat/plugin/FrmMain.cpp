@@ -12,9 +12,8 @@
 
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QVBoxLayout>
-
-#include <memory>
 
 namespace Zentrel {
 
@@ -246,20 +245,31 @@ void TF_Main::CB_SockTypeChange()
     GB_SockAuth->setVisible(CB_SockType->currentIndex() == 1);
 }
 
+// The pickers run event loops of their own, in which the plug-in may be
+// stopped and its forms freed (this one among them): each checks what it
+// holds when its loop returns.
+
 void TF_Main::SpeedButton1Click()
 {
+    const QPointer<TF_Main> self(this);
     TFontDialog dialog;
     dialog.Font = previewFont_;
-    if (dialog.Execute(this))
+    if (dialog.Execute(this) && self)
         showPreview(dialog.Font, PreviewChat->Color());
 }
 
 void TF_Main::SpeedButton2Click()
 {
-    auto box = std::make_unique<TF_BoxColor>();
+    const QPointer<TF_Main> self(this);
+    const QPointer<TF_BoxColor> box = new TF_BoxColor();
     box->CG_Color->SetForegroundColor(PreviewChat->Color());
     box->ShowModal();
-    showPreview(previewFont_, box->CG_Color->ForegroundColor());
+    if (!box)
+        return;
+    const TColor chosen = box->CG_Color->ForegroundColor();
+    delete box.data();
+    if (self)
+        showPreview(previewFont_, chosen);
 }
 
 void TF_Main::ChB_WordWrapClick()
@@ -269,10 +279,12 @@ void TF_Main::ChB_WordWrapClick()
 
 void TF_Main::Execute()
 {
-    auto form = std::make_unique<TF_Main>();
+    // The plug-in's Done may free the dialog while it is up.
+    const QPointer<TF_Main> form = new TF_Main();
     form->LoadControls(Settings());
     form->CenterOnScreen();
     form->ShowModal();
+    delete form.data();
 }
 
 } // namespace Zentrel

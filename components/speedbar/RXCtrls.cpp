@@ -14,6 +14,24 @@
 #include <QPainter>
 #include <QTimer>
 
+namespace {
+
+// The form a control sits on: the top of its chain of parents within its
+// window, an MDI child counting as a window of its own; null when that is
+// no form.
+TForm* parentForm(QWidget* control)
+{
+    QWidget* top = control;
+    while (!top->isWindow() && top->parentWidget()) {
+        if (auto* form = qobject_cast<TForm*>(top); form && form->MDIFrame())
+            break;
+        top = top->parentWidget();
+    }
+    return qobject_cast<TForm*>(top);
+}
+
+} // namespace
+
 TRxSpeedButton::TRxSpeedButton(const QString& name, QWidget* parent)
     : TGraphicControl(name, parent), mnemonic_(new TMnemonic(this))
 {
@@ -223,7 +241,7 @@ void TRxSpeedButton::Loaded()
 
 void TRxSpeedButton::Click()
 {
-    if (auto* form = qobject_cast<TForm*>(window()))
+    if (TForm* form = parentForm(this))
         form->SetModalResult(ModalResult);
     if (OnClick)
         OnClick();
@@ -492,6 +510,9 @@ void TRxSpeedButton::enterEvent(QEnterEvent* event)
 void TRxSpeedButton::leaveEvent(QEvent* event)
 {
     TGraphicControl::leaveEvent(event);
+    // A button holding the mouse hears of no leave: the mouse was taken.
+    if (pressing_ || capture_)
+        PressInterrupted();
     if (mouseOver_ && isEnabled() && !pressing_) {
         mouseOver_ = false;
         if (flat_)
@@ -546,6 +567,8 @@ bool TRxSpeedButton::event(QEvent* e)
             return true;
         }
     }
+    if (e->type() == QEvent::WindowBlocked || e->type() == QEvent::WindowDeactivate)
+        PressInterrupted();
     if (e->type() == QEvent::ToolTip && !effectiveShowHint()) {
         e->ignore();
         return true;
@@ -614,6 +637,16 @@ void TRxSpeedButton::VisibleChanged()
         RefreshMouseOver();
     else
         cancelActivity();
+}
+
+void TRxSpeedButton::PressInterrupted()
+{
+    // The button's own drop-down menu holds the mouse while it is open; the
+    // press ends when it closes.
+    if (menuShowing_ || (!pressing_ && !capture_))
+        return;
+    cancelActivity();
+    update();
 }
 
 void TRxSpeedButton::cancelActivity()

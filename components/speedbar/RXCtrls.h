@@ -150,6 +150,10 @@ protected:
     virtual void FireMouseLeave();
     // Shown or hidden (the class library's visibility message).
     virtual void VisibleChanged();
+    // The mouse was taken from a press before its release (a modal box,
+    // another window activated, a menu of someone else's): the press ends
+    // without a click and the button is drawn at rest.
+    virtual void PressInterrupted();
 
     // The frame of the button; returns the rectangle inside it.
     QRect DrawSpeedFrame(QPainter& painter, QRect rect, bool pressed) const;

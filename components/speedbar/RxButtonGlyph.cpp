@@ -234,6 +234,14 @@ void TRxButtonGlyph::ReleaseImages()
     if (glyphList_ && glyphCache)
         glyphCache->ReturnList(glyphList_);
     glyphList_ = nullptr;
+    madeFrom_.reset();
+}
+
+void TRxButtonGlyph::makeFrom(const ImageSource& source)
+{
+    if (madeFrom_ && *madeFrom_ != source)
+        ReleaseImages();
+    madeFrom_ = source;
 }
 
 TGlyphList* TRxButtonGlyph::listFor(int width, int height)
@@ -255,7 +263,8 @@ int TRxButtonGlyph::StateImageIndex(TGlyphDrawState state)
 {
     if (state == gdsDown && numGlyphs_ < 3)
         state = gdsUp;
-    if (stateIndexes_[state] != -1)
+    const ImageSource fromStrip;
+    if (stateIndexes_[state] != -1 && madeFrom(fromStrip))
         return stateIndexes_[state];
     if (!hasStrip())
         return -1;
@@ -263,6 +272,7 @@ int TRxButtonGlyph::StateImageIndex(TGlyphDrawState state)
     const int height = glyphStrip_.height();
     if (width <= 0)
         return -1; // more cells than pixels: no image to cut
+    makeFrom(fromStrip);
     const int cell = int(state) < numGlyphs_ ? int(state) : 0;
 
     QImage work;
@@ -302,13 +312,15 @@ int TRxButtonGlyph::StateImageIndex(TGlyphDrawState state)
 
 int TRxButtonGlyph::ImageListStateIndex(TGlyphDrawState state, const TImageList* list, int index)
 {
-    if (state != gdsInactive)
+    if (state != gdsInactive || !list)
         return -1;
-    if (stateIndexes_[state] != -1)
+    const ImageSource fromList{list, index, QSize(list->Width(), list->Height())};
+    if (stateIndexes_[state] != -1 && madeFrom(fromList))
         return stateIndexes_[state];
-    if (!list || list->Width() <= 0 || list->Height() <= 0 || list->Count() == 0 || index < 0 ||
+    if (list->Width() <= 0 || list->Height() <= 0 || list->Count() == 0 || index < 0 ||
         index >= list->Count())
         return -1;
+    makeFrom(fromList);
     const QRgb face = SysColor(clBtnFace).rgb();
     QImage work(list->Width(), list->Height(), QImage::Format_ARGB32);
     work.fill(face);

@@ -13,6 +13,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QFontMetrics;
@@ -140,6 +141,19 @@ public:
     const TGlyphList* SharedList() const { return glyphList_; }
 
 private:
+    // What the made images were cut or greyed from: the strip (no list), or
+    // one image of an image list. The images of one source share the state
+    // slots; drawing from another source releases them first.
+    struct ImageSource
+    {
+        const TImageList* list = nullptr;
+        int index = -1;
+        QSize size;
+        bool operator==(const ImageSource&) const = default;
+    };
+    bool madeFrom(const ImageSource& source) const { return madeFrom_ == source; }
+    void makeFrom(const ImageSource& source);
+
     void stripChanged();
     TGlyphList* listFor(int width, int height);
     bool hasStrip() const;
@@ -147,6 +161,7 @@ private:
     QImage glyphStrip_;
     TGlyphList* glyphList_ = nullptr;
     std::array<int, 5> stateIndexes_{-1, -1, -1, -1, -1};
+    std::optional<ImageSource> madeFrom_;
     QRgb transparentColor_ = qRgb(255, 0, 255);
     int numGlyphs_ = 1;
 };

@@ -78,6 +78,10 @@ TSpeedBar::TSpeedBar(const QString& name, QWidget* parent)
     libraryAlign(TAlign::alTop);
     barAlign_ = TAlign::alTop;
     UpdateGrid();
+    connect(this, &QObject::objectNameChanged, this, [this] {
+        if (IniStorage())
+            takeLayoutSection();
+    });
 }
 
 TSpeedBar::~TSpeedBar()
@@ -85,10 +89,7 @@ TSpeedBar::~TSpeedBar()
     OnVisibleChanged = nullptr;
     OnApplyAlign = nullptr;
     OnPosChanged = nullptr;
-    if (docking_)
-        DrawInvertFrame(dragFrame_, 3);
-    if (cursorOverridden_)
-        QGuiApplication::restoreOverrideCursor();
+    stopDockFeedback();
     delete iniLink_;
     iniLink_ = nullptr;
     if (editWindow_) {
@@ -677,10 +678,13 @@ void TSpeedBar::FreeSection(int index)
         if (TSpeedbarButton* button = item->ItemButton())
             button->setParent(nullptr);
         item->ownerBar_ = nullptr;
+        // Out of the customise window's lists before it goes.
+        sendBarChanged(bcItemsChanged, this);
         delete item;
     }
     section->ownerBar_ = nullptr;
     sections_.removeAt(index);
+    sendBarChanged(bcItemsChanged, this);
     delete section;
 }
 
@@ -694,6 +698,7 @@ void TSpeedBar::DetachSection(int index)
         DetachItem(item);
     section->ownerBar_ = nullptr;
     sections_.removeAt(index);
+    sendBarChanged(bcItemsChanged, this);
 }
 
 void TSpeedBar::EnumItems(const std::function<void(TSpeedItem*)>& visit) const
@@ -792,6 +797,9 @@ void TSpeedBar::DetachItem(TSpeedItem* item)
     item->ownerBar_ = nullptr;
     item->section_ = -1;
     sections_.at(section)->items_.removeAt(position);
+    // A customise window lists only what is still in the bar (the item
+    // may be on its way out of memory).
+    sendBarChanged(bcItemsChanged, this);
 }
 
 // --- visibility and enabling -------------------------------------------------
@@ -827,10 +835,28 @@ void TSpeedBar::changeEvent(QEvent* event)
 
 bool TSpeedBar::event(QEvent* event)
 {
-    if (event->type() == QEvent::ParentChange) {
-        TAlignLayout* layout = alignLayout();
-        if (layout && layout->indexOf(this) < 0 && barAlign_ != TAlign::alNone)
+    switch (event->type()) {
+    case QEvent::ParentChange:
+        if (TAlignLayout* layout = alignLayout();
+            layout && layout->indexOf(this) < 0 && barAlign_ != TAlign::alNone)
             layout->addWidget(this, barAlign_);
+        if (IniStorage())
+            takeLayoutSection();
+        break;
+    case QEvent::Show:
+        if (IniStorage())
+            takeLayoutSection();
+        break;
+    case QEvent::Hide:
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+    // While the bar holds the mouse (a press, a drag) it hears of no leave:
+    // one now means that the mouse was taken from it (a menu, a modal box).
+    case QEvent::Leave:
+        InterruptDrag();
+        break;
+    default:
+        break;
     }
     return QWidget::event(event);
 }
@@ -1029,14 +1055,34 @@ void TSpeedBar::BeginDock()
     docking_ = true;
 }
 
-void TSpeedBar::EndDock(QPoint point)
+void TSpeedBar::stopDockFeedback()
 {
-    DrawInvertFrame(dragFrame_, 3);
+    if (docking_)
+        DrawInvertFrame(dragFrame_, 3);
+    docking_ = false;
     if (cursorOverridden_) {
         QGuiApplication::restoreOverrideCursor();
         cursorOverridden_ = false;
     }
-    docking_ = false;
+}
+
+void TSpeedBar::InterruptDrag()
+{
+    pressed_ = false;
+    if (resizing_) {
+        resizing_ = false;
+        unsetCursor();
+    }
+    if (!docking_)
+        return;
+    stopDockFeedback();
+    // As a drag dropped where it began: the bar stays, and says so.
+    GuardEvent(this, [this] { DoPosChanged(); });
+}
+
+void TSpeedBar::EndDock(QPoint point)
+{
+    stopDockFeedback();
     if (isEdge(Align())) {
         bool apply = true;
         const TAlign target = TargetTriangle(point, apply);
@@ -1093,6 +1139,8 @@ void TSpeedBar::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
+    // A drag whose release went elsewhere unheard ends before the next.
+    InterruptDrag();
     const QPoint p = event->position().toPoint();
     if (ResizeHitTest(p.x(), p.y())) {
         resizing_ = true;

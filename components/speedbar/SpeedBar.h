@@ -254,6 +254,7 @@ protected:
     void PaintGlyph(QPainter& painter, const QRect& rect, TGlyphDrawState state,
                     bool drawMark) override;
     void VisibleChanged() override;
+    void PressInterrupted() override;
 
 private:
     bool dragging() const;
@@ -329,7 +330,7 @@ public:
     // The form placement whose store keeps the bar's layout, through the
     // bar's own link to it.
     TFormPlacement* IniStorage() const { return iniLink_->Storage(); }
-    void SetIniStorage(TFormPlacement* placement) { iniLink_->SetStorage(placement); }
+    void SetIniStorage(TFormPlacement* placement);
     TIniLink* IniLink() const { return iniLink_; }
     int Version = 0;
     const QImage& Wallpaper() const { return wallpaper_; }
@@ -405,7 +406,9 @@ public:
     virtual void SaveBarLayout();
     virtual void LoadBarLayout();
     // The section of the layout: the placement's root section, then the
-    // bar's default section name (taken while its form is whole).
+    // bar's default section name as it was last taken while its form was
+    // whole (it is taken again whenever the bar joins a placement, a
+    // parent, a name or is shown).
     QString LayoutSection();
 
     void DoPosChanged();
@@ -467,8 +470,14 @@ private:
     QRect TargetFrame(QPoint point);
     void BeginDock();
     void EndDock(QPoint point);
+    // The mouse went elsewhere before the release (the bar or its window
+    // hidden, the window deactivated, a modal box or a menu took the
+    // mouse): a dock drag ends where it began, an edge resize where it is.
+    void InterruptDrag();
+    void stopDockFeedback();
     bool canDock() const;
     void setBarSize(QSize size);
+    void takeLayoutSection();
 
     QList<TSpeedbarSection*> sections_;
     bool vertical_ = false;

@@ -564,6 +564,18 @@ void TSpeedbarButton::VisibleChanged()
     TRxSpeedButton::VisibleChanged();
 }
 
+void TSpeedbarButton::PressInterrupted()
+{
+    // A customise drag ends where it began: the picture goes, the button
+    // stays.
+    dragControl_.reset();
+    if (dragHidden_) {
+        dragHidden_ = false;
+        update();
+    }
+    TRxSpeedButton::PressInterrupted();
+}
+
 // --- TBtnControl -------------------------------------------------------------
 
 TBtnControl::TBtnControl()

@@ -79,7 +79,7 @@ QPoint ButtonEntryPosition(const TBarLayoutEntry& entry, QPoint current, int off
                   std::max(entry.top.value_or(current.y()), offsetVert));
 }
 
-QString TSpeedBar::LayoutSection()
+void TSpeedBar::takeLayoutSection()
 {
     // While the form is destroyed its class name reads as TForm's: the name
     // taken while it was whole stays.
@@ -91,7 +91,21 @@ QString TSpeedBar::LayoutSection()
         layoutForm_ = form;
         layoutName_ = objectName();
     }
+}
+
+QString TSpeedBar::LayoutSection()
+{
+    takeLayoutSection();
     return iniLink_->RootSection() + layoutSection_;
+}
+
+void TSpeedBar::SetIniStorage(TFormPlacement* placement)
+{
+    iniLink_->SetStorage(placement);
+    // A bar that joins after its form's restore is first asked for its
+    // section by the save at the form's destruction, too late to tell.
+    if (placement)
+        takeLayoutSection();
 }
 
 void TSpeedBar::SaveBarLayout()

@@ -31,9 +31,24 @@ TSpeedbarButtonsGrid::~TSpeedbarButtonsGrid() = default;
 void TSpeedbarButtonsGrid::SetItems(TSpeedBar* bar, const QList<TSpeedItem*>& items)
 {
     bar_ = bar;
-    items_ = items;
+    items_.clear();
+    for (TSpeedItem* item : items)
+        items_.append(item);
+    // A drag from the grid is of an item the grid offers.
+    if (dragged_ && !items.contains(dragged_.data())) {
+        dragged_ = nullptr;
+        dragControl_.reset();
+    }
     updateGeometry();
     update();
+}
+
+QList<TSpeedItem*> TSpeedbarButtonsGrid::Items() const
+{
+    QList<TSpeedItem*> items;
+    for (const QPointer<TSpeedItem>& item : items_)
+        items.append(item.data());
+    return items;
 }
 
 QSize TSpeedbarButtonsGrid::cellSize() const
@@ -99,7 +114,7 @@ void TSpeedbarButtonsGrid::mousePressEvent(QMouseEvent* event)
         return;
     const QPoint p = event->position().toPoint();
     const int index = ItemAt(p);
-    if (index < 0)
+    if (index < 0 || !items_.at(index))
         return;
     dragged_ = items_.at(index);
     grip_ = p - CellRect(index).topLeft();

@@ -24,7 +24,9 @@ public:
     explicit TSpeedbarButtonsGrid(QWidget* parent = nullptr);
     ~TSpeedbarButtonsGrid() override;
     void SetItems(TSpeedBar* bar, const QList<TSpeedItem*>& items);
-    const QList<TSpeedItem*>& Items() const { return items_; }
+    // The items offered, in cell order (the bar refreshes the grid when one
+    // leaves it; one freed without that shows as an empty cell).
+    QList<TSpeedItem*> Items() const;
     // The cell of the item at `index`, in the grid's coordinates.
     QRect CellRect(int index) const;
     int ItemAt(QPoint point) const;
@@ -40,7 +42,7 @@ private:
     QSize cellSize() const;
     int columns() const;
     QPointer<TSpeedBar> bar_;
-    QList<TSpeedItem*> items_;
+    QList<QPointer<TSpeedItem>> items_;
     QPointer<TSpeedItem> dragged_;
     std::unique_ptr<TBtnControl> dragControl_;
     QPoint grip_; // where the picture hangs from the mouse

@@ -1,6 +1,7 @@
 #include "shell/browser/EmbeddedWB.h"
 
 #include "platform/Registry.h"
+#include "toolkit/GuardedDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -555,13 +556,25 @@ QPrinter* TEmbeddedWB::Printer()
 
 void TEmbeddedWB::Print()
 {
-    if (!HasDocument())
+    // The engine takes one print at a time, and would drop this one
+    // without a word.
+    if (!HasDocument() || printing_)
         return;
+    // The engine prints after the dialog, into the control's printer and
+    // from a thread of its own: the command lasts until it has finished.
+    auto command = std::make_shared<TModalCommand>(this);
     QPrinter* printer = Printer();
-    QPrintDialog dialog(printer, this);
-    QPointer<TEmbeddedWB> self(this);
-    if (dialog.exec() != QDialog::Accepted || !self)
+    TGuardedDialog<QPrintDialog> dialog(printer, this);
+    if (dialog.exec() != QDialog::Accepted || printing_)
         return;
+    printing_ = true;
+    connect(
+        view_, &QWebEngineView::printFinished, this,
+        [this, command]() mutable {
+            printing_ = false;
+            command.reset();
+        },
+        Qt::SingleShotConnection);
     view_->print(printer);
 }
 
@@ -569,19 +582,27 @@ void TEmbeddedWB::PrintPreview()
 {
     if (!HasDocument())
         return;
-    QPrintPreviewDialog dialog(Printer(), this);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
-        // The preview paints synchronously; the engine prints asynchronously.
+    const TModalCommand command(this);
+    TGuardedDialog<QPrintPreviewDialog> dialog(Printer(), this);
+    connect(dialog.get(), &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
+        // The preview paints synchronously; the engine prints asynchronously,
+        // into the printer until it reports the end. While a print runs the
+        // preview stays blank.
+        if (printing_)
+            return;
+        printing_ = true;
         QEventLoop loop;
         connect(view_, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
         view_->print(printer);
         loop.exec();
+        printing_ = false;
     });
     dialog.exec();
 }
 
 void TEmbeddedWB::PageSetup(bool autoFill)
 {
+    const TModalCommand command(this);
     QPrinter* printer = Printer();
     TMargins* m = PrintOptions()->Margins();
     if (autoFill) {
@@ -594,9 +615,8 @@ void TEmbeddedWB::PageSetup(bool autoFill)
         layout.setMargins(QMarginsF(m->Left, m->Top, m->Right, m->Bottom));
         printer->setPageLayout(layout);
     }
-    QPageSetupDialog dialog(printer, this);
-    QPointer<TEmbeddedWB> self(this);
-    if (dialog.exec() != QDialog::Accepted || !self)
+    TGuardedDialog<QPageSetupDialog> dialog(printer, this);
+    if (dialog.exec() != QDialog::Accepted)
         return;
     // What the user chose is what the next print uses.
     const QPageLayout chosen = printer->pageLayout();
@@ -614,16 +634,21 @@ void TEmbeddedWB::SaveAs()
 {
     if (!HasDocument())
         return;
+    const TModalCommand command(this);
     QString name = LocationName().trimmed();
     name.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("_"));
     if (name.isEmpty())
         name = QStringLiteral("page");
-    QPointer<TEmbeddedWB> self(this);
-    const QString file = QFileDialog::getSaveFileName(
+    TGuardedDialog<QFileDialog> dialog(
         this, QString(), QDir::home().filePath(name + QStringLiteral(".html")),
         QStringLiteral("Web page, complete (*.html *.htm);;Web archive (*.mht *.mhtml)"));
-    if (self && !file.isEmpty())
-        SaveAs(file);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList files = dialog->selectedFiles();
+    if (!files.isEmpty() && !files.first().isEmpty())
+        SaveAs(files.first());
 }
 
 void TEmbeddedWB::SaveAs(const QString& fileName)

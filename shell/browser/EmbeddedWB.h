@@ -121,6 +121,8 @@ private:
     TEmbeddedPage* page_;
     TPageRequestInterceptor* interceptor_;
     std::unique_ptr<QPrinter> printer_;
+    // The engine prints into printer_ now (it takes one print at a time).
+    bool printing_ = false;
     QPointer<QDialog> findDialog_;
     int readyState_ = READYSTATE_UNINITIALIZED;
     bool canGoBack_ = false;

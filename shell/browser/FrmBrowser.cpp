@@ -19,6 +19,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <utility>
+
 QString CurrentURL;
 QString CurrentTitle;
 
@@ -151,6 +153,10 @@ TF_Browser::TF_Browser(TBrowserHost& host, TWebBrowser* control)
             &TF_Browser::WB_DocumentDownloadComplete);
     connect(WB_Document, &TWebBrowser::NewWindow2, this, &TF_Browser::WB_DocumentNewWindow2);
     connect(WB_Document, &TWebBrowser::CloseQuery, this, &TF_Browser::WB_DocumentCloseQuery);
+    connect(WB_Document, &TWebBrowser::ModalCommandEnded, this, [this] {
+        if (std::exchange(closeAfterCommand_, false))
+            CloseWindow();
+    });
     connect(WB_Document, &TWebBrowser::TranslateAccelerator, this,
             &TF_Browser::WB_DocumentTranslateAccelerator);
 

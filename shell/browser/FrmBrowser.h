@@ -91,6 +91,8 @@ public:
     // The zone icon and its hint for an address.
     void ShowZone(const QString& url);
     // Closes the window; it is freed once control returns to the event loop.
+    // While a modal command of the control runs, the window closes when
+    // the command returns.
     void CloseWindow();
 
     // --- handlers ---
@@ -145,6 +147,8 @@ private:
     void navigateAddressBox();
 
     TBrowserHost& host_;
+    // A close came while a modal command of the control ran.
+    bool closeAfterCommand_ = false;
 };
 
 // The localisation string of the browser window.

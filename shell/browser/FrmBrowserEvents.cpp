@@ -225,6 +225,13 @@ void TF_Browser::WB_DocumentCloseQuery(bool* /*canClose*/)
 
 void TF_Browser::CloseWindow()
 {
+    // A modal command of the control (print, preview, page setup, save as)
+    // has its dialog and the control's printer on the stack below this
+    // event: the window closes once the command has returned.
+    if (WB_Document->InModalCommand()) {
+        closeAfterCommand_ = true;
+        return;
+    }
     // Closing the child window closes the form; both are freed later, never
     // inside the control's event that asked for it.
     Close();

@@ -2,6 +2,7 @@
 
 #include "toolkit/Classes.h"
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -183,6 +184,11 @@ public:
     virtual void ViewSource() = 0;
     virtual void ShowFindDialog() = 0;
     virtual void FocusDocument() = 0;
+    // Print, print preview, page setup and save as run a dialog with an
+    // event loop of its own, and printing goes on after the dialog; while
+    // one of them runs, the control and its printer must stay. The window
+    // that holds the control puts off its closing until ModalCommandEnded.
+    bool InModalCommand() const { return modalCommands_ > 0; }
 
     // --- text size: five steps ---
     int ZoomRangeLow() const { return 0; }
@@ -229,8 +235,32 @@ signals:
     void CloseQuery(bool* canClose);
     // A key pressed in the document; setting *handled keeps it from the page.
     void TranslateAccelerator(int key, Qt::KeyboardModifiers modifiers, bool* handled);
+    // The last of the modal commands that were running has returned.
+    void ModalCommandEnded();
 
 protected:
+    // A modal command running for as long as the object lives; the last
+    // one to go announces ModalCommandEnded. It outlives the control
+    // harmlessly.
+    class TModalCommand
+    {
+    public:
+        explicit TModalCommand(TWebBrowser* browser) : browser_(browser)
+        {
+            ++browser->modalCommands_;
+        }
+        ~TModalCommand()
+        {
+            if (browser_ && --browser_->modalCommands_ == 0)
+                emit browser_->ModalCommandEnded();
+        }
+        TModalCommand(const TModalCommand&) = delete;
+        TModalCommand& operator=(const TModalCommand&) = delete;
+
+    private:
+        QPointer<TWebBrowser> browser_;
+    };
+
     bool navigationByPage_ = false;
     // Called after the options changed, to hand them to the engine.
     virtual void ApplyDownloadOptions() {}
@@ -243,6 +273,7 @@ private:
     quint32 uiMask_ = 0;
     TPrintOptions* printOptions_;
     QString userAgent_;
+    int modalCommands_ = 0;
 };
 
 // The level to send for a requested text size, within [low, high].

@@ -198,10 +198,19 @@ public:
     QList<QImage> ToolbarGlyphs;
     QList<QIcon> IM_List; // tab and list images
 
-    // The end of the program without the exit dialog (a signal asked it to
-    // stop): the saves of a confirmed exit with the dialog's boxes unticked,
+    // The end of the program without the exit dialog, while no event loop
+    // runs: the saves of a confirmed exit with the dialog's boxes unticked,
     // the plug-ins stopped, and the event loop left.
     void EndWithoutDialog();
+    // A signal asked the program to stop while its event loops run, maybe
+    // inside a dialog of a plug-in or of the control: ShuttingDown is set and
+    // every event loop ends, nested ones first, without closing a window
+    // (no exit dialog comes up). The saves wait for RunPendingEnd.
+    void EndEventLoops();
+    // Once the main event loop has returned, when no frame of a dialog or a
+    // plug-in is left on the stack: the saves, the plug-ins' Done and their
+    // unloading that EndEventLoops put off, in the exit's order.
+    void RunPendingEnd();
     // The desktop session is ending: the data is saved as at exit; the
     // program runs on in case the session end is cancelled.
     void SaveForSessionEnd();
@@ -213,6 +222,9 @@ public:
     // What the status bar said about damaged data files, oldest first.
     QStringList DataNotices;
     void showDataNotices();
+
+    // EndEventLoops ran and RunPendingEnd has not.
+    bool EndPending = false;
 
     // Steps the last exit ran, and the ones that failed.
     QStringList ExitStepsRan;

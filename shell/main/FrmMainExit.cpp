@@ -13,6 +13,8 @@
 
 #include <QApplication>
 
+#include <utility>
+
 void TF_Main::CollectLayout()
 {
     Settings.ToolBarAlign =
@@ -62,6 +64,25 @@ void TF_Main::EndWithoutDialog()
     RunExitSaves(false, false, true);
     // Modal dialogs, the exit dialog among them, end with the loop.
     QCoreApplication::quit();
+}
+
+void TF_Main::EndEventLoops()
+{
+    if (ShuttingDown)
+        return;
+    ShuttingDown = true;
+    EndPending = true;
+    // exit() ends every running loop, a dialog's among them, and keeps new
+    // ones from starting; quit() would close the windows and so raise the
+    // exit dialog.
+    QCoreApplication::exit(0);
+}
+
+void TF_Main::RunPendingEnd()
+{
+    if (!std::exchange(EndPending, false))
+        return;
+    RunExitSaves(false, false, true);
 }
 
 void TF_Main::SaveForSessionEnd()

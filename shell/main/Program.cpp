@@ -19,13 +19,14 @@ int RunProgram(QApplication& app, TMainServices& services)
 
     // Ended from outside: a signal, or the desktop session. The exit's
     // saves run without asking (the exit dialog's boxes unticked). A signal
-    // that comes while the main window is being made ends the run once it
-    // is made.
+    // ends the event loops, whatever dialog is up, and the saves run once
+    // the main loop has returned; one that comes while the main window is
+    // being made ends the run once it is made.
     TF_Main* main = nullptr;
     bool signalled = false;
     TExitSignals exitSignals([&main, &signalled](int) {
         if (main)
-            main->EndWithoutDialog();
+            main->EndEventLoops();
         else
             signalled = true;
     });
@@ -44,6 +45,7 @@ int RunProgram(QApplication& app, TMainServices& services)
     } else {
         main->show();
         result = app.exec();
+        main->RunPendingEnd();
     }
     // A signal from here on finds no window to end.
     TF_Main* const going = std::exchange(main, nullptr);

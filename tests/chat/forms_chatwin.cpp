@@ -4,6 +4,7 @@
 // clicks, the colour button, the DCC chat prompt and both directions of a
 // DCC chat, and windows and prompts that go while they are in use.
 #include "IrcPeers.h"
+#include "ModalWindow.h"
 
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmChildWin.h"
@@ -33,7 +34,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
-#include <QTimer>
 
 using namespace Zentrel;
 using IrcPeers::c1;
@@ -371,16 +371,14 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("offered");
         }
-        auto* pick = new QTimer;
-        pick->setInterval(20);
-        connect(pick, &QTimer::timeout, pick, [pick, file] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                pick->deleteLater();
-                dialog->selectFile(file);
-                QMetaObject::invokeMethod(dialog, "accept");
-            }
+        // The dialog may still be reading its folder at first: answered
+        // again until it closes.
+        OnModal([file](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            dialog->selectFile(file);
+            static_cast<QDialog*>(dialog)->accept(); // public there
         });
-        pick->start();
         w->SEND1->trigger();
         QVERIFY(irc_.waitFor("PRIVMSG v :" + c1 + "DCC SEND offered.txt "));
         EndDccTransfers();

@@ -4,6 +4,7 @@
 // byte by byte (blocks and acknowledgements, resume, data beyond the
 // offered size, a write error, lifetimes).
 #include "DccPeers.h"
+#include "ModalWindow.h"
 
 #include "chat/DccTransfer.h"
 #include "chat/U_GlobalConfig.h"
@@ -321,17 +322,15 @@ private slots:
     void theOpenDialogOffersTheChosenFile()
     {
         const QString path = source(QStringLiteral("chosen.bin"), pattern(10, 11));
-        auto* timer = new QTimer;
-        timer->setInterval(20);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, path] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                timer->deleteLater();
-                QVERIFY(dialog->nameFilters().join(u';').contains(QStringLiteral("All")));
-                dialog->selectFile(path);
-                QMetaObject::invokeMethod(dialog, "accept");
-            }
+        // Right after it opens, the dialog may still be reading its folder and
+        // take no file: the answer is given again until it closes.
+        OnModal([path](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            QVERIFY(dialog->nameFilters().join(u';').contains(QStringLiteral("All")));
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept(); // public there
         });
-        timer->start();
         StartDccSendOffer(server_, "bob");
         const auto o = parseOfferLine(irc_.takeLine("DCC SEND chosen.bin"));
         QVERIFY(o);

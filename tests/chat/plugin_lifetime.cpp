@@ -175,10 +175,12 @@ private slots:
             OnModal([&](QWidget* modal) {
                 // Had the prompt run inside the address box's event, this
                 // would run before the typing returned.
-                promptAfterReturn = returned;
+                if (caption.isEmpty())
+                    promptAfterReturn = returned;
                 caption = modal->windowTitle();
                 auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("E_Nick"));
                 QVERIFY(edit);
+                edit->clear();
                 QTest::keyClicks(edit, nick);
                 QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("Button1")),
                                   Qt::LeftButton);

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <utility>
+
 #include <memory>
 
 namespace {
@@ -210,6 +212,74 @@ private slots:
             QCOMPARE(GlyphCache()->Count(), 1);
         }
         QVERIFY(GlyphCache() == nullptr);
+    }
+
+    // A glyph drawn from its strip and from an image list in turn (an item
+    // button with both) draws each time the inactive image of what it
+    // draws, of that source's size.
+    void inactiveImageFollowsItsSource_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("then");
+        const QRgb red = kCellColours[0], blue = qRgb(0, 0, 200), green = qRgb(0, 200, 0);
+        QTest::addColumn<QRgb>("colour");
+        QTest::addColumn<int>("size");
+        QTest::newRow("strip, then a list") << "strip"
+                                            << "list" << grey(blue) << 8;
+        QTest::newRow("strip, then a list of another size") << "strip"
+                                                            << "large" << grey(blue) << 16;
+        QTest::newRow("list, then the strip") << "list"
+                                              << "strip" << grey(red) << 8;
+        QTest::newRow("large list, then the strip") << "large"
+                                                    << "strip" << grey(red) << 8;
+        QTest::newRow("list, then another image of it") << "list"
+                                                        << "list 1" << grey(green) << 8;
+        QTest::newRow("list, then another list") << "other"
+                                                 << "list" << grey(blue) << 8;
+        QTest::newRow("the same list again") << "list"
+                                             << "list" << grey(blue) << 8;
+    }
+    void inactiveImageFollowsItsSource()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, then);
+        QFETCH(QRgb, colour);
+        QFETCH(int, size);
+        auto solid = [](int side, QRgb c) {
+            QImage image(side, side, QImage::Format_RGB32);
+            image.fill(c);
+            return image;
+        };
+        TImageList list(8, 8), large(16, 16), other(8, 8);
+        list.Add(solid(8, qRgb(0, 0, 200)));
+        list.Add(solid(8, qRgb(0, 200, 0)));
+        large.Add(solid(16, qRgb(0, 0, 200)));
+        other.Add(solid(8, qRgb(200, 200, 0)));
+        TRxButtonGlyph glyph;
+        glyph.SetGlyph(strip(1));
+        auto draw = [&](const QString& source) {
+            QImage canvas(20, 20, QImage::Format_RGB32);
+            canvas.fill(Qt::white);
+            QPainter painter(&canvas);
+            QSize drawn;
+            if (source == "strip")
+                drawn = glyph.DrawStateGlyph(painter, 0, 0, gdsInactive);
+            else if (source == "large")
+                drawn = glyph.DrawStateImage(painter, 0, 0, gdsInactive, &large, 0);
+            else if (source == "other")
+                drawn = glyph.DrawStateImage(painter, 0, 0, gdsInactive, &other, 0);
+            else
+                drawn = glyph.DrawStateImage(painter, 0, 0, gdsInactive, &list,
+                                             source == "list 1" ? 1 : 0);
+            painter.end();
+            return std::make_pair(canvas, drawn);
+        };
+        draw(first);
+        const auto [canvas, drawn] = draw(then);
+        QCOMPARE(drawn, QSize(size, size));
+        QCOMPARE(canvas.pixel(3, 3), colour);
+        QCOMPARE(canvas.pixel(size - 2, size - 2), colour);
+        QCOMPARE(glyph.SharedList()->Width(), size);
     }
 
     void place_data()

@@ -4,10 +4,14 @@
 #include "toolkit/Forms.h"
 #include "toolkit/PopupMenus.h"
 
+#include "MouseTaker.h"
+
 #include <QApplication>
+#include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QWindow>
 #include <QtTest>
@@ -150,12 +154,48 @@ private slots:
         QCOMPARE(clicks, 2);
     }
 
+    // The modal result goes to the form the button sits on: its window, or
+    // the MDI child it is on (not the main form around it).
+    void modalResultOnClick_data()
+    {
+        QTest::addColumn<bool>("mdiChild");
+        QTest::newRow("top-level form") << false;
+        QTest::newRow("MDI child") << true;
+    }
     void modalResultOnClick()
     {
-        TRxSpeedButton* b = window->add("B", 10);
+        QFETCH(bool, mdiChild);
+        TForm* form = window.get();
+        QMdiArea* area = nullptr;
+        if (mdiChild) {
+            window->SetFormStyle(TForm::fsMDIForm);
+            area = new QMdiArea(window.get());
+            area->resize(window->size());
+            area->show();
+            window->SetClientArea(area);
+            Application::SetMainForm(window.get());
+            form = new TForm(nullptr, Qt::Widget);
+            form->SetFormStyle(TForm::fsMDIChild);
+            form->resize(120, 80);
+            form->show();
+            QVERIFY(form->MDIFrame());
+            QTest::qWait(20);
+        }
+        const auto unset = qScopeGuard([&] {
+            if (mdiChild)
+                Application::SetMainForm(nullptr);
+        });
+        auto* b = new TRxSpeedButton(QStringLiteral("B"), form);
+        b->SetBounds(10, 10, 40, 40);
+        b->show();
         b->ModalResult = TForm::mrOk;
+        int clicks = 0;
+        b->OnClick = [&] { ++clicks; };
         clickAt(b);
-        QCOMPARE(window->ModalResult(), int(TForm::mrOk));
+        QCOMPARE(clicks, 1);
+        QCOMPARE(form->ModalResult(), int(TForm::mrOk));
+        if (mdiChild)
+            QCOMPARE(window->ModalResult(), int(TForm::mrNone));
     }
 
     void clickExceptionIsShown()
@@ -449,28 +489,51 @@ private slots:
         QVERIFY(b->RepeatTimer() == nullptr);
     }
 
+    // A press ends without a click, and the button is no longer drawn
+    // pressed, when the button goes or the mouse is taken from it before
+    // the release.
     void repeatStopsWhenTheButtonGoes_data()
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("hidden") << "hidden";
         QTest::newRow("disabled") << "disabled";
+        QTest::newRow("modal box") << "modal";
+        QTest::newRow("another window activated") << "activate";
+        QTest::newRow("a menu takes the mouse") << "menu";
     }
     void repeatStopsWhenTheButtonGoes()
     {
         QFETCH(QString, how);
         TRxSpeedButton* b = window->add("B", 10);
+        b->SetGlyph(redGlyph());
+        const QImage atRest = b->grab().toImage();
         b->SetAllowTimer(true);
         int clicks = 0;
         b->OnClick = [&] { ++clicks; };
+        // The mouse comes onto the button first, and goes away at the end.
+        const auto away = qScopeGuard([this] { QTest::mouseMove(window.get(), QPoint(200, 100)); });
+        QTest::mouseMove(b, QPoint(20, 20));
         QTest::mousePress(b, Qt::LeftButton, {}, QPoint(20, 20));
         QVERIFY(b->RepeatTimer()->isActive());
+        QCOMPARE(b->ButtonState(), gdsDown);
+        std::unique_ptr<MouseTaker> taker;
         if (how == QLatin1String("hidden"))
             b->hide();
-        else
+        else if (how == QLatin1String("disabled"))
             b->setEnabled(false);
+        else
+            QVERIFY((taker = std::make_unique<MouseTaker>(how, window.get()))->Taken());
         QVERIFY(!b->RepeatTimer()->isActive());
         QVERIFY(!b->Pressing());
+        QVERIFY(!b->HasCapture());
         b->RepeatTick();
+        QCOMPARE(clicks, 0);
+        if (b->isVisible() && b->isEnabled()) {
+            QCOMPARE(b->ButtonState(), gdsUp);
+            QCOMPARE(b->grab().toImage(), atRest);
+        }
+        taker.reset();
+        QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(20, 20));
         QCOMPARE(clicks, 0);
     }
 

@@ -3,8 +3,12 @@
 #include "components/speedbar/SpeedbarSetup.h"
 #include "toolkit/ImgList.h"
 
+#include "MouseTaker.h"
+
 #include <QApplication>
+#include <QDialog>
 #include <QListWidget>
+#include <QMenu>
 #include <QPainter>
 #include <QPointer>
 #include <QtTest>
@@ -547,6 +551,14 @@ private slots:
         item->SetVisible(true);
         QImage shot = item->ItemButton()->grab().toImage();
         QCOMPARE(shot.pixel(12, 11), qRgb(0, 200, 0));
+        // With a glyph of its own as well, a flat button at rest draws the
+        // grey of the list's image, not of its glyph.
+        bar->SetOptions(bar->Options() | sbFlatBtns);
+        item->SetGlyph(solid(QSize(16, 16), qRgb(200, 0, 0)));
+        item->SetEnabled(false);
+        item->SetEnabled(true);
+        const int grey = (150 * 200) >> 8;
+        QCOMPARE(item->ItemButton()->grab().toImage().pixel(12, 11), qRgb(grey, grey, grey));
         delete images;
         QVERIFY(bar->Images() == nullptr);
         shot = item->ItemButton()->grab().toImage();
@@ -714,6 +726,58 @@ private slots:
         QCOMPARE(moves, 3);
     }
 
+    // A drag whose release cannot reach the bar ends as a drag dropped
+    // where it began: the frame and the drag cursor go, the bar stays
+    // where it was, OnPosChanged reports it once, and a late release does
+    // nothing more.
+    void aDockDragEndsWhenTheMouseIsTaken_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("bar hidden") << "hide bar";
+        QTest::newRow("window hidden") << "hide window";
+        QTest::newRow("another window activated") << "activate";
+        QTest::newRow("modal box") << "modal";
+        QTest::newRow("a menu takes the mouse") << "menu";
+        QTest::newRow("a new press, the release unheard") << "press";
+    }
+    void aDockDragEndsWhenTheMouseIsTaken()
+    {
+        QFETCH(QString, how);
+        Host host;
+        host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        TSpeedBar* bar = host.bar;
+        int moves = 0;
+        bar->OnPosChanged = [&] { ++moves; };
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(100, 10));
+        QTest::mouseMove(bar, QPoint(110, 10));
+        QTest::mouseMove(bar, bar->mapFromParent(QPoint(200, 290)));
+        QVERIFY(bar->Docking());
+        QCOMPARE(frameWindows().size(), 4);
+
+        std::unique_ptr<MouseTaker> taker;
+        if (how == "hide bar")
+            bar->hide();
+        else if (how == "hide window")
+            host.hide();
+        else if (how == "press")
+            QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(100, 10));
+        else
+            QVERIFY((taker = std::make_unique<MouseTaker>(how, &host))->Taken());
+        QVERIFY(!bar->Docking());
+        QCOMPARE(frameWindows().size(), 0);
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QCOMPARE(bar->Align(), TAlign::alTop);
+        QCOMPARE(moves, 1);
+
+        taker.reset();
+        bar->show();
+        host.show();
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, bar->mapFromParent(QPoint(200, 290)));
+        QCOMPARE(bar->Align(), TAlign::alTop);
+        QCOMPARE(moves, 1);
+    }
+
     void otherDockedControlsShapeTheFrame()
     {
         Host host;
@@ -852,6 +916,93 @@ private slots:
         // The bar going first closes an open window.
         window = ShowSpeedbarSetupWindow(bar);
         host.reset();
+        QTRY_VERIFY(!window);
+    }
+
+    // A customise drag of an item button that a modal box interrupts ends
+    // where it began: the picture goes, the button stays on its place.
+    void customiseDragEndsWhenTheMouseIsTaken()
+    {
+        Host host(QSize(400, 200));
+        host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        TSpeedBar* bar = host.bar;
+        auto* open = new TSpeedItem(&host, QStringLiteral("Open"));
+        bar->PlaceItem(bar->NewSection(QStringLiteral("Files")), open);
+        open->SetLeft(50);
+        open->SetVisible(true);
+        QObject editWindow;
+        bar->SetEditWindow(&editWindow);
+        TSpeedbarButton* button = open->ItemButton();
+        const QPoint place = button->pos();
+        QTest::mouseMove(button, QPoint(5, 5));
+        QTest::mousePress(button, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(button, QPoint(30, 10));
+        QVERIFY(button->DragControl() != nullptr);
+        QVERIFY(MouseTaker("modal", &host).Taken());
+        QVERIFY(button->DragControl() == nullptr);
+        QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(30, 10));
+        QCOMPARE(button->pos(), place);
+        QVERIFY(open->Visible());
+        bar->SetEditWindow(nullptr);
+    }
+
+    // An item that leaves the bar or is freed while the customise window
+    // offers it is no longer in the window's grid: painting the grid and
+    // pressing where the item was touch only items that are still there.
+    void customiseWindowLetsGoOfItemsThatLeave_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("item freed") << "delete";
+        QTest::newRow("its section freed") << "free section";
+        QTest::newRow("all sections cleared") << "clear";
+        QTest::newRow("section object freed") << "delete section";
+        QTest::newRow("taken out of the bar, then freed") << "detach";
+        QTest::newRow("its section taken out, then freed") << "detach section";
+    }
+    void customiseWindowLetsGoOfItemsThatLeave()
+    {
+        QFETCH(QString, how);
+        Host host(QSize(400, 200));
+        TSpeedBar* bar = host.bar;
+        const int files = bar->NewSection(QStringLiteral("Files"));
+        auto* open = new TSpeedItem(&host, QStringLiteral("Open"));
+        auto* save = new TSpeedItem(&host, QStringLiteral("Save"));
+        open->SetBtnCaption(QStringLiteral("O"));
+        bar->PlaceItem(files, open);
+        bar->PlaceItem(files, save);
+        QPointer<TSpeedbarSetupWindow> window = ShowSpeedbarSetupWindow(bar);
+        TSpeedbarButtonsGrid* grid = window->ButtonsList;
+        QCOMPARE(grid->Items(), (QList<TSpeedItem*>{open, save}));
+
+        QList<TSpeedItem*> left{save};
+        if (how == "delete") {
+            delete open;
+        } else if (how == "free section") {
+            bar->FreeSection(files);
+            left.clear();
+        } else if (how == "clear") {
+            bar->ClearSections();
+            left.clear();
+        } else if (how == "delete section") {
+            delete bar->Sections(files);
+            left.clear();
+        } else if (how == "detach") {
+            bar->DetachItem(open);
+            delete open;
+        } else {
+            TSpeedbarSection* section = bar->Sections(files);
+            bar->DetachSection(files);
+            delete section;
+            left.clear();
+        }
+        grid->grab();
+        const QPoint cell = grid->CellRect(0).center();
+        QTest::mousePress(grid, Qt::LeftButton, {}, cell);
+        QTest::mouseMove(grid, cell + QPoint(5, 5));
+        QTest::mouseRelease(grid, Qt::LeftButton, {}, cell + QPoint(5, 5));
+        QCOMPARE(grid->Items(), left);
+        window->Close();
         QTRY_VERIFY(!window);
     }
 };

@@ -229,12 +229,32 @@ private slots:
     }
 
     // The bar's form destroyed without being closed saves the layout under
-    // the form's own class name, not the base form's.
+    // the form's own class name, not the base form's, also when the bar
+    // joined the placement only after the form was first shown.
+    void aDestroyedFormKeepsItsSection_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("linked before the first show") << "";
+        QTest::newRow("linked after the first show") << "link";
+        QTest::newRow("put on the form after the first show") << "parent";
+    }
     void aDestroyedFormKeepsItsSection()
     {
+        QFETCH(QString, how);
         {
             auto form = newForm();
+            TSpeedBar* bar = form->SpB_Test;
+            if (how == "link")
+                bar->SetIniStorage(nullptr);
+            if (how == "parent")
+                bar->setParent(nullptr);
             showAndWait(form.get());
+            if (how == "link")
+                bar->SetIniStorage(form->Placement);
+            if (how == "parent") {
+                bar->setParent(form.get());
+                bar->show();
+            }
             form->Item("HelpBtn")->SetVisible(true);
         }
         const auto ini = store();

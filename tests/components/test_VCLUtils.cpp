@@ -29,8 +29,17 @@ protected:
 
 class Parent : public QWidget
 {
+public:
+    bool blueCorner = false; // a blue 10 x 10 square at the top-left corner
+
 protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), Qt::red); }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::red);
+        if (blueCorner)
+            painter.fillRect(QRect(0, 0, 10, 10), Qt::blue);
+    }
 };
 
 // Receives control messages and counts them.
@@ -220,6 +229,58 @@ private slots:
         PaintParentImage(nullptr, painter);
         PaintParentImage(&parent, painter); // a window has no parent
         QCOMPARE(none.pixel(0, 0), QColor(Qt::black).rgb());
+    }
+
+    // What lies under a control is painted at the control's own pixels,
+    // also where it reaches past its parent's top or left edge (nothing is
+    // painted there).
+    void parentImageInPlace_data()
+    {
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QRect>("beneath"); // a yellow graphic control below it
+        QTest::addColumn<QPoint>("pixel");
+        QTest::addColumn<QRgb>("colour");
+        const QRgb blue = QColor(Qt::blue).rgb(), red = QColor(Qt::red).rgb(),
+                   yellow = QColor(Qt::yellow).rgb(), none = QColor(Qt::black).rgb();
+        const QRect inside(5, 5, 20, 20), left(-5, 5, 20, 20), above(5, -5, 20, 20),
+            both(-5, -5, 20, 20), no;
+        QTest::newRow("inside, corner") << inside << no << QPoint(0, 0) << blue;
+        QTest::newRow("inside, past the corner") << inside << no << QPoint(5, 5) << red;
+        QTest::newRow("past the left, outside") << left << no << QPoint(4, 0) << none;
+        QTest::newRow("past the left, corner") << left << no << QPoint(5, 0) << blue;
+        QTest::newRow("past the left, past the corner") << left << no << QPoint(15, 0) << red;
+        QTest::newRow("past the top, outside") << above << no << QPoint(0, 4) << none;
+        QTest::newRow("past the top, corner") << above << no << QPoint(0, 5) << blue;
+        QTest::newRow("past the top, past the corner") << above << no << QPoint(0, 15) << red;
+        QTest::newRow("past both, outside") << both << no << QPoint(4, 4) << none;
+        QTest::newRow("past both, corner") << both << no << QPoint(14, 14) << blue;
+        QTest::newRow("past both, past the corner") << both << no << QPoint(15, 15) << red;
+        QTest::newRow("a control beneath, inside the parent")
+            << left << QRect(-10, 0, 30, 30) << QPoint(5, 0) << yellow;
+        QTest::newRow("a control beneath, outside the parent")
+            << left << QRect(-10, 0, 30, 30) << QPoint(4, 0) << none;
+    }
+    void parentImageInPlace()
+    {
+        QFETCH(QRect, geometry);
+        QFETCH(QRect, beneath);
+        QFETCH(QPoint, pixel);
+        QFETCH(QRgb, colour);
+        Parent parent;
+        parent.blueCorner = true;
+        parent.resize(100, 100);
+        if (!beneath.isNull())
+            (new Filled(Qt::yellow, &parent))->setGeometry(beneath);
+        auto* control = new Filled(Qt::green, &parent);
+        control->setGeometry(geometry);
+        parent.show();
+        QImage image(control->size(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        {
+            QPainter painter(&image);
+            PaintParentImage(control, painter);
+        }
+        QCOMPARE(image.pixel(pixel), colour);
     }
 
     void invertFrameToggles()

@@ -532,6 +532,31 @@ private slots:
         QVERIFY(!link.Storage());
     }
 
+    // What a link writes while the placement restores reaches an ini file
+    // as a save's writes do; a registry key opened for reading refuses it.
+    void writesDuringARestore_data()
+    {
+        QTest::addColumn<bool>("registry");
+        QTest::newRow("ini file: written") << false;
+        QTest::newRow("registry: refused") << true;
+    }
+    void writesDuringARestore()
+    {
+        QFETCH(bool, registry);
+        auto form = newForm(registry);
+        TIniLink link;
+        link.OnLoad = [&](QObject*) {
+            StorageWriteString(link.IniObject(), "TF_Test", "Seen", "yes");
+        };
+        link.SetStorage(form->Placement);
+        showAndWait(form.get());
+        QCOMPARE(form->Placement->Restored(), !registry);
+        QCOMPARE(stored("Seen", registry),
+                 registry ? QStringLiteral("<none>") : QStringLiteral("yes"));
+        QCOMPARE(boxes_.size(), registry ? 1 : 0);
+        boxes_.clear();
+    }
+
     // PreventResize freezes the size the form is shown with and takes the
     // maximise button away; switching it off gives both back. Re-making the
     // window for the button is no new restore.

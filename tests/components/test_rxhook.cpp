@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <stdexcept>
@@ -235,6 +236,56 @@ private slots:
         probe(&form);
         QCOMPARE(log, (QStringList{"first before", "first after"}));
         QCOMPARE(HookRegistry().Find(&form)->Hooks().size(), 1);
+    }
+
+    // A handler that lets go of its hook (the record is left without
+    // hooks) and then runs a nested loop, as a modal box does: the record
+    // the loop would release is still dispatching, so it is released only
+    // once the handler has returned.
+    void aRecordLeftDuringANestedLoopOutlivesTheDispatch_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("hook freed") << "free";
+        QTest::newRow("hook moved to another control") << "move";
+        QTest::newRow("hook freed, then a throw shows the exception box") << "throw";
+    }
+    void aRecordLeftDuringANestedLoopOutlivesTheDispatch()
+    {
+        QFETCH(QString, how);
+        auto nestedLoop = [] {
+            QEventLoop loop;
+            QTimer::singleShot(50, &loop, &QEventLoop::quit);
+            loop.exec();
+        };
+        int boxes = 0;
+        MessageBoxService::ScopedHandler box([&](const MessageBoxService::Request&) {
+            ++boxes;
+            nestedLoop();
+            return MessageBoxService::IDOK;
+        });
+        TProbeForm form, other;
+        QPointer<TRxWindowHook> hook = new TRxWindowHook;
+        hook->BeforeMessage = [&](QObject*, QEvent& e, bool&) {
+            if (e.type() != kProbe)
+                return;
+            if (how == "move") {
+                hook->SetWinControl(&other);
+            } else {
+                delete hook.data();
+                if (how == "throw")
+                    throw std::runtime_error("handler failed");
+            }
+            nestedLoop();
+        };
+        hook->SetWinControl(&form);
+        TControlHook* record = HookRegistry().Find(&form);
+        probe(&form);
+        QCOMPARE(boxes, how == "throw" ? 1 : 0);
+        QVERIFY(HookRegistry().Contains(record));
+        QVERIFY(!record->Dispatching());
+        QTRY_VERIFY(!HookRegistry().Contains(record));
+        QVERIFY(!HookRegistry().Find(&form));
+        delete hook.data();
     }
 
     void aHookOnItsOwnFormIsForm()

@@ -193,6 +193,44 @@ private slots:
                                            "t=3\r\n"));
     }
 
+    // Each line keeps its own line end through a rewrite, whichever it is
+    // (a lone CR too); new lines end as the file's first line does.
+    void eachLineKeepsItsOwnEnd_data()
+    {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("ident");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("mixed ends, a value changed")
+            << QByteArray("[S]\nA=1\r\nB=2\rC=3\n") << "B" << QByteArray("[S]\nA=1\r\nB=x\rC=3\n");
+        QTest::newRow("a lone CR stays one line end") << QByteArray("[S]\r\nA=a\rtext\r\n") << "N"
+                                                      << QByteArray("[S]\r\nA=a\rtext\r\nN=x\r\n");
+        QTest::newRow("a new line ends as the first")
+            << QByteArray("[S]\nA=1\r\n") << "N" << QByteArray("[S]\nA=1\r\nN=x\n");
+        QTest::newRow("CR before CR LF")
+            << QByteArray("[S]\r\r\nA=1\r\n") << "A" << QByteArray("[S]\r\r\nA=x\r\n");
+        QTest::newRow("only lone CRs")
+            << QByteArray("[S]\rA=1\r") << "N" << QByteArray("[S]\rA=1\rN=x\r");
+        QTest::newRow("a changed last line without an end")
+            << QByteArray("[S]\r\nA=1") << "A" << QByteArray("[S]\r\nA=x");
+        QTest::newRow("a line after the last one that had no end")
+            << QByteArray("[S]\nA=1") << "N" << QByteArray("[S]\nA=1\nN=x\n");
+    }
+    void eachLineKeepsItsOwnEnd()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, ident);
+        QFETCH(QByteArray, after);
+        writeAll(ini_, before);
+        {
+            TIniFile ini(ini_);
+            ini.WriteString("S", ident, "x");
+            ini.UpdateFile();
+        }
+        QCOMPARE(readAll(ini_), after);
+        TIniFile again(ini_);
+        QCOMPARE(again.ReadString("S", ident, {}), QStringLiteral("x"));
+    }
+
     void erasingTakesEveryCopyOfTheSection()
     {
         writeAll(ini_, "[Bar]\nButton1=a\n[Keep]\nk=1\n[bar]\nButton9=z\n");

@@ -571,6 +571,17 @@ private slots:
         QCOMPARE(edit->LinkAt(charPoint(*edit, 7)), qMakePair(-1, -1));
         edit->SetAutoURLDetect(true);
         QCOMPARE(edit->LinkAt(charPoint(*edit, 7)), qMakePair(6, 16));
+        // A colour over the link leaves it a link; text changed while
+        // detection was off is looked at afresh.
+        edit->SetSelection(8, 12, false);
+        edit->SelectionAttributes()->SetColor(clRed);
+        QCOMPARE(edit->LinkAt(charPoint(*edit, 7)), qMakePair(6, 16));
+        edit->SetAutoURLDetect(false);
+        edit->SetSelection(10, 11, false);
+        edit->SetSelText(QStringLiteral(" "));
+        edit->SetAutoURLDetect(true);
+        QCOMPARE(edit->LinkAt(charPoint(*edit, 7)), qMakePair(-1, -1));
+        QCOMPARE(edit->LinkAt(charPoint(*edit, 12)), qMakePair(-1, -1));
     }
 
     void aHandlerMayCloseTheControl()

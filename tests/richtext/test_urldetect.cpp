@@ -33,6 +33,11 @@ private slots:
         QTest::newRow("only punctuation after") << "http:..." << QStringList{};
         QTest::newRow("brackets") << "(http://x.th/a_(b)) <www.y.th>"
                                   << QStringList{"http://x.th/a_(b)", "www.y.th"};
+        QTest::newRow("closers after a link") << "http:x)))" << QStringList{"http:x"};
+        QTest::newRow("pairs kept, spare closers not")
+            << "http:a(b)c)) http:a((b)))." << QStringList{"http:a(b)c", "http:a((b))"};
+        QTest::newRow("each bracket kind counted apart")
+            << "<http:a[b)]>" << QStringList{"http:a[b)]"};
         QTest::newRow("quotes and comma")
             << "\"http://a.th\", 'www.b.th'" << QStringList{"http://a.th", "www.b.th"};
         QTest::newRow("tab ends a link") << "http://a.th\tb" << QStringList{"http://a.th"};

@@ -9,12 +9,12 @@
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestServices.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -27,18 +27,11 @@ namespace {
 // Answers the next modal form of class T with `answer`, as a person would.
 template <typename T> void answerModal(std::function<void(T*)> answer)
 {
-    auto* timer = new QTimer;
-    auto tries = std::make_shared<int>(500);
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        auto* form = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!form && --*tries > 0)
-            return;
-        timer->stop();
-        timer->deleteLater();
-        if (form)
-            answer(form);
+    OnModal([answer = std::move(answer)](QWidget* modal) {
+        auto* form = qobject_cast<T*>(modal);
+        QVERIFY(form);
+        answer(form);
     });
-    timer->start(10);
 }
 
 QStandardItem* node(TF_Favorite* f, const QString& text)

@@ -14,6 +14,7 @@
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestBrowserWindow.h"
 #include "TestServices.h"
 
@@ -30,6 +31,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 using namespace MessageBoxService;
 
@@ -132,20 +134,15 @@ class TestFrmMain : public QObject
     // Answers the exit dialog that closing the main window opens.
     static void answerExitDialog(bool confirm, bool saveWindows, bool saveEnv)
     {
-        auto* timer = new QTimer;
-        timer->setInterval(10);
-        auto deadline = std::make_shared<int>(3000);
-        QObject::connect(timer, &QTimer::timeout, [=] {
-            auto* dialog = qobject_cast<TF_Exit*>(QApplication::activeModalWidget());
-            if (!dialog) {
-                if (--*deadline <= 0)
-                    timer->deleteLater();
-                return;
+        auto first = std::make_shared<bool>(true);
+        OnModal([=](QWidget* modal) {
+            auto* dialog = qobject_cast<TF_Exit*>(modal);
+            QVERIFY(dialog);
+            // Its boxes start unticked.
+            if (std::exchange(*first, false)) {
+                QVERIFY(!dialog->ChB_SaveWindow->isChecked());
+                QVERIFY(!dialog->ChB_SaveEnv->isChecked());
             }
-            timer->stop();
-            timer->deleteLater();
-            QVERIFY(!dialog->ChB_SaveWindow->isChecked());
-            QVERIFY(!dialog->ChB_SaveEnv->isChecked());
             dialog->ChB_SaveWindow->setChecked(saveWindows);
             dialog->ChB_SaveEnv->setChecked(saveEnv);
             if (confirm)
@@ -153,7 +150,6 @@ class TestFrmMain : public QObject
             else
                 dialog->close(); // the close box: a refusal
         });
-        timer->start();
     }
 
     // The same, once `delay` ms have passed.
@@ -721,9 +717,9 @@ private slots:
         CurrentTitle = QStringLiteral("The page's title");
         CurrentURL = QStringLiteral("http://page.example/");
         QStringList offered;
-        QTimer::singleShot(0, [&] {
-            QTRY_VERIFY(F_EnterURLData && F_EnterURLData->IsModal());
-            offered << F_EnterURLData->E_WebName->text() << F_EnterURLData->E_URL->text();
+        OnModal([&](QWidget* modal) {
+            QVERIFY(F_EnterURLData && modal == F_EnterURLData.data());
+            offered = QStringList{F_EnterURLData->E_WebName->text(), F_EnterURLData->E_URL->text()};
             F_EnterURLData->SpeedButton1Click();
         });
         main->SB_AddFavoriteClick();

@@ -9,6 +9,7 @@
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestBrowserWindow.h"
 #include "TestServices.h"
 #include "ThrowawayHome.h"
@@ -17,7 +18,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
@@ -40,26 +40,18 @@ public:
     FakeWebBrowser* control;
 };
 
-// Closes the modal dialog of type T once it is up, after `act`.
+// Runs `act` on the modal dialog of type T once it is up; a dialog that
+// `act` left open is closed.
 template <typename T> void whenModal(const std::function<void(T&)>& act, bool& seen)
 {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    auto tries = std::make_shared<int>(500);
-    QObject::connect(timer, &QTimer::timeout, timer, [=, &seen] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->IsModal()) {
-            if (--*tries <= 0)
-                timer->deleteLater();
-            return;
-        }
-        timer->deleteLater();
+    OnModal([act, &seen](QWidget* modal) {
+        auto* dialog = qobject_cast<T*>(modal);
+        QVERIFY(dialog && dialog->IsModal());
         seen = true;
         act(*dialog);
         if (dialog->IsModal())
             dialog->close();
     });
-    timer->start();
 }
 
 class TestFrmMainCommands : public QObject

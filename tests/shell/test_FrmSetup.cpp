@@ -6,6 +6,7 @@
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestServices.h"
 
 #include <QApplication>
@@ -13,7 +14,6 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -372,10 +372,8 @@ private slots:
         });
         QString seenName;
         bool groupHidden = false;
-        QTimer::singleShot(0, [&] {
-            auto* entry = qobject_cast<TF_EnterURLData*>(QApplication::activeModalWidget());
-            if (!entry)
-                entry = F_EnterURLData.data();
+        OnModal([&](QWidget* modal) {
+            auto* entry = qobject_cast<TF_EnterURLData*>(modal);
             QVERIFY(entry && entry->IsModal());
             seenName = entry->E_WebName->text();
             groupHidden = !entry->E_Favorite->isEnabled();

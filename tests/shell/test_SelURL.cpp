@@ -5,6 +5,7 @@
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestBrowserWindow.h"
 #include "TestServices.h"
 #include "ThrowawayHome.h"
@@ -52,13 +53,12 @@ class TestSelURL : public QObject
     void runDialog(FakeWebBrowser* control, const std::function<void(TF_SelURL&)>& act)
     {
         bool acted = false;
-        QTimer::singleShot(0, [&] {
-            if (F_SelURL && F_SelURL->IsModal()) {
-                act(*F_SelURL);
-                acted = true;
-                if (F_SelURL->IsModal())
-                    F_SelURL->close();
-            }
+        OnModal([&](QWidget* modal) {
+            QVERIFY(F_SelURL && modal == F_SelURL.data() && F_SelURL->IsModal());
+            act(*F_SelURL);
+            acted = true;
+            if (F_SelURL->IsModal())
+                F_SelURL->close();
         });
         ShowLinksDialog(*main_, control);
         QVERIFY(acted);
@@ -279,11 +279,10 @@ private slots:
         main_->RSB_NewWindowClick();
         QCOMPARE(made_.size(), 1);
         bool shown = false;
-        QTimer::singleShot(0, [&] {
-            shown = F_SelURL && F_SelURL->IsModal() &&
+        OnModal([&](QWidget* modal) {
+            shown = F_SelURL && modal == F_SelURL.data() && F_SelURL->IsModal() &&
                     F_SelURL->Captions() == QStringList{"http://h.test/x.html"};
-            if (F_SelURL)
-                F_SelURL->close();
+            modal->close();
         });
         main_->Link1->trigger();
         QVERIFY(shown);

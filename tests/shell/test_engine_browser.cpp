@@ -6,11 +6,15 @@
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestServices.h"
 
+#include <QFileInfo>
+#include <QPrinter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <memory>
 
@@ -39,6 +43,8 @@ private slots:
         http_.addPage("/one.html", "<html><head><title>One &amp; only</title></head><body>"
                                    "<a id='next' href='/two.html'>two</a></body></html>");
         http_.addPage("/two.html", "<html><head><title>Two</title></head><body>2</body></html>");
+        http_.addPage("/three.html",
+                      "<html><head><title>Three</title></head><body>3</body></html>");
         main_ = std::make_unique<TF_Main>(services_);
         main_->show();
         QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
@@ -119,6 +125,107 @@ private slots:
         QCOMPARE(seen, (QStringList{"telnet://BBS.Example:23/", "irc://Some.Server/#Chan"}));
         window->CloseWindow();
         QTRY_VERIFY(form.isNull());
+    }
+
+    // A page closes its window, or turns into a banner by its title, while
+    // one of the window's modal commands has its dialog up: nothing is
+    // freed under the dialog (its control, the dialog itself and the
+    // printer stay), and the window closes once the command has returned.
+    void aWindowClosedUnderItsDialogClosesWhenTheCommandReturns_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("script");
+        for (const char* command : {"print", "preview", "page setup", "save as"}) {
+            QTest::addRow("%s, the page closes itself", command)
+                << command << QStringLiteral("window.close()");
+            QTest::addRow("%s, a banner title", command)
+                << command << QStringLiteral("document.title = 'Sponsored: buy now'");
+        }
+    }
+    void aWindowClosedUnderItsDialogClosesWhenTheCommandReturns()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, script);
+        main_->Settings.UseBanner = true;
+        if (!main_->Data.Banners.Names.contains(QStringLiteral("Sponsored")))
+            main_->Data.AddBanner(QStringLiteral("Sponsored"), QStringLiteral("http://ads.test/"));
+        auto* window = dynamic_cast<TF_Browser*>(main_->NewBrowserWindow());
+        QVERIFY(window);
+        QPointer<TF_Browser> form = window;
+        auto* control = qobject_cast<TEmbeddedWB*>(window->WB_Document);
+        QVERIFY(control);
+        QSignalSpy done(control, &TWebBrowser::DocumentComplete);
+        window->Navigate(http_.url("/three.html"));
+        QVERIFY(done.wait(timeout));
+        QTRY_COMPARE(window->PageTitle, QStringLiteral("Three"));
+        // A coarse printer: the preview's pages are ready in moments.
+        control->Printer()->setResolution(48);
+
+        // The page's request reaches the window while the dialog is up.
+        QSignalSpy closeAsked(control, &TWebBrowser::CloseQuery);
+        QSignalSpy titles(control, &TWebBrowser::TitleChange);
+        bool stayedUnderTheDialog = false;
+        OnModal(
+            [&](QWidget* modal) {
+                if (!closeAsked.isEmpty() || !titles.isEmpty())
+                    return CloseModal(modal); // asked already: the dialog goes
+                control->Page()->runJavaScript(script);
+                QVERIFY(QTest::qWaitFor([&] { return !closeAsked.isEmpty() || !titles.isEmpty(); },
+                                        timeout));
+                // What a free would have done meanwhile: deferred deletions run.
+                QTest::qWait(100);
+                stayedUnderTheDialog = !form.isNull() && main_->WindowCount() == 1;
+                CloseModal(modal);
+            },
+            std::chrono::seconds(30)); // the preview waits for the engine first
+        if (command == QLatin1String("print"))
+            main_->N_PrintClick();
+        else if (command == QLatin1String("preview"))
+            main_->N_PrintPreviewClick();
+        else if (command == QLatin1String("page setup"))
+            main_->N_PSetupClick();
+        else
+            main_->N_SaveHTMLClick();
+        QVERIFY(stayedUnderTheDialog);
+        QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), timeout);
+        QCOMPARE(main_->WindowCount(), 0);
+        QVERIFY(!main_->ActiveWebBrowser());
+    }
+
+    // After the print dialog the engine prints into the control's printer
+    // from a thread of its own: a window the page closes meanwhile stays
+    // until the print has ended.
+    void aWindowClosedWhileItPrintsStaysUntilThePrintEnds()
+    {
+        auto* window = dynamic_cast<TF_Browser*>(main_->NewBrowserWindow());
+        QVERIFY(window);
+        QPointer<TF_Browser> form = window;
+        auto* control = qobject_cast<TEmbeddedWB*>(window->WB_Document);
+        QVERIFY(control);
+        QSignalSpy done(control, &TWebBrowser::DocumentComplete);
+        window->Navigate(http_.url("/three.html"));
+        QVERIFY(done.wait(timeout));
+        const QString pdf = dir_.filePath(QStringLiteral("printed.pdf"));
+        control->Printer()->setResolution(48);
+        control->Printer()->setOutputFileName(pdf);
+        QSignalSpy finished(control->View(), &QWebEngineView::printFinished);
+        OnModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<QDialog*>(modal);
+            QVERIFY(dialog);
+            dialog->accept();
+        });
+        main_->N_PrintClick();
+        QSignalSpy closeAsked(control, &TWebBrowser::CloseQuery);
+        control->Page()->runJavaScript(QStringLiteral("window.close()"));
+        QVERIFY(closeAsked.wait(timeout));
+        if (finished.isEmpty()) {
+            QTest::qWait(100);
+            QVERIFY(form);
+            QVERIFY(finished.wait(60000));
+        }
+        QCOMPARE(finished.first().first().toBool(), true);
+        QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), timeout);
+        QVERIFY(QFileInfo(pdf).size() > 0);
     }
 };
 

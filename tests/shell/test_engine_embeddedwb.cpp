@@ -1,5 +1,6 @@
 #include "EngineTestMain.h"
 #include "LoopbackHttp.h"
+#include "ModalWindow.h"
 #include "platform/Registry.h"
 
 #include <QDoubleSpinBox>
@@ -9,12 +10,12 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
 #include <memory>
+#include <utility>
 
 // The control on the real engine, offscreen, with pages served by the test
 // from 127.0.0.1.
@@ -374,12 +375,14 @@ private slots:
         // it as it is, then with a wider left margin and portrait.
         QPageLayout shown;
         const auto answer = [&](const std::function<void(QPageSetupDialog&)>& act) {
-            QTimer::singleShot(0, [&, act] {
-                QVERIFY(QTest::qWaitFor([] { return QApplication::activeModalWidget(); }, 10000));
-                auto* dialog = qobject_cast<QPageSetupDialog*>(QApplication::activeModalWidget());
+            auto first = std::make_shared<bool>(true);
+            OnModal([&, act, first](QWidget* modal) {
+                auto* dialog = qobject_cast<QPageSetupDialog*>(modal);
                 QVERIFY(dialog);
-                shown = dialog->printer()->pageLayout();
-                act(*dialog);
+                if (std::exchange(*first, false)) {
+                    shown = dialog->printer()->pageLayout();
+                    act(*dialog);
+                }
                 dialog->accept();
             });
         };

@@ -7,12 +7,12 @@
 #include "shell/main/FrmMain.h"
 #include "toolkit/Controls.h"
 
+#include "ModalWindow.h"
 #include "TestBrowserWindow.h"
 #include "TestServices.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -95,21 +95,12 @@ private slots:
 
         // The dialog runs modally once the links are read: answer it then.
         QStringList listed;
-        QTimer poll;
-        poll.setInterval(20);
-        connect(&poll, &QTimer::timeout, this, [&] {
-            if (!F_SelURL || !F_SelURL->IsModal())
-                return;
-            poll.stop();
+        OnModal([&](QWidget* modal) {
+            QVERIFY(F_SelURL && modal == F_SelURL.data() && F_SelURL->IsModal());
             listed = F_SelURL->Captions();
             // Every link but the script one.
             F_SelURL->LV_URL->topLevelItem(3)->setSelected(false);
             F_SelURL->BitBtn1Click();
-        });
-        poll.start();
-        QTimer::singleShot(30000, this, [] {
-            if (F_SelURL && F_SelURL->IsModal())
-                F_SelURL->close();
         });
         main_->Link1Click();
         const QString root = http_.url("");

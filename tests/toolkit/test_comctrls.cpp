@@ -6,14 +6,17 @@
 #include "toolkit/FontFaces.h"
 #include "toolkit/ListBox.h"
 
+#include "ModalWindow.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QSignalSpy>
-#include <QTimer>
 #include <QtTest>
+
+#include <utility>
 
 class TestComCtrls : public QObject
 {
@@ -88,12 +91,12 @@ private slots:
         dialog.Font.Name = QStringLiteral("DejaVu Sans");
         dialog.Font.Color = clRed;
         dialog.Font.Charset = THAI_CHARSET;
-        QTimer::singleShot(0, [] {
-            QWidget* modal = QApplication::activeModalWidget();
-            QVERIFY(modal);
+        bool first = true;
+        OnModal([&first](QWidget* modal) {
             auto* colors = modal->findChild<QComboBox*>(QStringLiteral("FontColor"));
             QVERIFY(colors);
-            QCOMPARE(colors->currentIndex(), 9);
+            if (std::exchange(first, false))
+                QCOMPARE(colors->currentIndex(), 9);
             colors->setCurrentIndex(12);
             static_cast<QDialog*>(modal)->accept();
         });

@@ -2,11 +2,12 @@
 #include "toolkit/Controls.h"
 #include "toolkit/Forms.h"
 
+#include "ModalWindow.h"
+
 #include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QTimer>
 #include <QtTest>
 
 class TestToolkit : public QObject
@@ -62,12 +63,12 @@ private slots:
         TForm form;
         auto* ok = new TButton(QStringLiteral("B_OK"), &form);
         connect(ok, &QPushButton::clicked, &form, [&] { form.SetModalResult(TForm::mrOk); });
-        QTimer::singleShot(0, ok, &QPushButton::click);
+        OnModal([ok](QWidget*) { ok->click(); });
         QCOMPARE(form.ShowModal(), int(TForm::mrOk));
         QVERIFY(!form.isVisible());
 
         // Closed any other way: cancel.
-        QTimer::singleShot(0, &form, &QWidget::close);
+        OnModal([](QWidget* modal) { modal->close(); });
         QCOMPARE(form.ShowModal(), int(TForm::mrCancel));
     }
 
