@@ -25,6 +25,13 @@ class TPageRequestInterceptor;
 // program's main and every test that starts the engine call it first.
 void PrepareWebEngine();
 
+// The web profile of every browser control: the engine's default profile,
+// prepared once with the program's scheme handlers and its offline filter.
+// The first call starts the engine. What every page must see (a setting of
+// the profile) goes onto it before the first control is made, the first
+// window's prepared one included (TMainServices::PrepareBrowserControl).
+QWebEngineProfile* BrowserProfile();
+
 // The schemes handed to the terminal and to plug-ins.
 QStringList BrowserSchemes();
 
