@@ -52,7 +52,7 @@ TCommandResult TranslateCommandLine(const TCommandContext& ctx, QByteArrayView t
     const QByteArray text = ctx.ServerWindow ? TrimTrailingSpaces(typed) : typed.toByteArray();
     if (text.isEmpty())
         return r;
-    const TWindowKind kind = WindowKindOf(ctx.Caption);
+    const TWindowKind kind = ctx.Kind;
     const QByteArray target = CaptionTarget(ctx.Caption);
     const bool dcc = !ctx.ServerWindow && kind == TWindowKind::DccChat;
     auto send = [&](const QByteArray& line) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chat/WindowNames.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -12,9 +14,10 @@ namespace Zentrel {
 struct TCommandContext
 {
     // The server window's command line (false: a channel, query, DCC chat or
-    // encrypted-mode window, told by its caption).
+    // encrypted-mode window, of the kind it was made as).
     bool ServerWindow = false;
-    QByteArray Caption;
+    TWindowKind Kind = TWindowKind::Query;
+    QByteArray Caption; // its IRC target is the caption's first word
     QByteArray CurrentNick;
     qint64 MsecsSinceMidnight = 0;
 };

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <limits>
+#include <utility>
 
 namespace Zentrel {
 
@@ -90,7 +91,8 @@ QString UniqueFileName(const QString& folder, const QString& name)
     return {};
 }
 
-TDccSavePlan PlanDccSave(const QString& folder, const QString& name, quint64 offerSize)
+TDccSavePlan PlanDccSave(const QString& folder, const QString& name, quint64 offerSize,
+                         const TDccUnfinished& unfinished)
 {
     TDccSavePlan plan;
     plan.Folder = folder;
@@ -102,7 +104,8 @@ TDccSavePlan PlanDccSave(const QString& folder, const QString& name, quint64 off
         const quint64 local = quint64(st.st_size);
         if (local >= offerSize) {
             plan.Complete = true;
-        } else if (local > 0) {
+        } else if (local > 0 && !unfinished.Writing(plan.ExistingPath)) {
+            // (A file another reception writes would get two writers.)
             plan.ResumeEnabled = true;
             plan.ResumePosition = local;
         }
@@ -113,13 +116,32 @@ TDccSavePlan PlanDccSave(const QString& folder, const QString& name, quint64 off
     return plan;
 }
 
-TDccAutoChoice AutoReceiveChoice(const TDccSavePlan& plan)
+TDccAutoPlan PlanAutoReceive(const TDccSavePlan& plan, QByteArrayView offeredName,
+                             quint64 offerSize, const TDccUnfinished& unfinished)
 {
-    if (plan.ResumeEnabled)
-        return TDccAutoChoice::Resume;
-    if (plan.Complete || plan.ReceivePath.isEmpty())
-        return TDccAutoChoice::Skip;
-    return TDccAutoChoice::Receive;
+    TDccAutoPlan out;
+    // The latest of them that left something to resume.
+    for (const TDccUnfinished::Entry& e : unfinished.Resumable(offeredName, offerSize)) {
+        struct stat st;
+        if (offerSize > 0 && ::lstat(QFile::encodeName(e.Path).constData(), &st) == 0 &&
+            S_ISREG(st.st_mode) && st.st_size > 0 && quint64(st.st_size) < offerSize) {
+            out.Choice = TDccAutoChoice::Resume;
+            out.Path = e.Path;
+            out.ResumePosition = quint64(st.st_size);
+            return out;
+        }
+    }
+    if (plan.Complete) {
+        out.SkipReason = "the file is already complete";
+        return out;
+    }
+    if (plan.ReceivePath.isEmpty()) {
+        out.SkipReason = "no free file name";
+        return out;
+    }
+    out.Choice = TDccAutoChoice::Receive;
+    out.Path = plan.ReceivePath;
+    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -215,6 +237,10 @@ bool TDccFile::Seek(quint64 position)
         errno = EBADF;
         error_ = "cannot seek: " + QByteArray(std::strerror(errno));
         return false;
+    }
+    if (seekFault_) {
+        errno = std::exchange(seekFault_, 0);
+        return fail("cannot seek");
     }
     if (position > quint64(std::numeric_limits<off_t>::max()) ||
         ::lseek(fd_, off_t(position), SEEK_SET) < 0) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chat/DccTransfer.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -35,7 +37,7 @@ struct TDccSavePlan
     QString Name;         // the accepted base name
     QString ExistingPath; // folder/name
     // Resume is offered only for a plain local file smaller than a non-zero
-    // offer, at the local file's size.
+    // offer, at the local file's size, that no reception is writing now.
     bool ResumeEnabled = false;
     quint64 ResumePosition = 0;
     // A local file as large as the offer counts as complete.
@@ -44,7 +46,8 @@ struct TDccSavePlan
     // else a unique new name.
     QString ReceivePath;
 };
-TDccSavePlan PlanDccSave(const QString& folder, const QString& name, quint64 offerSize);
+TDccSavePlan PlanDccSave(const QString& folder, const QString& name, quint64 offerSize,
+                         const TDccUnfinished& unfinished = DccUnfinished());
 
 // The file of one transfer: read for sending, or written for receiving
 // without ever following a symbolic link or touching a file that exists
@@ -75,6 +78,9 @@ public:
     QString Path() const { return path_; }
     quint64 Size() const { return size_; }
     bool Seek(quint64 position);
+    // The next Seek fails with this error number, as a failing disk would
+    // (for tests).
+    void FailNextSeek(int error) { seekFault_ = error; }
     // All of `data`, or false.
     bool Write(QByteArrayView data);
     // Up to `length` bytes; 0 at the end, -1 on an error.
@@ -88,10 +94,23 @@ private:
     QString path_;
     quint64 size_ = 0;
     QByteArray error_;
+    int seekFault_ = 0;
 };
 
-// What the DCCAutoReceive setting chooses without asking.
+// What the DCCAutoReceive setting chooses without asking: resume only a
+// reception of this offer (its name and size) that this run left unfinished,
+// in the file it wrote; skip an offer whose file is already here complete;
+// else receive it under a name nothing uses ("name (2).ext" beside one that
+// is taken).
 enum class TDccAutoChoice { Resume, Receive, Skip };
-TDccAutoChoice AutoReceiveChoice(const TDccSavePlan& plan);
+struct TDccAutoPlan
+{
+    TDccAutoChoice Choice = TDccAutoChoice::Skip;
+    QString Path; // the file resumed or the new file
+    quint64 ResumePosition = 0;
+    QByteArray SkipReason; // when skipped
+};
+TDccAutoPlan PlanAutoReceive(const TDccSavePlan& plan, QByteArrayView offeredName,
+                             quint64 offerSize, const TDccUnfinished& unfinished = DccUnfinished());
 
 } // namespace Zentrel

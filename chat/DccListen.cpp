@@ -32,6 +32,32 @@ quint16 ProbeListenPort(QByteArrayView address, quint16 first)
     return found;
 }
 
+QByteArray RouteSourceAddress(QByteArrayView destination, quint16 port)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port ? port : 9);
+    if (inet_pton(AF_INET, destination.toByteArray().constData(), &to.sin_addr) != 1)
+        return {};
+    // A datagram socket that is connected has its source address chosen,
+    // and sends nothing.
+    const int probe = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return {};
+    QByteArray out;
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    if (::connect(probe, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&from), &length) == 0 &&
+        from.sin_addr.s_addr != 0) {
+        char text[INET_ADDRSTRLEN] = {};
+        if (inet_ntop(AF_INET, &from.sin_addr, text, sizeof text))
+            out = text;
+    }
+    ::close(probe);
+    return out;
+}
+
 QByteArray LocalAddress()
 {
     ifaddrs* list = nullptr;

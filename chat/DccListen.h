@@ -19,4 +19,9 @@ quint16 ProbeListenPort(QByteArrayView address = "0.0.0.0", quint16 first = 4000
 // it).
 QByteArray LocalAddress();
 
+// The dotted IPv4 address a connection to `destination` (dotted) would
+// leave this host from, as the routing table says (nothing is sent); empty
+// when it cannot be told.
+QByteArray RouteSourceAddress(QByteArrayView destination, quint16 port);
+
 } // namespace Zentrel

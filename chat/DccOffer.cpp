@@ -242,6 +242,29 @@ QByteArray DccAcceptLine(QByteArrayView nick, quint16 port, quint64 position)
                                QByteArray::number(position));
 }
 
+bool IsLoopbackAddress(quint32 address)
+{
+    return (address >> 24) == 127;
+}
+
+QByteArray AutoConnectRefusal(quint32 address, quint16 port, bool serverOnLoopback)
+{
+    const QByteArray dotted = DottedAddress(address);
+    if ((address >> 24) == 0)
+        return "address " + dotted + " in 0.0.0.0/8";
+    if ((address >> 28) == 0xE)
+        return "multicast address " + dotted;
+    if (address == 0xFFFFFFFFu)
+        return "broadcast address " + dotted;
+    if ((address >> 28) == 0xF)
+        return "reserved address " + dotted;
+    if (IsLoopbackAddress(address) && !serverOnLoopback)
+        return "loopback address " + dotted + " while the server is not on loopback";
+    if (port < 1024)
+        return "port " + QByteArray::number(port) + " below 1024";
+    return {};
+}
+
 namespace DccChatTexts {
 QByteArray Waiting(QByteArrayView nick)
 {
@@ -267,9 +290,24 @@ QByteArray Closed()
 {
     return QByteArrayLiteral("*** DCC Connection Closed ***");
 }
+QByteArray NotConnected()
+{
+    return QByteArrayLiteral("*** Not sent: the DCC chat is not connected");
+}
 QByteArray Received(QByteArrayView peer, QByteArrayView line)
 {
-    return '<' + peer.toByteArray() + "> " + TrimControls(line);
+    const QByteArray text = TrimControls(line);
+    // An action travels as CTCP inside the chat: 0x01 "ACTION " text 0x01
+    // (the 0x01 bytes go, as in any CTCP text).
+    const qsizetype mark = line.indexOf('\x01');
+    if (mark >= 0 && TrimControls(line.first(mark)).isEmpty()) {
+        const QByteArray ctcp = TrimControls(QByteArray(text).replace('\x01', QByteArray()));
+        if (StartsWithNoCase(ctcp, "ACTION ") || EqualsNoCase(ctcp, "ACTION")) {
+            const QByteArray words = TrimControls(QByteArrayView(ctcp).sliced(6));
+            return "* " + peer.toByteArray() + (words.isEmpty() ? QByteArray() : ' ' + words);
+        }
+    }
+    return '<' + peer.toByteArray() + "> " + text;
 }
 } // namespace DccChatTexts
 

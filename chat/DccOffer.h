@@ -42,6 +42,14 @@ TDccParse ParseDccOffer(QByteArrayView arguments);
 QByteArray DccRefusedLine(QByteArrayView kind, QByteArrayView nick, QByteArrayView reason);
 
 QByteArray DottedAddress(quint32 address);
+
+// Why an offer's address and port are no place to connect to without
+// asking the user: a multicast, broadcast, reserved or 0.0.0.0/8 address, a
+// port below 1024, or a loopback address while our own server connection
+// is not on loopback. Empty when they may be. (Private and LAN addresses
+// may: senders behind NAT offer them.)
+QByteArray AutoConnectRefusal(quint32 address, quint16 port, bool serverOnLoopback);
+bool IsLoopbackAddress(quint32 address);
 std::optional<quint32> ParseDottedAddress(QByteArrayView dotted);
 
 // Every blank replaced by "_".
@@ -71,6 +79,8 @@ QByteArray ConnectionFrom(QByteArrayView address);
 QByteArray EstablishedOut();
 QByteArray ConnectionTo(QByteArrayView address);
 QByteArray Closed();
+// Typed text that found the chat without its connection.
+QByteArray NotConnected();
 // One received line: "<" peer "> " and the line trimmed.
 QByteArray Received(QByteArrayView peer, QByteArrayView line);
 } // namespace DccChatTexts

@@ -82,6 +82,52 @@ TDccTransfers& DCCTransfers()
     return table;
 }
 
+void TDccUnfinished::Started(QByteArrayView offeredName, quint64 size, const QString& path)
+{
+    entries_.removeIf([&](const Entry& e) { return e.Path == path; });
+    // Bounded: the oldest go first.
+    constexpr qsizetype kMaxEntries = 256;
+    while (entries_.size() >= kMaxEntries)
+        entries_.removeFirst();
+    entries_.append({offeredName.toByteArray(), size, path, true});
+}
+
+void TDccUnfinished::Stopped(const QString& path)
+{
+    for (Entry& e : entries_)
+        if (e.Path == path)
+            e.Writing = false;
+}
+
+void TDccUnfinished::Completed(const QString& path)
+{
+    entries_.removeIf([&](const Entry& e) { return e.Path == path; });
+}
+
+QList<TDccUnfinished::Entry> TDccUnfinished::Resumable(QByteArrayView offeredName,
+                                                       quint64 size) const
+{
+    QList<Entry> out;
+    for (auto it = entries_.crbegin(); it != entries_.crend(); ++it)
+        if (!it->Writing && it->Size == size && it->OfferedName == offeredName)
+            out << *it;
+    return out;
+}
+
+bool TDccUnfinished::Writing(const QString& path) const
+{
+    for (const Entry& e : entries_)
+        if (e.Writing && e.Path == path)
+            return true;
+    return false;
+}
+
+TDccUnfinished& DccUnfinished()
+{
+    static TDccUnfinished table;
+    return table;
+}
+
 QByteArray DccAcknowledgement(quint64 transferred)
 {
     const auto v = quint32(transferred);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QString>
 
 #include <optional>
 
@@ -61,6 +62,40 @@ private:
 
 // The table the whole library shares.
 TDccTransfers& DCCTransfers();
+
+// The receptions of this run of the program that have not completed: the
+// offer (its name as offered and its size) and the file actually written,
+// which may be "name (2).ext". Auto-receive resumes only these; a file that
+// a reception is still writing is never the target of another offer.
+class TDccUnfinished
+{
+public:
+    struct Entry
+    {
+        QByteArray OfferedName;
+        quint64 Size = 0;
+        QString Path;
+        bool Writing = false; // a live reception holds the file
+    };
+    // A reception holds `path` for that offer (a new file or a resumed one).
+    void Started(QByteArrayView offeredName, quint64 size, const QString& path);
+    // It ended before the end of the file: the file may be resumed.
+    void Stopped(const QString& path);
+    // It received the whole file: the entry goes.
+    void Completed(const QString& path);
+    // The unfinished receptions of that offer that nothing holds now, the
+    // latest first.
+    QList<Entry> Resumable(QByteArrayView offeredName, quint64 size) const;
+    bool Writing(const QString& path) const;
+    int Count() const { return int(entries_.size()); }
+    void Clear() { entries_.clear(); }
+
+private:
+    QList<Entry> entries_;
+};
+
+// The table the whole library shares.
+TDccUnfinished& DccUnfinished();
 
 // The acknowledgement: the low 32 bits of a byte count, big-endian.
 QByteArray DccAcknowledgement(quint64 transferred);

@@ -1,6 +1,7 @@
 #include "chat/PluginAddress.h"
 
 #include "chat/ChatTexts.h"
+#include "chat/WindowNames.h"
 
 #include "platform/ProgramFolder.h"
 
@@ -19,10 +20,12 @@ TNavigateAddress SplitNavigateAddress(const QString& address)
 {
     TNavigateAddress r;
     QString a = address;
-    // 1. The channel: everything after the first "#".
+    // 1. The channel: what follows the first "#", up to a comma, a blank or
+    // a control character (a page's "irc:host#a,0" names #a, not "part
+    // every channel").
     const qsizetype hash = a.indexOf(u'#');
     if (hash >= 0) {
-        r.Channel = a.mid(hash + 1);
+        r.Channel = CutChannelName(a.mid(hash + 1));
         a.truncate(hash);
     }
     // 2. The scheme.

@@ -18,7 +18,8 @@ struct TNavigateAddress
     bool Claimed = false; // false: no "irc:" in the address, nothing to do
     QString Nick;         // before "@" (empty: ask for one when joining)
     QString Server;       // the server box text: host, optionally ":" port
-    QString Channel;      // after the first "#", without it (empty: none)
+    QString Channel;      // after the first "#", without it, up to a comma, a
+                          // blank or a control character (empty: none)
     QString Host;         // Server split as connecting does (SplitServerText)
     QString Port;         // empty when the server text names none
 };

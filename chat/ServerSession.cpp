@@ -127,11 +127,18 @@ QByteArray TEffect::Describe() const
     case Show:
     case SetCaption:
     case SetTabCaption:
+        d += ' ' + QByteArray::number(Window) + ' ' + Text;
+        break;
     case DccChatText:
         d += ' ' + QByteArray::number(Window) + ' ' + Text;
+        for (const QByteArray& line : Echo)
+            d += " | " + line;
         break;
     case CreateWindow:
         d += ' ' + QByteArray::number(Window) + ' ' + Text + (Flag ? " +nicks" : "") +
+             (ChildKind == TWindowKind::DccChat     ? " dcc"
+              : ChildKind == TWindowKind::Encrypted ? " encrypted"
+                                                    : "") +
              (Behind ? " behind" : "") + " tab=" + Tab;
         break;
     case ActivateWindow:
@@ -163,6 +170,8 @@ QByteArray TEffect::Describe() const
     case DccResume:
     case DccAccept:
         d += ' ' + QByteArray::number(Number) + ' ' + QByteArray::number(Position);
+        if (!Text.isEmpty())
+            d += " then " + Text;
         break;
     default:
         break;
@@ -206,26 +215,35 @@ QList<int> TServerSession::ChildIds() const
     return ids;
 }
 
+bool TServerSession::named(const TChild& c, const QByteArray& key)
+{
+    // A DCC chat window is the partner's connection, not a name on the
+    // server: no line from the server and no name reaches it.
+    return c.Kind != TWindowKind::DccChat && SameWindowName(CaptionName(c.Caption), key);
+}
+
 int TServerSession::FindWindow(QByteArrayView name) const
 {
     const QByteArray key = CaptionName(RoutingName(name));
     for (auto it = children_.rbegin(); it != children_.rend(); ++it)
-        if (SameWindowName(CaptionName(it->Caption), key))
+        if (named(*it, key))
             return it->Id;
     return 0;
 }
 
-int TServerSession::newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx,
-                             bool behind)
+int TServerSession::newChild(const QByteArray& caption, const QByteArray& tab, TWindowKind kind,
+                             TEffects& fx, bool behind)
 {
     TChild c;
     c.Id = nextChild_++;
     c.Caption = caption;
+    c.Kind = kind;
     const int id = c.Id;
     children_.push_back(std::move(c));
     TEffect made = TEffect::Make(TEffect::CreateWindow, id, caption);
     made.Tab = tab;
-    made.Flag = IsChannelName(caption);
+    made.ChildKind = kind;
+    made.Flag = kind == TWindowKind::Channel;
     made.Behind = behind;
     fx << made;
     return id;
@@ -311,6 +329,7 @@ TEffects TServerSession::BeginConnect(const TZentrelSettings& settings)
 TEffects TServerSession::LookupFailed()
 {
     TEffects fx;
+    dropPending();
     both(fx, "Server name unknow");
     return fx;
 }
@@ -320,6 +339,7 @@ TEffects TServerSession::LookupDone(QByteArrayView address, bool* connect)
     TEffects fx;
     const TServerText target = SplitServerText(ServerText, ircPort_);
     if (!target.PortValid) {
+        dropPending();
         both(fx, "Can't connect, bad port " + Cp874::fromUnicode(target.Port));
         if (connect)
             *connect = false;
@@ -334,6 +354,7 @@ TEffects TServerSession::LookupDone(QByteArrayView address, bool* connect)
 TEffects TServerSession::ConnectFailed(int error)
 {
     TEffects fx;
+    dropPending();
     both(fx, error == 10061 ? QByteArray("Connection refused!")
                             : "Can't connect, error #" + QByteArray::number(error));
     return fx;
@@ -348,6 +369,10 @@ TEffects TServerSession::Connected()
     fx << TEffect::Make(TEffect::SetServerCaption, 0, "IRC Plugin - " + server);
     both(fx, "Connected");
     buffer_.Clear();
+    holding_ = false;
+    held_.clear();
+    heldBytes_ = 0;
+    welcomed_ = false;
     CurrentNick = NickBox;
     send(fx, "NICK " + NickBox);
     send(fx, "USER " + UserName + " * * :" + Description);
@@ -371,7 +396,48 @@ TEffects TServerSession::ConnectionClosed()
     both(fx, "Disconnected");
     fx += CloseChildWindows();
     buffer_.Clear();
+    holding_ = false;
+    held_.clear();
+    heldBytes_ = 0;
+    dropPending();
     return fx;
+}
+
+void TServerSession::dropPending()
+{
+    pending_.clear();
+    welcomed_ = false;
+}
+
+TEffects TServerSession::JoinWhenWelcome(QByteArrayView channelIn)
+{
+    TEffects fx;
+    const QByteArray channel = CutChannelName(channelIn);
+    if (channel.isEmpty())
+        return fx;
+    if (welcomed_) {
+        send(fx, "JOIN #" + channel);
+        return fx;
+    }
+    // Each channel once; a page cannot make the list grow without bound.
+    constexpr qsizetype kMaxPending = 64;
+    for (const QByteArray& waiting : pending_)
+        if (EqualsNoCase(waiting, channel))
+            return fx;
+    if (pending_.size() < kMaxPending)
+        pending_ << channel;
+    return fx;
+}
+
+void TServerSession::endWelcome(TEffects& fx)
+{
+    // The end of the welcome (422: a server without a message of the day).
+    if (!AutoJoinChannel.isEmpty())
+        send(fx, "JOIN #" + AutoJoinChannel);
+    AutoJoinChannel.clear();
+    for (const QByteArray& channel : std::exchange(pending_, {}))
+        send(fx, "JOIN #" + channel);
+    welcomed_ = true;
 }
 
 TEffects TServerSession::Disconnect()
@@ -393,20 +459,98 @@ TEffects TServerSession::Closing()
 // ---------------------------------------------------------------------------
 // Receiving
 
+namespace {
+
+// What waits behind a DCC chat request: generous, but bounded.
+constexpr qsizetype kMaxHeldLines = 4096;
+constexpr qsizetype kMaxHeldBytes = 1024 * 1024;
+
+bool asksDccChat(const TEffects& fx)
+{
+    for (const TEffect& e : fx)
+        if (e.kind == TEffect::DccChatOffer)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void TServerSession::handleItem(const TReceiveBuffer::Item& item, TEffects& fx)
+{
+    if (item.kind == TReceiveBuffer::Item::Overlong) {
+        fx << TEffect::Make(TEffect::Status, 0, OverlongLineNotice());
+        return;
+    }
+    try {
+        TEffects line = HandleLine(item.line);
+        // The lines after a DCC chat request wait until it is answered.
+        if (asksDccChat(line))
+            holding_ = true;
+        fx += line;
+    } catch (const std::exception&) {
+        // One line that cannot be handled is dropped; the next ones are.
+    }
+}
+
+void TServerSession::holdItem(const TReceiveBuffer::Item& item, TEffects& fx)
+{
+    // The server's PING cannot wait for the user: it is answered now, and
+    // that is all it asks.
+    if (item.kind == TReceiveBuffer::Item::Line)
+        if (const auto pong = PingReply(item.line)) {
+            send(fx, *pong);
+            return;
+        }
+    heldBytes_ += item.line.size();
+    held_.push_back(item);
+}
+
+bool TServerSession::HoldFull() const
+{
+    return holding_ && (qsizetype(held_.size()) >= kMaxHeldLines || heldBytes_ >= kMaxHeldBytes);
+}
+
 TEffects TServerSession::Receive(QByteArrayView data)
 {
     TEffects fx;
     for (const TReceiveBuffer::Item& item : buffer_.Feed(data)) {
-        if (item.kind == TReceiveBuffer::Item::Overlong) {
-            fx << TEffect::Make(TEffect::Status, 0, OverlongLineNotice());
-            continue;
-        }
-        try {
-            fx += HandleLine(item.line);
-        } catch (const std::exception&) {
-            // One line that cannot be handled is dropped; the next ones are.
+        if (holding_)
+            holdItem(item, fx);
+        else
+            handleItem(item, fx);
+    }
+    return fx;
+}
+
+QByteArray TServerSession::DccChatNotOpenedLine(QByteArrayView nick)
+{
+    return "*** DCC CHAT with " + nick.toByteArray() +
+           " not opened: the connection to the server closed";
+}
+
+TEffects TServerSession::ReleaseHeld(bool connectionClosed)
+{
+    TEffects fx;
+    holding_ = false;
+    while (!held_.empty() && !holding_) {
+        const TReceiveBuffer::Item item = std::move(held_.front());
+        held_.pop_front();
+        heldBytes_ -= item.line.size();
+        handleItem(item, fx);
+        if (connectionClosed && holding_) {
+            // Nobody is asked about a chat whose server window is going
+            // back to idle: every window of the connection goes with it.
+            holding_ = false;
+            for (TEffect& e : fx)
+                if (e.kind == TEffect::DccChatOffer)
+                    e = TEffect::Make(TEffect::Status, 0,
+                                      StripColorCodes("*** DCC CHAT from " + e.Text +
+                                                      " not asked: the connection to the "
+                                                      "server closed"));
         }
     }
+    if (held_.empty())
+        heldBytes_ = 0;
     return fx;
 }
 
@@ -450,10 +594,11 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
         target.name = name;
         target.create = create;
     };
+    // The channel windows of a name.
     auto eachWindow = [&](const QByteArray& name, auto&& apply) {
         const QByteArray key = CaptionName(RoutingName(name));
         for (TChild& c : children_)
-            if (SameWindowName(CaptionName(c.Caption), key))
+            if (c.Kind == TWindowKind::Channel && named(c, key))
                 apply(c);
     };
     auto nickEdits = [&](const TChild& c, const TNickEdits& edits) {
@@ -467,15 +612,21 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
         const QByteArray channel = FirstWord(p.Params);
         display = "*** JOIN: " + who + p.Params;
         if (isMe(nick)) {
-            // Our own join: the window is made, and an old one lists anew.
-            toWindow(p.Params, true);
+            // Our own join: the window is made (for a channel only), and an
+            // old one lists anew.
+            toWindow(p.Params, IsChannelName(CaptionName(RoutingName(p.Params))));
             eachWindow(channel, [&](TChild& c) { nickEdits(c, c.Names.Restart()); });
         } else {
             toWindow(p.Params);
             eachWindow(channel, [&](TChild& c) { nickEdits(c, c.Names.AddNick(nick)); });
         }
     } else if (cmd == "NICK") {
-        const QByteArray newNick = withoutColon(FirstWord(p.Params));
+        const QByteArray newNick = TrimControls(withoutColon(FirstWord(p.Params)));
+        if (newNick.isEmpty()) {
+            // It names no new nick: nothing changes (the raw log has it).
+            target.where = Target::Nowhere;
+            return;
+        }
         display = "*** " + nick + " is known as " + p.Params;
         if (isMe(nick)) {
             NickBox = newNick;
@@ -483,20 +634,28 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
             fx << TEffect::Make(TEffect::NickBox, 0, newNick);
         }
         for (TChild& c : children_) {
-            if (c.Kind() == TWindowKind::Channel) {
+            if (c.Kind == TWindowKind::Channel) {
                 bool renamed = false;
                 nickEdits(c, c.Names.Rename(nick, newNick, &renamed));
                 if (renamed)
                     showIn(c, "*** " + nick + " is known as " + newNick);
                 continue;
             }
+            // Only the nick's own conversations follow it: its query window
+            // and its "$" window. A new "nick" that names a channel would
+            // send what is typed there to the channel: the window keeps its
+            // name.
+            if (IsChannelName(newNick))
+                continue;
+            // (The nick as its window was named for it.)
             const QByteArray name = CaptionName(c.Caption);
+            const QByteArray old = CaptionName(RoutingName(nick));
             QByteArray caption;
-            if (SameWindowName(name, nick))
+            if (c.Kind == TWindowKind::Query && SameWindowName(name, old))
                 caption = newNick;
-            else if (SameWindowName(name, '$' + nick))
+            else if (c.Kind == TWindowKind::Encrypted && SameWindowName(name, '$' + old))
                 caption = '$' + newNick;
-            if (caption.isEmpty() || newNick.isEmpty())
+            if (caption.isEmpty())
                 continue;
             c.Caption = StripColorCodes(caption);
             fx << TEffect::Make(TEffect::SetCaption, c.Id, c.Caption)
@@ -518,10 +677,12 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
             return;
         }
         display = '<' + nick + "> " + text;
-        if (isMe(to))
-            toWindow(nick, true);
-        else
+        if (!isMe(to))
             toWindow(to);
+        else if (!IsChannelName(nick))
+            toWindow(nick, true);
+        // A sender whose "nick" names a channel has no conversation of its
+        // own: its line stays in the status log.
     } else if (cmd == "PART") {
         display = "*** PART: " + who + p.Params;
         toWindow(p.Params);
@@ -533,7 +694,7 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
         const QByteArray topic = AfterColon(p.Params);
         display = "*** TOPIC: changed to \"" + topic + "\" by " + nick + " (" + p.UserPart + ")";
         toWindow(channel);
-        fx += SetChildCaption(channel, topic, false);
+        fx += setCaptions(channel, topic, false, true);
     } else if (cmd == "KICK") {
         const QByteArray channel = FirstWord(p.Params);
         const QByteArray victim = withoutColon(FirstWord(AfterFirstWord(p.Params)));
@@ -545,9 +706,16 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
             "*** KICK: " + victim + " has been kicked from " + channel + " by " + nick + reason;
         toWindow(channel);
         if (isMe(victim)) {
-            eachWindow(channel, [&](TChild& c) { nickEdits(c, c.Names.Restart()); });
-            fx << TEffect::Make(TEffect::Beep);
-            send(fx, "JOIN " + channel);
+            // Joined again only where we have the channel's window.
+            bool window = false;
+            eachWindow(channel, [&](TChild& c) {
+                window = true;
+                nickEdits(c, c.Names.Restart());
+            });
+            if (window) {
+                fx << TEffect::Make(TEffect::Beep);
+                send(fx, "JOIN " + channel);
+            }
         } else {
             eachWindow(channel, [&](TChild& c) { nickEdits(c, c.Names.RemoveNick(victim)); });
         }
@@ -555,7 +723,7 @@ void TServerSession::userCommand(const TIrcLine& p, QByteArray& display, Target&
         const QByteArray line = "*** QUIT: " + who + p.Params;
         target.where = Target::Nowhere;
         for (TChild& c : children_) {
-            if (c.Kind() != TWindowKind::Channel)
+            if (c.Kind != TWindowKind::Channel)
                 continue;
             bool removed = false;
             const TNickEdits edits = c.Names.RemoveNick(nick, &removed);
@@ -596,7 +764,7 @@ void TServerSession::applyModes(const QByteArray& channel, const QByteArray& res
         if (letter == 'O' && next < args.size()) {
             const QByteArray who = args[next++];
             for (TChild& c : children_) {
-                if (!SameWindowName(CaptionName(c.Caption), channel))
+                if (c.Kind != TWindowKind::Channel || !named(c, channel))
                     continue;
                 addNickEdits(fx, c.Id, c.Names.SetOperator(who, plus));
             }
@@ -616,6 +784,8 @@ void TServerSession::ctcpRequest(const TIrcLine& p, const QByteArray& to, const 
     display = r.Display;
     switch (r.kind) {
     case TCtcpRequest::Action:
+        if (isMe(to) && IsChannelName(nick))
+            return; // no conversation of its own: the status log
         target.where = Target::Window;
         target.name = isMe(to) ? nick : to;
         target.create = isMe(to);
@@ -705,9 +875,10 @@ void TServerSession::dccRequest(const QByteArray& nick, const QByteArray& argume
         TEffect e = TEffect::Make(resume ? TEffect::DccResume : TEffect::DccAccept);
         e.Number = match.Id;
         e.Position = offer.Position;
-        fx << e;
+        // The sender answers once its file stands at that position.
         if (resume)
-            send(fx, DccAcceptLine(nick, offer.Port, offer.Position));
+            e.Text = GuardLine(DccAcceptLine(nick, offer.Port, offer.Position));
+        fx << e;
         return;
     }
     }
@@ -766,13 +937,13 @@ void TServerSession::serverLine(const TIrcLine& p, QByteArray& display, TEffects
             WriteChannelListCache(ChannelCacheFile(), rows_);
         }
     } else if (cmd == "332") {
-        fx += SetChildCaption(FirstWord(rest), AfterColon(rest), false);
+        fx += setCaptions(FirstWord(rest), AfterColon(rest), false, true);
     } else if (cmd == "353" || cmd == "366") {
         const QByteArray channel = namesChannel(rest);
         if (channel.isEmpty())
             return;
         for (TChild& c : children_) {
-            if (!SameWindowName(CaptionName(c.Caption), channel))
+            if (c.Kind != TWindowKind::Channel || !named(c, channel))
                 continue;
             if (cmd == "366") {
                 c.Names.NamesFilling = false;
@@ -781,10 +952,7 @@ void TServerSession::serverLine(const TIrcLine& p, QByteArray& display, TEffects
             }
         }
     } else if (cmd == "376" || cmd == "422") {
-        // The end of the welcome (422: a server without a message of the day).
-        if (!AutoJoinChannel.isEmpty())
-            send(fx, "JOIN #" + AutoJoinChannel);
-        AutoJoinChannel.clear();
+        endWelcome(fx);
     } else if (cmd == "433") {
         if (!AutoRenameNick)
             return;
@@ -806,7 +974,7 @@ TEffects TServerSession::PostToWindow(QByteArrayView nameIn, QByteArrayView text
     const QByteArray line = LinkifyChannels(text);
     bool matched = false;
     for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
-        if (!SameWindowName(CaptionName(it->Caption), key))
+        if (!named(*it, key))
             continue;
         matched = true;
         fx << TEffect::Make(TEffect::Show, it->Id, line);
@@ -817,7 +985,7 @@ TEffects TServerSession::PostToWindow(QByteArrayView nameIn, QByteArrayView text
     if (caption.isEmpty())
         return fx;
     // A window made for a received line opens behind the one the user is in.
-    const int id = newChild(caption, caption, fx, true);
+    const int id = newChild(caption, caption, NewWindowKind(caption), fx, true);
     fx << TEffect::Make(TEffect::Show, id, line);
     return fx;
 }
@@ -832,16 +1000,26 @@ TEffects TServerSession::OpenQueryWindow(QByteArrayView nickIn)
         fx << TEffect::Make(TEffect::ActivateWindow, id);
         return fx;
     }
-    newChild(nick, nick, fx);
+    // A name that is a channel's opens no conversation (a channel's window
+    // is made by joining it).
+    if (IsChannelName(nick))
+        return fx;
+    newChild(nick, nick, NewWindowKind(nick), fx);
     return fx;
 }
 
 TEffects TServerSession::SetChildCaption(QByteArrayView name, QByteArrayView text, bool whole)
 {
+    return setCaptions(name, text, whole, false);
+}
+
+TEffects TServerSession::setCaptions(QByteArrayView name, QByteArrayView text, bool whole,
+                                     bool channels)
+{
     TEffects fx;
     const QByteArray key = CaptionName(RoutingName(name));
     for (TChild& c : children_) {
-        if (!SameWindowName(CaptionName(c.Caption), key))
+        if (!named(c, key) || (channels && c.Kind != TWindowKind::Channel))
             continue;
         c.Caption = StripColorCodes(whole ? text.toByteArray()
                                           : name.toByteArray() + " - " + text.toByteArray());
@@ -867,7 +1045,8 @@ TEffects TServerSession::ChildClosed(int window)
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->Id != window)
             continue;
-        const QByteArray part = ClosingPartLine(it->Caption);
+        const QByteArray part =
+            it->Kind == TWindowKind::Channel ? ClosingPartLine(it->Caption) : QByteArray();
         children_.erase(it);
         if (!part.isEmpty())
             send(fx, part);
@@ -895,19 +1074,26 @@ TEffects TServerSession::CommandLine(int window, QByteArrayView text)
     if (window && !c)
         return fx;
     ctx.ServerWindow = c == nullptr;
-    if (c)
+    if (c) {
+        ctx.Kind = c->Kind;
         ctx.Caption = c->Caption;
+    }
     const TCommandResult r = TranslateCommandLine(ctx, text);
     for (const QByteArray& line : r.Send)
         send(fx, line);
-    if (r.HasDccText)
-        fx << TEffect::Make(TEffect::DccChatText, window, GuardLine(r.DccText));
-    for (const QByteArray& line : r.Show)
-        fx << TEffect::Make(c ? TEffect::Show : TEffect::Status, window, line);
+    if (r.HasDccText) {
+        // What the chat shows of it waits until it has gone to the partner.
+        TEffect e = TEffect::Make(TEffect::DccChatText, window, GuardLine(r.DccText));
+        e.Echo = r.Show;
+        fx << e;
+    } else {
+        for (const QByteArray& line : r.Show)
+            fx << TEffect::Make(c ? TEffect::Show : TEffect::Status, window, line);
+    }
     for (const QByteArray& name : r.CloseWindows) {
         const QByteArray key = CaptionName(RoutingName(name));
         for (const TChild& each : children_) {
-            if (!SameWindowName(CaptionName(each.Caption), key))
+            if (!named(each, key))
                 continue;
             fx << TEffect::Make(TEffect::CloseWindow, each.Id);
         }
@@ -925,7 +1111,8 @@ TEffects TServerSession::OpenDccChat(QByteArrayView entry, int* window)
         *window = 0;
     if (nick.isEmpty())
         return fx;
-    const int id = newChild(DccChatCaption(nick), DccChatTabCaption(nick), fx);
+    const int id =
+        newChild(DccChatCaption(nick), DccChatTabCaption(nick), TWindowKind::DccChat, fx);
     child(id)->DccPeer = nick;
     if (window)
         *window = id;
@@ -936,7 +1123,8 @@ TEffects TServerSession::OpenDccChat(QByteArrayView entry, int* window)
 TEffects TServerSession::SendDccChatOffer(int window, quint32 address, quint16 port)
 {
     TEffects fx;
-    if (const TChild* c = Child(window); c && !c->DccPeer.isEmpty())
+    if (const TChild* c = Child(window);
+        c && c->Kind == TWindowKind::DccChat && !c->DccPeer.isEmpty())
         send(fx, DccChatOfferLine(c->DccPeer, address, port));
     return fx;
 }
@@ -945,7 +1133,8 @@ TEffects TServerSession::AcceptDccChat(QByteArrayView nickIn, int* window)
 {
     TEffects fx;
     const QByteArray nick = nickIn.toByteArray();
-    const int id = newChild(DccChatCaption(nick), DccChatTabCaption(nick), fx);
+    const int id =
+        newChild(DccChatCaption(nick), DccChatTabCaption(nick), TWindowKind::DccChat, fx);
     child(id)->DccPeer = nick;
     if (window)
         *window = id;
@@ -956,7 +1145,7 @@ TEffects TServerSession::DccChatData(int window, QByteArrayView data)
 {
     TEffects fx;
     TChild* c = child(window);
-    if (!c)
+    if (!c || c->Kind != TWindowKind::DccChat)
         return fx;
     for (const TReceiveBuffer::Item& item : c->DccBuffer.Feed(data)) {
         fx << TEffect::Make(TEffect::Show, window,

@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <deque>
 #include <functional>
 #include <list>
 
@@ -37,8 +38,9 @@ struct TEffect
         Raw,              // Text: a line for the raw log only
         Status,           // Text: a line for the status log (colour codes stripped)
         Show,             // Window, Text: a line added to a child window (colour codes kept)
-        CreateWindow,     // Window, Text: caption, Tab: host tab caption, Flag: nick list
-                          // shown, Behind: the active chat window stays in front
+        CreateWindow,     // Window, Text: caption, Tab: host tab caption, ChildKind: its
+                          // kind, Flag: nick list shown, Behind: the active chat window
+                          // stays in front
         ActivateWindow,   // Window: brought to the front
         SetCaption,       // Window, Text: its caption (the host's tab keeps its own)
         SetTabCaption,    // Window (0: the server window), Text: the host's tab caption
@@ -58,13 +60,16 @@ struct TEffect
         ChannelListEnd,   // retrieve button on, gauge hidden
         DccChatOffer,     // Text: nick, Offer: a CHAT offer to ask about
         DccSendOffer,     // Text: nick, Offer: a SEND offer, LocalName: the accepted file name
-        DccResume,        // Number: transfer, Position: we send from there (answer already sent)
+        DccResume,        // Number: transfer, Position: we send from there; Text: the
+                          // answer for the server, sent once the file is there
         DccAccept,        // Number: transfer, Position: connect and receive from there
-        DccChatText,      // Window, Text: a line for the DCC chat connection (without CR LF)
+        DccChatText,      // Window, Text: a line for the DCC chat connection (without CR
+                          // LF), Echo: what the window shows once it is sent
         CloseServer,      // the server window closes itself
     };
     Kind kind = Status;
     int Window = 0;
+    TWindowKind ChildKind = TWindowKind::Query;
     QByteArray Text;
     QByteArray Tab;
     qint64 Number = 0;
@@ -74,6 +79,7 @@ struct TEffect
     TNickEdits Edits;
     TDccOffer Offer;
     QString LocalName;
+    QList<QByteArray> Echo;
 
     static TEffect Make(Kind kind, int window = 0, const QByteArray& text = {})
     {
@@ -103,6 +109,10 @@ public:
 
     QByteArray CurrentNick;
     QByteArray AutoJoinChannel; // without "#"
+    // Channels to join once the server's welcome ends (without "#"), asked
+    // for while the window was still connecting or registering.
+    const QList<QByteArray>& PendingChannels() const { return pending_; }
+    bool WelcomeEnded() const { return welcomed_; }
     qint64 ChannelTotal = 0;
     qint64 ListCount = 0;
     // Renaming on 433 while registering; this window's own (one window's
@@ -136,23 +146,44 @@ public:
     TEffects Closing();
 
     // Received data: whole lines are handled, an incomplete one waits.
+    //
+    // A DCC chat request is asked about before the lines after it are
+    // handled: from the request on, Receive holds the lines that follow (in
+    // order, a PING among them answered at once) until ReleaseHeld.
     TEffects Receive(QByteArrayView data);
     TEffects HandleLine(QByteArrayView line);
     const TReceiveBuffer& Buffer() const { return buffer_; }
+    bool Holding() const { return holding_; }
+    // So many lines wait that no more is read until they are handled.
+    bool HoldFull() const;
+    int HeldCount() const { return int(held_.size()); }
+    // The request has been answered: the held lines are handled in order, up
+    // to the next DCC chat request (the rest waits behind it). When the
+    // connection has closed meanwhile, every held line is handled and a
+    // further request is not asked about (the status log says so).
+    TEffects ReleaseHeld(bool connectionClosed = false);
+    // The line of an accepted request that found the connection closed.
+    static QByteArray DccChatNotOpenedLine(QByteArrayView nick);
+
+    // A channel to join (without "#", cut as an address's channel is): at
+    // once when the welcome has ended, else once it ends. Dropped when the
+    // connection closes.
+    TEffects JoinWhenWelcome(QByteArrayView channel);
 
     // Child windows.
     struct TChild
     {
         int Id = 0;
         QByteArray Caption;
+        TWindowKind Kind = TWindowKind::Query; // fixed when it is made
         TNickList Names;
         QByteArray DccPeer; // DCC chat windows: the partner
         TReceiveBuffer DccBuffer;
-        TWindowKind Kind() const { return WindowKindOf(Caption); }
     };
     const TChild* Child(int window) const;
     QList<int> ChildIds() const;
-    // The window of a name, the last added first; 0 when none.
+    // The channel, query or encrypted-mode window of a name, the last added
+    // first; 0 when none. A DCC chat window has no name to be found by.
     int FindWindow(QByteArrayView name) const;
 
     TEffects PostToWindow(QByteArrayView name, QByteArrayView text, bool create);
@@ -184,8 +215,15 @@ private:
     struct Target;
     TChild* child(int window);
     // Adds a child window and the effect that creates it.
-    int newChild(const QByteArray& caption, const QByteArray& tab, TEffects& fx,
+    int newChild(const QByteArray& caption, const QByteArray& tab, TWindowKind kind, TEffects& fx,
                  bool behind = false);
+    // A channel, query or encrypted-mode window of that routing name.
+    static bool named(const TChild& c, const QByteArray& key);
+    TEffects setCaptions(QByteArrayView name, QByteArrayView text, bool whole, bool channels);
+    void handleItem(const TReceiveBuffer::Item& item, TEffects& fx);
+    void holdItem(const TReceiveBuffer::Item& item, TEffects& fx);
+    void endWelcome(TEffects& fx);
+    void dropPending();
     void userCommand(const TIrcLine& p, QByteArray& display, Target& target, TEffects& fx);
     void serverLine(const TIrcLine& p, QByteArray& display, TEffects& fx);
     void ctcpRequest(const TIrcLine& p, const QByteArray& to, const QByteArray& text,
@@ -208,6 +246,11 @@ private:
     QString ircPort_ = QStringLiteral("6667");
     TRateLimiter ctcpLimiter_ = CtcpReplyLimiter();
     TRateLimiter offerLimiter_ = DccOfferLimiter();
+    QList<QByteArray> pending_;
+    bool welcomed_ = false;
+    bool holding_ = false;
+    std::deque<TReceiveBuffer::Item> held_;
+    qsizetype heldBytes_ = 0;
 };
 
 } // namespace Zentrel

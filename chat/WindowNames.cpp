@@ -25,17 +25,40 @@ bool IsChannelName(QByteArrayView name)
     return name.startsWith('#') || name.startsWith('&');
 }
 
-TWindowKind WindowKindOf(QByteArrayView caption)
+TWindowKind NewWindowKind(QByteArrayView name)
 {
-    if (caption.startsWith('*'))
-        caption = caption.sliced(1); // the unread mark
-    if (IsChannelName(caption))
+    if (name.startsWith('*'))
+        name = name.sliced(1); // the unread mark
+    if (IsChannelName(name))
         return TWindowKind::Channel;
-    if (caption.startsWith('$'))
+    if (name.startsWith('$'))
         return TWindowKind::Encrypted;
-    if (caption.startsWith("DCC-CHAT (") && caption.endsWith(')'))
-        return TWindowKind::DccChat;
     return TWindowKind::Query;
+}
+
+namespace {
+
+bool endsChannelName(char16_t c)
+{
+    return c == u',' || c == u' ' || c < 0x20 || c == 0x7F;
+}
+
+} // namespace
+
+QByteArray CutChannelName(QByteArrayView channel)
+{
+    qsizetype end = 0;
+    while (end < channel.size() && !endsChannelName(char16_t(quint8(channel[end]))))
+        ++end;
+    return channel.first(end).toByteArray();
+}
+
+QString CutChannelName(const QString& channel)
+{
+    qsizetype end = 0;
+    while (end < channel.size() && !endsChannelName(channel[end].unicode()))
+        ++end;
+    return channel.left(end);
 }
 
 bool SameWindowName(QByteArrayView a, QByteArrayView b)
@@ -89,7 +112,7 @@ TLinkAction LinkClick(QByteArrayView link)
     const qsizetype at = link.indexOf("http:#");
     if (at < 0)
         return {};
-    return {true, "JOIN " + link.sliced(at + 5).toByteArray()};
+    return {true, "JOIN " + CutChannelName(link.sliced(at + 5))};
 }
 
 } // namespace Zentrel

@@ -2,16 +2,19 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
-// The window-name rules of the chat plug-in: a child window is addressed by
-// its caption, matched without regard to case.
+// The window-name rules of the chat plug-in: a channel, query or
+// encrypted-mode window is addressed by its caption, matched without regard
+// to case. A window's kind is fixed when it is made and kept with it; a DCC
+// chat window is never addressed by its caption.
 namespace Zentrel {
 
 enum class TWindowKind {
-    Channel,   // caption beginning "#" or "&": nick list shown
-    Query,     // any other caption: a private conversation named after the nick
-    DccChat,   // "DCC-CHAT (" nick ")"
-    Encrypted, // caption beginning "$" (the unfinished encrypted mode)
+    Channel,   // made for a name beginning "#" or "&": nick list shown
+    Query,     // a private conversation named after the nick
+    DccChat,   // "DCC-CHAT (" nick ")", made only for a DCC chat
+    Encrypted, // made for a name beginning "$" (the unfinished encrypted mode)
 };
 
 // The caption's first word (the text before the first space) without a
@@ -20,9 +23,16 @@ QByteArray CaptionName(QByteArrayView caption);
 // CaptionName with, in addition, up to two leading "$" removed: the IRC
 // target of the window.
 QByteArray CaptionTarget(QByteArrayView caption);
-// The kind of a caption (an unread mark in front does not change it).
-TWindowKind WindowKindOf(QByteArrayView caption);
+// The kind of a window made for a name (an unread mark in front does not
+// change it): a channel, an encrypted-mode window or a query. No name makes
+// a DCC chat window.
+TWindowKind NewWindowKind(QByteArrayView name);
 bool IsChannelName(QByteArrayView name);
+// A channel name taken from an address or a link ends at a comma, a blank or
+// a control character: what follows would be more channels ("#a,0" parts
+// every channel) or more of a line.
+QByteArray CutChannelName(QByteArrayView channel);
+QString CutChannelName(const QString& channel);
 bool SameWindowName(QByteArrayView a, QByteArrayView b);
 
 // A target name as routing uses it: every CR, LF and ":" removed.
@@ -46,7 +56,7 @@ QByteArray ClosingPartLine(QByteArrayView caption);
 struct TLinkAction
 {
     bool Join = false;
-    QByteArray Line; // "JOIN " and the link text from its "#" (when Join)
+    QByteArray Line; // "JOIN " and the channel of the link from its "#" (when Join)
 };
 TLinkAction LinkClick(QByteArrayView link);
 

@@ -66,8 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
         }
         check(buffer.Held() < TReceiveBuffer::Capacity && buffer.Room() > 0);
-        for (const TEffect& e : session.Receive(piece)) {
-            if (e.kind == TEffect::Send || e.kind == TEffect::DccChatText) {
+        TEffects effects = session.Receive(piece);
+        // A DCC chat request holds the lines after it: it is answered at
+        // once, so that they are handled too.
+        if (session.Holding())
+            effects += session.ReleaseHeld(data[0] & 1);
+        for (const TEffect& e : effects) {
+            if (e.kind == TEffect::Send || e.kind == TEffect::DccChatText ||
+                e.kind == TEffect::DccResume) {
                 check(e.Text.size() <= kMaxSendLine);
                 check(!e.Text.contains('\r') && !e.Text.contains('\n') && !e.Text.contains('\0'));
             }

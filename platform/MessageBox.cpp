@@ -51,6 +51,15 @@ int showReal(const Request& request)
         box.setStandardButtons(QMessageBox::Ok);
         break;
     }
+    if (request.flags & MB_DEFBUTTON2) {
+        // No of Yes/No (and Yes/No/Cancel), Cancel of OK/Cancel.
+        for (QMessageBox::StandardButton b : {QMessageBox::No, QMessageBox::Cancel}) {
+            if (box.button(b)) {
+                box.setDefaultButton(b);
+                break;
+            }
+        }
+    }
     const int answer = box.exec();
     if (!guard)
         return IDCANCEL;

@@ -21,6 +21,8 @@ enum : unsigned {
     MB_ICONQUESTION = 0x20,
     MB_ICONWARNING = 0x30,
     MB_ICONINFORMATION = 0x40,
+    // The second button is the default (No of Yes/No).
+    MB_DEFBUTTON2 = 0x100,
 };
 
 // Answers.

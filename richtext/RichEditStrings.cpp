@@ -308,6 +308,8 @@ void TRichEditStrings::SetUpdateState(bool Updating)
     } else {
         owner_->viewport()->setUpdatesEnabled(true);
         owner_->viewport()->update();
+        // The text changed while the bracket was open: one report for all.
+        TRxCustomRichEdit::Guard([this] { owner_->Change(); });
     }
 }
 

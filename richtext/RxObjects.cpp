@@ -1,6 +1,7 @@
 #include "richtext/RxObjects.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/MessageBox.h"
 #include "richtext/RxQtFormat.h"
 #include "richtext/RxRichEd.h"
 
@@ -13,10 +14,13 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace RxObjectFiles {
 namespace {
@@ -43,6 +47,51 @@ QString Choose(QWidget* parent, const QString& caption, const QString& suggested
     return QFileDialog::getSaveFileName(parent, caption, suggested);
 }
 
+bool OpensWithoutAsking(const QString& name, const QByteArray& content)
+{
+    const QMimeDatabase db;
+    const QMimeType byName = db.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    const QString type = byName.name();
+    static const QStringList documents = {
+        QStringLiteral("text/plain"),
+        QStringLiteral("text/csv"),
+        QStringLiteral("application/pdf"),
+        QStringLiteral("application/rtf"),
+        QStringLiteral("text/rtf"),
+        QStringLiteral("application/msword"),
+        QStringLiteral("application/vnd.ms-excel"),
+        QStringLiteral("application/vnd.ms-powerpoint"),
+        QStringLiteral("application/epub+zip"),
+    };
+    static const QStringList documentFamilies = {
+        QStringLiteral("image/"),
+        QStringLiteral("audio/"),
+        QStringLiteral("video/"),
+        QStringLiteral("application/vnd.oasis.opendocument."),
+        QStringLiteral("application/vnd.openxmlformats-officedocument."),
+    };
+    const bool document =
+        documents.contains(type) ||
+        std::any_of(documentFamilies.begin(), documentFamilies.end(),
+                    [&](const QString& family) { return type.startsWith(family); });
+    if (!document)
+        return false;
+    // A program under the name of a document.
+    const QMimeType byContent = db.mimeTypeForData(content);
+    static const QStringList programs = {
+        QStringLiteral("application/x-executable"),
+        QStringLiteral("application/x-sharedlib"),
+        QStringLiteral("application/x-pie-executable"),
+        QStringLiteral("application/x-shellscript"),
+        QStringLiteral("application/x-desktop"),
+        QStringLiteral("application/x-ms-dos-executable"),
+        QStringLiteral("application/x-msdownload"),
+        QStringLiteral("application/java-archive"),
+    };
+    return std::none_of(programs.begin(), programs.end(),
+                        [&](const QString& program) { return byContent.inherits(program); });
+}
+
 } // namespace RxObjectFiles
 
 // --- the common part ---
@@ -54,9 +103,16 @@ QStringList TRichEditObject::Verbs() const
     return {QStringLiteral("Open"), QStringLiteral("Save as")};
 }
 
+bool TRichEditObject::MayOpen(QWidget*)
+{
+    return true;
+}
+
 bool TRichEditObject::DoVerb(int verb, QWidget* parent)
 {
     if (verb == 0) {
+        if (!MayOpen(parent))
+            return true; // the user said no
         const QString file = FileName();
         return !file.isEmpty() && QDesktopServices::openUrl(QUrl::fromLocalFile(file));
     }
@@ -190,6 +246,17 @@ void TFileObject::Draw(QPainter& painter, const QRectF& rect) const
 QString TFileObject::FileName()
 {
     return TemporaryFile(name_, content_);
+}
+
+bool TFileObject::MayOpen(QWidget* parent)
+{
+    if (RxObjectFiles::OpensWithoutAsking(name_, content_))
+        return true;
+    const QString caption = Location().isEmpty() ? QCoreApplication::applicationName() : Location();
+    return MessageBoxService::MessageBox(
+               parent, QStringLiteral("เปิดแฟ้ม %1? แฟ้มนี้อาจเป็นโปรแกรม").arg(name_), caption,
+               MessageBoxService::MB_YESNO | MessageBoxService::MB_ICONWARNING |
+                   MessageBoxService::MB_DEFBUTTON2) == MessageBoxService::IDYES;
 }
 
 std::unique_ptr<TRichEditObject> CreateRichEditObject(const QString& className,

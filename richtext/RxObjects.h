@@ -19,9 +19,9 @@ class TRxCustomRichEdit;
 // An object embedded in the rich text control's text: a picture pasted in
 // or a file dropped on it. It takes one character of the text, draws itself
 // there, and offers its verbs in the control's context menu: "Open" hands
-// its file to the desktop, "Save as" writes its content to a file the user
-// picks. Closing it (the text is cleared, the control goes) removes what it
-// put on disk.
+// its file to the desktop (asking first for a file that may be a program),
+// "Save as" writes its content to a file the user picks. Closing it (the text is cleared, the
+// control goes) removes what it put on disk.
 class TRichEditObject
 {
 public:
@@ -51,6 +51,8 @@ public:
 protected:
     // A file with the object's content, for the desktop to open.
     virtual QString FileName() = 0;
+    // Whether "Open" goes ahead: the user may be asked first.
+    virtual bool MayOpen(QWidget* parent);
     // A file of the given name in the object's own temporary folder.
     QString TemporaryFile(const QString& name, const QByteArray& data);
 
@@ -103,6 +105,9 @@ public:
 
 protected:
     QString FileName() override;
+    // Asks before a file that is not a document, picture, sound, video or
+    // plain text is handed to the desktop.
+    bool MayOpen(QWidget* parent) override;
 
 private:
     QString name_;
@@ -116,6 +121,11 @@ std::unique_ptr<TRichEditObject> CreateRichEditObject(const QString& className,
 
 // Where "Save as" writes: asks the user by default; tests install an answer.
 namespace RxObjectFiles {
+// Whether the desktop may open a file of this name and content without a
+// question: by the desktop's type of the name, documents, pictures, sounds,
+// videos and plain text; and only when the content is not a program either
+// (an executable, a script, a desktop entry under a harmless name).
+bool OpensWithoutAsking(const QString& name, const QByteArray& content);
 using Chooser =
     std::function<QString(QWidget* parent, const QString& caption, const QString& suggested)>;
 // Returns the chooser installed before.

@@ -150,7 +150,14 @@ TRxCustomRichEdit::TRxCustomRichEdit(const QString& name, QWidget* parent)
     connect(this, &QTextEdit::selectionChanged, this, &TRxCustomRichEdit::selectionChangedInWindow);
     connect(this, &QTextEdit::textChanged, this, &TRxCustomRichEdit::textChangedInWindow);
     connect(document(), &QTextDocument::undoCommandAdded, this,
-            &TRxCustomRichEdit::trimUndoHistory);
+            &TRxCustomRichEdit::undoCommandAdded);
+    connect(document(), &QTextDocument::redoAvailable, this,
+            &TRxCustomRichEdit::redoAvailableChanged);
+    connect(document(), &QTextDocument::undoAvailable, this, [this](bool available) {
+        // The whole history went (cleared, or undo switched off).
+        if (!available && !trimmingUndo_ && document()->availableRedoSteps() == 0)
+            undoBoundaries_.clear();
+    });
     connect(document(), &QTextDocument::contentsChange, this,
             [this](int from, int removed, int added) {
                 forgetLinks(document(), from, added);
@@ -420,6 +427,7 @@ void TRxCustomRichEdit::SetPlainText(bool value)
     if (handle_ && RichLibraryVersion >= 2) {
         // The text goes out, the window changes its mode, and the text comes
         // back in: as plain text into plain text, as rich text otherwise.
+        // Plain text goes as UTF-16, so that every character survives.
         FlushLayout();
         const TRichStreamFormat format = lines_->Format();
         const TRichStreamModes mode = lines_->Mode();
@@ -428,7 +436,7 @@ void TRxCustomRichEdit::SetPlainText(bool value)
         QBuffer stream;
         stream.open(QIODevice::ReadWrite);
         lines_->SetFormat(value ? sfPlainText : sfRichText);
-        lines_->SetMode({});
+        lines_->SetMode(value ? TRichStreamModes(smUnicode) : TRichStreamModes());
         try {
             lines_->SaveToStream(stream);
             eventMask_ &= ~ENM_CHANGE;
@@ -523,15 +531,102 @@ void TRxCustomRichEdit::applyUndoLimit()
         FlushLayout();
     if (document()->isUndoRedoEnabled() != on)
         document()->setUndoRedoEnabled(on);
-    trimUndoHistory();
+    limitUndoHistory();
 }
 
-void TRxCustomRichEdit::trimUndoHistory()
+void TRxCustomRichEdit::undoCommandAdded()
 {
-    // Qt's document keeps every step; past the limit the history is given
-    // up, so that a long-lived window does not collect it without end.
-    if (document()->availableUndoSteps() > effectiveUndoLimit())
-        document()->clearUndoRedoStacks(QTextDocument::UndoStack);
+    if (trimmingUndo_)
+        return;
+    const int commands = document()->availableUndoSteps();
+    while (!undoBoundaries_.empty() && undoBoundaries_.back() >= commands)
+        undoBoundaries_.pop_back();
+    undoBoundaries_.push_back(commands);
+    // The edit that added the step may still be under way.
+    if (undoStepCount() > effectiveUndoLimit())
+        postUndoLimit();
+}
+
+void TRxCustomRichEdit::postUndoLimit()
+{
+    if (trimPosted_)
+        return;
+    trimPosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            trimPosted_ = false;
+            limitUndoHistory();
+        },
+        Qt::QueuedConnection);
+}
+
+void TRxCustomRichEdit::redoAvailableChanged(bool available)
+{
+    // No redo left: an edit dropped what was undone (or all was redone).
+    if (available || trimmingUndo_)
+        return;
+    const int commands = document()->availableUndoSteps();
+    while (!undoBoundaries_.empty() && undoBoundaries_.back() > commands)
+        undoBoundaries_.pop_back();
+}
+
+int TRxCustomRichEdit::undoStepCount() const
+{
+    const int commands = document()->availableUndoSteps();
+    return int(std::upper_bound(undoBoundaries_.begin(), undoBoundaries_.end(), commands) -
+               undoBoundaries_.begin());
+}
+
+void TRxCustomRichEdit::limitUndoHistory()
+{
+    QTextDocument* doc = document();
+    const int limit = effectiveUndoLimit();
+    const int steps = undoStepCount();
+    if (trimmingUndo_ || !doc->isUndoRedoEnabled() || limit <= 0 || steps <= limit)
+        return;
+    if (insertingData_) {
+        // Inside Qt's paste or drop, whose edit is not over yet.
+        postUndoLimit();
+        return;
+    }
+    // Qt's document cannot forget its oldest steps alone, but it can forget
+    // everything before the present: the newest steps are undone, the
+    // history before them cleared, and they are done again.
+    const int keep = std::max(1, (limit + 1) / 2);
+    FlushLayout();
+    const QScopedValueRollback trimming(trimmingUndo_, true);
+    const QTextCursor cursor = textCursor();
+    const int anchor = cursor.anchor();
+    const int position = cursor.position();
+    const int hValue = horizontalScrollBar()->value();
+    const int vValue = verticalScrollBar()->value();
+    const bool modified = doc->isModified();
+
+    const int base = undoBoundaries_[size_t(steps - keep - 1)];
+    for (int i = 0; i < keep; ++i)
+        doc->undo();
+    const bool undoneAsCounted = doc->availableUndoSteps() == base;
+    doc->clearUndoRedoStacks(QTextDocument::UndoStack);
+    for (int i = 0; i < keep; ++i)
+        doc->redo();
+    std::vector<int> kept;
+    for (size_t i = size_t(steps - keep); i < undoBoundaries_.size(); ++i)
+        kept.push_back(undoBoundaries_[i] - base);
+    if (undoneAsCounted && doc->availableUndoSteps() == kept[size_t(keep - 1)])
+        undoBoundaries_ = std::move(kept);
+    else
+        undoBoundaries_ = {doc->availableUndoSteps()}; // all that is left, as one step
+
+    doc->setModified(modified);
+    if (textCursor().anchor() != anchor || textCursor().position() != position) {
+        QTextCursor c(doc);
+        c.setPosition(std::min(anchor, GetTextLength()));
+        c.setPosition(std::min(position, GetTextLength()), QTextCursor::KeepAnchor);
+        setTextCursor(c);
+    }
+    horizontalScrollBar()->setValue(hValue);
+    verticalScrollBar()->setValue(vValue);
 }
 
 void TRxCustomRichEdit::RunWithoutUndo(const std::function<void()>& edit)

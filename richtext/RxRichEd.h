@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 class QDialog;
 class QIODevice;
@@ -287,8 +288,9 @@ public:
     // First position of a line, -1 for a line that does not exist; Line -1
     // is the caret's line.
     int GetLineStart(int Line);
-    // Length of the line holding CharPos, without its break. CharPos -1:
-    // the characters of the selection's lines that are not selected.
+    // Length of the line holding CharPos, without its break; 0 past the end
+    // of the text. CharPos -1: the characters of the selection's lines that
+    // are not selected.
     int GetLineLength(int CharPos);
     int GetLineFromChar(int CharPos);
     // Y: the line of the selection's end; X: its distance from that line's
@@ -460,7 +462,16 @@ private:
     void applyAutoURLDetect();
     void applyDefaultFont();
     void applySelectionBar();
-    void trimUndoHistory();
+    // The undo history in steps (Qt's document counts commands, several
+    // to a step): where each step ends, as counts of the document's
+    // commands, the undone ones too until a new edit drops them.
+    void undoCommandAdded();
+    void redoAvailableChanged(bool available);
+    int undoStepCount() const;
+    // Past UndoLimit steps, the oldest are given up and at least the newest
+    // half stay. Runs where no edit of the document is under way.
+    void limitUndoHistory();
+    void postUndoLimit();
     void selectionBarClick(const QPoint& pos);
     void extendSelectionToWords();
     bool linkEventsOn() const;
@@ -473,7 +484,13 @@ private:
     void sweepObjects();
     // Rich text of a range, and rich text in place of a range.
     RxRtf::Document buildModel(int start, int end, bool withObjects);
-    void insertModel(int start, int end, const RxRtf::Document& model);
+    // Puts a document in place of [start, end); answers where its text
+    // ends. `undoable`: one step of the undo history (a user's paste or
+    // drop); otherwise outside it. `intoText`: a fragment put into the text,
+    // whose last paragraph is not ended by it and so takes the format of
+    // the paragraph it lands in; otherwise the document is the whole text
+    // and every paragraph keeps its own format.
+    int insertModel(int start, int end, const RxRtf::Document& model, bool undoable, bool intoText);
     int formatRange(QPainter& painter, QTextDocument& doc, int from, const QRectF& rect,
                     qreal scale);
     int effectiveUndoLimit() const;
@@ -557,6 +574,12 @@ private:
     TRxObjectPainter* objectPainter_ = nullptr;
     QPointer<QMenu> verbMenu_;
     QRect pageRect_;
+
+    std::vector<int> undoBoundaries_;
+    bool trimmingUndo_ = false;
+    bool trimPosted_ = false;
+    // Set while a paste or a drop puts its data in.
+    bool insertingData_ = false;
 
     int lastSelStart_ = -1;
     int lastSelEnd_ = -1;

@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "richtext/RxObjects.h"
 #include "richtext/RxRichEd_p.h"
+#include "richtext/RxRtf.h"
 #include "richtext/RxUrlDetect.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -19,6 +20,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -34,6 +36,9 @@ using namespace RxRichEdPrivate;
 
 void TRxCustomRichEdit::selectionChangedInWindow()
 {
+    // Steps undone and done again to shorten the history change nothing.
+    if (trimmingUndo_)
+        return;
     const QTextCursor c = textCursor();
     if (c.selectionStart() == lastSelStart_ && c.selectionEnd() == lastSelEnd_)
         return;
@@ -45,6 +50,8 @@ void TRxCustomRichEdit::selectionChangedInWindow()
 
 void TRxCustomRichEdit::textChangedInWindow()
 {
+    if (trimmingUndo_)
+        return;
     if (handle_ && (eventMask_ & ENM_CHANGE))
         Guard([this] { Change(); });
 }
@@ -318,22 +325,39 @@ void TRxCustomRichEdit::inputMethodEvent(QInputMethodEvent* event)
     QTextEdit::inputMethodEvent(event);
 }
 
+bool TRxCustomRichEdit::canInsertFromMimeData(const QMimeData* source) const
+{
+    if (!source)
+        return false;
+    if (!plainText_ && source->hasFormat(QStringLiteral("text/rtf")))
+        return true;
+    if (allowObjects_ && (source->hasImage() || source->hasUrls()))
+        return true;
+    return source->hasText();
+}
+
 void TRxCustomRichEdit::insertFromMimeData(const QMimeData* source)
 {
+    // Rich text, pictures and files (while objects are allowed) and plain
+    // text: what this control's own window takes. HTML would bring tables,
+    // lists and images that the text cannot hold as such.
     if (isReadOnly() || !source)
         return;
+    const QScopedValueRollback inserting(insertingData_, true);
     if (!plainText_ && source->hasFormat(QStringLiteral("text/rtf"))) {
-        // Rich text first: it keeps formats and objects.
-        QByteArray rtf = source->data(QStringLiteral("text/rtf"));
-        qsizetype at = 0;
-        const int error =
-            StreamIn(RxStream::SF_RTF | RxStream::SFF_SELECTION, [&](char* b, int n, int& count) {
-                count = int(std::min<qsizetype>(n, rtf.size() - at));
-                std::copy_n(rtf.constData() + at, count, b);
-                at += count;
-                return 0;
-            });
-        if (error == 0) {
+        // Rich text first: it keeps formats and objects. A user's paste or
+        // drop is one step of the undo history.
+        const QByteArray rtf = source->data(QStringLiteral("text/rtf"));
+        RxRtf::Document model;
+        if (rtf.size() <= RxStream::MaxStreamBytes && RxRtf::Read(rtf, model)) {
+            HandleNeeded();
+            FlushLayout();
+            const QTextCursor c = textCursor();
+            const int end = insertModel(c.selectionStart(), c.selectionEnd(), model,
+                                        document()->isUndoRedoEnabled(), true);
+            QTextCursor caret(document());
+            caret.setPosition(std::min(end, GetTextLength()));
+            setTextCursor(caret);
             ensureCursorVisible();
             return;
         }
@@ -357,16 +381,22 @@ void TRxCustomRichEdit::insertFromMimeData(const QMimeData* source)
                 return;
         }
     }
+    if (!source->hasText())
+        return;
+    const QString text = documentText(source->text());
     const QTextCursor c = textCursor();
     const int room = RoomFor(c.selectionEnd() - c.selectionStart());
-    if (source->hasText() && documentText(source->text()).size() > room) {
+    if (text.size() > room) {
         // What does not fit is left out, as typing past the limit is.
         QTextCursor edit = textCursor();
-        edit.insertText(documentText(source->text()).left(room));
+        edit.insertText(text.left(room > 0 && text[room - 1].isHighSurrogate() ? room - 1 : room));
         setTextCursor(edit);
         return;
     }
-    QTextEdit::insertFromMimeData(source);
+    // The text alone, as Qt pastes plain text.
+    QMimeData plain;
+    plain.setText(text);
+    QTextEdit::insertFromMimeData(&plain);
 }
 
 QMimeData* TRxCustomRichEdit::createMimeDataFromSelection() const

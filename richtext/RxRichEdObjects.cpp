@@ -66,6 +66,7 @@ bool TRxCustomRichEdit::InsertObject(std::unique_ptr<TRichEditObject> object)
     insertObjectAt(c, std::move(object));
     c.endEditBlock();
     setTextCursor(c);
+    limitUndoHistory();
     return true;
 }
 
@@ -176,11 +177,4 @@ void TRxCustomRichEdit::mouseDoubleClickEvent(QMouseEvent* event)
         }
     }
     QTextEdit::mouseDoubleClickEvent(event);
-}
-
-bool TRxCustomRichEdit::canInsertFromMimeData(const QMimeData* source) const
-{
-    if (allowObjects_ && (source->hasImage() || source->hasUrls()))
-        return true;
-    return QTextEdit::canInsertFromMimeData(source);
 }

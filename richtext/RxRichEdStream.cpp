@@ -64,6 +64,13 @@ QString utf16Text(const QByteArray& bytes)
     return text;
 }
 
+// Paragraph breaks in plain text: CR, LF, CR LF and U+2029 each one.
+qsizetype paragraphBreaks(const QString& text)
+{
+    return text.count(QLatin1Char('\r')) + text.count(QLatin1Char('\n')) +
+           text.count(QChar::ParagraphSeparator) - text.count(QStringLiteral("\r\n"));
+}
+
 QByteArray utf16Bytes(const QString& text)
 {
     QByteArray bytes;
@@ -101,6 +108,9 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
     const int end = (flags & SFF_SELECTION) ? selection.selectionEnd() : GetTextLength();
     if ((flags & 3) == SF_TEXT) {
         const QString text = (flags & SF_UNICODE) ? utf16Text(data) : Cp874::toUnicode(data);
+        // As many paragraphs as rich text may bring.
+        if (paragraphBreaks(text) >= RxRtf::MaxParagraphs)
+            return 1;
         if (!(flags & SFF_SELECTION))
             Clear();
         const QScopedValueRollback updating(linesUpdating_, true);
@@ -120,46 +130,58 @@ int TRxCustomRichEdit::StreamIn(unsigned flags, const TEditStreamCallback& read)
         ReplaceRange(start, (flags & SFF_SELECTION) ? end : 0, text, false);
         return 0;
     }
-    insertModel(start, (flags & SFF_SELECTION) ? end : 0, model);
+    insertModel(start, (flags & SFF_SELECTION) ? end : 0, model, false, flags & SFF_SELECTION);
     return 0;
 }
 
-void TRxCustomRichEdit::insertModel(int start, int end, const RxRtf::Document& model)
+int TRxCustomRichEdit::insertModel(int start, int end, const RxRtf::Document& model, bool undoable,
+                                   bool intoText)
 {
     const qreal dpi = Dpi();
     int room = RoomFor(end - start);
-    RunWithoutUndo([&] {
+    int after = start;
+    const auto edit = [&] {
         QTextCursor c(document());
         c.beginEditBlock();
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
         c.removeSelectedText();
+        // The paragraph the text lands in: its end closes the last
+        // paragraph of a fragment, which therefore keeps its format.
+        const QTextBlockFormat target = c.blockFormat();
+        const qsizetype last = model.paragraphs.size() - 1;
         QTextList* list = nullptr;
         int listNumbering = PFN_NONE;
         for (qsizetype p = 0; p < model.paragraphs.size() && room >= 0; ++p) {
             const RxRtf::Paragraph& para = model.paragraphs[p];
+            const bool ownFormat = !intoText || p < last;
             QTextBlockFormat blockFormat;
             RxQtFormat::WritePara(blockFormat, para.format, dpi);
             if (p > 0) {
                 if (room == 0)
                     break;
                 --room;
-                c.insertBlock(blockFormat, QTextCharFormat());
-            } else {
+                c.insertBlock(ownFormat ? blockFormat : target, QTextCharFormat());
+            } else if (ownFormat) {
                 c.setBlockFormat(blockFormat);
             }
-            // Paragraphs numbered alike in a row are one list.
-            const int numbering = para.format.wNumbering;
-            if (numbering == PFN_NONE) {
+            if (!ownFormat) {
+                // In the list of the paragraph it lands in, if any.
                 list = nullptr;
-            } else if (list && numbering == listNumbering) {
+            } else if (para.format.wNumbering == PFN_NONE) {
+                // Out of a list the paragraph was in before.
+                if (QTextList* l = c.block().textList())
+                    l->remove(c.block());
+                list = nullptr;
+            } else if (list && para.format.wNumbering == listNumbering) {
+                // Paragraphs numbered alike in a row are one list.
                 list->add(c.block());
             } else {
                 QTextListFormat lf;
-                lf.setStyle(RxQtFormat::ListStyle(numbering));
+                lf.setStyle(RxQtFormat::ListStyle(para.format.wNumbering));
                 lf.setIndent(0);
                 list = c.createList(lf);
-                listNumbering = numbering;
+                listNumbering = para.format.wNumbering;
             }
             for (const RxRtf::Run& run : para.runs) {
                 if (run.object >= 0) {
@@ -181,7 +203,7 @@ void TRxCustomRichEdit::insertModel(int start, int end, const RxRtf::Document& m
                     if (ch == u'\r' || ch == u'\n' || ch == QChar::ParagraphSeparator)
                         ch = QLatin1Char(' ');
                 if (text.size() > room)
-                    text.truncate(room);
+                    text.truncate(room > 0 && text[room - 1].isHighSurrogate() ? room - 1 : room);
                 room -= int(text.size());
                 QTextCharFormat format;
                 RxQtFormat::WriteChar(format, run.format);
@@ -189,7 +211,15 @@ void TRxCustomRichEdit::insertModel(int start, int end, const RxRtf::Document& m
             }
         }
         c.endEditBlock();
-    });
+        after = c.position();
+    };
+    if (undoable) {
+        FlushLayout();
+        edit();
+    } else {
+        RunWithoutUndo(edit);
+    }
+    return after;
 }
 
 // --- writing ---

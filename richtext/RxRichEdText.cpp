@@ -15,6 +15,7 @@
 #include <QTextList>
 
 #include <algorithm>
+#include <climits>
 
 using namespace RxFormat;
 using namespace RxRichEdPrivate;
@@ -55,7 +56,9 @@ void TRxCustomRichEdit::SetSelectionStart(int Pos)
 void TRxCustomRichEdit::SetSelectionLength(int Len)
 {
     const int start = GetSelectionStart();
-    SetSelection(start, start + Len, true);
+    // Taken wide: a length up to INT_MAX means "to the end".
+    const qint64 end = qint64(start) + Len;
+    SetSelection(start, int(std::clamp<qint64>(end, INT_MIN, INT_MAX)), true);
 }
 
 void TRxCustomRichEdit::SetSelection(int StartPos, int EndPos, bool ScrollCaret)
@@ -152,8 +155,10 @@ int TRxCustomRichEdit::GetLineLength(int CharPos)
 {
     HandleNeeded();
     const int length = GetTextLength();
+    if (CharPos > length)
+        return 0; // no line holds it
     if (CharPos >= 0)
-        return document()->findBlock(std::min(CharPos, length)).length() - 1;
+        return document()->findBlock(CharPos).length() - 1;
     // The characters of the selection's lines that are not selected.
     const QTextCursor c = textCursor();
     QTextBlock block = document()->findBlock(c.selectionStart());
@@ -274,10 +279,12 @@ QPair<int, int> TRxCustomRichEdit::ReplaceRange(int start, int end, const QStrin
         c.insertText(t, format);
         c.endEditBlock();
     };
-    if (canUndo)
+    if (canUndo) {
         edit();
-    else
+        limitUndoHistory();
+    } else {
         RunWithoutUndo(edit);
+    }
     return {start, c.position()};
 }
 
@@ -306,10 +313,12 @@ QPair<int, int> TRxCustomRichEdit::ReplaceSelection(const QString& text)
             c.insertText(t);
             c.endEditBlock();
         };
-        if (canUndo)
+        if (canUndo) {
             edit();
-        else
+            limitUndoHistory();
+        } else {
             RunWithoutUndo(edit);
+        }
         range = {start, c.position()};
     }
     if (!linesUpdating_) {
@@ -492,6 +501,7 @@ void TRxCustomRichEdit::WriteCharFormat(int start, int end, const TCharFormat& r
         c.setCharFormat(p.format);
     }
     c.endEditBlock();
+    limitUndoHistory();
 }
 
 TParaFormat TRxCustomRichEdit::ReadParaFormat()
@@ -550,6 +560,7 @@ void TRxCustomRichEdit::WriteParaFormat(const TParaFormat& input)
         }
     }
     c.endEditBlock();
+    limitUndoHistory();
 }
 
 qreal TRxCustomRichEdit::Dpi() const

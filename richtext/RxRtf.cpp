@@ -94,18 +94,29 @@ struct State
     int color = 0; // colour table index; 0 or unknown: automatic
     int back = 0;
     int uc = 1;
-    // Paragraph format.
+    // Paragraph format, with the indents as RTF gives them (the first line
+    // from the left indent); \pard resets them with the rest.
     TParaFormat para;
+    int leftIndent = 0;
+    int firstIndent = 0;
 };
 
 class Reader
 {
 public:
-    Reader(QByteArrayView in, Document& doc) : in_(in), doc_(doc) {}
+    Reader(QByteArrayView in, Document& doc, const Limits& limits)
+        : in_(in), doc_(doc), limits_(limits)
+    {}
 
     bool run(QString* error)
     {
-        if (!in_.startsWith("{\\rtf"))
+        // A byte-order mark and blanks before the group belong to whoever
+        // saved the file, not to the text.
+        if (in_.startsWith("\xEF\xBB\xBF"))
+            pos_ = 3;
+        while (pos_ < in_.size() && (in_[pos_] == ' ' || (in_[pos_] >= '\t' && in_[pos_] <= '\r')))
+            ++pos_;
+        if (!in_.sliced(pos_).startsWith("{\\rtf"))
             return fail(error, QStringLiteral("not RTF"));
         doc_ = Document{};
         doc_.paragraphs.append(Paragraph{defaultPara(), {}});
@@ -126,6 +137,8 @@ public:
                 if (stack_.isEmpty())
                     return fail(error, QStringLiteral("unbalanced braces"));
                 closeGroup();
+                if (!tooLarge_.isEmpty())
+                    return fail(error, tooLarge_);
                 if (stack_.isEmpty()) {
                     finish();
                     return true;
@@ -138,6 +151,8 @@ public:
             } else {
                 byte(static_cast<unsigned char>(c));
             }
+            if (!tooLarge_.isEmpty())
+                return fail(error, tooLarge_);
         }
         return fail(error, QStringLiteral("unbalanced braces"));
     }
@@ -178,7 +193,8 @@ private:
                 run.text = QString(QChar(0xFFFC));
                 run.format = charFormat();
                 run.object = index;
-                doc_.paragraphs.last().runs.append(run);
+                if (addRun())
+                    doc_.paragraphs.last().runs.append(run);
             }
         }
         formatDirty_ = true;
@@ -363,6 +379,20 @@ private:
             return;
         }
 
+        // Characters by number count wherever text does: in the text, in
+        // font names and in class names. The fallback that follows them is
+        // skipped everywhere.
+        if (w == "uc") {
+            state_.uc = std::clamp(n, 0, 0xFFFF);
+            return;
+        }
+        if (w == "u") {
+            if (hasParam && n >= -32768 && n <= 65535)
+                text(QChar(char16_t(n < 0 ? n + 65536 : n)));
+            skip_ = state_.uc;
+            return;
+        }
+
         switch (state_.dest) {
         case Dest::Skip:
         case Dest::ObjClass:
@@ -397,12 +427,6 @@ private:
             ansi_ = n == 1252 ? CodePage::Western : CodePage::Thai;
         } else if (w == "deff") {
             defaultFont_ = n;
-        } else if (w == "uc") {
-            state_.uc = std::clamp(n, 0, 0xFFFF);
-        } else if (w == "u") {
-            if (hasParam && n >= -32768 && n <= 65535)
-                text(QChar(char16_t(n < 0 ? n + 65536 : n)));
-            skip_ = state_.uc;
         } else if (w == "par") {
             paragraphBreak();
         } else if (w == "line") {
@@ -452,6 +476,7 @@ private:
             state_.back = n;
         } else if (w == "pard") {
             state_.para = defaultPara();
+            state_.leftIndent = state_.firstIndent = 0;
         } else if (w == "ql") {
             state_.para.wAlignment = PFA_LEFT;
         } else if (w == "qr") {
@@ -461,10 +486,10 @@ private:
         } else if (w == "qj") {
             state_.para.wAlignment = PFA_JUSTIFY;
         } else if (w == "fi") {
-            firstIndent_ = n;
+            state_.firstIndent = n;
             applyIndents();
         } else if (w == "li") {
-            leftIndent_ = n;
+            state_.leftIndent = n;
             applyIndents();
         } else if (w == "ri") {
             state_.para.dxRightIndent = n;
@@ -483,10 +508,10 @@ private:
     {
         // RTF measures the first line from the left indent; the records
         // measure the first line from the edge and the others from it.
-        state_.para.dxStartIndent =
-            int(std::clamp<long long>((long long)leftIndent_ + firstIndent_, INT_MIN, INT_MAX));
+        state_.para.dxStartIndent = int(std::clamp<long long>(
+            (long long)state_.leftIndent + state_.firstIndent, INT_MIN, INT_MAX));
         state_.para.dxOffset =
-            int(std::clamp<long long>(-(long long)firstIndent_, INT_MIN, INT_MAX));
+            int(std::clamp<long long>(-(long long)state_.firstIndent, INT_MIN, INT_MAX));
     }
 
     void fontKeyword(QByteArrayView w, int n)
@@ -508,7 +533,10 @@ private:
         if (!fontOpen_)
             return;
         fontOpen_ = false;
-        font_.name = font_.name.trimmed().left(FaceNameLength);
+        QString name = font_.name.trimmed().left(FaceNameLength);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+        font_.name = name.trimmed();
         if (!fonts_.contains(fontNumber_))
             fonts_.insert(fontNumber_, font_);
     }
@@ -550,7 +578,7 @@ private:
             if (b == ';')
                 endFont();
             else
-                text(QChar(decodeByte(b, CodePage::Western)));
+                text(QChar(decodeByte(b, codePageOf(font_.charset))));
             return;
         case Dest::ColorTable:
             if (b == ';') {
@@ -567,6 +595,8 @@ private:
                 return;
             if (hexHigh_ < 0) {
                 hexHigh_ = v;
+            } else if (++objectBytes_ > limits_.objectBytes) {
+                tooLarge_ = QStringLiteral("too much object data");
             } else {
                 doc_.objects[object_].data.append(char(hexHigh_ * 16 + v));
                 hexHigh_ = -1;
@@ -589,7 +619,13 @@ private:
         auto it = fonts_.constFind(state_.font < 0 ? defaultFont_ : state_.font);
         if (it == fonts_.constEnd())
             it = fonts_.constFind(defaultFont_);
-        const int charset = it == fonts_.constEnd() ? DEFAULT_CHARSET : it->charset;
+        return codePageOf(it == fonts_.constEnd() ? DEFAULT_CHARSET : it->charset);
+    }
+
+    // The code page of a font's character set; the ANSI and the default
+    // set take the document's.
+    CodePage codePageOf(int charset) const
+    {
         if (charset == THAI_CHARSET)
             return CodePage::Thai;
         if (charset == SYMBOL_CHARSET)
@@ -665,7 +701,7 @@ private:
         const TCharFormat& f = charFormat();
         if (!p.runs.isEmpty() && p.runs.last().object < 0 && p.runs.last().format == f) {
             p.runs.last().text += c;
-        } else {
+        } else if (addRun()) {
             p.runs.append(Run{QString(c), f, -1});
         }
     }
@@ -673,7 +709,21 @@ private:
     void paragraphBreak()
     {
         doc_.paragraphs.last().format = state_.para;
+        if (doc_.paragraphs.size() >= limits_.paragraphs) {
+            tooLarge_ = QStringLiteral("too many paragraphs");
+            return;
+        }
         doc_.paragraphs.append(Paragraph{state_.para, {}});
+    }
+
+    // Counts a run about to be added; false (and the reading ends) past
+    // the most a document may have.
+    bool addRun()
+    {
+        if (++runs_ <= limits_.runs)
+            return true;
+        tooLarge_ = QStringLiteral("too many format runs");
+        return false;
     }
 
     void finish()
@@ -701,6 +751,7 @@ private:
 
     QByteArrayView in_;
     Document& doc_;
+    Limits limits_;
     qsizetype pos_ = 0;
     State state_;
     QList<State> stack_;
@@ -717,8 +768,10 @@ private:
     bool colorPending_ = false;
     int object_ = -1;
     int hexHigh_ = -1;
-    int firstIndent_ = 0;
-    int leftIndent_ = 0;
+    // What the document has taken so far, and why it cannot take more.
+    qsizetype runs_ = 0;
+    qsizetype objectBytes_ = 0;
+    QString tooLarge_;
     // The character format of the state, made again after a change.
     mutable TCharFormat format_;
     mutable bool formatDirty_ = true;
@@ -726,10 +779,10 @@ private:
 
 } // namespace
 
-bool Read(QByteArrayView rtf, Document& document, QString* error)
+bool Read(QByteArrayView rtf, Document& document, QString* error, const Limits& limits)
 {
     Document result;
-    Reader reader(rtf, result);
+    Reader reader(rtf, result, limits);
     if (!reader.run(error))
         return false;
     document = std::move(result);

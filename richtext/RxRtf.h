@@ -17,13 +17,17 @@
 // destinations are skipped by brace depth, other control words ignored.
 //
 // The reader takes bytes from anywhere (a file, the clipboard): a text that
-// does not start with "{\rtf", unbalanced braces, a \bin or a \' past the
-// end, or nesting deeper than MaxDepth fail; colour and font numbers outside
-// their tables are ignored; nothing it allocates grows faster than its
-// input.
+// does not start with "{\rtf" (after a byte-order mark and blanks), unbalanced braces, a \bin or a
+// \' past the end, or nesting deeper than MaxDepth fail; colour and font numbers outside their
+// tables are ignored; nothing it allocates grows faster than its input. A text of more than
+// MaxParagraphs paragraphs, MaxRuns runs or MaxObjectBytes of object data in all fails too: what a
+// window can show is far less, and the document would cost many times its size.
 namespace RxRtf {
 
 constexpr int MaxDepth = 200;
+constexpr qsizetype MaxParagraphs = 1000000;
+constexpr qsizetype MaxRuns = 4000000;
+constexpr qsizetype MaxObjectBytes = qsizetype(64) << 20;
 
 struct Object
 {
@@ -59,9 +63,18 @@ struct Document
     QString plainText() const; // paragraphs joined by CR, objects as U+FFFC
 };
 
+// The most one text may bring.
+struct Limits
+{
+    qsizetype paragraphs = MaxParagraphs;
+    qsizetype runs = MaxRuns;
+    qsizetype objectBytes = MaxObjectBytes;
+};
+
 // Reads `rtf` into `document`; false (with a reason in *error) when the
-// text is not RTF or is broken.
-bool Read(QByteArrayView rtf, Document& document, QString* error = nullptr);
+// text is not RTF, is broken or brings more than the limits.
+bool Read(QByteArrayView rtf, Document& document, QString* error = nullptr,
+          const Limits& limits = {});
 
 // The document as RTF; objects are left out unless `withObjects`.
 QByteArray Write(const Document& document, bool withObjects = true);

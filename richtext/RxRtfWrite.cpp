@@ -23,21 +23,37 @@ struct FontKey
     bool operator==(const FontKey&) const = default;
 };
 
-// A name in a table (`terminated`: ended by ";", which it then cannot hold).
-QByteArray escapeName(const QString& name, bool terminated = true)
+// A character by its number, with the Thai code page's byte (or "?") for
+// readers that do not know \u.
+void writeNumbered(QByteArray& out, char16_t u)
+{
+    out += "\\u" + QByteArray::number(u > 32767 ? int(u) - 65536 : int(u));
+    const int b = u >= 0x80 ? Cp874::unicodeToByte(u) : -1;
+    if (b >= 0x80) {
+        static const char hex[] = "0123456789abcdef";
+        out += "\\'";
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    } else {
+        out += '?';
+    }
+}
+
+// A name in a table or a class name. Every character survives: those that
+// would end the name (";" in a table) or that RTF does not carry as they
+// are go by number.
+QByteArray escapeName(const QString& name)
 {
     QByteArray out;
     for (QChar c : name) {
         const char16_t u = c.unicode();
-        if (terminated && (u == ';' || u < 0x20))
-            continue;
         if (u == '\\' || u == '{' || u == '}') {
             out += '\\';
             out += char(u);
-        } else if (u >= 0x20 && u < 0x80) {
+        } else if (u >= 0x20 && u < 0x80 && u != ';') {
             out += char(u);
         } else {
-            out += "\\u" + QByteArray::number(u > 32767 ? int(u) - 65536 : int(u)) + '?';
+            writeNumbered(out, u);
         }
     }
     return out;
@@ -57,18 +73,7 @@ void writeText(QByteArray& out, const QString& text)
         } else if (u >= 0x20 && u < 0x80) {
             out += char(u);
         } else {
-            // Every other character by its number, with the Thai code
-            // page's byte (or "?") for readers that do not know \u.
-            out += "\\u" + QByteArray::number(u > 32767 ? int(u) - 65536 : int(u));
-            const int b = u >= 0x80 ? Cp874::unicodeToByte(u) : -1;
-            if (b >= 0x80) {
-                static const char hex[] = "0123456789abcdef";
-                out += "\\'";
-                out += hex[b >> 4];
-                out += hex[b & 15];
-            } else {
-                out += '?';
-            }
+            writeNumbered(out, u);
         }
     }
 }
@@ -153,9 +158,9 @@ QByteArray Write(const Document& document, bool withObjects)
                 if (!withObjects || run.object >= document.objects.size())
                     continue;
                 const Object& o = document.objects[run.object];
-                body += "{\\object\\objemb{\\*\\objclass " + escapeName(o.className, false) +
-                        "}\\objw" + QByteArray::number(o.width) + "\\objh" +
-                        QByteArray::number(o.height) + "{\\*\\objdata ";
+                body += "{\\object\\objemb{\\*\\objclass " + escapeName(o.className) + "}\\objw" +
+                        QByteArray::number(o.width) + "\\objh" + QByteArray::number(o.height) +
+                        "{\\*\\objdata ";
                 body += o.data.toHex();
                 body += "}}";
                 continue;

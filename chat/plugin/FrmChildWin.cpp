@@ -39,8 +39,8 @@ QIcon colorGlyph()
 
 } // namespace
 
-TMDIChild::TMDIChild(int id, const QByteArray& caption, bool nickList)
-    : id_(id), caption_(caption), appearance_(Settings().Appearance())
+TMDIChild::TMDIChild(int id, const QByteArray& caption, TWindowKind kind)
+    : id_(id), caption_(caption), kind_(kind), appearance_(Settings().Appearance())
 {
     setObjectName(QStringLiteral("MDIChild"));
     SetFormStyle(fsMDIChild);
@@ -68,7 +68,7 @@ TMDIChild::TMDIChild(int id, const QByteArray& caption, bool nickList)
     // The server window keeps the list in its order (operators, then voiced
     // users, then the rest, each without regard to case) and says where
     // each entry goes; the box itself does not sort.
-    lstNameList->setVisible(nickList);
+    lstNameList->setVisible(kind == TWindowKind::Channel);
     Splitter1->addWidget(R_Chat);
     Splitter1->addWidget(lstNameList);
     Splitter1->setStretchFactor(0, 1);

@@ -28,7 +28,7 @@ namespace Zentrel {
 class TMDIServer;
 
 // The window of one channel, private conversation (query) or DCC chat, an
-// MDI child of the host with its own tab. Its kind is told by its caption
+// MDI child of the host with its own tab. Its kind is fixed when it is made
 // (chat/WindowNames.h). It shows the conversation in coloured rich text,
 // shows the nick list its server window keeps, and hands what the user
 // types or picks to its server window, which knows it by number.
@@ -36,7 +36,8 @@ class TMDIChild : public TZentrelForm
 {
     Q_OBJECT
 public:
-    TMDIChild(int id, const QByteArray& caption, bool nickList);
+    // A channel window shows the nick list; the others hide it.
+    TMDIChild(int id, const QByteArray& caption, TWindowKind kind);
     ~TMDIChild() override;
 
     // Remembers the server window and joins its child windows.
@@ -50,7 +51,7 @@ public:
 
     void SetCaptionBytes(const QByteArray& caption);
     QByteArray CaptionBytes() const { return caption_; }
-    TWindowKind Kind() const { return WindowKindOf(caption_); }
+    TWindowKind Kind() const { return kind_; }
 
     // One line through the colour decoder, then the activity icon; the
     // view scrolls to the end.
@@ -71,8 +72,9 @@ public:
     // Our offer: waits for the partner on the address and port; false (and
     // the reason shown) when it cannot listen there.
     bool ListenDcc(const QByteArray& nick, const QString& address, quint16 port);
-    // Typed text for the partner; CR LF is added.
-    void SendDccText(const QByteArray& text);
+    // Typed text for the partner; CR LF is added. False (nothing sent) when
+    // the chat is not connected.
+    bool SendDccText(const QByteArray& text);
     // The socket that carries the chat now (null while there is none).
     TWSocket* DccSocket() const;
 
@@ -146,6 +148,7 @@ private:
     QPointer<TMDIServer> server_;
     int id_;
     QByteArray caption_;
+    TWindowKind kind_;
     TChatAppearance appearance_;
     bool active_ = false;
     bool isDcc_ = false;

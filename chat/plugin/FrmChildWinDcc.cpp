@@ -93,11 +93,16 @@ TWSocket* TMDIChild::DccSocket() const
     return isDccClient_ ? WSDccClient : dccAccepted_.data();
 }
 
-void TMDIChild::SendDccText(const QByteArray& text)
+bool TMDIChild::SendDccText(const QByteArray& text)
 {
     TWSocket* socket = DccSocket();
-    if (socket && socket->State() == wsConnected)
-        socket->SendText(text + "\r\n");
+    if (dccEnded_ || !socket || socket->State() != wsConnected)
+        return false;
+    try {
+        return socket->SendText(text + "\r\n") >= 0;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 void TMDIChild::dccConnected(quint16 error)

@@ -144,6 +144,14 @@ void TF_DCC::release()
     done_ = true;
     stopSockets();
     file_.Close();
+    // A reception that ended early may be resumed later; a complete one is
+    // done with.
+    if (receiving_ && !file_.Path().isEmpty() && !std::exchange(accounted_, true)) {
+        if (completed_)
+            DccUnfinished().Completed(file_.Path());
+        else
+            DccUnfinished().Stopped(file_.Path());
+    }
     if (transferId_) {
         DCCTransfers().Finish(transferId_);
         transferWindows().remove(transferId_);
@@ -343,6 +351,7 @@ bool TF_DCC::StartReceive(TMDIServer* server, const TDccIncoming& offer, bool co
     const QFileInfo info(path);
     fileName_ = Cp874::fromUnicode(info.fileName());
     receivePath_ = path;
+    offeredName_ = offer.FileName;
     resuming_ = !connect;
     receive_.emplace(size_, resuming_ ? resumeAt : 0, offer.HasSize);
     // One read can take a whole burst: what waits comes in one call.
@@ -351,9 +360,12 @@ bool TF_DCC::StartReceive(TMDIServer* server, const TDccIncoming& offer, bool co
     ClientSocket->SetPort(QString::number(peerPort_));
     ClientSocket->SetProto(QStringLiteral("tcp"));
     addRow();
-    if (resuming_ && !file_.OpenResume(path, resumeAt)) {
-        fail(file_.ErrorText());
-        return false;
+    if (resuming_) {
+        if (!file_.OpenResume(path, resumeAt)) {
+            fail(file_.ErrorText());
+            return false;
+        }
+        DccUnfinished().Started(offeredName_, size_, file_.Path());
     }
     refresh(true);
     show();
@@ -379,29 +391,35 @@ int TF_DCC::RegisterResume(quint16 port, const QByteArray& nick, quint64 size, q
     return transferId_;
 }
 
-void TF_DCC::AcceptResume(quint64 position)
+bool TF_DCC::AcceptResume(quint64 position)
 {
     if (done_)
-        return;
+        return false;
     if (receiving_) {
         // The ACCEPT carries exactly the position asked for (matched so):
         // the file is already there.
-        if (!file_.Seek(position))
-            return fail(file_.ErrorText());
+        if (!file_.Seek(position)) {
+            fail(file_.ErrorText());
+            return false;
+        }
         try {
             ClientSocket->Connect();
         } catch (const std::exception& e) {
             fail("cannot connect to " + peerAddress_ + ':' + QByteArray::number(peerPort_) + ": " +
                  exceptionText(e));
+            return false;
         }
-        return;
+        return true;
     }
     if (!send_ || hadPeer_)
-        return;
-    if (!file_.Seek(position))
-        return fail(file_.ErrorText());
+        return false;
+    if (!file_.Seek(position)) {
+        fail(file_.ErrorText());
+        return false;
+    }
     send_->Seek(position);
     refresh(true);
+    return true;
 }
 
 void TF_DCC::receiverConnected(quint16 error)
@@ -435,6 +453,8 @@ bool TF_DCC::openReceivedFile()
         return false;
     }
     fileName_ = Cp874::fromUnicode(QFileInfo(file_.Path()).fileName());
+    if (receive_->Sized() && size_ > 0)
+        DccUnfinished().Started(offeredName_, size_, file_.Path());
     refresh(true);
     return true;
 }
@@ -520,6 +540,7 @@ void TF_DCC::finish()
         return;
     refresh(true);
     done_ = true;
+    completed_ = receiving_;
     file_.Close();
     if (size_ == 0)
         setRowText(2, DccPercentText(100));
@@ -639,6 +660,8 @@ void EndDccTransfers()
     }
     DCCTransfers().Clear();
     transferWindows().clear();
+    // The plug-in goes: what it left unfinished is no longer its own.
+    DccUnfinished().Clear();
 }
 
 } // namespace Zentrel

@@ -67,10 +67,11 @@ public:
     bool StartReceive(TMDIServer* server, const TDccIncoming& offer, bool connect,
                       const QString& path, quint64 resumeAt = 0);
 
-    // A matched RESUME (sender: send from `position`; the server window's
-    // session has sent the ACCEPT answer) or ACCEPT (receiver: connect and
-    // write from `position`).
-    void AcceptResume(quint64 position);
+    // A matched RESUME (sender: send from `position`) or ACCEPT (receiver:
+    // connect and write from `position`). False when the file cannot stand
+    // there (the transfer has failed and says why): the sender's ACCEPT is
+    // then not sent.
+    bool AcceptResume(quint64 position);
 
     // Registers the resume this receiver asks for in DCCTransfers.
     int RegisterResume(quint16 port, const QByteArray& nick, quint64 size, quint64 position);
@@ -84,6 +85,8 @@ public:
     quint64 Transferred() const;
     quint64 FileSize() const { return size_; }
     QString LocalPath() const { return file_.Path(); }
+    // The transfer's file (tests make it fail).
+    TDccFile& File() { return file_; }
     int TransferId() const { return transferId_; }
     int RowId() const { return row_; }
     quint16 ListenPort() const;
@@ -135,7 +138,10 @@ private:
     quint16 peerPort_ = 0;
     quint16 listenPort_ = 0;
     TDccFile file_;
-    QString receivePath_; // a new file is created here once connected
+    QByteArray offeredName_; // receiver: the name as offered
+    bool completed_ = false; // receiver: the whole file arrived
+    bool accounted_ = false; // receiver: DccUnfinished knows how it ended
+    QString receivePath_;    // a new file is created here once connected
     bool resuming_ = false;
     bool inData_ = false; // the data handler runs
     bool hadPeer_ = false;

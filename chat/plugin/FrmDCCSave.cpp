@@ -5,6 +5,7 @@
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/FrmMDIServer.h"
 
+#include "net/WSocket.h"
 #include "platform/Cp874.h"
 #include "toolkit/Controls.h"
 
@@ -90,29 +91,52 @@ void TF_DCCSAve::statusLine(const QByteArray& line)
         server_->StatusLine(line);
 }
 
+QByteArray TF_DCCSAve::offerText() const
+{
+    return "*** DCC SEND of " + Cp874::fromUnicode(localName_) + " from " + offer_.Nick;
+}
+
+QByteArray TF_DCCSAve::autoRefusal() const
+{
+    // A loopback address is where the sender is only when our server is
+    // there too.
+    bool loopback = false;
+    if (server_ && server_->WSocket->State() == wsConnected)
+        if (const auto peer = ParseDottedAddress(server_->WSocket->PeerAddr().toLatin1()))
+            loopback = IsLoopbackAddress(*peer);
+    return AutoConnectRefusal(offer_.Address, offer_.Port, loopback);
+}
+
 void TF_DCCSAve::ShowOffer()
 {
     const TDccSavePlan p = plan();
     B_Resume->setEnabled(p.ResumeEnabled);
     L_FileName->SetCaption(localName_);
     // An offer without a size has no end but the sender's close: it could
-    // fill the disk, so the user is asked about it even with auto-receive.
-    if (!Settings().DCCAutoReceive || !offer_.HasSize) {
+    // fill the disk, so the user is asked about it even with auto-receive;
+    // and so is one that points where nothing connects unasked.
+    bool ask = !Settings().DCCAutoReceive || !offer_.HasSize;
+    if (!ask) {
+        if (const QByteArray why = autoRefusal(); !why.isEmpty()) {
+            statusLine(offerText() + " not received automatically: " + why);
+            ask = true;
+        }
+    }
+    if (ask) {
         CenterOnScreen();
         show();
         return;
     }
-    switch (AutoReceiveChoice(p)) {
+    const TDccAutoPlan a = PlanAutoReceive(p, offer_.FileName, offer_.Size);
+    switch (a.Choice) {
     case TDccAutoChoice::Resume:
-        B_ResumeClick();
+        resume(a.Path, a.ResumePosition);
         return;
     case TDccAutoChoice::Receive:
-        B_recvClick();
+        receive(a.Path);
         return;
     case TDccAutoChoice::Skip:
-        statusLine("*** DCC SEND of " + Cp874::fromUnicode(localName_) + " from " + offer_.Nick +
-                   (p.Complete ? QByteArray(" not received: the file is already complete")
-                               : QByteArray(" not received: no free file name")));
+        statusLine(offerText() + " not received: " + a.SkipReason);
         Button3Click();
         return;
     }
@@ -124,35 +148,46 @@ void TF_DCCSAve::B_ResumeClick()
     const TDccSavePlan p = plan();
     if (!p.ResumeEnabled || !transfer_) {
         B_Resume->setEnabled(false);
-        if (Settings().DCCAutoReceive || !isVisible())
+        if (!isVisible())
             Button3Click();
+        return;
+    }
+    resume(p.ExistingPath, p.ResumePosition);
+}
+
+void TF_DCCSAve::resume(const QString& path, quint64 position)
+{
+    if (!transfer_) {
+        Button3Click();
         return;
     }
     choice_ = Resume;
     TF_DCC* transfer = std::exchange(transfer_, nullptr);
-    transfer->RegisterResume(offer_.Port, offer_.Nick, offer_.Size, p.ResumePosition);
+    transfer->RegisterResume(offer_.Port, offer_.Nick, offer_.Size, position);
     // Straight to the sender; the server window's guard keeps the offered
     // name from starting another command.
     if (server_)
-        server_->SendLine(
-            DccResumeLine(offer_.Nick, offer_.FileName, offer_.Port, p.ResumePosition));
-    transfer->StartReceive(server_, offer_, false, p.ExistingPath, p.ResumePosition);
+        server_->SendLine(DccResumeLine(offer_.Nick, offer_.FileName, offer_.Port, position));
+    transfer->StartReceive(server_, offer_, false, path, position);
     Close();
 }
 
 void TF_DCCSAve::B_recvClick()
 {
-    const TDccSavePlan p = plan();
-    if (p.ReceivePath.isEmpty() || !transfer_) {
-        statusLine("*** DCC SEND of " + Cp874::fromUnicode(localName_) + " from " + offer_.Nick +
-                   " not received: no free file name");
+    receive(plan().ReceivePath);
+}
+
+void TF_DCCSAve::receive(const QString& path)
+{
+    if (path.isEmpty() || !transfer_) {
+        statusLine(offerText() + " not received: no free file name");
         Button3Click();
         return;
     }
     choice_ = Receive;
     TF_DCC* transfer = std::exchange(transfer_, nullptr);
     // A new file, beside whatever is there: nothing is deleted.
-    transfer->StartReceive(server_, offer_, true, p.ReceivePath);
+    transfer->StartReceive(server_, offer_, true, path);
     Close();
 }
 

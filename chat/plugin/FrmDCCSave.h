@@ -16,7 +16,9 @@ class TMDIServer;
 
 // The prompt of one incoming DCC SEND offer: resume a partly received file,
 // receive it from the start under a name nothing uses, or refuse it. With
-// the DCCAutoReceive setting it chooses at once without showing itself.
+// the DCCAutoReceive setting it chooses at once without showing itself
+// (resuming only what this run left unfinished), unless the offer points
+// where nothing connects without asking.
 // Nothing that exists is ever deleted or overwritten. It stays on top, is
 // centred on the screen, and frees itself (and the hidden transfer window
 // it was given, when no choice took that) once closed.
@@ -61,6 +63,13 @@ protected:
 private:
     TDccSavePlan plan() const;
     void statusLine(const QByteArray& line);
+    // Asks the sender to resume `path` from `position` and waits for its
+    // ACCEPT; receives into a new file at `path`.
+    void resume(const QString& path, quint64 position);
+    void receive(const QString& path);
+    // Why auto-receive may not connect where the offer points (empty: it may).
+    QByteArray autoRefusal() const;
+    QByteArray offerText() const;
 
     int choice_ = Cancelled;
     TDccIncoming offer_;

@@ -2,7 +2,7 @@
 
 #include "chat/ChatFiles.h"
 #include "chat/ChatTexts.h"
-#include "chat/Ident.h"
+#include "chat/DccListen.h"
 #include "chat/IrcText.h"
 #include "chat/U_GlobalConfig.h"
 #include "chat/plugin/ColorRichText.h"
@@ -10,6 +10,7 @@
 #include "chat/plugin/FrmDCC.h"
 #include "chat/plugin/FrmDCCChat.h"
 #include "chat/plugin/FrmDCCSave.h"
+#include "chat/plugin/IdentResponder.h"
 #include "chat/plugin/ZentrelPlugin.h"
 
 #include "net/WSocket.h"
@@ -26,11 +27,10 @@
 #include <QHeaderView>
 #include <QStackedLayout>
 #include <QTextBlock>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <memory>
+#include <arpa/inet.h>
 
 namespace Zentrel {
 
@@ -211,17 +211,6 @@ TMDIServer::TMDIServer()
     WSocket->OnSessionClosed = [this](QObject*, quint16 error) {
         Guard(this, [&] { sessionClosed(error); });
     };
-    IdentServer = new TWSocketServer(this);
-    IdentServer->SetName(QStringLiteral("IdentServer"));
-    // No banner: the reply is all an ident client reads.
-    IdentServer->Banner.clear();
-    IdentServer->OnClientConnect = [this](QObject*, TWSocketClient* client, quint16 error) {
-        Guard(this, [&] {
-            if (!error && client)
-                identClient(client);
-        });
-    };
-
     connect(B_Connect, &QToolButton::clicked, this, guarded(this, [this] { B_ConnectClick(); }));
     connect(B_Disconnect, &QToolButton::clicked, this,
             guarded(this, [this] { B_DisconnectClick(); }));
@@ -251,9 +240,8 @@ TMDIServer::~TMDIServer()
     WSocket->OnSessionConnected = {};
     WSocket->OnDataAvailable = {};
     WSocket->OnSessionClosed = {};
-    IdentServer->OnClientConnect = {};
+    TIdentResponder::Instance().Unregister(this);
     try {
-        IdentServer->Close();
         WSocket->Abort();
     } catch (...) {
     }
@@ -296,13 +284,8 @@ void TMDIServer::SendLine(const QByteArray& line)
 
 void TMDIServer::apply(const TEffects& effects)
 {
-    for (qsizetype i = 0; i < effects.size(); ++i) {
-        if (paused_) {
-            waiting_ += effects.sliced(i);
-            return;
-        }
-        applyOne(effects[i]);
-    }
+    for (const TEffect& e : effects)
+        applyOne(e);
 }
 
 void TMDIServer::applyOne(const TEffect& e)
@@ -395,18 +378,27 @@ void TMDIServer::applyOne(const TEffect& e)
         askDccChat(e);
         break;
     case TEffect::DccChatText:
-        if (child)
-            child->SendDccText(e.Text);
+        // Shown as sent only once it has gone to the partner.
+        if (child) {
+            if (child->SendDccText(e.Text)) {
+                for (const QByteArray& line : e.Echo)
+                    child->AddLine(line);
+            } else {
+                child->AddLine(DccChatTexts::NotConnected());
+            }
+        }
         break;
     case TEffect::DccSendOffer:
         ShowDccSendOffer(this, e.Text, e.Offer, e.LocalName);
         break;
     case TEffect::DccResume:
     case TEffect::DccAccept:
-        // The transfer sends from there (the session has answered with the
-        // ACCEPT), or connects and receives from there.
+        // The transfer sends from there once its file stands there (and only
+        // then the ACCEPT answers the peer), or connects and receives from
+        // there.
         if (TF_DCC* transfer = TF_DCC::FindTransfer(int(e.Number)))
-            transfer->AcceptResume(e.Position);
+            if (transfer->AcceptResume(e.Position) && !e.Text.isEmpty())
+                applyOne(TEffect::Make(TEffect::Send, 0, e.Text));
         break;
     case TEffect::CloseServer:
         QMetaObject::invokeMethod(
@@ -504,6 +496,8 @@ void TMDIServer::B_ConnectClick()
     B_Disconnect->setEnabled(true);
     PC_Page->SetActivePage(TabSheet2);
     edtInputText->setFocus();
+    // A connection given up no longer registers.
+    stopIdent();
     try {
         if (WSocket->State() != wsClosed && WSocket->State() != wsInvalidState)
             WSocket->Abort();
@@ -530,6 +524,13 @@ void TMDIServer::lookupDone(quint16 error)
         return;
     }
     const TZentrelSettings& s = Settings();
+    serverPort_ = quint16((s.UseSock ? s.SockPort : session_.ConnectPort()).toUInt());
+    // A server may ask our ident as soon as it accepts the connection: the
+    // responder listens on the address it will come from first.
+    const QByteArray from = RouteSourceAddress(
+        s.UseSock ? Cp874::fromUnicode(s.Sock5Address) : address.toLatin1(), serverPort_);
+    if (!from.isEmpty())
+        TIdentResponder::Instance().Prepare(this, from);
     try {
         WSocket->SetAddr(address);
         WSocket->SetPort(session_.ConnectPort());
@@ -551,15 +552,14 @@ void TMDIServer::lookupDone(quint16 error)
         }
         WSocket->Connect();
     } catch (const std::exception&) {
+        stopIdent();
         apply(session_.ConnectFailed(WSocket->LastError()));
         setIdleControls();
         return;
     }
-    // The address the server sees is known now: the ident responder
-    // listens before the server can ask.
-    sockaddr_in local = {};
-    if (WSocket->GetSockName(local) == 0 && local.sin_addr.s_addr != 0)
-        startIdent(QString::fromLatin1(WinSock::inet_ntoa(local.sin_addr.s_addr)));
+    // The address and port the server sees are known now: the ident
+    // responder answers for them before the server can ask.
+    startIdent();
 }
 
 void TMDIServer::sessionConnected(quint16 error)
@@ -573,20 +573,18 @@ void TMDIServer::sessionConnected(quint16 error)
         return;
     }
     connectStarted_ = true;
-    if (IdentServer->State() != wsListening) {
-        sockaddr_in local = {};
-        if (WSocket->GetSockName(local) == 0)
-            startIdent(QString::fromLatin1(WinSock::inet_ntoa(local.sin_addr.s_addr)));
-    }
+    if (!TIdentResponder::Instance().IsRegistered(this))
+        startIdent();
     apply(session_.Connected());
     setBoxesEnabled(false);
 }
 
 void TMDIServer::dataAvailable(quint16)
 {
-    // While a line's prompt is up the data waits in the socket (which
-    // offers it again), and so does any data that arrives meanwhile.
-    if (busy_ || paused_)
+    // While a DCC chat request is asked about the lines after it are held
+    // (a PING answered at once); past the bound of what may wait, the data
+    // waits in the socket, which offers it again.
+    if (busy_ || session_.HoldFull())
         return;
     busy_ = true;
     const auto clear = qScopeGuard([this] { busy_ = false; });
@@ -602,6 +600,12 @@ void TMDIServer::sessionClosed(quint16)
 {
     if (closing_)
         return;
+    // A close while a DCC chat request is asked about comes after the lines
+    // held behind it: handled once the request is answered.
+    if (prompt_) {
+        closedDuringPrompt_ = true;
+        return;
+    }
     stopIdent();
     if (connectStarted_) {
         connectStarted_ = false;
@@ -626,62 +630,28 @@ void TMDIServer::B_DisconnectClick()
 // ---------------------------------------------------------------------------
 // Ident
 
-void TMDIServer::startIdent(const QString& localAddress)
+void TMDIServer::startIdent()
 {
-    stopIdent();
-    try {
-        IdentServer->SetAddr(localAddress);
-        IdentServer->SetPort(QStringLiteral("113"));
-        IdentServer->SetProto(QStringLiteral("tcp"));
-        IdentServer->Listen();
-    } catch (const std::exception& e) {
-        // IRC connects all the same; the server will not see our ident.
-        statusLine("*** Ident server not started on " + localAddress.toLatin1() +
-                   ":113: " + Cp874::fromUnicode(QString::fromLocal8Bit(e.what()).simplified()));
-    }
+    // (What it held for this window before the connection started gives way
+    // to the connection, on the same listener.)
+    sockaddr_in local = {};
+    if (WSocket->GetSockName(local) != 0 || local.sin_addr.s_addr == 0 || local.sin_port == 0)
+        return;
+    const QByteArray address = QByteArray(WinSock::inet_ntoa(local.sin_addr.s_addr));
+    const QPointer<TMDIServer> self(this);
+    // The reply names the nick box's text at the time of the query (a 433
+    // while registering changes it).
+    const QByteArray why = TIdentResponder::Instance().Register(
+        this, address, ntohs(local.sin_port), serverPort_,
+        [self] { return self ? Cp874::fromUnicode(self->edtNick->text()) : QByteArray(); });
+    // IRC connects all the same; the server will not see our ident.
+    if (!why.isEmpty())
+        statusLine("*** Ident server not started on " + address + ":113: " + why);
 }
 
 void TMDIServer::stopIdent()
 {
-    if (IdentServer->State() != wsClosed && IdentServer->State() != wsInvalidState)
-        IdentServer->Close();
-}
-
-void TMDIServer::identClient(TWSocketClient* client)
-{
-    QPointer<TWSocketClient> c(client);
-    auto reader = std::make_shared<TIdentReader>();
-    // A client that never sends its query is let go.
-    auto* timeout = new QTimer(client);
-    timeout->setSingleShot(true);
-    connect(timeout, &QTimer::timeout, client, [c] {
-        if (c && c->State() == wsConnected)
-            c->Close();
-    });
-    timeout->start(kIdentTimeoutMs);
-    client->OnDataAvailable = [this, c, reader](QObject*, quint16) {
-        Guard(this, [&] {
-            if (!c)
-                return;
-            char buffer[kMaxIdentQuery + 1];
-            const int n = c->Receive(buffer, sizeof buffer);
-            if (n <= 0)
-                return;
-            QByteArray reply;
-            switch (reader->Feed(QByteArrayView(buffer, n), Cp874::fromUnicode(edtNick->text()),
-                                 &reply)) {
-            case TIdentReader::State::NeedMore:
-                return;
-            case TIdentReader::State::Reply:
-                c->SendText(reply);
-                c->Close();
-                return;
-            case TIdentReader::State::Refuse:
-                c->Close();
-                return;
-            }
-        });
-    };
+    TIdentResponder::Instance().Unregister(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -747,8 +717,6 @@ void TMDIServer::FormClose(TCloseAction& action)
     // A DCC chat request still asked about goes unanswered, and what waited
     // behind it is dropped: the window's QUIT goes out now.
     delete prompt_.data();
-    paused_ = false;
-    waiting_.clear();
     apply(session_.Closing());
     if (WSocket->State() != wsClosed)
         WSocket->Close();

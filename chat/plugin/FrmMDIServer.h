@@ -90,6 +90,9 @@ public:
 
     // The channel to join when the welcome ends (without "#").
     void SetAutoJoinChannel(const QByteArray& channel) { session_.AutoJoinChannel = channel; }
+    // A channel (without "#") to join now when the server's welcome has
+    // ended, else once it ends; forgotten when the connection closes.
+    void JoinChannel(const QByteArray& channel);
     TServerSession& Session() { return session_; }
 
     TPanel* Panel1;
@@ -119,7 +122,6 @@ public:
     TButton* B_Clear;
     TRxRichEdit* RxRichEdit1;
     TWSocket* WSocket;
-    TWSocketServer* IdentServer;
 
 protected:
     void FormClose(TCloseAction& action) override;
@@ -143,9 +145,10 @@ private:
     void sessionConnected(quint16 error);
     void dataAvailable(quint16 error);
     void sessionClosed(quint16 error);
-    void startIdent(const QString& localAddress);
+    // Our connection registers: the plug-in's ident responder answers for
+    // it (by its local port and the server's), until stopIdent.
+    void startIdent();
     void stopIdent();
-    void identClient(TWSocketClient* client);
 
     // FrmMDIServerChat.cpp
     void askDccChat(const TEffect& offer);
@@ -155,11 +158,13 @@ private:
     QMap<int, QPointer<TMDIChild>> children_;
     QMap<int, QTreeWidgetItem*> dccRows_;
     int nextDccRow_ = 1;
-    // While a DCC chat request is asked about, the effects that follow wait
-    // here (in order) and the socket's data waits unread.
+    // The DCC chat request being asked about: meanwhile the session holds
+    // the lines that follow it, and a close of the connection waits until
+    // they have been handled.
     QPointer<TF_DccChat> prompt_;
-    bool paused_ = false;
-    TEffects waiting_;
+    bool closedDuringPrompt_ = false;
+    // The port our connection goes to (the server's, or the SOCKS proxy's).
+    quint16 serverPort_ = 0;
     bool busy_ = false;
     bool closing_ = false;
     bool active_ = false;

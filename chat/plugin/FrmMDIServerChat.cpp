@@ -57,7 +57,7 @@ void TMDIServer::createChild(const TEffect& e)
         if (TForm* active = HostMainForm()->ActiveMDIChild())
             if (dynamic_cast<TZentrelForm*>(active))
                 noted = active;
-    auto* child = new TMDIChild(e.Window, e.Text, e.Flag);
+    auto* child = new TMDIChild(e.Window, e.Text, e.ChildKind);
     child->AttachToServer(this);
     child->show();
     Host::SetCaption(child, e.Tab);
@@ -156,12 +156,11 @@ TF_DccChat* TMDIServer::DccChatPrompt() const
 
 void TMDIServer::askDccChat(const TEffect& offer)
 {
-    // The request is asked about before anything else of this connection
-    // happens: the effects that follow wait, and so does the socket's data,
-    // until the user answers. No event loop runs inside this call, so
-    // closing the window (or unloading the plug-in) while the prompt is up
-    // frees the prompt and nothing waits on it.
-    paused_ = true;
+    // The request is asked about before the lines after it are handled: the
+    // session holds them (answering the server's PING meanwhile) until the
+    // user answers. No event loop runs inside this call, so closing the
+    // window (or unloading the plug-in) while the prompt is up frees the
+    // prompt and nothing waits on it.
     auto* prompt = new TF_DccChat();
     prompt_ = prompt;
     const QPointer<TMDIServer> self(this);
@@ -181,17 +180,33 @@ void TMDIServer::askDccChat(const TEffect& offer)
 
 void TMDIServer::dccChatAnswered(const QByteArray& nick, const TDccOffer& offer, bool accepted)
 {
-    paused_ = false;
     prompt_ = nullptr;
-    if (accepted && !closing_) {
+    if (closing_)
+        return;
+    const bool closed = closedDuringPrompt_ || WSocket->State() != wsConnected;
+    if (accepted && closed) {
+        // Every window of the connection goes as its close is handled: the
+        // chat would be freed as soon as it opened.
+        statusLine(TServerSession::DccChatNotOpenedLine(nick));
+    } else if (accepted) {
         int id = 0;
         apply(session_.AcceptDccChat(nick, &id));
         if (TMDIChild* child = ChildWindow(id))
             child->ConnectDcc(nick, QString::fromLatin1(DottedAddress(offer.Address)), offer.Port);
     }
-    // What waited goes on in order (it may hold the next request); the
-    // socket offers its unread data again by itself.
-    apply(std::exchange(waiting_, {}));
+    // The lines held behind the request go on in order (they may hold the
+    // next request, which holds the rest again); the socket offers what it
+    // kept unread again by itself.
+    apply(session_.ReleaseHeld(closedDuringPrompt_));
+    if (closedDuringPrompt_ && !prompt_) {
+        closedDuringPrompt_ = false;
+        sessionClosed(0);
+    }
+}
+
+void TMDIServer::JoinChannel(const QByteArray& channel)
+{
+    apply(session_.JoinWhenWelcome(channel));
 }
 
 } // namespace Zentrel

@@ -82,10 +82,11 @@ TMDIServer* PluginNavigate(const QByteArray& address)
     if (!a.Claimed)
         return nullptr;
     if (!a.Channel.isEmpty()) {
-        // Joined through a connected window of exactly this server text.
+        // Joined through a connected window of exactly this server text:
+        // at once when its welcome has ended, else once it ends.
         for (const QPointer<TMDIServer>& w : ServerWindows()) {
             if (w && w->IsConnected() && w->ServerText() == a.Server) {
-                w->SendLine("JOIN #" + Cp874::fromUnicode(a.Channel));
+                w->JoinChannel(Cp874::fromUnicode(a.Channel));
                 return nullptr;
             }
         }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs ircd-hybrid for a test, in the foreground, on 127.0.0.1 only:
-#   ircd-hybrid.sh DIR PORT
+#   ircd-hybrid.sh DIR PORT [ident]
+# With "ident" it asks each client's ident responder (port 113).
 # It refuses to run as root (so it runs as the stock "irc" user) and always
 # asks DNS for the client's name, so it gets a private resolv.conf naming
 # 127.0.0.1, where a stub answers every query with "no such name" at once.
@@ -10,6 +11,8 @@
 set -euo pipefail
 dir=$1
 port=$2
+disable_auth=yes
+[ "${3:-}" = ident ] && disable_auth=no
 root=${BREVANT_HYBRID_ROOT:-/opt/brevant-peers/ircd-hybrid}
 if [ -x /usr/sbin/ircd-hybrid ]; then bin=/usr/sbin/ircd-hybrid; overlay=""; else
   bin=$root/usr/sbin/ircd-hybrid
@@ -26,7 +29,7 @@ class { name = "users"; ping_time = 3 seconds; number_per_ip_local = 100; number
 listen { host = "127.0.0.1"; port = $port; };
 auth { user = "*@*"; class = "users"; };
 motd { mask = "*"; file = "$dir/ircd.motd"; };
-general { disable_auth = yes; invisible_on_connect = no; throttle_time = 0 seconds; default_floodcount = 1000; };
+general { disable_auth = $disable_auth; invisible_on_connect = no; throttle_time = 0 seconds; default_floodcount = 1000; };
 CONF
 echo "test motd" > "$dir/ircd.motd"
 echo "nameserver 127.0.0.1" > "$dir/resolv.conf"

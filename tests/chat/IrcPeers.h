@@ -78,8 +78,9 @@ public:
     quint16 port = 0;
 
     // `ident`: the server asks our ident responder (it needs DNS on too);
-    // `pingTimeout`: the seconds of silence after which it pings.
-    bool start(bool ident = false, int pingTimeout = 120)
+    // `pingTimeout`: the seconds of silence after which it pings;
+    // `pongTimeout`: the seconds it then waits for the answer.
+    bool start(bool ident = false, int pingTimeout = 120, int pongTimeout = 20)
     {
         port = freePort();
         const QString conf = writeFile(
@@ -88,11 +89,12 @@ public:
                            " AdminInfo2 = localhost\n AdminEMail = root@localhost\n"
                            " Listen = 127.0.0.1\n Ports = %1\n MotdPhrase = test motd\n"
                            "[Limits]\n MaxNickLength = 30\n PingTimeout = %2\n"
-                           " MaxConnectionsIP = 0\n"
+                           " PongTimeout = %4\n MaxConnectionsIP = 0\n"
                            "[Options]\n PAM = no\n Ident = %3\n DNS = %3\n")
                 .arg(port)
                 .arg(pingTimeout)
                 .arg(ident ? "yes" : "no")
+                .arg(pongTimeout)
                 .toUtf8());
         return PeerProcess::start(findProgram(QStringLiteral("ngircd")),
                                   {QStringLiteral("-n"), QStringLiteral("-f"), conf}, port);

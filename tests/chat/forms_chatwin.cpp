@@ -37,6 +37,7 @@
 
 using namespace Zentrel;
 using IrcPeers::c1;
+using IrcPeers::ScriptedIrc;
 
 namespace {
 
@@ -185,6 +186,18 @@ class TestFormsChatWin : public QObject
         return id ? server_->ChildWindow(id) : nullptr;
     }
     TMDIChild* channel() const { return window("#chan"); }
+    // The DCC chat windows, found by what they are (no name reaches them).
+    QList<TMDIChild*> dccChats() const
+    {
+        QList<TMDIChild*> out;
+        if (server_)
+            for (const int id : server_->Session().ChildIds())
+                if (server_->Session().Child(id)->Kind == TWindowKind::DccChat)
+                    if (TMDIChild* w = server_->ChildWindow(id))
+                        out << w;
+        return out;
+    }
+    TMDIChild* dccChat() const { return dccChats().value(0); }
 
     // The server window's connection taken, welcomed and joined to #chan,
     // whose names the server then lists.
@@ -267,7 +280,7 @@ private slots:
             const TZentrelSettings saved = Settings();
             Settings().ChatBKColor = clBtnFace;
             Settings().ChatFontColor = clHighlight;
-            auto* other = new TMDIChild(0, "#colours", true);
+            auto* other = new TMDIChild(0, "#colours", TWindowKind::Channel);
             Settings() = saved;
             for (QWidget* part : {static_cast<QWidget*>(other->lstNameList),
                                   static_cast<QWidget*>(other->edtInputText)}) {
@@ -568,6 +581,15 @@ private slots:
         hostLog().clear();
         click(QStringLiteral("http:#other"));
         QVERIFY(irc_.waitFor("JOIN #other\r\n"));
+        // The channel of a link ends at its comma: "#a,0" would join #a and
+        // then part every channel.
+        irc_.send(":bob!b@h PRIVMSG #chan :all of #a,0 now");
+        QTRY_VERIFY(conversation(w).contains(QStringLiteral("http:#a,0")));
+        irc_.take();
+        click(QStringLiteral("http:#a,0"));
+        QVERIFY(irc_.waitFor("JOIN #"));
+        QTest::qWait(100);
+        QCOMPARE(irc_.take(), QList<QByteArray>{"JOIN #a"});
         click(QStringLiteral("http://example.org/x"));
         QTRY_COMPARE(hostLog().urls, QList<QByteArray>{"http://example.org/x"});
     }
@@ -599,13 +621,15 @@ private slots:
         w->edtInputText->clear();
     }
 
-    void aDccChatRequestIsAskedAboutWhileTheDataWaits()
+    void aDccChatRequestIsAskedAboutWhileTheLinesWait()
     {
         QTcpServer partner;
         QVERIFY(partner.listen(QHostAddress::LocalHost));
         const QByteArray offer = ":bob!b@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 " +
                                  QByteArray::number(partner.serverPort()) + c1;
-        irc_.send(offer);
+        // A PING in the same read as the request is answered at once.
+        irc_.take();
+        irc_.send(offer + "\r\nPING :same-read");
         QTRY_VERIFY(server_->DccChatPrompt());
         QPointer<TF_DccChat> prompt = server_->DccChatPrompt();
         QCOMPARE(prompt->Caption(), QStringLiteral("DCC Chat Request"));
@@ -615,15 +639,30 @@ private slots:
         QCOMPARE(prompt->BitBtn1->Caption(), QStringLiteral("Accept"));
         QCOMPARE(prompt->BitBtn2->Caption(), QStringLiteral("Discard"));
         QCOMPARE(QApplication::activeModalWidget(), prompt.data());
-        // Meanwhile the server's lines wait unread: a PING is not answered.
-        irc_.take();
+        QVERIFY(irc_.waitFor("PONG :same-read\r\n", 3000));
+        // Meanwhile the server's lines are read and held, in order, for
+        // when the request is answered; its PING is answered at once.
+        irc_.send(":zed!z@h PRIVMSG me :first while asked");
         irc_.send("PING :while-asked");
-        QVERIFY(!irc_.waitFor("PONG", 700));
+        irc_.send(":zed!z@h PRIVMSG me :second while asked");
+        QVERIFY(irc_.waitFor("PONG :while-asked\r\n", 3000));
+        QTest::qWait(300);
+        QVERIFY(!window("zed"));
+        QCOMPARE(QApplication::activeModalWidget(), prompt.data());
         QTest::mouseClick(prompt->BitBtn1, Qt::LeftButton);
-        QVERIFY(irc_.waitFor("PONG :while-asked\r\n"));
         QTRY_VERIFY(!prompt);
-        QTRY_VERIFY(window("DCC-CHAT"));
-        TMDIChild* chat = window("DCC-CHAT");
+        QTRY_VERIFY(window("zed"));
+        QTRY_VERIFY(
+            conversation(window("zed"))
+                .contains(QStringLiteral("<zed> first while asked\n<zed> second while asked")));
+        // Each PING answered once.
+        QTest::qWait(300);
+        const QList<QByteArray> sent = irc_.take();
+        QCOMPARE(sent.count("PONG :while-asked"), 1);
+        QCOMPARE(sent.count("PONG :same-read"), 1);
+        QTRY_VERIFY(dccChat());
+        TMDIChild* chat = dccChat();
+        QCOMPARE(chat->Kind(), TWindowKind::DccChat);
         QCOMPARE(chat->CaptionBytes(), QByteArray("DCC-CHAT (bob)"));
         QVERIFY(chat->IsDcc() && chat->IsDccClient());
         QCOMPARE(chat->DccPeer(), QByteArray("bob"));
@@ -637,6 +676,8 @@ private slots:
         bob->write("line\n");
         QTRY_VERIFY(
             conversation(chat).contains(QStringLiteral("<bob> hi there\n<bob> second line")));
+        bob->write(c1 + "ACTION waves" + c1 + "\r\n");
+        QTRY_VERIFY(conversation(chat).contains(QStringLiteral("\n* bob waves")));
         type(chat, QStringLiteral("back at you"));
         QByteArray seen;
         QVERIFY(readUntil(bob, seen, "\n"));
@@ -656,15 +697,174 @@ private slots:
         QTRY_VERIFY(!server_->DccChatPrompt());
         QTest::qWait(300);
         QVERIFY(!partner.hasPendingConnections());
-        QVERIFY(!server_->Session().FindWindow("DCC-CHAT") ||
-                server_->Session().Child(server_->Session().FindWindow("DCC-CHAT"))->DccPeer ==
-                    "bob");
+        QCOMPARE(dccChats(), QList<TMDIChild*>{chat});
         bob->close();
         QTRY_VERIFY2(
             conversation(chat).trimmed().endsWith(QStringLiteral("*** DCC Connection Closed ***")),
             qPrintable(conversation(chat)));
+        // Typed after the end: refused, not shown as sent.
+        type(chat, QStringLiteral("into the closed chat"));
+        QTRY_VERIFY(conversation(chat).trimmed().endsWith(
+            QStringLiteral("*** Not sent: the DCC chat is not connected")));
+        QVERIFY(!conversation(chat).contains(QStringLiteral("into the closed chat")));
         chat->Close();
-        QTRY_VERIFY(!window("DCC-CHAT"));
+        QTRY_VERIFY(!dccChat());
+    }
+
+    // A nick that takes the name of the DCC chat windows gets a query of
+    // its own; when it changes its nick only that query follows, and what
+    // the user types in the chat still goes to the partner only.
+    void aNickNamedLikeTheChatTakesNothingOfIt()
+    {
+        QTcpServer partner;
+        QVERIFY(partner.listen(QHostAddress::LocalHost));
+        irc_.ctcp("bob", "me",
+                  "DCC CHAT chat 2130706433 " + QByteArray::number(partner.serverPort()));
+        QTRY_VERIFY(server_->DccChatPrompt());
+        QTest::mouseClick(server_->DccChatPrompt()->BitBtn1, Qt::LeftButton);
+        QTRY_VERIFY(partner.hasPendingConnections());
+        QTcpSocket* bob = partner.nextPendingConnection();
+        QTRY_VERIFY(dccChat() && conversation(dccChat()).contains(QStringLiteral("Established")));
+        TMDIChild* chat = dccChat();
+        irc_.send(":DCC-CHAT!x@h PRIVMSG me :psst");
+        irc_.send(":eve!e@h TOPIC DCC-CHAT :taken");
+        irc_.send(":srv 332 me DCC-CHAT :taken too");
+        QTRY_VERIFY(window("DCC-CHAT"));
+        TMDIChild* query = window("DCC-CHAT");
+        QVERIFY(query != chat);
+        QCOMPARE(query->Kind(), TWindowKind::Query);
+        QTRY_VERIFY(conversation(query).contains(QStringLiteral("<DCC-CHAT> psst")));
+        irc_.send(":DCC-CHAT!x@h NICK :eve");
+        QTRY_COMPARE(query->CaptionBytes(), QByteArray("eve"));
+        QCOMPARE(chat->CaptionBytes(), QByteArray("DCC-CHAT (bob)"));
+        QVERIFY(!conversation(chat).contains(QStringLiteral("psst")));
+        QVERIFY(!conversation(chat).contains(QStringLiteral("eve")));
+        irc_.take();
+        type(chat, QStringLiteral("for bob only"));
+        QByteArray seen;
+        QVERIFY(readUntil(bob, seen, "\n"));
+        QCOMPARE(seen, QByteArray("for bob only\r\n"));
+        QTest::qWait(200);
+        for (const QByteArray& line : irc_.take())
+            QVERIFY2(!line.contains("for bob only"), line.constData());
+        // Opening a query of that name makes a query, not the chat.
+        server_->OpenQueryWindow("dcc-chat");
+        QTRY_VERIFY(window("dcc-chat"));
+        QVERIFY(window("dcc-chat") != chat);
+        window("dcc-chat")->Close();
+        query->Close();
+        chat->Close();
+        QTRY_VERIFY(!dccChat());
+    }
+
+    // The connection closes while a DCC chat request is asked about: the
+    // lines that came before the close are all handled after the answer,
+    // then the close; the accepted chat opens no window and the status log
+    // says why.
+    void aCloseDuringTheRequestComesAfterItsLines()
+    {
+        ScriptedIrc irc;
+        QVERIFY(irc.listen());
+        QPointer<TMDIServer> w = new TMDIServer();
+        w->SetServerText(QStringLiteral("127.0.0.1:%1").arg(irc.port()));
+        w->SetNick(QStringLiteral("me"));
+        w->show();
+        w->B_ConnectClick();
+        QVERIFY(irc.waitForClient() && irc.waitFor("USER "));
+        irc.send(":srv 001 me :Welcome");
+        QTcpServer partner;
+        QVERIFY(partner.listen(QHostAddress::LocalHost));
+        irc.ctcp("bob", "me",
+                 "DCC CHAT chat 2130706433 " + QByteArray::number(partner.serverPort()));
+        QTRY_VERIFY(w->DccChatPrompt());
+        irc.send(":srv NOTICE me :*** held one");
+        irc.send(":srv NOTICE me :*** held two");
+        irc.client->disconnectFromHost();
+        QTest::qWait(500);
+        const QString before = w->redShowText->toPlainText();
+        QVERIFY(!before.contains(QStringLiteral("held one")));
+        QVERIFY(!before.contains(QStringLiteral("Disconnected")));
+        QTest::mouseClick(w->DccChatPrompt()->BitBtn1, Qt::LeftButton);
+        QTRY_VERIFY(w->redShowText->toPlainText().contains(QStringLiteral("Disconnected")));
+        const QString after = w->redShowText->toPlainText().mid(before.size());
+        QVERIFY2(after.contains(QRegularExpression(
+                     QStringLiteral("\\*\\*\\* DCC CHAT with bob not opened: the connection to "
+                                    "the server closed\n\\*\\*\\* held one\n\\*\\*\\* held "
+                                    "two\nDisconnected"))),
+                 qPrintable(after));
+        QVERIFY(w->Session().ChildIds().isEmpty());
+        QTest::qWait(300);
+        QVERIFY(!partner.hasPendingConnections());
+        QVERIFY(!w->IsConnected());
+        delete w.data();
+    }
+
+    // The ident responder, shared by two windows that register at once:
+    // each port pair of ours is answered with its own window's nick (as
+    // the nick box has it, renamed by a 433), any other pair with
+    // NO-USER; it stops when no connection registers any more.
+    void identNamesOnlyOurRegisteringConnections()
+    {
+        ScriptedIrc one;
+        ScriptedIrc two;
+        QVERIFY(one.listen() && two.listen());
+        auto open = [&](ScriptedIrc& irc, const QString& nick) {
+            auto* w = new TMDIServer();
+            w->SetServerText(QStringLiteral("127.0.0.1:%1").arg(irc.port()));
+            w->SetNick(nick);
+            w->B_ConnectClick();
+            return QPointer<TMDIServer>(w);
+        };
+        QPointer<TMDIServer> ann = open(one, QStringLiteral("ann"));
+        QPointer<TMDIServer> ben = open(two, QStringLiteral("ben"));
+        QVERIFY(one.waitForClient() && one.waitFor("USER "));
+        QVERIFY(two.waitForClient() && two.waitFor("USER "));
+        QVERIFY(!ann->redShowText->toPlainText().contains(QStringLiteral("Ident")));
+        QVERIFY(!ben->redShowText->toPlainText().contains(QStringLiteral("Ident")));
+        auto pair = [](ScriptedIrc& irc) {
+            return QByteArray::number(irc.client->peerPort()) + " , " +
+                   QByteArray::number(irc.port());
+        };
+        auto ask = [](const QByteArray& query) -> QByteArray {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, 113);
+            if (!s.waitForConnected(3000))
+                return "no responder";
+            s.write(query + "\r\n");
+            QByteArray got;
+            QTest::qWaitFor(
+                [&] {
+                    s.waitForReadyRead(20);
+                    got += s.readAll();
+                    return got.contains('\n') || s.state() != QAbstractSocket::ConnectedState;
+                },
+                3000);
+            return got;
+        };
+        QCOMPARE(ask(pair(one)), pair(one) + ":USERID:UNIX:ann\r\n");
+        QCOMPARE(ask(pair(two)), pair(two) + ":USERID:UNIX:ben\r\n");
+        const QByteArray crossed =
+            QByteArray::number(one.client->peerPort()) + "," + QByteArray::number(two.port());
+        QCOMPARE(ask(crossed), crossed + ":ERROR:NO-USER\r\n");
+        // The connection of the fixture's window registered long ago.
+        const QByteArray done =
+            QByteArray::number(irc_.client->peerPort()) + "," + QByteArray::number(irc_.port());
+        QCOMPARE(ask(done), done + ":ERROR:NO-USER\r\n");
+        QCOMPARE(ask("not a query"), QByteArray());
+        // Renamed while registering: the reply follows the nick box.
+        one.send(":srv 433 * ann :Nickname is already in use");
+        QTRY_VERIFY(ann->edtNick->text() != QStringLiteral("ann"));
+        QCOMPARE(ask(pair(one)),
+                 pair(one) + ":USERID:UNIX:" + ann->edtNick->text().toLatin1() + "\r\n");
+        // Registered: no longer named; the other still is.
+        one.send(":srv 001 ann :Welcome");
+        QTRY_VERIFY(ann->redShowText->toPlainText().contains(QStringLiteral("Welcome")));
+        QCOMPARE(ask(pair(one)), pair(one) + ":ERROR:NO-USER\r\n");
+        QCOMPARE(ask(pair(two)), pair(two) + ":USERID:UNIX:ben\r\n");
+        // The last one gone: nothing listens.
+        delete ben.data();
+        QCOMPARE(ask(pair(one)), QByteArray("no responder"));
+        delete ann.data();
     }
 
     void aDccChatOfferListensForOnePartner()
@@ -673,8 +873,8 @@ private slots:
         irc_.take();
         select(w, {"@me"});
         w->CHATUnavailablenow1->trigger();
-        QTRY_VERIFY(window("DCC-CHAT"));
-        TMDIChild* chat = window("DCC-CHAT");
+        QTRY_VERIFY(dccChat());
+        TMDIChild* chat = dccChat();
         QVERIFY(chat->IsDcc() && !chat->IsDccClient());
         QTRY_VERIFY(
             conversation(chat).contains(QStringLiteral("*** Waiting for connection from me ***")));
@@ -745,9 +945,14 @@ private slots:
         irc_.send(":eve!e@h PRIVMSG me :" + c1 + "DCC CHAT chat 184549121 9" + c1);
         QTRY_VERIFY(server_->DccChatPrompt());
         server_->DccChatPrompt()->BitBtn1Click();
-        QTRY_VERIFY(window("DCC-CHAT"));
-        window("DCC-CHAT")->Close();
-        QTRY_VERIFY(!window("DCC-CHAT"));
+        QTRY_VERIFY(dccChat());
+        // Typed before it is connected: refused, not shown as sent.
+        type(dccChat(), QStringLiteral("too early"));
+        QVERIFY(conversation(dccChat()).contains(
+            QStringLiteral("*** Not sent: the DCC chat is not connected")));
+        QVERIFY(!conversation(dccChat()).contains(QStringLiteral("too early")));
+        dccChat()->Close();
+        QTRY_VERIFY(!dccChat());
         // A chat that is connected.
         QTcpServer partner;
         QVERIFY(partner.listen(QHostAddress::LocalHost));
@@ -757,8 +962,7 @@ private slots:
         server_->DccChatPrompt()->BitBtn1Click();
         QTRY_VERIFY(partner.hasPendingConnections());
         QTcpSocket* bob = partner.nextPendingConnection();
-        QTRY_VERIFY(window("DCC-CHAT") &&
-                    conversation(window("DCC-CHAT")).contains(QStringLiteral("Established")));
+        QTRY_VERIFY(dccChat() && conversation(dccChat()).contains(QStringLiteral("Established")));
         select(again, {"x"});
         again->N8->trigger();
         QPointer<QInputDialog> kick = waitModal<QInputDialog>();

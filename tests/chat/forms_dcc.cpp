@@ -23,7 +23,9 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 
 using namespace Zentrel;
@@ -207,6 +209,26 @@ private slots:
         QVERIFY(status().contains(QStringLiteral("DCC RESUME from eve refused")));
         QVERIFY(status().contains(QStringLiteral("DCC RESUME from bob refused: bad port")) ||
                 status().contains(QStringLiteral("port 0")));
+    }
+
+    // The ACCEPT goes only once the file stands at the position asked for:
+    // a seek that fails ends the transfer, says why, and answers nothing.
+    void aFailedSeekSendsNoAccept()
+    {
+        QPointer<TF_DCC> w =
+            StartDccSend(server_, "bob", source(QStringLiteral("seek.bin"), pattern(2500, 13)));
+        QVERIFY(w);
+        const auto o = parseOfferLine(irc_.takeLine("DCC SEND seek.bin"));
+        QVERIFY(o);
+        w->File().FailNextSeek(EIO);
+        irc_.ctcp("bob", "me", "DCC RESUME seek.bin " + QByteArray::number(o->port) + " 300");
+        QVERIFY(waitUntil([&] {
+            return status().contains(
+                QStringLiteral("DCC send of seek.bin to bob failed: cannot seek: ") +
+                QString::fromLocal8Bit(std::strerror(EIO)));
+        }));
+        QTRY_VERIFY(!w);
+        QVERIFY(irc_.takeLine("DCC ACCEPT", 500).isEmpty());
     }
 
     // Receiving into a folder that holds the first 300 bytes: the prompt
@@ -401,21 +423,106 @@ private slots:
         p->Close();
         QTRY_VERIFY(TF_DCCSAve::Prompts().isEmpty());
 
-        // Auto-receive with a partial file: the RESUME goes out with the
-        // local size, nothing is shown.
+        // Auto-receive with a partial file this run did not leave: nothing
+        // is shown, nothing is resumed; the offer goes to a new file beside
+        // it.
         Settings().DCCAutoReceive = true;
-        offer("p.bin", 4998, 100);
-        QCOMPARE(irc_.takeLine("DCC RESUME"),
-                 "PRIVMSG bob :" + c1 + "DCC RESUME p.bin 4998 5" + c1);
+        ScriptedSender fresh;
+        QVERIFY(fresh.listen());
+        offer("p.bin", fresh.port(), 100);
+        QVERIFY(fresh.waitForPeer());
         QTRY_VERIFY(TF_DCCSAve::Prompts().isEmpty());
-        QVERIFY(onlyTransfer());
-        QCOMPARE(DCCTransfers().Count(), 1);
+        QVERIFY(irc_.takeLine("DCC RESUME", 300).isEmpty());
+        fresh.write(pattern(100, 14));
+        QVERIFY(fresh.waitForAck(100));
+        QTRY_VERIFY(TF_DCC::Windows().isEmpty());
+        QCOMPARE(readFile(receive_ + QStringLiteral("/p (2).bin")), pattern(100, 14));
+        QCOMPARE(readFile(receive_ + QStringLiteral("/p.bin")), QByteArray("12345"));
         // As large as the offer: complete, nothing received.
-        EndDccTransfers();
         offer("p.bin", 4997, 5);
         QVERIFY(waitUntil([&] { return status().contains(QStringLiteral("already complete")); }));
         QTRY_VERIFY(TF_DCC::Windows().isEmpty());
         QCOMPARE(readFile(receive_ + QStringLiteral("/p.bin")), QByteArray("12345"));
+    }
+
+    // Auto-receive resumes only a reception of this run that did not
+    // complete, in the file that reception wrote ("again (2).bin", beside
+    // the user's own "again.bin"); while a reception still writes a file, a
+    // second offer of it goes to another file.
+    void autoReceiveResumesOnlyItsOwnUnfinishedReception()
+    {
+        Settings().DCCAutoReceive = true;
+        const QByteArray data = pattern(3000, 15);
+        QVERIFY(writeFile(receive_ + QStringLiteral("/again.bin"), "the user's own"));
+        ScriptedSender first;
+        QVERIFY(first.listen());
+        offer("again.bin", first.port(), 3000);
+        QVERIFY(first.waitForPeer());
+        first.write(data.left(1000));
+        QVERIFY(first.waitForAck(1000));
+        QPointer<TF_DCC> writing = onlyTransfer();
+        QVERIFY(writing);
+        QCOMPARE(writing->LocalPath(), receive_ + QStringLiteral("/again (2).bin"));
+        ScriptedSender second;
+        QVERIFY(second.listen());
+        offer("again.bin", second.port(), 3000);
+        QVERIFY(second.waitForPeer());
+        QVERIFY(irc_.takeLine("DCC RESUME", 300).isEmpty());
+        QTRY_COMPARE(TF_DCC::Windows().size(), 2);
+        QCOMPARE(TF_DCC::Windows().last()->LocalPath(),
+                 receive_ + QStringLiteral("/again (3).bin"));
+        // Both cut off: the first after 1000 bytes, the second before any.
+        first.peer->abort();
+        second.peer->abort();
+        QTRY_VERIFY(TF_DCC::Windows().isEmpty());
+        QVERIFY(status().contains(
+            QStringLiteral("DCC receive of again (2).bin from bob failed: the connection closed "
+                           "at 1000/3000")));
+        // Offered again: resumed where the first stopped.
+        ScriptedSender third;
+        QVERIFY(third.listen());
+        offer("again.bin", third.port(), 3000);
+        QCOMPARE(irc_.takeLine("DCC RESUME"), "PRIVMSG bob :" + c1 + "DCC RESUME again.bin " +
+                                                  QByteArray::number(third.port()) + " 1000" + c1);
+        irc_.ctcp("bob", "me",
+                  "DCC ACCEPT file.ext  " + QByteArray::number(third.port()) + " 1000");
+        QVERIFY(third.waitForPeer());
+        third.write(data.mid(1000));
+        QVERIFY(third.waitForAck(3000));
+        QTRY_VERIFY(TF_DCC::Windows().isEmpty());
+        QCOMPARE(readFile(receive_ + QStringLiteral("/again (2).bin")), data);
+        QCOMPARE(readFile(receive_ + QStringLiteral("/again.bin")), QByteArray("the user's own"));
+        // Complete: nothing of it is resumed any more.
+        QCOMPARE(DccUnfinished().Resumable("again.bin", 3000).size(), 1); // the empty (3)
+    }
+
+    // Auto-receive connects to no multicast, broadcast or 0.0.0.0/8
+    // address nor below port 1024: such an offer is asked about, and the
+    // status log says why.
+    void autoReceiveAsksAboutOffersThatPointElsewhere()
+    {
+        Settings().DCCAutoReceive = true;
+        const QList<QPair<QByteArray, QString>> offers{
+            {"3758096385 5000", QStringLiteral("multicast address 224.0.0.1")},
+            {"4294967295 5000", QStringLiteral("broadcast address 255.255.255.255")},
+            {"66051 5000", QStringLiteral("address 0.1.2.3 in 0.0.0.0/8")},
+            {"2130706433 80", QStringLiteral("port 80 below 1024")}};
+        for (const auto& [where, why] : offers) {
+            clock_ += 60000;
+            irc_.ctcp("bob", "me", "DCC SEND far.bin " + where + " 10");
+            QVERIFY(waitUntil([] { return !TF_DCCSAve::Prompts().isEmpty(); }));
+            TF_DCCSAve* prompt = TF_DCCSAve::Prompts().first();
+            QVERIFY(prompt->isVisible());
+            QVERIFY2(
+                status().contains(QStringLiteral("*** DCC SEND of far.bin from bob not received "
+                                                 "automatically: ") +
+                                  why),
+                qPrintable(status().right(300)));
+            QTest::mouseClick(prompt->Button3, Qt::LeftButton);
+            QTRY_VERIFY(TF_DCCSAve::Prompts().isEmpty());
+        }
+        QVERIFY(TF_DCC::Windows().isEmpty());
+        QVERIFY(!QFileInfo::exists(receive_ + QStringLiteral("/far.bin")));
     }
 
     // The offered name and the nick show as they are written: markup in

@@ -1,7 +1,8 @@
 // DCC file transfers between the plug-in's server window and real clients
 // on ngircd: irssi and weechat-headless, each way, files of 0 bytes, 2500
 // bytes and several MiB (one with blanks in its name), compared by
-// sha256, and RESUME each way from a partial file placed beforehand.
+// sha256, and RESUME each way: of a partial file the peer holds, and of
+// one a reception of ours left unfinished.
 #include "DccPeers.h"
 
 #include "chat/U_GlobalConfig.h"
@@ -128,8 +129,8 @@ private:
     }
 
     // A peer's files to us (auto-receive): 0 bytes, 2500 bytes, several MiB
-    // with a blank (saved as `bigName`), then a resume of one we hold the
-    // first MiB of.
+    // with a blank (saved as `bigName`), then a resume of one whose first
+    // MiB a reception of ours got before it was cut off.
     void receiveFrom(const QString& prefix, const std::function<void(const QString&)>& send,
                      const QString& bigName, const std::function<QString()>& log)
     {
@@ -152,12 +153,33 @@ private:
 
         const QString name = prefix + QStringLiteral("-resume.bin");
         const QString resume = file(name, kBig, 8);
-        QVERIFY(writeFile(receive_ + u'/' + name, pattern(kBig, 8).left(1 << 20)));
+        const int failed = status().count(QStringLiteral("failed"));
+        {
+            // Offered by the test's own sender through the server, which
+            // stops after the first MiB.
+            IrcClient cut;
+            const QByteArray who = "cut" + prefix.toLatin1();
+            QVERIFY(cut.connect(ngircd_.port, who));
+            ScriptedSender sender;
+            QVERIFY(sender.listen());
+            cut.send("PRIVMSG zed :" + c1 + "DCC SEND " + name.toLatin1() + " 2130706433 " +
+                     QByteArray::number(sender.port()) + ' ' + QByteArray::number(kBig) + c1);
+            QVERIFY2(sender.waitForPeer(), qPrintable(status()));
+            sender.write(pattern(kBig, 8).left(1 << 20));
+            QVERIFY(sender.waitForAck(1 << 20, 30000));
+            sender.peer->abort();
+            QVERIFY(waitUntil([&] {
+                return status().contains(QStringLiteral("DCC receive of ") + name + " from " +
+                                         QLatin1String(who) + " failed");
+            }));
+            QVERIFY(transfersDone());
+        }
+        QCOMPARE(QFileInfo(receive_ + u'/' + name).size(), 1 << 20);
         send(resume);
         QVERIFY2(waitForSameFile(resume, receive_ + u'/' + name), qPrintable(log() + status()));
         QVERIFY(raw().contains(QStringLiteral("DCC RESUME ") + name));
         QVERIFY(transfersDone());
-        QVERIFY(!status().contains(QStringLiteral("failed")));
+        QCOMPARE(status().count(QStringLiteral("failed")), failed + 1); // the one cut off
     }
 
 private slots:

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDirIterator>
 #include <QMenu>
 #include <QTreeWidget>
@@ -77,16 +78,25 @@ class TestPluginDcc : public QObject
         return out;
     }
 
-    // Opens "irc:nick@host:port#channel" and returns its server window.
+    // Opens "irc:nick@host:port#channel" and returns its server window (the
+    // one whose server box holds "host:port").
     TForm* connect(const QString& nick, const QString& host, const QString& channel)
     {
-        const int before = h_.serverWindows().size();
-        ZentrelHarness::type(
-            h_.browser(),
-            QStringLiteral("irc:%1@%2:%3#%4").arg(nick, host).arg(ngircd_.port).arg(channel));
-        if (!waitUntil([&] { return chatWindow(*h_.main, '#' + channel) != nullptr; }, 20000))
-            return nullptr;
-        return h_.serverWindows().size() > before ? h_.serverWindows().last() : nullptr;
+        const QString server = QStringLiteral("%1:%2").arg(host).arg(ngircd_.port);
+        ZentrelHarness::type(h_.browser(),
+                             QStringLiteral("irc:%1@%2#%3").arg(nick, server, channel));
+        TForm* found = nullptr;
+        waitUntil(
+            [&] {
+                found = nullptr;
+                for (TForm* w : h_.serverWindows())
+                    if (w->findChild<QComboBox*>(QStringLiteral("ServerList"))->currentText() ==
+                        server)
+                        found = w;
+                return found && chatWindow(*h_.main, '#' + channel) != nullptr;
+            },
+            20000);
+        return found;
     }
 
 private slots:
@@ -192,13 +202,18 @@ private slots:
         QVERIFY(waitUntil(
             [&] { return rows(zoe_).contains(QStringLiteral("<-- huge.bin|5000000000|0%")); }));
 
-        // An address above 2^31 (255.255.255.255 cannot be reached), and
-        // a file named CHAT.
+        // An address above 2^31 (the broadcast address): not taken by
+        // itself, asked about (and here refused); and a file named CHAT.
         offer(mal3, "SEND high.bin 4294967295 4000 10");
-        QVERIFY(waitUntil([&] {
-            return status(zoe_).contains(QStringLiteral("high.bin from mal3 failed: cannot "
-                                                        "connect to 255.255.255.255:4000"));
-        }));
+        QVERIFY(waitUntil([] { return !forms(QStringLiteral("F_DCCSAve")).isEmpty(); }));
+        QWidget* prompt = forms(QStringLiteral("F_DCCSAve")).first();
+        QVERIFY(prompt->isVisible());
+        QVERIFY(status(zoe_).contains(QStringLiteral(
+            "*** DCC SEND of high.bin from mal3 not received automatically: broadcast address "
+            "255.255.255.255")));
+        QTest::mouseClick(prompt->findChild<QPushButton*>(QStringLiteral("Button3")),
+                          Qt::LeftButton);
+        QVERIFY(waitUntil([] { return forms(QStringLiteral("F_DCCSAve")).isEmpty(); }));
         ScriptedSender chat;
         QVERIFY(chat.listen());
         offer(mal3, "SEND CHAT" + at(chat) + "4");
@@ -239,22 +254,42 @@ private slots:
     }
 
     // irssi's and weechat's files taken by themselves: 2500 bytes, several
-    // MiB with blanks in the name, 0 bytes, and a resume of a file we hold
-    // the first MiB of.
+    // MiB with blanks in the name, 0 bytes, and (in a third window, whose
+    // offers count apart) a resume of a file whose first MiB a reception
+    // of ours got before it was cut off.
     void filesFromIrssiAndWeechat()
     {
         const QString small = file(QStringLiteral("small.bin"), 2500, 3);
         const QString big = file(QStringLiteral("big one.bin"), kBig, 4);
         const QString empty = file(QStringLiteral("empty.bin"), 0, 5);
         const QString resume = file(QStringLiteral("resume.bin"), kBig, 6);
-        QVERIFY(
-            writeFile(receive_ + QStringLiteral("/resume.bin"), pattern(kBig, 6).left(1 << 20)));
+        // (Another name of the same server: a window of its own.)
+        QPointer<TForm> zack =
+            connect(QStringLiteral("zack"), QStringLiteral("127.1"), QStringLiteral("dcc2"));
+        QVERIFY(zack);
+        {
+            IrcClient cut;
+            QVERIFY(cut.connect(ngircd_.port, "cut"));
+            ScriptedSender sender;
+            QVERIFY(sender.listen());
+            cut.send("PRIVMSG zack :" + c1 + "DCC SEND resume.bin 2130706433 " +
+                     QByteArray::number(sender.port()) + ' ' + QByteArray::number(kBig) + c1);
+            QVERIFY2(sender.waitForPeer(), qPrintable(status(zack)));
+            sender.write(pattern(kBig, 6).left(1 << 20));
+            QVERIFY(sender.waitForAck(1 << 20, 30000));
+            sender.peer->abort();
+            QVERIFY(waitUntil([&] {
+                return status(zack).contains(
+                    QStringLiteral("DCC receive of resume.bin from cut failed"));
+            }));
+        }
+        QCOMPARE(QFileInfo(receive_ + QStringLiteral("/resume.bin")).size(), 1 << 20);
         irssi_->type(QStringLiteral("/dcc send zed ") + small);
         irssi_->type(QStringLiteral("/dcc send zed \"%1\"").arg(big));
         QVERIFY(weechat_->command(QStringLiteral("irc.server.test"),
                                   QStringLiteral("/dcc send zed ") + empty));
         QVERIFY(weechat_->command(QStringLiteral("irc.server.test"),
-                                  QStringLiteral("/dcc send zed ") + resume));
+                                  QStringLiteral("/dcc send zack ") + resume));
         QVERIFY2(waitForSameFile(small, receive_ + QStringLiteral("/small.bin")),
                  qPrintable(status(zed_)));
         QVERIFY2(waitForSameFile(big, receive_ + QStringLiteral("/big one.bin")),
@@ -263,20 +298,26 @@ private slots:
                  qPrintable(weechat_->coreLog() + status(zed_)));
         QVERIFY(
             waitUntil([&] { return QFileInfo::exists(receive_ + QStringLiteral("/empty.bin")); }));
-        QVERIFY(raw(zed_).contains(QStringLiteral("DCC RESUME resume.bin")));
+        QVERIFY(raw(zack).contains(QStringLiteral("DCC RESUME resume.bin")));
         QVERIFY(waitUntil([&] {
             const QStringList r = rows(zed_);
             return r.contains(QStringLiteral("<-- small.bin|2500|100%")) &&
                    r.contains(QStringLiteral("<-- big one.bin|%1|100%").arg(kBig)) &&
-                   r.contains(QStringLiteral("<-- resume.bin|%1|100%").arg(kBig)) &&
                    r.contains(QStringLiteral("<-- empty.bin|0|100%"));
         }));
+        QVERIFY(waitUntil([&] {
+            return rows(zack).contains(QStringLiteral("<-- resume.bin|%1|100%").arg(kBig));
+        }));
         QVERIFY(!status(zed_).contains(QStringLiteral("failed")));
+        QCOMPARE(status(zack).count(QStringLiteral("failed")), 1); // the one cut off
+        zack->Close();
+        QTRY_VERIFY(!zack);
     }
 
     // With auto-receive off (through the settings dialog), an offer of a
-    // partly received file shows the prompt; its resume button sends the
-    // RESUME and the rest arrives after the ACCEPT.
+    // partly received file (a reception the sender cut off after 1200
+    // bytes) shows the prompt; its resume button sends the RESUME and the
+    // rest arrives after the ACCEPT.
     void promptResumes()
     {
         OnModal([](QWidget* modal) {
@@ -287,9 +328,28 @@ private slots:
         h_.pluginMenuItem(QStringLiteral("Setup"))->trigger();
 
         const QByteArray data = pattern(5000, 7);
-        QVERIFY(writeFile(receive_ + QStringLiteral("/prompt.bin"), data.left(1200)));
         IrcClient pete;
         QVERIFY(pete.connect(ngircd_.port, "pete"));
+        {
+            ScriptedSender cut;
+            QVERIFY(cut.listen());
+            pete.send("PRIVMSG zed :" + c1 + "DCC SEND prompt.bin 2130706433 " +
+                      QByteArray::number(cut.port()) + " 5000" + c1);
+            QVERIFY(waitUntil([] { return !forms(QStringLiteral("F_DCCSAve")).isEmpty(); }));
+            QWidget* first = forms(QStringLiteral("F_DCCSAve")).first();
+            QVERIFY(!first->findChild<QPushButton*>(QStringLiteral("B_Resume"))->isEnabled());
+            QTest::mouseClick(first->findChild<QPushButton*>(QStringLiteral("B_recv")),
+                              Qt::LeftButton);
+            QVERIFY(cut.waitForPeer());
+            cut.write(data.left(1200));
+            QVERIFY(cut.waitForAck(1200));
+            cut.peer->abort();
+            QVERIFY(waitUntil([&] {
+                return status(zed_).contains(
+                    QStringLiteral("DCC receive of prompt.bin from pete failed"));
+            }));
+            QVERIFY(waitUntil([] { return forms(QStringLiteral("F_DCCSAve")).isEmpty(); }));
+        }
         ScriptedSender sender;
         QVERIFY(sender.listen());
         const QByteArray port = QByteArray::number(sender.port());

@@ -1,7 +1,9 @@
 // DCC chat and Thai text through Brevant against a real ngircd, with irssi
 // (in tmux) and weechat-headless as the other users: Thai both ways with a
-// client that speaks TIS-620 on the wire, and a DCC chat each way with each
-// client, a line each way in every chat.
+// client that speaks TIS-620 on the wire, a DCC chat each way with each
+// client, a line each way in every chat, a nick named like the chat
+// windows that takes nothing of them, and a chat request left open past
+// the server's ping time-out.
 #include "EngineTestMain.h"
 
 #include "ZentrelIrc.h"
@@ -10,6 +12,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTcpServer>
 
 using namespace IrcPeers;
 using namespace ZentrelIrc;
@@ -46,12 +49,15 @@ class TestPluginDccChat : public QObject
     int round_ = 0;
 
     TForm* channel() const { return chatWindow(*h_.main, QStringLiteral("#zentrel")); }
-    // The DCC chat window (the host shows it as "DCC-" and the nick).
-    TForm* dccChat() const
+    // The DCC chat window (the host shows it as "DCC-" and the nick; the
+    // query of a nick "DCC-CHAT" is none).
+    TForm* dccChat(const QString& partner = {}) const
     {
         for (TForm* f : h_.main->MDIChildren())
             if (f->objectName() == QStringLiteral("MDIChild") &&
-                f->Caption().startsWith(QStringLiteral("DCC-")))
+                f->Caption().startsWith(QStringLiteral("DCC-")) &&
+                f->Caption() != QStringLiteral("DCC-CHAT") &&
+                (partner.isEmpty() || f->Caption() == QStringLiteral("DCC-") + partner))
                 return f;
         return nullptr;
     }
@@ -198,6 +204,100 @@ private slots:
                                       QStringLiteral("*** Established DCC Chat Connection *** ")),
                                   qPrintable(conversation(dccChat())), 15000);
         lineEachWayWithCarol();
+    }
+
+    // A user in our channel who takes the nick DCC-CHAT gets a query of its own: its
+    // lines and its new nick never reach the chat with bob, and what we
+    // type there still goes to bob only.
+    void aNickNamedDccChatTakesNoChat()
+    {
+        selectNicks(channel(), {QStringLiteral("bob")});
+        channel()->findChild<QAction*>(QStringLiteral("CHATUnavailablenow1"))->trigger();
+        QTRY_VERIFY2_WITH_TIMEOUT(dccChat(QStringLiteral("bob")) &&
+                                      conversation(dccChat(QStringLiteral("bob")))
+                                          .contains(QStringLiteral("*** DCC CHAT established ***")),
+                                  qPrintable(conversation(dccChat())), 15000);
+        TForm* chat = dccChat(QStringLiteral("bob"));
+        IrcClient intruder;
+        QVERIFY(intruder.connect(ngircd_.port, "DCC-CHAT"));
+        // It shares a channel with us, so we see its nick change.
+        intruder.send("JOIN #zentrel");
+        QTRY_VERIFY_WITH_TIMEOUT(nicks(channel()).contains(QStringLiteral("DCC-CHAT")), 10000);
+        intruder.send("PRIVMSG alice :psst");
+        QTRY_VERIFY_WITH_TIMEOUT(chatWindow(*h_.main, QStringLiteral("DCC-CHAT")) &&
+                                     conversation(chatWindow(*h_.main, QStringLiteral("DCC-CHAT")))
+                                         .contains(QStringLiteral("<DCC-CHAT> psst")),
+                                 10000);
+        TForm* query = chatWindow(*h_.main, QStringLiteral("DCC-CHAT"));
+        QVERIFY(query != chat);
+        intruder.send("NICK eve");
+        QTRY_VERIFY2_WITH_TIMEOUT(chatWindow(*h_.main, QStringLiteral("eve")) == query,
+                                  qPrintable(raw(server_).right(600) + intruder.text()), 10000);
+        QCOMPARE(chat->Caption(), QStringLiteral("DCC-bob"));
+        QVERIFY(!conversation(chat).contains(QStringLiteral("psst")));
+        command(chat, QStringLiteral("only for bob"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            bob_->log(QStringLiteral("=alice")).contains(QStringLiteral("only for bob")), 15000);
+        QVERIFY(conversation(chat).contains(QStringLiteral("<alice> only for bob")));
+        QTest::qWait(500);
+        QVERIFY(!intruder.seen("only for bob"));
+        QVERIFY(!raw(server_).contains(QStringLiteral("PRIVMSG eve")));
+        query->Close();
+        chat->Close();
+        QTRY_VERIFY(!dccChat());
+    }
+
+    // A DCC chat request left open for 16 seconds on a server that pings
+    // after 5 idle seconds and drops a link 5 seconds after an unanswered
+    // PING: the PINGs are answered meanwhile, the lines that came stay held
+    // until the answer and then show in order, and the connection lives on.
+    void aRequestLeftOpenKeepsTheConnection()
+    {
+        Ngircd quick;
+        QVERIFY2(quick.start(false, 5, 5), qPrintable(quick.errorString()));
+        ZentrelHarness::type(h_.browser(),
+                             QStringLiteral("irc:dave@127.0.0.1:%1#held").arg(quick.port));
+        TForm* held = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((held = chatWindow(*h_.main, QStringLiteral("#held"))), 20000);
+        TForm* server = h_.serverWindows().last();
+        QVERIFY(server != server_);
+        IrcClient eve;
+        QVERIFY(eve.connect(quick.port, "eve"));
+        eve.send("JOIN #held");
+        QTRY_VERIFY_WITH_TIMEOUT(nicks(held).contains(QStringLiteral("eve")), 10000);
+        QTcpServer partner;
+        QVERIFY(partner.listen(QHostAddress::LocalHost));
+        eve.send("PRIVMSG dave :" + c1 + "DCC CHAT chat 2130706433 " +
+                 QByteArray::number(partner.serverPort()) + c1);
+        QWidget* prompt = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((prompt = QApplication::activeModalWidget()) &&
+                                     prompt->objectName() == QStringLiteral("F_DccChat"),
+                                 10000);
+        eve.send("PRIVMSG dave :held one");
+        eve.send("PRIVMSG #held :held two");
+        eve.send("PRIVMSG dave :held three");
+        const int pongs = raw(server).count(QStringLiteral("PONG"));
+        QTest::qWait(16000);
+        QCOMPARE(QApplication::activeModalWidget(), prompt);
+        QVERIFY2(raw(server).count(QStringLiteral("PONG")) >= pongs + 2, qPrintable(raw(server)));
+        QVERIFY(!status(server).contains(QStringLiteral("Disconnected")));
+        QVERIFY(!chatWindow(*h_.main, QStringLiteral("eve")));
+        QVERIFY(!conversation(held).contains(QStringLiteral("held two")));
+        QTest::mouseClick(prompt->findChild<QPushButton*>(QStringLiteral("BitBtn1")),
+                          Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(partner.hasPendingConnections(), 10000);
+        QTRY_VERIFY(dccChat(QStringLiteral("eve")));
+        QTRY_VERIFY(chatWindow(*h_.main, QStringLiteral("eve")) &&
+                    conversation(chatWindow(*h_.main, QStringLiteral("eve")))
+                        .contains(QStringLiteral("<eve> held one\n<eve> held three")));
+        QVERIFY(conversation(held).contains(QStringLiteral("<eve> held two")));
+        command(server, QStringLiteral("/msg eve still here"));
+        QVERIFY(eve.waitFor("still here"));
+        QVERIFY(!status(server).contains(QStringLiteral("Disconnected")));
+        dccChat(QStringLiteral("eve"))->Close();
+        server->Close();
+        QTRY_VERIFY(!chatWindow(*h_.main, QStringLiteral("#held")));
+        quick.stop();
     }
 };
 

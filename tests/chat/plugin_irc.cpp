@@ -11,7 +11,10 @@
 #include <QHeaderView>
 #include <QRegularExpression>
 
+#include "shell/PluginInterface.h"
+
 #include <arpa/inet.h>
+#include <dlfcn.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -128,6 +131,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(chatWindow(*h_.main, QStringLiteral("#second")), 10000);
         QCOMPARE(h_.serverWindows().size(), windows);
         QVERIFY(raw(server_).contains(QStringLiteral("JOIN #second")));
+        // The channel of an address ends at its comma: "#third,0" joins
+        // #third and parts nothing.
+        ZentrelHarness::type(h_.browser(),
+                             QStringLiteral("irc:alice@127.0.0.1:%1#third,0").arg(ngircd_.port));
+        QTRY_VERIFY_WITH_TIMEOUT(chatWindow(*h_.main, QStringLiteral("#third")), 10000);
+        QTest::qWait(500);
+        QVERIFY(!raw(server_).contains(QStringLiteral("JOIN #third,0")));
+        QVERIFY(!raw(server_).contains(QStringLiteral("PART")));
+        QVERIFY(chatWindow(*h_.main, QStringLiteral("#second")) && channel());
+        QVERIFY(conversation(channel()).contains(QStringLiteral("*** JOIN: alice")));
+        QVERIFY(!conversation(channel()).contains(QStringLiteral("*** PART: alice")));
     }
 
     void keepsTheChannelListAndItsCache()
@@ -166,6 +180,46 @@ private slots:
         second->Close();
         QTRY_COMPARE(h_.serverWindows().size(), 1);
         QVERIFY(!status(server_).contains(QStringLiteral("Disconnected")));
+    }
+
+    // Two windows registering at the same time share the ident responder:
+    // the server takes each one's own nick as its user name.
+    void twoWindowsRegisteringAtOnceEachGetTheirOwnIdent()
+    {
+        // Both handed to the plug-in as the host hands it an address, one
+        // right after the other: each connection starts once the event
+        // loop runs, so both register at the same time.
+        const auto navigate = reinterpret_cast<TPluginNavigate>(::dlsym(h_.pin, "Navigate"));
+        QVERIFY(navigate);
+        // (Server names other than the first window's, which would take
+        // the channel through its own connection.)
+        QVERIFY(navigate(
+            QStringLiteral("irc:dora@localhost:%1#both").arg(ngircd_.port).toLatin1().constData()));
+        QVERIFY(navigate(
+            QStringLiteral("irc:ed@LocalHost:%1#both").arg(ngircd_.port).toLatin1().constData()));
+        QTRY_COMPARE(h_.serverWindows().size(), 3);
+        for (const char* nick : {"dora", "ed"}) {
+            TForm* window = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (window = [&]() -> TForm* {
+                    for (TForm* w : h_.serverWindows())
+                        if (raw(w).contains(QStringLiteral("NICK ") + QLatin1String(nick)))
+                            return w;
+                    return nullptr;
+                }()),
+                10000);
+            QTRY_VERIFY_WITH_TIMEOUT(raw(window).contains(QStringLiteral(" 001 ")), 15000);
+            QVERIFY2(!status(window).contains(QStringLiteral("Ident server not started")),
+                     qPrintable(status(window)));
+            command(window, QStringLiteral("/whois ") + QLatin1String(nick));
+            const QString user = QStringLiteral("%1 %1 localhost").arg(QLatin1String(nick));
+            QTRY_VERIFY2_WITH_TIMEOUT(status(window).contains(user), qPrintable(status(window)),
+                                      10000);
+        }
+        for (TForm* w : h_.serverWindows())
+            if (w != server_)
+                w->Close();
+        QTRY_COMPARE(h_.serverWindows().size(), 1);
     }
 
     void aWindowClosedWhileConnectingIsNeverTouched()

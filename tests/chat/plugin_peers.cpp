@@ -1,7 +1,9 @@
 // The server window against other peers, through Brevant's pipeline:
-// inspircd (register, join, PING, a message each way), and ngircd reached
-// through danted (SOCKS 4) and microsocks (SOCKS 5 with a user and a
-// password), the SOCKS settings made in the plug-in's own settings dialog.
+// inspircd and ircd-hybrid (register with our ident answer, a channel link
+// that comes while registering, join, PING, a message each way), and
+// ngircd reached through danted (SOCKS 4) and microsocks (SOCKS 5 with a
+// user and a password), the SOCKS settings made in the plug-in's own
+// settings dialog.
 #include "EngineTestMain.h"
 #include "ZentrelIrc.h"
 
@@ -55,17 +57,40 @@ class TestPluginPeers : public QObject
         return nullptr;
     }
 
-    // Register, join, a message each way, and PING answered past the
-    // server's ping time (3 seconds on both servers here). The lines with
-    // two blanks after the command (WHOIS from the nick menu, the bare
-    // QUIT) are read as one blank: the nick is found, and the QUIT's text
-    // is its reason (ircd-hybrid shows no reason for a connection this
-    // young, `quitReasonShown`).
+    // Register (the server asks our ident responder, which names the
+    // nick), join, a second channel's link that comes while the window
+    // registers (joined once the welcome ends, its channel cut at the
+    // comma), a message each way, and PING answered past the server's ping
+    // time (3 seconds on both servers here). The lines with two blanks
+    // after the command (WHOIS from the nick menu, the bare QUIT) are read
+    // as one blank: the nick is found, and the QUIT's text is its reason
+    // (ircd-hybrid shows no reason for a connection this young,
+    // `quitReasonShown`).
     void smoke(quint16 port, const QString& nick, bool quitReasonShown = true)
     {
-        TForm* channel = join(nick, port, QStringLiteral("smoke"));
-        QVERIFY2(channel, qPrintable(raw(h_.serverWindows().last())));
+        ZentrelHarness::type(h_.browser(),
+                             QStringLiteral("irc:%1@127.0.0.1:%2#smoke").arg(nick).arg(port));
+        QTRY_COMPARE(h_.serverWindows().size(), 1);
         TForm* server = h_.serverWindows().last();
+        QTRY_VERIFY_WITH_TIMEOUT(status(server).contains(QStringLiteral("Connected")), 10000);
+        ZentrelHarness::type(h_.browser(),
+                             QStringLiteral("irc:%1@127.0.0.1:%2#later,0").arg(nick).arg(port));
+        TForm* channel = nullptr;
+        QTRY_VERIFY2_WITH_TIMEOUT((channel = chatWindow(*h_.main, QStringLiteral("#smoke"))) &&
+                                      nicks(channel).contains('@' + nick),
+                                  qPrintable(raw(server)), 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            chatWindow(*h_.main, QStringLiteral("#later")) &&
+                nicks(chatWindow(*h_.main, QStringLiteral("#later"))).contains('@' + nick),
+            qPrintable(raw(server)), 10000);
+        QCOMPARE(h_.serverWindows().size(), 1);
+        QVERIFY(!raw(server).contains(QStringLiteral("JOIN #later,0")));
+        // The server took our ident answer: the user name is the nick (it
+        // would be "~bvIRC" without it).
+        command(server, QStringLiteral("/whois ") + nick);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            status(server).contains(QStringLiteral("%1 %1 127.0.0.1").arg(nick)),
+            qPrintable(status(server).right(500)), 10000);
         IrcClient other;
         QVERIFY(other.connect(port, "other"));
         other.send("JOIN #smoke");
@@ -75,9 +100,10 @@ class TestPluginPeers : public QObject
             conversation(channel).contains(QStringLiteral("<other> hello ") + nick), 10000);
         command(server, QStringLiteral("/msg #smoke hello other"));
         QVERIFY(other.waitFor("PRIVMSG #smoke :hello other"));
+        const int whoisEnds = status(server).count(QStringLiteral("End of /WHOIS list"));
         command(server, QStringLiteral("/whois  other"));
-        QTRY_VERIFY_WITH_TIMEOUT(status(server).contains(QStringLiteral("End of /WHOIS list")),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            status(server).count(QStringLiteral("End of /WHOIS list")) > whoisEnds, 10000);
         QVERIFY2(raw(server).contains(QStringLiteral("WHOIS  other")), qPrintable(raw(server)));
         QVERIFY2(status(server).contains(
                      QRegularExpression(QStringLiteral("^other ~?other 127\\.0\\.0\\.1"),
@@ -119,7 +145,8 @@ private slots:
                 "<admin name=\"test\" nick=\"test\" email=\"root@localhost\">\n"
                 "<bind address=\"127.0.0.1\" port=\"%1\" type=\"clients\">\n"
                 "<connect allow=\"*\" timeout=\"60\" pingfreq=\"3\" localmax=\"100\" "
-                "globalmax=\"100\" resolvehostnames=\"no\" useident=\"no\">\n"
+                "globalmax=\"100\" resolvehostnames=\"no\" useident=\"yes\">\n"
+                "<module name=\"ident\">\n<ident timeout=\"3\">\n"
                 "<pid file=\"%2/inspircd.pid\">\n"
                 "<log method=\"file\" type=\"* -USERINPUT -USEROUTPUT\" level=\"default\" "
                 "target=\"%2/ircd.log\">\n"
@@ -144,7 +171,7 @@ private slots:
         QVERIFY2(hybrid.start(QStringLiteral("/bin/bash"),
                               {qEnvironmentVariable("BREVANT_SOURCE_DIR") +
                                    QStringLiteral("/scripts/peers/ircd-hybrid.sh"),
-                               hybrid.dir(), QString::number(port)},
+                               hybrid.dir(), QString::number(port), QStringLiteral("ident")},
                               port),
                  qPrintable(hybrid.errorString() + hybrid.log()));
         smoke(port, QStringLiteral("frank"), false);

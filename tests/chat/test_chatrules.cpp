@@ -22,6 +22,16 @@ void write(const QString& path, const QByteArray& data)
     f.write(data);
 }
 
+// Our registering connections as the ident tests know them: one on each of
+// the three servers' ports of their example queries.
+std::optional<QByteArray> ours(quint16 local, quint16 server)
+{
+    const QList<QPair<quint16, quint16>> pairs{
+        {46078, 16677}, {60996, 16668}, {41914, 16672}, {1, 2}};
+    return pairs.contains(qMakePair(local, server)) ? std::optional<QByteArray>("me")
+                                                    : std::nullopt;
+}
+
 } // namespace
 
 // The smaller rules of the chat plug-in: window names, channel-list rows and
@@ -52,9 +62,11 @@ private slots:
         QTest::newRow("encrypted")
             << QByteArray("$$$bob") << QByteArray("$$$bob") << QByteArray("$bob")
             << int(TWindowKind::Encrypted) << QByteArray();
-        QTest::newRow("dcc chat") << QByteArray("DCC-CHAT (bob)") << QByteArray("DCC-CHAT")
-                                  << QByteArray("DCC-CHAT") << int(TWindowKind::DccChat)
-                                  << QByteArray();
+        // No caption makes a DCC chat window: a window made for this name
+        // (a nick "DCC-CHAT") is a query.
+        QTest::newRow("dcc chat caption")
+            << QByteArray("DCC-CHAT (bob)") << QByteArray("DCC-CHAT") << QByteArray("DCC-CHAT")
+            << int(TWindowKind::Query) << QByteArray();
     }
     void windowNames()
     {
@@ -65,7 +77,7 @@ private slots:
         QFETCH(QByteArray, part);
         QCOMPARE(CaptionName(caption), name);
         QCOMPARE(CaptionTarget(caption), target);
-        QCOMPARE(int(WindowKindOf(caption)), kind);
+        QCOMPARE(int(NewWindowKind(caption)), kind);
         QCOMPARE(ClosingPartLine(caption), part);
     }
 
@@ -80,6 +92,19 @@ private slots:
         const TLinkAction join = LinkClick("http:#chan");
         QVERIFY(join.Join);
         QCOMPARE(join.Line, QByteArray("JOIN #chan"));
+        // A channel from a link ends at a comma, a blank or a control
+        // character: "#a,0" would join #a and then part every channel.
+        for (const auto& [link, line] : QList<QPair<QByteArray, QByteArray>>{
+                 {"http:#a,0", "JOIN #a"},
+                 {"http:#a b", "JOIN #a"},
+                 {"http:#a\rQUIT", "JOIN #a"},
+                 {"http:#a\x07", "JOIN #a"},
+                 {"http:#a\x7f", "JOIN #a"},
+                 {"http:#\xca\xc7\xd1\xca\xb4\xd5", "JOIN #\xca\xc7\xd1\xca\xb4\xd5"},
+                 {"http:#,#b", "JOIN #"}})
+            QCOMPARE(LinkClick(link).Line, line);
+        QCOMPARE(CutChannelName(QStringLiteral("a,0")), QStringLiteral("a"));
+        QCOMPARE(CutChannelName(QStringLiteral("ห้อง\u0001x")), QStringLiteral("ห้อง"));
         QVERIFY(!LinkClick("http://brevant.example/").Join);
         QCOMPARE(DccChatCaption("bob"), QByteArray("DCC-CHAT (bob)"));
         QCOMPARE(DccChatTabCaption("bob"), QByteArray("DCC-bob"));
@@ -197,6 +222,9 @@ private slots:
         qunsetenv("BREVANT_HOME");
     }
 
+    // Each query as a server sends it; the lookup knows one connection of
+    // ours on each of the three servers' ports (the pair "46078 , 16677" and
+    // so on) and nothing else.
     void ident_data()
     {
         QTest::addColumn<QByteArray>("query");
@@ -207,6 +235,10 @@ private slots:
                                   << QByteArray("60996,16668:USERID:UNIX:me\r\n");
         QTest::newRow("ircd-hybrid")
             << QByteArray("41914, 16672\n") << QByteArray("41914, 16672:USERID:UNIX:me\r\n");
+        QTest::newRow("not our connection")
+            << QByteArray("46078 , 6667\r\n") << QByteArray("46078 , 6667:ERROR:NO-USER\r\n");
+        QTest::newRow("the pair turned round")
+            << QByteArray("16677 , 46078\r\n") << QByteArray("16677 , 46078:ERROR:NO-USER\r\n");
         QTest::newRow("not a pair") << QByteArray("hello\r\n") << QByteArray();
         QTest::newRow("port 0") << QByteArray("0 , 6667\r\n") << QByteArray();
         QTest::newRow("port too big") << QByteArray("65536 , 6667\r\n") << QByteArray();
@@ -226,22 +258,46 @@ private slots:
             for (int i = 0; i < query.size() && state == TIdentReader::State::NeedMore; i += chunk)
                 state =
                     reader.Feed(QByteArrayView(query).sliced(i, qMin(chunk, int(query.size()) - i)),
-                                "me", &answer);
+                                ours, &answer);
             QCOMPARE(state,
                      reply.isEmpty() ? TIdentReader::State::Refuse : TIdentReader::State::Reply);
             QCOMPARE(answer, reply);
         }
         // A nick from the box cannot add a line.
-        QCOMPARE(IdentReply("1 , 2", "me\r\nX"),
-                 std::optional<QByteArray>("1 , 2:USERID:UNIX:meX\r\n"));
+        QCOMPARE(IdentReply(*ParseIdentQuery("1 , 2"), QByteArray("me\r\nX")),
+                 QByteArray("1 , 2:USERID:UNIX:meX\r\n"));
     }
 
     void identWaitsForTheLineEnd()
     {
         TIdentReader reader;
         QByteArray answer;
-        QCOMPARE(reader.Feed("1 , 2", "me", &answer), TIdentReader::State::NeedMore);
-        QCOMPARE(reader.Feed(QByteArray(70, ' '), "me", &answer), TIdentReader::State::Refuse);
+        QCOMPARE(reader.Feed("1 , 2", ours, &answer), TIdentReader::State::NeedMore);
+        QCOMPARE(reader.Feed(QByteArray(70, ' '), ours, &answer), TIdentReader::State::Refuse);
+    }
+
+    // The connections that are registering, by local address: a pair is
+    // found only on its own address, and a new connection of the same
+    // window replaces its old one.
+    void identTable()
+    {
+        TIdentTable t;
+        t.Add({1, "127.0.0.1", 40000, 6667});
+        t.Add({2, "127.0.0.1", 40001, 6667});
+        t.Add({3, "10.0.0.2", 40000, 6667});
+        QCOMPARE(t.Find("127.0.0.1", 40001, 6667), 2);
+        QCOMPARE(t.Find("10.0.0.2", 40000, 6667), 3);
+        QCOMPARE(t.Find("127.0.0.1", 40000, 6668), 0);
+        QCOMPARE(t.Find("127.0.0.2", 40000, 6667), 0);
+        t.Add({1, "127.0.0.1", 40002, 7000});
+        QCOMPARE(t.Find("127.0.0.1", 40000, 6667), 0);
+        QCOMPARE(t.Find("127.0.0.1", 40002, 7000), 1);
+        t.Remove(3);
+        QVERIFY(!t.Uses("10.0.0.2"));
+        QVERIFY(t.Uses("127.0.0.1"));
+        t.Remove(1);
+        t.Remove(2);
+        QVERIFY(!t.Uses("127.0.0.1"));
     }
 
     void ctcp()

@@ -152,6 +152,9 @@ private slots:
         QFETCH(QByteArrayList, result);
         TCommandContext ctx;
         ctx.ServerWindow = caption.isEmpty();
+        // The rows name a DCC chat window by its caption; the window itself
+        // knows its kind from when it was made.
+        ctx.Kind = caption.startsWith("DCC-CHAT (") ? TWindowKind::DccChat : NewWindowKind(caption);
         ctx.Caption = caption;
         ctx.CurrentNick = "me";
         ctx.MsecsSinceMidnight = 45296789;

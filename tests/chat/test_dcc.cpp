@@ -153,6 +153,63 @@ private slots:
         QCOMPARE(DccAcceptLine("bob", 4000, 300),
                  "PRIVMSG bob :" + c1 + "DCC ACCEPT file.ext  4000 300" + c1);
         QCOMPARE(DccChatTexts::Received("bob", " hi \r"), QByteArray("<bob> hi"));
+        // An action inside the chat shows as one.
+        QCOMPARE(DccChatTexts::Received("bob", c1 + "ACTION waves" + c1 + "\r"),
+                 QByteArray("* bob waves"));
+        QCOMPARE(DccChatTexts::Received("bob", " " + c1 + "action waves"),
+                 QByteArray("* bob waves"));
+        QCOMPARE(DccChatTexts::Received("bob", c1 + "ACTION" + c1), QByteArray("* bob"));
+        QCOMPARE(DccChatTexts::Received("bob", "ACTION waves"), QByteArray("<bob> ACTION waves"));
+        QCOMPARE(DccChatTexts::Received("bob", c1 + "VERSION" + c1), QByteArray("<bob> VERSION"));
+        QCOMPARE(DccChatTexts::Received("bob", "x " + c1 + "ACTION y" + c1),
+                 "<bob> x " + c1 + "ACTION y");
+    }
+
+    // Where auto-receive connects without asking: not to multicast,
+    // broadcast, reserved or 0.0.0.0/8 addresses, not below port 1024, and
+    // to loopback only when the server is there too. LAN addresses stay.
+    void autoConnectRefusal_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("serverOnLoopback");
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::newRow("lan") << QByteArray("192.168.1.5") << 5000 << false << QByteArray();
+        QTest::newRow("private 10/8") << QByteArray("10.1.2.3") << 1024 << false << QByteArray();
+        QTest::newRow("public") << QByteArray("203.0.113.9") << 65535 << false << QByteArray();
+        QTest::newRow("zero") << QByteArray("0.0.0.0") << 5000 << true
+                              << QByteArray("address 0.0.0.0 in 0.0.0.0/8");
+        QTest::newRow("0/8") << QByteArray("0.1.2.3") << 5000 << false
+                             << QByteArray("address 0.1.2.3 in 0.0.0.0/8");
+        QTest::newRow("multicast low") << QByteArray("224.0.0.1") << 5000 << false
+                                       << QByteArray("multicast address 224.0.0.1");
+        QTest::newRow("multicast high") << QByteArray("239.255.255.255") << 5000 << true
+                                        << QByteArray("multicast address 239.255.255.255");
+        QTest::newRow("broadcast") << QByteArray("255.255.255.255") << 5000 << true
+                                   << QByteArray("broadcast address 255.255.255.255");
+        QTest::newRow("reserved") << QByteArray("240.0.0.1") << 5000 << false
+                                  << QByteArray("reserved address 240.0.0.1");
+        QTest::newRow("loopback, server elsewhere")
+            << QByteArray("127.0.0.1") << 5000 << false
+            << QByteArray("loopback address 127.0.0.1 while the server is not on loopback");
+        QTest::newRow("loopback 127/8, server elsewhere")
+            << QByteArray("127.9.9.9") << 5000 << false
+            << QByteArray("loopback address 127.9.9.9 while the server is not on loopback");
+        QTest::newRow("loopback with the server")
+            << QByteArray("127.0.0.1") << 5000 << true << QByteArray();
+        QTest::newRow("low port") << QByteArray("192.168.1.5") << 1023 << false
+                                  << QByteArray("port 1023 below 1024");
+        QTest::newRow("port 22 on loopback")
+            << QByteArray("127.0.0.1") << 22 << true << QByteArray("port 22 below 1024");
+    }
+    void autoConnectRefusal()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(int, port);
+        QFETCH(bool, serverOnLoopback);
+        QFETCH(QByteArray, refusal);
+        QCOMPARE(AutoConnectRefusal(*ParseDottedAddress(address), quint16(port), serverOnLoopback),
+                 refusal);
     }
 
     void receivedFileName_data()
@@ -200,23 +257,31 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.path();
         // Nothing there: receive under the offered name.
-        TDccSavePlan plan = PlanDccSave(folder, QStringLiteral("new.bin"), 2500);
+        const TDccUnfinished none;
+        auto automatic = [&](const TDccSavePlan& p, const QByteArray& name, quint64 size) {
+            return PlanAutoReceive(p, name, size, none).Choice;
+        };
+        TDccSavePlan plan = PlanDccSave(folder, QStringLiteral("new.bin"), 2500, none);
         QVERIFY(!plan.ResumeEnabled && !plan.Complete);
         QCOMPARE(plan.ReceivePath, folder + QStringLiteral("/new.bin"));
-        QCOMPARE(AutoReceiveChoice(plan), TDccAutoChoice::Receive);
+        QCOMPARE(automatic(plan, "new.bin", 2500), TDccAutoChoice::Receive);
 
-        // A partial file: resume at its size, or receive under a new name.
+        // A partial file: the prompt offers to resume at its size, or to
+        // receive under a new name; auto-receive, which resumes only what it
+        // left unfinished itself, takes the new name.
         touch(folder + QStringLiteral("/part.bin"), 300);
-        plan = PlanDccSave(folder, QStringLiteral("part.bin"), 2500);
+        plan = PlanDccSave(folder, QStringLiteral("part.bin"), 2500, none);
         QVERIFY(plan.ResumeEnabled);
         QCOMPARE(plan.ResumePosition, quint64(300));
         QCOMPARE(plan.ReceivePath, folder + QStringLiteral("/part (2).bin"));
-        QCOMPARE(AutoReceiveChoice(plan), TDccAutoChoice::Resume);
+        QCOMPARE(automatic(plan, "part.bin", 2500), TDccAutoChoice::Receive);
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 2500, none).Path,
+                 folder + QStringLiteral("/part (2).bin"));
 
         // An offer without size never resumes.
-        plan = PlanDccSave(folder, QStringLiteral("part.bin"), 0);
+        plan = PlanDccSave(folder, QStringLiteral("part.bin"), 0, none);
         QVERIFY(!plan.ResumeEnabled && !plan.Complete);
-        QCOMPARE(AutoReceiveChoice(plan), TDccAutoChoice::Receive);
+        QCOMPARE(automatic(plan, "part.bin", 0), TDccAutoChoice::Receive);
 
         // An empty file does not resume either.
         touch(folder + QStringLiteral("/empty.bin"), 0);
@@ -227,7 +292,9 @@ private slots:
         // As large as the offer, or larger: complete, nothing to do.
         plan = PlanDccSave(folder, QStringLiteral("part.bin"), 300);
         QVERIFY(plan.Complete && !plan.ResumeEnabled);
-        QCOMPARE(AutoReceiveChoice(plan), TDccAutoChoice::Skip);
+        QCOMPARE(automatic(plan, "part.bin", 300), TDccAutoChoice::Skip);
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 300, none).SkipReason,
+                 QByteArray("the file is already complete"));
         plan = PlanDccSave(folder, QStringLiteral("part.bin"), 200);
         QVERIFY(plan.Complete);
 
@@ -245,6 +312,59 @@ private slots:
         QCOMPARE(UniqueFileName(folder, QStringLiteral("_bashrc")), QStringLiteral("_bashrc"));
         QDir().mkdir(folder + QStringLiteral("/dir"));
         QCOMPARE(UniqueFileName(folder, QStringLiteral("dir")), QStringLiteral("dir (2)"));
+    }
+
+    // Auto-receive resumes a reception of this run that did not complete,
+    // in the file it wrote (here "part (2).bin"), for the same offered name
+    // and size only, and never while a reception still writes the file;
+    // the prompt never offers to resume a file that is being written.
+    void autoReceiveResumesOnlyWhatThisRunLeftUnfinished()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path();
+        touch(folder + QStringLiteral("/part.bin"), 100); // the user's own
+        const QString ours = folder + QStringLiteral("/part (2).bin");
+        TDccUnfinished table;
+        table.Started("part.bin", 2500, ours);
+        touch(ours, 700);
+        const TDccSavePlan plan = PlanDccSave(folder, QStringLiteral("part.bin"), 2500, table);
+        // Still being written: neither the prompt nor auto-receive resumes.
+        QVERIFY(table.Writing(ours));
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 2500, table).Choice, TDccAutoChoice::Receive);
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 2500, table).Path,
+                 folder + QStringLiteral("/part (3).bin"));
+        table.Started("x.bin", 50, folder + QStringLiteral("/x.bin"));
+        touch(folder + QStringLiteral("/x.bin"), 10);
+        QVERIFY(!PlanDccSave(folder, QStringLiteral("x.bin"), 50, table).ResumeEnabled);
+        table.Stopped(folder + QStringLiteral("/x.bin"));
+        QVERIFY(PlanDccSave(folder, QStringLiteral("x.bin"), 50, table).ResumeEnabled);
+
+        // Interrupted: resumed at its size, in its own file (a later try
+        // that stopped before its first byte leaves nothing to resume).
+        table.Stopped(ours);
+        table.Started("part.bin", 2500, folder + QStringLiteral("/part (3).bin"));
+        touch(folder + QStringLiteral("/part (3).bin"), 0);
+        table.Stopped(folder + QStringLiteral("/part (3).bin"));
+        TDccAutoPlan a = PlanAutoReceive(plan, "part.bin", 2500, table);
+        QCOMPARE(a.Choice, TDccAutoChoice::Resume);
+        QCOMPARE(a.Path, ours);
+        QCOMPARE(a.ResumePosition, quint64(700));
+        // Another size or another name is another file.
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 2501, table).Choice, TDccAutoChoice::Receive);
+        QCOMPARE(PlanAutoReceive(plan, "Part.bin", 2500, table).Choice, TDccAutoChoice::Receive);
+        // The file gone, replaced by a link, or emptied: nothing to resume.
+        QFile::remove(ours);
+        QVERIFY(QFile::link(folder + QStringLiteral("/part.bin"), ours));
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 2500, table).Choice, TDccAutoChoice::Receive);
+        QFile::remove(ours);
+        touch(ours, 0);
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 2500, table).Choice, TDccAutoChoice::Receive);
+        // Completed: the entry goes.
+        touch(ours, 700);
+        QVERIFY(PlanAutoReceive(plan, "part.bin", 2500, table).Choice == TDccAutoChoice::Resume);
+        table.Completed(ours);
+        QCOMPARE(PlanAutoReceive(plan, "part.bin", 2500, table).Choice, TDccAutoChoice::Receive);
+        QCOMPARE(table.Count(), 2);
     }
 
     void transfersTable()

@@ -158,6 +158,16 @@ private slots:
             << QByteArrayList{"show 1 <bob> see http:#other http:#third"};
         QTest::newRow("channel message without window is dropped")
             << QByteArrayList{":bob!b@h PRIVMSG #other :hi"} << QByteArrayList{};
+        // A sender whose "nick" is a channel's name has no conversation: a
+        // line to us stays in the status log, not in the channel's window.
+        QTest::newRow("private message from a channel name")
+            << QByteArrayList{kJoin, ":#chan!u@h PRIVMSG me :hi"}
+            << QByteArrayList{"status <#chan> hi"};
+        QTest::newRow("action from a channel name")
+            << QByteArrayList{kJoin, ":#chan!u@h PRIVMSG me :" + c1 + "ACTION waves" + c1}
+            << QByteArrayList{"status * #chan waves"};
+        QTest::newRow("own join of what is no channel makes no window")
+            << QByteArrayList{":me!u@h JOIN :bob"} << QByteArrayList{};
         QTest::newRow("message without text")
             << QByteArrayList{":bob!b@h PRIVMSG me"} << QByteArrayList{"status <bob> PRIVMSG me"};
         QTest::newRow("notice") << QByteArrayList{":bob!b@h NOTICE me :hello \x03"
@@ -185,6 +195,12 @@ private slots:
             << QByteArrayList{"nicks 1 clear", "beep", "send JOIN #chan",
                               "show 1 *** KICK: me has been kicked from http:#chan by op because "
                               "out."};
+        // Only a channel that has a window is joined again.
+        QTest::newRow("kicked from a channel without window")
+            << QByteArrayList{kJoin, ":op!o@h KICK #other me :out"} << QByteArrayList{};
+        QTest::newRow("kicked from a query's name")
+            << QByteArrayList{":bob!b@h PRIVMSG me :x", ":op!o@h KICK bob me :out"}
+            << QByteArrayList{"show 1 *** KICK: me has been kicked from bob by op because out."};
         QTest::newRow("quit leaves every channel that lists the nick")
             << QByteArrayList{kJoin, ":me!u@h JOIN #two", kBobJoins, ":bob!b@h QUIT :gone"}
             << QByteArrayList{"nicks 1 -0", "show 1 *** QUIT: bob (b@h) gone"};
@@ -200,6 +216,20 @@ private slots:
         QTest::newRow("own nick") << QByteArrayList{":me!u@h NICK :myself"}
                                   << QByteArrayList{"nickbox myself",
                                                     "status *** me is known as myself"};
+        // A NICK that names no new nick changes nothing (the raw log has it).
+        QTest::newRow("own nick to nothing")
+            << QByteArrayList{":me!u@h NICK :"} << QByteArrayList{};
+        QTest::newRow("own nick without parameter")
+            << QByteArrayList{":me!u@h NICK"} << QByteArrayList{};
+        QTest::newRow("nick to blanks and controls")
+            << QByteArrayList{kJoin, kBobJoins, ":bob!b@h PRIVMSG me :x", ":bob!b@h NICK : \x01"}
+            << QByteArrayList{};
+        // A "nick" that names a channel leaves the query its name: what is
+        // typed there would go to the channel.
+        QTest::newRow("nick to a channel name")
+            << QByteArrayList{kJoin, kBobJoins, ":bob!b@h PRIVMSG me :x", ":bob!b@h NICK #chan"}
+            << QByteArrayList{"nicks 1 -0 +0:#chan", "show 1 *** bob is known as http:#chan",
+                              "status *** bob is known as #chan"};
         QTest::newRow("mode gives and takes operator status")
             << QByteArrayList{kJoin, ":srv 353 me = #chan :alice @bob carol",
                               ":op!o@h MODE #chan +o-o+v alice bob carol"}
@@ -423,10 +453,12 @@ private slots:
                      .Describe(),
                  QByteArray("status *** DCC RESUME from eve refused: no transfer waits on that "
                             "port"));
-        QCOMPARE(
-            last("RESUME file.txt 5000 300"),
-            (QByteArrayList{"dcc-resume " + QByteArray::number(sending) + " 300",
-                            "send PRIVMSG bob :" + c1 + "DCC ACCEPT file.ext  5000 300" + c1}));
+        // The answer goes once the sender's file stands there.
+        QCOMPARE(last("RESUME file.txt 5000 300"),
+                 (QByteArrayList{"dcc-resume " + QByteArray::number(sending) +
+                                 " 300 then PRIVMSG "
+                                 "bob :" +
+                                 c1 + "DCC ACCEPT file.ext  5000 300" + c1}));
         // Answered once: a second request finds nothing.
         QCOMPARE(last("RESUME file.txt 5000 300"),
                  QByteArrayList{"status *** DCC RESUME from bob refused: no transfer waits on "
@@ -514,7 +546,7 @@ private slots:
         Fixture f;
         int window = 0;
         QCOMPARE(describe(f.session.OpenDccChat("@bob", &window)),
-                 (QByteArrayList{"create 1 DCC-CHAT (bob) tab=DCC-bob",
+                 (QByteArrayList{"create 1 DCC-CHAT (bob) dcc tab=DCC-bob",
                                  "show 1 *** Waiting for connection from bob ***"}));
         QCOMPARE(window, 1);
         QCOMPARE(describe(f.session.SendDccChatOffer(1, 4294967295u, 4000)),
@@ -526,13 +558,223 @@ private slots:
         QCOMPARE(describe(f.session.DccChatData(1, "hel")), QByteArrayList{});
         QCOMPARE(describe(f.session.DccChatData(1, "lo \r\nsecond\n")),
                  (QByteArrayList{"show 1 <bob> hello", "show 1 <bob> second"}));
+        QCOMPARE(describe(f.session.DccChatData(1, c1 + "ACTION waves" + c1 + "\r\n")),
+                 QByteArrayList{"show 1 * bob waves"});
+        // What the window shows of typed text waits until it is sent.
         QCOMPARE(describe(f.session.CommandLine(1, "typed\r\ntext")),
-                 (QByteArrayList{"dcc-text 1 typedtext", "show 1 <me> typed\r\ntext"}));
+                 QByteArrayList{"dcc-text 1 typedtext | <me> typed\r\ntext"});
         QCOMPARE(describe(f.session.CommandLine(1, "/me waves")),
-                 (QByteArrayList{"dcc-text 1 " + c1 + "ACTION waves" + c1, "show 1 * me waves"}));
+                 QByteArrayList{"dcc-text 1 " + c1 + "ACTION waves" + c1 + " | * me waves"});
         QCOMPARE(describe(f.session.AcceptDccChat("carol", &window)),
-                 QByteArrayList{"create 2 DCC-CHAT (carol) tab=DCC-carol"});
-        QCOMPARE(f.session.Child(2)->Kind(), TWindowKind::DccChat);
+                 QByteArrayList{"create 2 DCC-CHAT (carol) dcc tab=DCC-carol"});
+        QCOMPARE(f.session.Child(2)->Kind, TWindowKind::DccChat);
+    }
+
+    // Hostile nicks and targets never reach a DCC chat window (1, with bob)
+    // nor turn it into anything else; the channel window is 2. Each row: the
+    // lines received (or "OPEN name", "TYPE text" in the server window) and
+    // the effects of the last one.
+    void namesNeverReachADccChat_data()
+    {
+        QTest::addColumn<QByteArrayList>("input");
+        QTest::addColumn<QByteArrayList>("effects");
+        for (const QByteArray nick : {"DCC-CHAT", "dcc-chat", "*DCC-CHAT"}) {
+            const QByteArray from = ':' + nick + "!u@h ";
+            const QByteArray window = nick.startsWith('*') ? nick.mid(1) : nick;
+            QTest::newRow(nick + " sends to us")
+                << QByteArrayList{from + "PRIVMSG me :hi"}
+                << QByteArrayList{"create 3 " + window + " behind tab=" + window,
+                                  "show 3 <" + nick + "> hi"};
+            QTest::newRow(nick + " acts to us")
+                << QByteArrayList{from + "PRIVMSG me :" + c1 + "ACTION waves" + c1}
+                << QByteArrayList{"create 3 " + window + " behind tab=" + window,
+                                  "show 3 * " + nick + " waves"};
+            QTest::newRow(nick + " renamed")
+                << QByteArrayList{from + "NICK eve"}
+                << QByteArrayList{"status *** " + nick + " is known as eve"};
+            QTest::newRow(nick + " renamed with its query")
+                << QByteArrayList{from + "PRIVMSG me :hi", from + "NICK eve"}
+                << QByteArrayList{"caption 3 eve", "tab 3 eve",
+                                  "status *** " + nick + " is known as eve"};
+            QTest::newRow(nick + " as a target")
+                << QByteArrayList{":eve!e@h PRIVMSG " + nick + " :hi"} << QByteArrayList{};
+            QTest::newRow(nick + " as a topic")
+                << QByteArrayList{":eve!e@h TOPIC " + nick + " :x"} << QByteArrayList{};
+            QTest::newRow(nick + " in 332") << QByteArrayList{":srv 332 me " + nick + " :x y"}
+                                            << QByteArrayList{"status " + nick + " :x y"};
+            QTest::newRow(nick + " joins, parts, is kicked, quits")
+                << QByteArrayList{from + "JOIN " + nick, from + "PART " + nick,
+                                  ":eve!e@h KICK " + nick + " me :x", from + "QUIT :gone"}
+                << QByteArrayList{};
+            QTest::newRow(nick + " mode")
+                << QByteArrayList{":eve!e@h MODE " + nick + " +o bob"} << QByteArrayList{};
+            QTest::newRow(nick + " names") << QByteArrayList{":srv 353 me = " + nick + " :a b"}
+                                           << QByteArrayList{"status = " + nick + " :a b"};
+            QTest::newRow(nick + " opened as a query")
+                << QByteArrayList{"OPEN " + nick}
+                << QByteArrayList{"create 3 " + window + " tab=" + window};
+            QTest::newRow(nick + " parted by the command line")
+                << QByteArrayList{"TYPE /part " + nick} << QByteArrayList{"send PART " + nick};
+        }
+        QTest::newRow("$DCC-CHAT sends to us")
+            << QByteArrayList{":$DCC-CHAT!u@h PRIVMSG me :hi"}
+            << QByteArrayList{"create 3 $DCC-CHAT encrypted behind tab=$DCC-CHAT",
+                              "show 3 <$DCC-CHAT> hi"};
+        QTest::newRow("$DCC-CHAT opened") << QByteArrayList{"OPEN $DCC-CHAT"}
+                                          << QByteArrayList{"create 3 $DCC-CHAT encrypted "
+                                                            "tab=$DCC-CHAT"};
+        QTest::newRow("rsacrypted from DCC-CHAT")
+            << QByteArrayList{":DCC-CHAT!u@h PRIVMSG me :" + c1 + "RSACRYPTED x" + c1}
+            << QByteArrayList{};
+        // The channel window's name as a nick: its window is no
+        // conversation of that nick.
+        QTest::newRow("#chan renamed") << QByteArrayList{":#chan!u@h NICK eve"}
+                                       << QByteArrayList{"status *** #chan is known as eve"};
+        QTest::newRow("#chan opened as a query")
+            << QByteArrayList{"OPEN #CHAN"} << QByteArrayList{"activate 2"};
+        QTest::newRow("a channel without window opened as a query")
+            << QByteArrayList{"OPEN #other"} << QByteArrayList{};
+    }
+    void namesNeverReachADccChat()
+    {
+        QFETCH(QByteArrayList, input);
+        QFETCH(QByteArrayList, effects);
+        Fixture f;
+        int dcc = 0;
+        f.session.AcceptDccChat("bob", &dcc);
+        QCOMPARE(dcc, 1);
+        feed(f.session, {kJoin});
+        TEffects fx;
+        TEffects all;
+        for (const QByteArray& line : input) {
+            if (line.startsWith("OPEN "))
+                fx = f.session.OpenQueryWindow(line.mid(5));
+            else if (line.startsWith("TYPE "))
+                fx = f.session.CommandLine(0, line.mid(5));
+            else
+                fx = f.session.HandleLine(line);
+            all += fx;
+        }
+        QCOMPARE(describe(fx), effects);
+        for (const TEffect& e : all)
+            QVERIFY2(e.Window != dcc, e.Describe().constData());
+        const auto* chat = f.session.Child(dcc);
+        QVERIFY(chat);
+        QCOMPARE(chat->Caption, QByteArray("DCC-CHAT (bob)"));
+        QCOMPARE(chat->Kind, TWindowKind::DccChat);
+        QCOMPARE(f.session.FindWindow("DCC-CHAT") == dcc, false);
+        // What the user types there still goes to the partner only.
+        QCOMPARE(describe(f.session.CommandLine(dcc, "hello")),
+                 QByteArrayList{"dcc-text 1 hello | <me> hello"});
+        // And closing it sends nothing.
+        QCOMPARE(describe(f.session.ChildClosed(dcc)), QByteArrayList{});
+    }
+
+    // The lines after a DCC chat request wait until it is answered, in
+    // order; a PING among them (or in the same read as the request) is
+    // answered at once and only once.
+    void aDccChatRequestHoldsTheLinesAfterIt()
+    {
+        Fixture f;
+        const QByteArray chat = ":bob!b@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 5000" + c1;
+        const QByteArray carol =
+            ":carol!c@h PRIVMSG me :" + c1 + "DCC CHAT chat 2130706433 5001" + c1;
+        QCOMPARE(describe(f.session.Receive("PING :a\r\n" + chat +
+                                            "\r\n:bob!b@h PRIVMSG me :after\r\nPING :b\r\n:srv "
+                                            "NOTICE me :x y\r\n:bob!b@h PRIV")),
+                 (QByteArrayList{"send PONG :a",
+                                 "status *** CTCP DCC CHAT chat 2130706433 5000 from bob",
+                                 "server-caption CHAT chat 2130706433 5000",
+                                 "dcc-chat bob 127.0.0.1:5000", "send PONG :b"}));
+        QVERIFY(f.session.Holding());
+        QCOMPARE(f.session.HeldCount(), 2);
+        QCOMPARE(describe(f.session.Receive("MSG me :more\r\nPING :c\r\n" + carol +
+                                            "\r\n:srv 001 me :end of it\r\n")),
+                 QByteArrayList{"send PONG :c"});
+        QVERIFY(!f.session.HoldFull());
+        // Answered: the held lines in order, up to the next request.
+        QCOMPARE(describe(f.session.ReleaseHeld()),
+                 (QByteArrayList{"create 1 bob behind tab=bob", "show 1 <bob> after", "status x y",
+                                 "show 1 <bob> more",
+                                 "status *** CTCP DCC CHAT chat 2130706433 5001 from carol",
+                                 "server-caption CHAT chat 2130706433 5001",
+                                 "dcc-chat carol 127.0.0.1:5001"}));
+        QVERIFY(f.session.Holding());
+        QCOMPARE(describe(f.session.ReleaseHeld()),
+                 (QByteArrayList{"close-ident", "status end of it"}));
+        QVERIFY(!f.session.Holding());
+        QCOMPARE(describe(f.session.Receive("PING :d\r\n")), QByteArrayList{"send PONG :d"});
+
+        // The connection closed meanwhile: every held line is handled and a
+        // further request is not asked about.
+        f.session.Receive(chat + "\r\n" + carol + "\r\n:bob!b@h PRIVMSG me :last\r\n");
+        QCOMPARE(describe(f.session.ReleaseHeld(true)),
+                 (QByteArrayList{"status *** CTCP DCC CHAT chat 2130706433 5001 from carol",
+                                 "server-caption CHAT chat 2130706433 5001",
+                                 "status *** DCC CHAT from carol not asked: the connection to "
+                                 "the server closed",
+                                 "show 1 <bob> last"}));
+        QVERIFY(!f.session.Holding());
+
+        // So much waiting that no more is read.
+        f.session.Receive(chat + "\r\n");
+        QByteArray flood;
+        for (int i = 0; i < 5000; ++i)
+            flood += ":srv NOTICE me :line " + QByteArray::number(i) + "\r\n";
+        f.session.Receive(flood);
+        QVERIFY(f.session.HoldFull());
+        QCOMPARE(describe(f.session.ReleaseHeld()).size(), 5000);
+        QVERIFY(!f.session.HoldFull());
+        QVERIFY(describe(f.session.ConnectionClosed()).contains("status Disconnected"));
+        QCOMPARE(TServerSession::DccChatNotOpenedLine("bob"),
+                 QByteArray("*** DCC CHAT with bob not opened: the connection to the server "
+                            "closed"));
+    }
+
+    // Channels asked for while the window connects or registers are joined
+    // when the welcome ends (after the auto-join channel), each once; once
+    // it has ended they are joined at once; a closed connection drops them.
+    // A channel ends at a comma, a blank or a control character.
+    void pendingChannelsWaitForTheWelcome()
+    {
+        Fixture f;
+        f.session.AutoJoinChannel = "auto";
+        QVERIFY(describe(f.session.JoinWhenWelcome("a,0")).isEmpty());
+        QVERIFY(describe(f.session.JoinWhenWelcome("b c")).isEmpty());
+        QVERIFY(describe(f.session.JoinWhenWelcome("A")).isEmpty());
+        QVERIFY(describe(f.session.JoinWhenWelcome("\r\nQUIT")).isEmpty());
+        QCOMPARE(f.session.PendingChannels(), (QList<QByteArray>{"a", "b"}));
+        for (const QByteArray& e : describe(f.session.Connected()))
+            QVERIFY2(!e.contains("JOIN"), e.constData());
+        QCOMPARE(describe(f.session.HandleLine(":srv 422 me :MOTD File is missing")),
+                 (QByteArrayList{"send JOIN #auto", "send JOIN #a", "send JOIN #b",
+                                 "status MOTD File is missing"}));
+        QVERIFY(f.session.WelcomeEnded());
+        QCOMPARE(describe(f.session.JoinWhenWelcome("now\x07x")), QByteArrayList{"send JOIN #now"});
+        // A second MOTD joins nothing again.
+        QCOMPARE(describe(f.session.HandleLine(":srv 376 me :End of MOTD")),
+                 QByteArrayList{"status End of MOTD"});
+        // The next connection waits for its own welcome; a closed one drops
+        // what waited.
+        f.session.Connected();
+        QVERIFY(!f.session.WelcomeEnded());
+        f.session.JoinWhenWelcome("late");
+        f.session.ConnectionClosed();
+        QVERIFY(f.session.PendingChannels().isEmpty());
+        f.session.Connected();
+        QCOMPARE(describe(f.session.HandleLine(":srv 376 me :End of MOTD")),
+                 QByteArrayList{"status End of MOTD"});
+        // A lookup or a connection that fails drops them too.
+        for (int failure = 0; failure < 2; ++failure) {
+            f.session.Connected();
+            f.session.JoinWhenWelcome("gone");
+            f.session.Connected();
+            if (failure == 0)
+                f.session.LookupFailed();
+            else
+                f.session.ConnectFailed(10061);
+            QVERIFY(f.session.PendingChannels().isEmpty());
+        }
     }
 
     void connecting()

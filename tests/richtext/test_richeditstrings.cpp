@@ -133,13 +133,18 @@ private slots:
     {
         TRxRichEdit edit;
         edit.show();
+        int changes = 0;
+        edit.OnChange = [&](QObject*) { ++changes; };
         edit.Lines()->BeginUpdate();
         edit.Lines()->BeginUpdate();
         QVERIFY(!edit.viewport()->updatesEnabled());
         edit.Lines()->EndUpdate();
         QVERIFY(!edit.viewport()->updatesEnabled());
+        QCOMPARE(changes, 0);
+        // The end of the outer bracket reports the change once.
         edit.Lines()->EndUpdate();
         QVERIFY(edit.viewport()->updatesEnabled());
+        QCOMPARE(changes, 1);
     }
 
     void versionOneReportsAnInsertionCut()

@@ -12,6 +12,7 @@
 #include <QTextFrame>
 #include <QtTest>
 
+#include <climits>
 #include <functional>
 #include <memory>
 
@@ -121,6 +122,20 @@ void addThroughTheSelection(TRxRichEdit& edit, const QList<TRichLine>& lines,
         for (int excess = limit ? limit(edit.Lines()->Count()) : 0; excess > 0; --excess)
             edit.Lines()->Delete(0);
     }
+}
+
+// Steps of the undo history, counted by undoing them all and doing them
+// again (the document itself counts commands, several to a step).
+int undoSteps(QTextDocument* doc)
+{
+    int steps = 0;
+    while (doc->isUndoAvailable()) {
+        doc->undo();
+        ++steps;
+    }
+    for (int i = 0; i < steps; ++i)
+        doc->redo();
+    return steps;
 }
 
 } // namespace
@@ -355,10 +370,11 @@ private slots:
         QCOMPARE(selections, 1);
         edit.SetSelection(1, 2, false);
         QCOMPARE(selections, 1);
-        // SetTextStr switches change reports off while it works.
+        // SetTextStr switches change reports off while it works; the end of
+        // its update bracket reports once.
         changes = 0;
         edit.Lines()->SetTextStr(QStringLiteral("a\r\nb\nc"));
-        QCOMPARE(changes, 0);
+        QCOMPARE(changes, 1);
         QCOMPARE(edit.Lines()->Count(), 3);
         QVERIFY(edit.EventMask() & RxEvent::ENM_CHANGE);
         // AddStrings unhooks the selection event and puts it back.
@@ -470,9 +486,109 @@ private slots:
             edit.SetSelection(i % 3, i % 3 + 1, false);
             edit.SelectionAttributes()->SetColor(i % 2 ? clRed : clBlue);
         }
-        QVERIFY(edit.document()->availableUndoSteps() <= 3);
+        QVERIFY(undoSteps(edit.document()) <= 3);
+        QVERIFY(undoSteps(edit.document()) >= 1);
         edit.SetUndoLimit(0);
         QVERIFY(!edit.document()->isUndoRedoEnabled());
+    }
+
+    void selectionAndLinesAtTheEdges()
+    {
+        TRxRichEdit edit;
+        edit.SetText(QStringLiteral("ab\rcde"));
+        // A length of INT_MAX selects to the end.
+        edit.SetSelStart(1);
+        edit.SetSelLength(INT_MAX);
+        QCOMPARE(edit.SelStart(), 1);
+        QCOMPARE(edit.SelLength(), 5);
+        edit.SetSelStart(6);
+        edit.SetSelLength(INT_MAX);
+        QCOMPARE(edit.SelLength(), 0);
+        // The end of the text is in the last line; past it is no line.
+        QCOMPARE(edit.GetLineLength(0), 2);
+        QCOMPARE(edit.GetLineLength(6), 3);
+        QCOMPARE(edit.GetLineLength(7), 0);
+        QCOMPARE(edit.GetLineLength(INT_MAX), 0);
+    }
+
+    // Plain text keeps every character: switching modes carries the text
+    // across whole, not through the Thai code page.
+    void plainTextModeKeepsEveryCharacter()
+    {
+        TRxRichEdit edit;
+        edit.HandleNeeded();
+        const QString text = QString::fromUtf8("ไทย Ünïcödé € 漢字 ") + QChar(0xD83D) +
+                             QChar(0xDE00) + QStringLiteral("\r\nline two");
+        edit.SetText(text);
+        edit.SetPlainText(true);
+        QCOMPARE(edit.Text(), text);
+        edit.SetPlainText(false);
+        QCOMPARE(edit.Text(), text);
+    }
+
+    void passingTheUndoLimitKeepsTheNewestSteps_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("edits");
+        QTest::newRow("1, one past") << 1 << 2;
+        QTest::newRow("2, one past") << 2 << 3;
+        QTest::newRow("3, far past") << 3 << 20;
+        QTest::newRow("10, one past") << 10 << 11;
+        QTest::newRow("10, far past") << 10 << 37;
+        QTest::newRow("100, one past") << 100 << 101;
+    }
+    void passingTheUndoLimitKeepsTheNewestSteps()
+    {
+        QFETCH(int, limit);
+        QFETCH(int, edits);
+        TRxRichEdit edit;
+        edit.HandleNeeded();
+        edit.SetUndoLimit(limit);
+        int changes = 0;
+        edit.OnChange = [&](QObject*) { ++changes; };
+        // Each edit a step of its own: a digit typed, then coloured.
+        QString text;
+        for (int i = 0; i < edits; ++i) {
+            const QString digit = QString::number(i % 10);
+            edit.SetSelection(int(text.size()), int(text.size()), false);
+            edit.SetSelText(digit);
+            text += digit;
+            if (i % 2) {
+                edit.SetSelection(int(text.size()) - 1, int(text.size()), false);
+                edit.SelectionAttributes()->SetColor(clRed);
+            }
+        }
+        QCoreApplication::processEvents();
+        int steps = undoSteps(edit.document());
+        QVERIFY2(steps <= limit, qPrintable(QString::number(steps)));
+        QVERIFY2(steps >= std::max(1, limit / 2), qPrintable(QString::number(steps)));
+        QCOMPARE(edit.Text(), text);
+        // Steps undone and done again to shorten the history report nothing
+        // and leave the text, the selection and Modified as they were.
+        edit.SetSelection(int(text.size()) - 1, int(text.size()), false);
+        changes = 0;
+        int selections = 0;
+        edit.OnSelectionChange = [&](QObject*) { ++selections; };
+        edit.SetUndoLimit(std::max(1, limit / 2));
+        QCOMPARE(changes, 0);
+        QCOMPARE(selections, 0);
+        QCOMPARE(edit.Text(), text);
+        QCOMPARE(edit.GetSelectionStart(), int(text.size()) - 1);
+        QCOMPARE(edit.GetSelectionLength(), 1);
+        QVERIFY(edit.Modified());
+        steps = undoSteps(edit.document());
+        QVERIFY(steps <= std::max(1, limit / 2));
+        QVERIFY(steps >= std::max(1, limit / 4));
+        // What is left are the newest steps: undone, they take back the last
+        // edits and nothing else.
+        int undone = 0;
+        while (edit.document()->isUndoAvailable()) {
+            edit.undo();
+            ++undone;
+        }
+        QCOMPARE(undone, steps);
+        QVERIFY(text.startsWith(edit.Lines()->Get(0)));
+        QVERIFY(edit.Lines()->Get(0).size() >= text.size() - steps);
     }
 
     void versionOneHasNoLinksAndNoBackColor()
@@ -497,7 +613,7 @@ private slots:
         edit->SetUndoLimit(50);
         for (int i = 0; i < 5; ++i)
             edit->SelectionAttributes()->SetColor(i % 2 ? clRed : clBlue);
-        QVERIFY(edit->document()->availableUndoSteps() <= 1);
+        QCOMPARE(undoSteps(edit->document()), 1);
     }
 
     void linkClicks_data()

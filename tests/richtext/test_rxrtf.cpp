@@ -18,6 +18,8 @@ QString runColors(const RxRtf::Document& doc)
     return out.join(QLatin1Char('|'));
 }
 
+using Indents = QList<QPair<int, int>>;
+
 } // namespace
 
 class TestRxRtf : public QObject
@@ -60,6 +62,9 @@ private slots:
         QTest::newRow("binary data skipped") << QByteArray("{\\rtf1 a\\bin3 {}\\b}") << "ab";
         QTest::newRow("after the last brace") << QByteArray("{\\rtf1 a}} trailing {") << "a";
         QTest::newRow("source line ends") << QByteArray("{\\rtf1 a\r\nb}") << "ab";
+        QTest::newRow("byte-order mark first") << QByteArray("\xEF\xBB\xBF{\\rtf1 x}") << "x";
+        QTest::newRow("blanks first") << QByteArray(" \r\n\t {\\rtf1 x}") << "x";
+        QTest::newRow("mark and blanks") << QByteArray("\xEF\xBB\xBF\r\n{\\rtf1 x}") << "x";
         QTest::newRow("control symbol line end") << QByteArray("{\\rtf1 a\\\nb}") << "a\rb";
         QTest::newRow("special characters")
             << QByteArray("{\\rtf1 \\~\\_\\emdash\\bullet\\lquote\\rdblquote}")
@@ -80,6 +85,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("rtf");
         QTest::newRow("not rtf") << QByteArray("Hello {\\rtf1 x}");
+        QTest::newRow("mark alone") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("mark of another encoding") << QByteArray("\xFF\xFE{\\rtf1 x}");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("unclosed") << QByteArray("{\\rtf1 abc");
         QTest::newRow("unclosed inner") << QByteArray("{\\rtf1 {\\b abc}");
@@ -165,6 +172,129 @@ private slots:
         QCOMPARE(int(doc.paragraphs[1].format.wAlignment), int(PFA_JUSTIFY));
         QCOMPARE(int(doc.paragraphs[2].format.wNumbering), int(PFN_BULLET));
         QCOMPARE(doc.paragraphs[2].runs.first().text, QStringLiteral(" c"));
+    }
+
+    // Indents are paragraph properties: \pard resets them, a group's end
+    // restores them, and without \pard they go on to the next paragraph.
+    void indentsBelongToTheirParagraph_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        // Per paragraph: start indent, offset (twips).
+        QTest::addColumn<Indents>("indents");
+        using I = Indents;
+        QTest::newRow("left, then first line")
+            << QByteArray("{\\rtf1 \\pard\\li720 a\\par\\pard\\fi360 b\\par\\pard c}")
+            << I{{720, 0}, {360, -360}, {0, 0}};
+        QTest::newRow("hanging, then left")
+            << QByteArray("{\\rtf1 \\pard\\fi-360\\li720 a\\par\\pard\\li200 b}")
+            << I{{360, 360}, {200, 0}};
+        QTest::newRow("group end restores")
+            << QByteArray("{\\rtf1 {\\pard\\li720 a\\par}b\\par\\fi100 c}")
+            << I{{720, 0}, {0, 0}, {100, -100}};
+        QTest::newRow("without pard they go on")
+            << QByteArray("{\\rtf1 \\li720 a\\par\\fi360 b}") << I{{720, 0}, {1080, -360}};
+    }
+    void indentsBelongToTheirParagraph()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(Indents, indents);
+        RxRtf::Document doc;
+        QVERIFY(RxRtf::Read(rtf, doc));
+        Indents read;
+        for (const RxRtf::Paragraph& p : doc.paragraphs)
+            read.append({p.format.dxStartIndent, p.format.dxOffset});
+        QCOMPARE(read, indents);
+        // And the writer brings them back.
+        RxRtf::Document back;
+        QVERIFY(RxRtf::Read(RxRtf::Write(doc), back));
+        for (qsizetype i = 0; i < doc.paragraphs.size(); ++i)
+            QCOMPARE(back.paragraphs[i].format, doc.paragraphs[i].format);
+    }
+
+    // Font names take their characters as the text does: \uN with its
+    // fallback count, \'hh in the font's character set or the document's
+    // code page.
+    void fontNames_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<QString>("name");
+        const QString thai = QString::fromUtf8("ไทย");
+        const auto table = [](const QByteArray& header, const QByteArray& font) {
+            return "{\\rtf1" + header + "{\\fonttbl{\\f0" + font + ";}}\\f0 x}";
+        };
+        QTest::newRow("by number, one fallback")
+            << table("", "\\fcharset222 \\u3652\\'e4\\u3607\\'b7\\u3618\\'c2") << thai;
+        QTest::newRow("by number, no fallback")
+            << table("", "\\fcharset0 \\uc0\\u3652\\u3607\\u3618") << thai;
+        QTest::newRow("by number, two fallbacks")
+            << table("\\uc2", "\\fcharset0 \\u3652??\\u3607??\\u3618??") << thai;
+        QTest::newRow("fallback count ends with its group")
+            << table("", "{\\uc2}\\fcharset0 \\u3652?x") << QString::fromUtf8("ไx");
+        QTest::newRow("hex in the Thai set") << table("", "\\fcharset222 \\'e4\\'b7\\'c2") << thai;
+        QTest::newRow("raw bytes in the Thai set")
+            << table("", "\\fcharset222 \xe4\xb7\xc2") << thai;
+        QTest::newRow("hex in the document's Thai code page")
+            << table("\\ansi\\ansicpg874", "\\fcharset0 \\'e4\\'b7\\'c2") << thai;
+        QTest::newRow("hex in the default set")
+            << table("\\ansi", "\\fcharset1 \\'e4\\'b7\\'c2") << thai;
+        QTest::newRow("hex in the document's Western code page")
+            << table("\\ansi\\ansicpg1252", "\\fcharset0 Caf\\'e9") << QString::fromUtf8("Café");
+        QTest::newRow("Western set in a Thai document")
+            << table("\\ansi\\ansicpg874", "\\fcharset238 Caf\\'e9") << QString::fromUtf8("Café");
+        QTest::newRow("escaped semicolon by number")
+            << table("", "\\fcharset0 a\\u59?b") << QStringLiteral("a;b");
+    }
+    void fontNames()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(QString, name);
+        RxRtf::Document doc;
+        QVERIFY(RxRtf::Read(rtf, doc));
+        QCOMPARE(doc.paragraphs.first().runs.first().format.szFaceName, name);
+        // The writer's form reads back the same.
+        RxRtf::Document back;
+        QVERIFY(RxRtf::Read(RxRtf::Write(doc), back));
+        QCOMPARE(back.paragraphs.first().runs.first().format,
+                 doc.paragraphs.first().runs.first().format);
+    }
+
+    void boundedDocuments_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::addColumn<bool>("fits");
+        // Limits of 3 paragraphs, 4 runs and 4 bytes of object data.
+        QTest::newRow("3 paragraphs") << QByteArray("{\\rtf1 a\\par b\\par c}") << true;
+        QTest::newRow("4 paragraphs") << QByteArray("{\\rtf1 a\\par b\\par c\\par}") << false;
+        QTest::newRow("4 runs") << QByteArray("{\\rtf1 a{\\b b}c{\\i d}}") << true;
+        QTest::newRow("5 runs") << QByteArray("{\\rtf1 a{\\b b}c{\\i d}e}") << false;
+        QTest::newRow("runs over paragraphs")
+            << QByteArray("{\\rtf1 a{\\b b}\\par c{\\i d}\\par e}") << false;
+        QTest::newRow("4 bytes of objects")
+            << QByteArray("{\\rtf1 {\\object{\\*\\objclass A}{\\*\\objdata 010203}}"
+                          "{\\object{\\*\\objclass A}{\\*\\objdata 04}}}")
+            << true;
+        QTest::newRow("5 bytes of objects")
+            << QByteArray("{\\rtf1 {\\object{\\*\\objclass A}{\\*\\objdata 010203}}"
+                          "{\\object{\\*\\objclass A}{\\*\\objdata 0405}}}")
+            << false;
+    }
+    void boundedDocuments()
+    {
+        QFETCH(QByteArray, rtf);
+        QFETCH(bool, fits);
+        RxRtf::Limits limits;
+        limits.paragraphs = 3;
+        limits.runs = 4;
+        limits.objectBytes = 4;
+        RxRtf::Document doc;
+        doc.paragraphs.append(RxRtf::Paragraph{});
+        QString error;
+        QCOMPARE(RxRtf::Read(rtf, doc, &error, limits), fits);
+        QCOMPARE(error.isEmpty(), fits);
+        if (!fits)
+            QCOMPARE(doc.paragraphs.size(), 1); // the document given is left alone
+        // Within the standing limits all of them fit.
+        QVERIFY(RxRtf::Read(rtf, doc));
     }
 
     void objects()
