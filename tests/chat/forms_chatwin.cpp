@@ -490,8 +490,8 @@ private slots:
                          " http:#chan \xCA\xC7\xD1\xCA\xB4\xD5 \x03"
                          "12,8coloured\x03"
                          "3 and the rest";
-        auto* burst = new TMDIChild(0, "#burst", true);
-        auto* single = new TMDIChild(0, "#single", true);
+        auto* burst = new TMDIChild(0, "#burst", TWindowKind::Channel);
+        auto* single = new TMDIChild(0, "#single", TWindowKind::Channel);
         for (TMDIChild* w : {burst, single})
             w->show();
         QTRY_VERIFY(burst->isVisible() && single->isVisible());
