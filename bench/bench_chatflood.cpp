@@ -58,6 +58,7 @@
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
+#include <signal.h>
 
 namespace {
 
@@ -148,14 +149,16 @@ private:
 class IrssiClient : public Client
 {
 public:
-    explicit IrssiClient(const QString& folder) : home_(folder + QStringLiteral("/irssi"))
-    {
-        socket_ = folder + QStringLiteral("/tmux.sock");
-    }
+    explicit IrssiClient(const QString& folder)
+        : folder_(folder), home_(folder + QStringLiteral("/irssi"))
+    {}
     ~IrssiClient() override { stop(); }
     const char* name() const override { return "irssi"; }
     bool start(quint16 port) override
     {
+        // A tmux server of its own each time: the last one may still be
+        // going away.
+        socket_ = folder_ + QStringLiteral("/tmux-%1.sock").arg(++starts_);
         QDir(home_).removeRecursively();
         QDir().mkpath(home_);
         QFile config(home_ + QStringLiteral("/config"));
@@ -205,6 +208,11 @@ public:
         if (pid_ <= 0)
             return;
         tmux({QStringLiteral("kill-server")});
+        // Gone before the next client starts.
+        QElapsedTimer t;
+        t.start();
+        while (::kill(pid_t(pid_), 0) == 0 && t.elapsed() < 5000)
+            QThread::msleep(10);
         pid_ = 0;
     }
 
@@ -221,8 +229,10 @@ private:
         return p.exitCode() == 0;
     }
 
+    QString folder_;
     QString home_;
     QString socket_;
+    int starts_ = 0;
     qint64 pid_ = 0;
 };
 
@@ -452,8 +462,9 @@ bool connectClient(Client& client, FloodServer& server)
 
 void reportFailure(Client& client, const FloodServer& server)
 {
-    std::printf("%s: %s\n%s\n", client.name(), qPrintable(server.error()),
-                qPrintable(client.log()));
+    const QString error = server.error();
+    std::printf("%s: %s\n%s\n", client.name(),
+                error.isEmpty() ? "did not start" : qPrintable(error), qPrintable(client.log()));
 }
 
 bool runFlood(Client& client, int lines, Figures& f)

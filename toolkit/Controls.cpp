@@ -95,7 +95,7 @@ void TMemo::AppendLine(const QString& line)
                      blockBoundingGeometry(doc->lastBlock()).translated(contentOffset()).top() <=
                          viewport()->rect().bottom();
         appending_ = QTextCursor(doc);
-        // Inside the edit no cursor move lays out a paragraph.
+        // Inside the edit no cursor's position lays out a paragraph.
         appending_.beginEditBlock();
         appendOpen_ = true;
         QMetaObject::invokeMethod(this, &TMemo::endAppending, Qt::QueuedConnection);
@@ -103,7 +103,8 @@ void TMemo::AppendLine(const QString& line)
     // What appendPlainText writes: a new paragraph in the formats of the
     // memo's cursor, unless the text is empty.
     const QTextCursor typing = textCursor();
-    appending_.movePosition(QTextCursor::End);
+    // A position, not a move: a cursor's move lays out its paragraph.
+    appending_.setPosition(doc->characterCount() - 1);
     if (!doc->isEmpty())
         appending_.insertBlock(typing.blockFormat(), typing.charFormat());
     else
