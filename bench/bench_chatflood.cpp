@@ -594,6 +594,9 @@ int main(int argc, char** argv)
             memory = false;
         } else if (qstrcmp(argv[i], "--memory") == 0) {
             flood = false;
+        } else if (QByteArray(argv[i]).startsWith("--benchmark")) {
+            // Google Benchmark's options, which scripts/bench.sh passes to
+            // every benchmark, mean nothing here.
         } else {
             std::fprintf(stderr, "usage: %s [--flood | --memory]\n", argv[0]);
             return 2;
