@@ -41,6 +41,21 @@ inline int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
     return fd;
 }
 
+// A plain descriptor listening on a free port of 127.0.0.1, and the port.
+inline int listenOnLoopback(quint16& port)
+{
+    const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(l, 1);
+    ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return l;
+}
+
 // A connected pair of plain descriptors on 127.0.0.1.
 struct Pair
 {
@@ -48,15 +63,9 @@ struct Pair
     int server = -1;
     Pair()
     {
-        const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(l, 1);
-        ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
-        client = connectTo(ntohs(a.sin_port));
+        quint16 port = 0;
+        const int l = listenOnLoopback(port);
+        client = connectTo(port);
         server = ::accept(l, nullptr, nullptr);
         ::close(l);
     }

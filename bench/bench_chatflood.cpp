@@ -265,18 +265,7 @@ QByteArray floodLines(int first, int count)
 class FloodServer
 {
 public:
-    FloodServer()
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listener_, 1);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
+    FloodServer() : listener_(listenOnLoopback(port_)) {}
     ~FloodServer()
     {
         if (client_ >= 0)
@@ -428,9 +417,10 @@ private:
         }
     }
 
+    // The port first: the listener is made with it.
+    quint16 port_ = 0;
     int listener_ = -1;
     int client_ = -1;
-    quint16 port_ = 0;
     QByteArray nick_;
     QByteArray input_;
     QSet<QByteArray> pingReplies_;

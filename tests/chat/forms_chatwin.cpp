@@ -3,6 +3,7 @@
 // line, the nick pop-up menu, the activity icon, copy on release, link
 // clicks, the colour button, the DCC chat prompt and both directions of a
 // DCC chat, and windows and prompts that go while they are in use.
+#include "DocumentParagraphs.h"
 #include "IrcPeers.h"
 #include "ModalWindow.h"
 
@@ -99,33 +100,6 @@ public:
 QString conversation(TMDIChild* w)
 {
     return w->R_Chat->toPlainText();
-}
-
-// The text and formats of a document, paragraph by paragraph: its text,
-// block character format and each stretch of characters of one format
-// (however the document splits them).
-struct Paragraph
-{
-    QString text;
-    QTextCharFormat charFormat;
-    QList<QPair<int, QTextCharFormat>> stretches;
-    bool operator==(const Paragraph&) const = default;
-};
-QList<Paragraph> paragraphs(const QTextDocument& doc)
-{
-    QList<Paragraph> out;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        Paragraph p{b.text(), b.charFormat(), {}};
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            if (!p.stretches.isEmpty() && p.stretches.last().second == f.charFormat())
-                p.stretches.last().first += f.length();
-            else
-                p.stretches.append({f.length(), f.charFormat()});
-        }
-        out.append(p);
-    }
-    return out;
 }
 
 void type(TMDIChild* w, const QString& text)
@@ -503,7 +477,8 @@ private slots:
         }
         QCoreApplication::processEvents();
         QCOMPARE(burst->R_Chat->Lines()->Count(), single->R_Chat->Lines()->Count());
-        QCOMPARE(paragraphs(*burst->R_Chat->document()), paragraphs(*single->R_Chat->document()));
+        QCOMPARE(DocumentParagraphs(*burst->R_Chat->document()),
+                 DocumentParagraphs(*single->R_Chat->document()));
         QVERIFY(burst->R_Chat->Lines()->Count() <= 150);
         QCOMPARE(burst->R_Chat->Lines()->Strings(burst->R_Chat->Lines()->Count() - 1),
                  QString::fromUtf8("<n45> line 399 red bold underlined fixed "

@@ -3,6 +3,7 @@
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
 
+#include "DocumentParagraphs.h"
 #include "VersionScope.h"
 
 #include <QClipboard>
@@ -39,35 +40,6 @@ QPoint charPoint(TRxCustomRichEdit& edit, int pos)
     c.setPosition(pos + 1);
     const QRect after = edit.cursorRect(c);
     return QPoint((before.left() + after.left()) / 2, before.center().y());
-}
-
-// The text and formats of a document, paragraph by paragraph: its text,
-// block and block character formats, and each stretch of characters of one
-// format. Equal for documents that show the same, however their fragments
-// are split.
-struct Paragraph
-{
-    QString text;
-    QTextBlockFormat blockFormat;
-    QTextCharFormat charFormat;
-    QList<QPair<int, QTextCharFormat>> stretches;
-    bool operator==(const Paragraph&) const = default;
-};
-QList<Paragraph> paragraphs(const QTextDocument& doc)
-{
-    QList<Paragraph> out;
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        Paragraph p{b.text(), b.blockFormat(), b.charFormat(), {}};
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            if (!p.stretches.isEmpty() && p.stretches.last().second == f.charFormat())
-                p.stretches.last().first += f.length();
-            else
-                p.stretches.append({f.length(), f.charFormat()});
-        }
-        out.append(p);
-    }
-    return out;
 }
 
 // Past 6 lines the first 2 go.
@@ -880,9 +852,9 @@ private slots:
             single->AppendLine(line);
             QCoreApplication::processEvents();
         }
-        const QList<Paragraph> expected = paragraphs(*reference->document());
-        QCOMPARE(paragraphs(*together->document()), expected);
-        QCOMPARE(paragraphs(*single->document()), expected);
+        const QList<DocumentParagraph> expected = DocumentParagraphs(*reference->document());
+        QCOMPARE(DocumentParagraphs(*together->document()), expected);
+        QCOMPARE(DocumentParagraphs(*single->document()), expected);
         QCOMPARE(together->Lines()->Count(), reference->Lines()->Count());
     }
 
