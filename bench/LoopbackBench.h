@@ -21,7 +21,7 @@
 
 namespace {
 
-qint64 payloadBytes()
+inline qint64 payloadBytes()
 {
     if (qEnvironmentVariableIsSet("BREVANT_BENCH_BYTES"))
         return qEnvironmentVariableIntValue("BREVANT_BENCH_BYTES");
@@ -30,7 +30,7 @@ qint64 payloadBytes()
 }
 
 // A plain descriptor connected (blocking) to `port` at `address`.
-int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
+inline int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
@@ -41,6 +41,21 @@ int connectTo(quint16 port, quint32 address = INADDR_LOOPBACK)
     return fd;
 }
 
+// A plain descriptor listening on a free port of 127.0.0.1, and the port.
+inline int listenOnLoopback(quint16& port)
+{
+    const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(l, 1);
+    ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return l;
+}
+
 // A connected pair of plain descriptors on 127.0.0.1.
 struct Pair
 {
@@ -48,15 +63,9 @@ struct Pair
     int server = -1;
     Pair()
     {
-        const int l = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(l, 1);
-        ::getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
-        client = connectTo(ntohs(a.sin_port));
+        quint16 port = 0;
+        const int l = listenOnLoopback(port);
+        client = connectTo(port);
         server = ::accept(l, nullptr, nullptr);
         ::close(l);
     }
@@ -67,14 +76,14 @@ struct Pair
     }
 };
 
-double seconds(std::chrono::steady_clock::time_point start)
+inline double seconds(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // How many interleaved rounds a comparison runs: BREVANT_BENCH_ROUNDS, else
 // 15 (1 in a smoke run).
-int roundCount()
+inline int roundCount()
 {
     if (qEnvironmentVariableIsSet("BREVANT_BENCH_ROUNDS"))
         return qMax(1, qEnvironmentVariableIntValue("BREVANT_BENCH_ROUNDS"));
@@ -90,7 +99,7 @@ template <typename T> T medianOf(QList<T> values)
 
 // The head of the table of interleaved rounds: their count and `note`,
 // then the columns printSpread() fills.
-void printRoundsHead(int rounds, const char* note)
+inline void printRoundsHead(int rounds, const char* note)
 {
     std::printf("\ninterleaved rounds: %d%s%s\n", rounds, note,
 #ifdef NDEBUG
@@ -102,7 +111,7 @@ void printRoundsHead(int rounds, const char* note)
     std::printf("  %-58s %9s %9s %9s\n", "", "min", "median", "max");
 }
 
-void printSpread(const char* what, QList<double> values, const char* unit)
+inline void printSpread(const char* what, QList<double> values, const char* unit)
 {
     std::sort(values.begin(), values.end());
     std::printf("  %-58s %9.3f %9.3f %9.3f %s\n", what, values.first(), medianOf(values),
@@ -111,7 +120,7 @@ void printSpread(const char* what, QList<double> values, const char* unit)
 
 // Google Benchmark's timed runs of the registered benchmarks; false when
 // the command line holds an option it does not know.
-bool runBenchmarks(int& argc, char** argv)
+inline bool runBenchmarks(int& argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -214,6 +214,8 @@ void TRxCustomRichEdit::HandleNeeded()
 {
     if (!handle_)
         CreateWnd();
+    if (!pendingLines_.isEmpty())
+        FlushLines();
 }
 
 void TRxCustomRichEdit::CreateWnd()
@@ -265,6 +267,12 @@ void TRxCustomRichEdit::beginBatch(int pos)
 
 void TRxCustomRichEdit::FlushLayout()
 {
+    FlushLines();
+    endBatch();
+}
+
+void TRxCustomRichEdit::endBatch()
+{
     if (!batchOpen_)
         return;
     batchOpen_ = false;
@@ -304,7 +312,7 @@ bool TRxCustomRichEdit::event(QEvent* event)
     // Whatever reaches the control sees the text laid out. The input
     // method's queries come with every selection change and may see the
     // layout of a moment ago.
-    if (batchOpen_ && event->type() != QEvent::MetaCall &&
+    if ((batchOpen_ || !pendingLines_.isEmpty()) && event->type() != QEvent::MetaCall &&
         event->type() != QEvent::InputMethodQuery)
         FlushLayout();
     return QTextEdit::event(event);
@@ -312,7 +320,7 @@ bool TRxCustomRichEdit::event(QEvent* event)
 
 bool TRxCustomRichEdit::viewportEvent(QEvent* event)
 {
-    if (batchOpen_) {
+    if (batchOpen_ || !pendingLines_.isEmpty()) {
         if (event->type() == QEvent::Paint) {
             // A paint the window system asked for before the event loop
             // got to the layout: lay out now, scroll afterwards.
@@ -739,6 +747,8 @@ void TRxCustomRichEdit::SetBiDiMode(TBiDiMode value)
 
 QString TRxCustomRichEdit::Text() const
 {
+    // The lines that wait are part of the text.
+    const_cast<TRxCustomRichEdit*>(this)->FlushLines();
     QString t = document()->toRawText();
     t.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
     t.replace(QChar::LineSeparator, QLatin1Char('\v'));

@@ -137,6 +137,22 @@ struct TRichConversionFormat
 const QList<TRichConversionFormat>& RichConversionFormats();
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
+
+// A line that TRxCustomRichEdit::AppendLine adds: its text, and records of
+// character attributes (TRxTextAttributes' records) that go over ranges of
+// it in order, each as the selection's attributes would write it over those
+// characters. Ranges count from the line's first character.
+struct TRichRun
+{
+    int Start = 0;
+    int Length = 0;
+    RxFormat::TCharFormat Record;
+};
+struct TRichLine
+{
+    QString Text;
+    QList<TRichRun> Runs;
+};
 using TRichEditProtectChange =
     std::function<void(QObject* Sender, int StartPos, int EndPos, bool& AllowChange)>;
 using TRichEditProtectChangeEx = std::function<void(QObject* Sender, const TMessage& Message,
@@ -345,6 +361,22 @@ public:
     // bars' range) right after such changes calls FlushLayout first.
     void FlushLayout();
 
+    // --- lines added after the last one (logs, conversations) ---
+    // Adds the line as Lines.Add would and writes its runs' records over
+    // it, through a cursor of the control's own: the selection and the
+    // caret stay with their text. After each line, the first
+    // LineLimit(count) lines go (count: the lines then). Lines added before
+    // control returns to the event loop wait, and then go in together: one
+    // edit, laid out once, without the lines that the limit takes again
+    // meanwhile; the text and its formats are what adding them one by one
+    // leaves. Any use of this interface, or an event that reaches the
+    // control, takes in what waits first; so does FlushLines. Then
+    // OnLinesAppended runs.
+    void AppendLine(const TRichLine& line);
+    void FlushLines();
+    std::function<int(int lines)> LineLimit;
+    TNotifyEvent OnLinesAppended;
+
     // Events.
     TNotifyEvent OnChange;
     TNotifyEvent OnSelectionChange;
@@ -462,8 +494,14 @@ private:
     int formatRange(QPainter& painter, QTextDocument& doc, int from, const QRectF& rect,
                     qreal scale);
     int effectiveUndoLimit() const;
-    // Opens (or keeps) the layout batch for a change at a position.
+    // Opens (or keeps) the layout batch for a change at a position; ends it.
     void beginBatch(int pos);
+    void endBatch();
+    // The waiting lines in one go, or (where that cannot leave what adding
+    // them one by one leaves) one by one.
+    bool appendTogether(const QList<TRichLine>& lines);
+    void appendOneByOne(const QList<TRichLine>& lines);
+    void removeFirstLines(int count);
     void applyPendingScroll();
     void ensureVisible(const QRect& rect);
 
@@ -524,6 +562,10 @@ private:
     bool flushPosted_ = false;
     bool scrollPending_ = false;
     QTextCursor scrollTarget_;
+
+    // Lines that AppendLine keeps until the event loop's turn ends.
+    QList<TRichLine> pendingLines_;
+    bool linesPosted_ = false;
 
     // Embedded objects by the number their character carries.
     std::map<int, std::unique_ptr<TRichEditObject>> objects_;

@@ -54,12 +54,17 @@ TFontCharset TRxTextAttributes::GetCharset() const
     return GetAttributes().bCharSet;
 }
 
-void TRxTextAttributes::SetCharset(TFontCharset value)
+TCharFormat TRxTextAttributes::CharsetRecord(TFontCharset value)
 {
     TCharFormat r;
     r.dwMask = CFM_CHARSET;
     r.bCharSet = value;
-    SetAttributes(r);
+    return r;
+}
+
+void TRxTextAttributes::SetCharset(TFontCharset value)
+{
+    SetAttributes(CharsetRecord(value));
 }
 
 TColor TRxTextAttributes::GetColor() const
@@ -70,7 +75,7 @@ TColor TRxTextAttributes::GetColor() const
     return TColor(r.crTextColor);
 }
 
-void TRxTextAttributes::SetColor(TColor value)
+TCharFormat TRxTextAttributes::ColorRecord(TColor value)
 {
     TCharFormat r;
     r.dwMask = CFM_COLOR;
@@ -78,7 +83,12 @@ void TRxTextAttributes::SetColor(TColor value)
         r.dwEffects = CFE_AUTOCOLOR;
     else
         r.crTextColor = std::uint32_t(ColorToRGB(value));
-    SetAttributes(r);
+    return r;
+}
+
+void TRxTextAttributes::SetColor(TColor value)
+{
+    SetAttributes(ColorRecord(value));
 }
 
 TColor TRxTextAttributes::GetBackColor() const
@@ -91,17 +101,24 @@ TColor TRxTextAttributes::GetBackColor() const
     return TColor(r.crBackColor);
 }
 
-void TRxTextAttributes::SetBackColor(TColor value)
+TCharFormat TRxTextAttributes::BackColorRecord(TColor value)
 {
-    if (RichLibraryVersion < 2)
-        return;
     TCharFormat r;
+    if (RichLibraryVersion < 2)
+        return r;
     r.dwMask = CFM_BACKCOLOR;
     if (value == clWindow || value == clDefault)
         r.dwEffects = CFE_AUTOBACKCOLOR;
     else
         r.crBackColor = std::uint32_t(ColorToRGB(value));
-    SetAttributes(r);
+    return r;
+}
+
+void TRxTextAttributes::SetBackColor(TColor value)
+{
+    if (RichLibraryVersion < 2)
+        return;
+    SetAttributes(BackColorRecord(value));
 }
 
 QString TRxTextAttributes::GetName() const
@@ -109,12 +126,17 @@ QString TRxTextAttributes::GetName() const
     return GetAttributes().szFaceName.left(FaceNameLength);
 }
 
-void TRxTextAttributes::SetName(const QString& value)
+TCharFormat TRxTextAttributes::NameRecord(const QString& value)
 {
     TCharFormat r;
     r.dwMask = CFM_FACE;
     r.szFaceName = value.left(FaceNameLength);
-    SetAttributes(r);
+    return r;
+}
+
+void TRxTextAttributes::SetName(const QString& value)
+{
+    SetAttributes(NameRecord(value));
 }
 
 TFontStyles TRxTextAttributes::GetStyle() const
@@ -122,12 +144,17 @@ TFontStyles TRxTextAttributes::GetStyle() const
     return TFontStyles(int(GetAttributes().dwEffects & 0xF));
 }
 
-void TRxTextAttributes::SetStyle(TFontStyles value)
+TCharFormat TRxTextAttributes::StyleRecord(TFontStyles value)
 {
     TCharFormat r;
     r.dwMask = CFM_STYLES;
     r.dwEffects = std::uint32_t(value.toInt()) & 0xF;
-    SetAttributes(r);
+    return r;
+}
+
+void TRxTextAttributes::SetStyle(TFontStyles value)
+{
+    SetAttributes(StyleRecord(value));
 }
 
 int TRxTextAttributes::GetSize() const

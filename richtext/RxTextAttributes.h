@@ -53,6 +53,15 @@ public:
     RxFormat::TCharFormat GetAttributes() const;
     void SetAttributes(const RxFormat::TCharFormat& record);
 
+    // The records the setters above write, for text written with its
+    // attributes in one go (TRxCustomRichEdit::AppendLine). With library
+    // version 1 the background's record changes nothing.
+    static RxFormat::TCharFormat CharsetRecord(TFontCharset value);
+    static RxFormat::TCharFormat ColorRecord(TColor value);
+    static RxFormat::TCharFormat BackColorRecord(TColor value);
+    static RxFormat::TCharFormat NameRecord(const QString& value);
+    static RxFormat::TCharFormat StyleRecord(TFontStyles value);
+
 private:
     TRxCustomRichEdit* owner_;
     TAttributeType kind_;

@@ -3,6 +3,9 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 
 TLabel::TLabel(const QString& name, QWidget* parent) : QLabel(parent)
 {
@@ -62,7 +65,84 @@ TMemo::TMemo(const QString& name, QWidget* parent)
     : QPlainTextEdit(parent), lines_(new TStrings(this))
 {
     setObjectName(name);
-    lines_->OnChange = [this] { setPlainText(lines_->lines().join(u'\n')); };
+    lines_->OnChange = [this] {
+        endAppending();
+        setPlainText(lines_->lines().join(u'\n'));
+    };
+}
+
+TMemo::~TMemo()
+{
+    endAppending();
+}
+
+void TMemo::changeEvent(QEvent* event)
+{
+    QPlainTextEdit::changeEvent(event);
+    if (event->type() == QEvent::ReadOnlyChange) {
+        endAppending();
+        document()->setUndoRedoEnabled(!isReadOnly());
+    }
+}
+
+void TMemo::AppendLine(const QString& line)
+{
+    QTextDocument* doc = document();
+    if (!appendOpen_) {
+        // Whether the view shows the last paragraph now, as appendPlainText
+        // asks; the scroll to the end follows the edit.
+        followEnd_ = isVisible() &&
+                     blockBoundingGeometry(doc->lastBlock()).translated(contentOffset()).top() <=
+                         viewport()->rect().bottom();
+        appending_ = QTextCursor(doc);
+        // Inside the edit no cursor's position lays out a paragraph.
+        appending_.beginEditBlock();
+        appendOpen_ = true;
+        QMetaObject::invokeMethod(this, &TMemo::endAppending, Qt::QueuedConnection);
+    }
+    // What appendPlainText writes: a new paragraph in the formats of the
+    // memo's cursor, unless the text is empty.
+    const QTextCursor typing = textCursor();
+    // A position, not a move: a cursor's move lays out its paragraph.
+    appending_.setPosition(doc->characterCount() - 1);
+    if (!doc->isEmpty())
+        appending_.insertBlock(typing.blockFormat(), typing.charFormat());
+    else
+        appending_.setCharFormat(typing.charFormat());
+    appending_.insertText(line);
+    const int count = doc->blockCount();
+    const int excess = LineLimit ? qMin(LineLimit(count), count - 1) : 0;
+    if (excess > 0) {
+        QTextCursor first(doc);
+        first.setPosition(doc->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+        first.removeSelectedText();
+    }
+}
+
+void TMemo::endAppending()
+{
+    if (!appendOpen_)
+        return;
+    appendOpen_ = false;
+    appending_.endEditBlock();
+    appending_ = QTextCursor();
+    if (followEnd_)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+bool TMemo::event(QEvent* event)
+{
+    // Whatever reaches the memo sees the text laid out.
+    if (appendOpen_ && event->type() != QEvent::MetaCall)
+        endAppending();
+    return QPlainTextEdit::event(event);
+}
+
+bool TMemo::viewportEvent(QEvent* event)
+{
+    if (appendOpen_)
+        endAppending();
+    return QPlainTextEdit::viewportEvent(event);
 }
 
 TComboBox::TComboBox(const QString& name, QWidget* parent)

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabBar>
+#include <QTextCursor>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -141,9 +142,33 @@ class TMemo : public QPlainTextEdit
     BREVANT_HINT_ACCESSORS
 public:
     explicit TMemo(const QString& name, QWidget* parent = nullptr);
+    ~TMemo() override;
     TStrings* Lines() const { return lines_; }
 
+    // Adds a paragraph after the last one as appendPlainText does (the view
+    // follows the end when it showed the last paragraph), then removes the
+    // first LineLimit(count) paragraphs (count: the paragraphs then; the
+    // last one always stays). The text holds each line at once; the lines
+    // added before control returns to the event loop are laid out together
+    // then, in one edit, so that a log that takes hundreds of lines a
+    // second lays out only what it shows.
+    void AppendLine(const QString& line);
+    std::function<int(int lines)> LineLimit;
+
+protected:
+    // A read-only memo keeps no undo history: nobody can undo in it, and a
+    // log that appends and trims for hours would keep every step.
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
 private:
+    void endAppending();
+
+    // Before lines_: its making already sends the memo an event.
+    QTextCursor appending_;
+    bool appendOpen_ = false;
+    bool followEnd_ = false;
     TStrings* lines_;
 };
 

@@ -6,25 +6,20 @@
 
 namespace Zentrel {
 
-namespace {
-
-QString write(TRxCustomRichEdit& edit, const TDecodedLine& d)
+TRichLine ColorLine(const TDecodedLine& d)
 {
-    TRichEditStrings* lines = edit.Lines();
-    const int line = lines->Add(d.Text);
-    const int first = edit.GetLineStart(line);
-    TRxTextAttributes* sel = edit.SelectionAttributes();
-    auto select = [&](qsizetype start, qsizetype length) {
-        edit.SetSelection(first + int(start), first + int(start + length), false);
+    TRichLine line;
+    line.Text = d.Text;
+    auto add = [&](qsizetype start, qsizetype length, const RxFormat::TCharFormat& record) {
+        line.Runs.append({int(start), int(length), record});
     };
     for (const TColorRun& run : d.ColorRuns) {
-        select(run.Start, run.Length);
-        sel->SetColor(run.Foreground);
-        sel->SetBackColor(run.Background);
+        add(run.Start, run.Length, TRxTextAttributes::ColorRecord(run.Foreground));
+        add(run.Start, run.Length, TRxTextAttributes::BackColorRecord(run.Background));
     }
     // Styles nest: each character takes every style whose run covers it.
-    // (Adding a style to a selection by reading its style and writing it
-    // back would drop an inner run's style where the selection is mixed.)
+    // (Adding a style to a run by reading its style and writing it back
+    // would drop an inner run's style where the run is mixed.)
     QList<TFontStyles> styles(d.Text.size());
     for (const TFormatRun& run : d.FormatRuns) {
         TFontStyle bit = fsBold;
@@ -41,43 +36,35 @@ QString write(TRxCustomRichEdit& edit, const TDecodedLine& d)
         qsizetype j = i + 1;
         while (j < styles.size() && styles[j] == styles[i])
             ++j;
-        if (styles[i]) {
-            select(i, j - i);
-            sel->SetStyle(styles[i]);
-        }
+        if (styles[i])
+            add(i, j - i, TRxTextAttributes::StyleRecord(styles[i]));
         i = j;
     }
     for (const TFormatRun& run : d.FormatRuns) {
         if (run.Code != TFormatCode::FixedFace && run.Code != TFormatCode::SymbolFace)
             continue;
-        select(run.Start, run.Length);
         const TFontFace face = FormatFace(run.Code);
-        sel->SetName(face.Name);
-        sel->SetCharset(TFontCharset(face.Charset));
+        add(run.Start, run.Length, TRxTextAttributes::NameRecord(face.Name));
+        add(run.Start, run.Length, TRxTextAttributes::CharsetRecord(TFontCharset(face.Charset)));
     }
-    // The insertion point at the end of the line, in the window's own
-    // colours and face.
-    const int end = first + int(d.Text.size());
-    edit.SetSelection(end, end, false);
-    sel->SetColor(d.Reset.Color);
-    sel->SetBackColor(d.Reset.BackColor);
-    sel->SetStyle({});
-    sel->SetName(d.Reset.Face.Name);
-    sel->SetCharset(TFontCharset(d.Reset.Face.Charset));
-    return d.Text;
+    return line;
 }
-
-} // namespace
 
 QString AddColorLine(TRxCustomRichEdit& edit, QStringView line, const TChatAppearance& appearance)
 {
-    return write(edit, DecodeColorLine(line, appearance));
+    const TDecodedLine d = DecodeColorLine(line, appearance);
+    edit.AppendLine(ColorLine(d));
+    edit.FlushLines();
+    return d.Text;
 }
 
 QString AddColorLine(TRxCustomRichEdit& edit, QByteArrayView line,
                      const TChatAppearance& appearance)
 {
-    return write(edit, DecodeColorLine(line, appearance));
+    const TDecodedLine d = DecodeColorLine(line, appearance);
+    edit.AppendLine(ColorLine(d));
+    edit.FlushLines();
+    return d.Text;
 }
 
 QString EncodeColorText(TRxCustomRichEdit& edit, const TChatAppearance& appearance)

@@ -7,15 +7,22 @@
 
 class TRxCustomRichEdit;
 class TRxRichEdit;
+struct TRichLine;
 
 // The colour codes in a rich text control: a decoded line written run by
 // run, and the control's coloured text encoded back into codes.
 namespace Zentrel {
 
-// Adds the line as a new last line of the control, then colours and styles
-// it run by run through the selection, and leaves the insertion point at
-// the end of it in the window's own colours and face. No other line of the
-// control is touched. Returns the plain text.
+// The decoded line as a line of the control: its plain text with the
+// colour runs (text colour, then background), the style runs (each
+// character with every style whose run covers it) and the face runs (face,
+// then character set), in that order.
+TRichLine ColorLine(const TDecodedLine& decoded);
+
+// Adds the line as a new last line of the control at once, coloured and
+// styled run by run, through the control's own cursor (the user's
+// selection stays). No other line of the control is touched. Returns the
+// plain text.
 QString AddColorLine(TRxCustomRichEdit& edit, QStringView line, const TChatAppearance& appearance);
 QString AddColorLine(TRxCustomRichEdit& edit, QByteArrayView line,
                      const TChatAppearance& appearance);

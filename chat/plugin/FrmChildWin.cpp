@@ -127,6 +127,8 @@ TMDIChild::TMDIChild(int id, const QByteArray& caption, TWindowKind kind)
     connect(SpeedButton1, &QToolButton::clicked, this, guarded(&TMDIChild::SpeedButton1Click));
     connect(T_Offtimer, &QTimer::timeout, this, guarded(&TMDIChild::T_OfftimerTimer));
     connect(lstNameList, &TListBox::DblClick, this, guarded(&TMDIChild::lstNameListDblClick));
+    R_Chat->LineLimit = ChatLogExcess;
+    R_Chat->OnLinesAppended = [this](QObject*) { ScrollToEnd(); };
     R_Chat->OnURLClick = [this](QObject*, const QString& link, TMouseButton) {
         Guard(this, [&] { R_ChatURLClick(link); });
     };
@@ -164,18 +166,17 @@ void TMDIChild::SetCaptionBytes(const QByteArray& caption)
 
 void TMDIChild::AddLine(const QByteArray& text)
 {
-    AddColorLine(*R_Chat, QByteArrayView(text), appearance_);
-    // The conversation is read-only: it changes here only. Past 150 lines
-    // the first 50 go; then the tab shows activity, for 500 ms in a channel
-    // or in the window the user is in, else until the window is activated.
-    if (const int excess = ChatLogExcess(R_Chat->Lines()->Count()))
-        for (int i = 0; i < excess; ++i)
-            R_Chat->Lines()->Delete(0);
+    // The conversation is read-only: it changes here only. The line goes in
+    // through the control's own cursor, with the others of this turn of the
+    // event loop, in one edit (the user's selection stays); past 150 lines
+    // the first 50 go, and then the view scrolls to the end. The tab shows
+    // activity, for 500 ms in a channel or in the window the user is in,
+    // else until the window is activated.
+    R_Chat->AppendLine(ColorLine(DecodeColorLine(QByteArrayView(text), appearance_)));
     T_Offtimer->stop();
     Host::SetBusyIcon(this);
     if (Kind() == TWindowKind::Channel || active_)
         T_Offtimer->start();
-    ScrollToEnd();
 }
 
 void TMDIChild::ScrollToEnd()
@@ -233,9 +234,14 @@ void TMDIChild::btnSendClick()
     const QByteArray text = Cp874::fromUnicode(edtInputText->text());
     edtInputText->clear();
     focusCommandLine();
-    // The server window sends and shows what the text asks for.
+    // The server window sends and shows what the text asks for; what the
+    // user typed shows at once (lines from the network wait for the end of
+    // the event loop's turn).
+    const QPointer<TMDIChild> self(this);
     if (TMDIServer* server = server_; server && !text.isEmpty())
         server->ChildCommandLine(id_, text);
+    if (self)
+        R_Chat->FlushLines();
 }
 
 void TMDIChild::SpeedButton1Click()

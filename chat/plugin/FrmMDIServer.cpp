@@ -27,7 +27,6 @@
 #include <QHeaderView>
 #include <QStackedLayout>
 #include <QTextBlock>
-#include <QTextCursor>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -78,17 +77,6 @@ TMemo* logMemo(const char* name, QWidget* parent)
     memo->setReadOnly(true);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     return memo;
-}
-
-// Removes the first `count` lines of a log.
-void dropFirstLines(TMemo* memo, int count)
-{
-    if (count <= 0)
-        return;
-    QTextCursor c(memo->document());
-    c.movePosition(QTextCursor::Start);
-    c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, count);
-    c.removeSelectedText();
 }
 
 QString text874(const QByteArray& bytes)
@@ -160,6 +148,7 @@ TMDIServer::TMDIServer()
     TabSheet2->SetCaption(QStringLiteral("สถานะ"));
     auto* status = new QVBoxLayout(TabSheet2);
     redShowText = logMemo("redShowText", TabSheet2);
+    redShowText->LineLimit = [this](int lines) { return StatusLogExcess(lines, active_); };
     status->addWidget(redShowText, 1);
     edtInputText = new TEdit(QStringLiteral("edtInputText"), TabSheet2);
     btnSend = new TButton(QStringLiteral("btnSend"), TabSheet2);
@@ -186,6 +175,7 @@ TMDIServer::TMDIServer()
     auto* stack = new QStackedLayout;
     stack->setStackingMode(QStackedLayout::StackAll);
     redShowRaw = logMemo("redShowRaw", TabSheet5);
+    redShowRaw->LineLimit = RawLogExcess;
     LV_DCC = new TListView(QStringLiteral("LV_DCC"), TabSheet5);
     LV_DCC->setColumnCount(3);
     LV_DCC->setHeaderLabels(
@@ -445,14 +435,15 @@ void TMDIServer::StatusLine(const QByteArray& line)
 
 void TMDIServer::statusLine(const QByteArray& line)
 {
-    redShowText->appendPlainText(text874(line));
-    dropFirstLines(redShowText, StatusLogExcess(redShowText->document()->blockCount(), active_));
+    // Cut back to 300 lines after each change while the window is not the
+    // active one.
+    redShowText->AppendLine(text874(line));
 }
 
 void TMDIServer::rawLine(const QByteArray& line)
 {
-    redShowRaw->appendPlainText(text874(line));
-    dropFirstLines(redShowRaw, RawLogExcess(redShowRaw->document()->blockCount()));
+    // At most 150 lines: past them the first 50 go.
+    redShowRaw->AppendLine(text874(line));
 }
 
 void TMDIServer::fillChannelList()

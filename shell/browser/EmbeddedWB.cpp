@@ -383,6 +383,16 @@ void PrepareWebEngine()
     allowEngineAsRoot();
 }
 
+QWebEngineProfile* BrowserProfile()
+{
+    // For hosts that did not prepare the engine before their application
+    // object (the engine starts with the first profile).
+    allowEngineAsRoot();
+    QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
+    prepareProfile(profile);
+    return profile;
+}
+
 QString UserAgentToken(const QString& userAgent)
 {
     const QStringList words = userAgent.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -445,11 +455,7 @@ const TDDENames& TEmbeddedWB::DDENames()
 TEmbeddedWB::TEmbeddedWB(QWidget* parent) : TWebBrowser(parent)
 {
     ReadDDENames();
-    // For hosts that did not prepare the engine before their application
-    // object (the engine starts with the first profile).
-    allowEngineAsRoot();
-    QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
-    prepareProfile(profile);
+    QWebEngineProfile* profile = BrowserProfile();
     view_ = new QWebEngineView(this);
     view_->installEventFilter(this);
     page_ = new TEmbeddedPage(profile, this);

@@ -35,6 +35,13 @@ void PrepareWebEngine();
 // prepared for the first control, or at once when it already is.
 void SetEngineDefaultCodePage(int codePage);
 
+// The web profile of every browser control: the engine's default profile,
+// prepared once with the program's scheme handlers and its offline filter.
+// The first call starts the engine. What every page must see (a setting of
+// the profile) goes onto it before the first control is made, the first
+// window's prepared one included (TMainServices::PrepareBrowserControl).
+QWebEngineProfile* BrowserProfile();
+
 // The schemes handed to the terminal and to plug-ins.
 QStringList BrowserSchemes();
 

@@ -91,7 +91,10 @@ void TChildTabs::SetTabCaption(TForm* form, const QString& caption)
 void TChildTabs::setImage(TForm* form, int image)
 {
     const int index = IndexOf(form);
-    if (index >= 0 && image < images_.size())
+    // The same image again changes nothing (a busy window asks for its busy
+    // image with every line it shows); the tab bar is not laid out anew.
+    if (index >= 0 && image < images_.size() &&
+        tabs_->tabIcon(index).cacheKey() != images_.at(image).cacheKey())
         tabs_->setTabIcon(index, images_.at(image));
 }
 

@@ -488,11 +488,9 @@ void TF_Main::FormShow()
     if (SplashWindow)
         SplashWindow->EndSplash();
     Timer1->start();
-    // When the timer will open a window, the engine starts while the timer
-    // runs, once this window has painted (paintEvent).
-    prepareFirstPage_ = PlanStartWindow(Settings.StartMode, FirstStart, Settings.StartURL,
-                                        MakerHomePage(), MakerStartPage())
-                            .openWindow;
+    // The engine starts now, while the timer runs, when the timer will open
+    // a browser window: the timer's 100 ms pass in the engine's start.
+    PrepareFirstPage();
     URLBands->setSizes({qMax(20, Settings.TVURLSize), qMax(1, URLBands->height())});
     // Select every group node named like the current group; the last stays.
     forEachItem(FavoriteTree.invisibleRootItem(), [this](QStandardItem* item) {
@@ -516,26 +514,17 @@ void TF_Main::FormShow()
     }
 }
 
-void TF_Main::paintEvent(QPaintEvent* event)
-{
-    TForm::paintEvent(event);
-    if (!prepareFirstPage_)
-        return;
-    prepareFirstPage_ = false;
-    // The engine's start holds the event loop for a while: it waits until
-    // this first paint has reached the screen.
-    QTimer::singleShot(0, this, &TF_Main::PrepareFirstPage);
-}
-
 void TF_Main::PrepareFirstPage()
 {
-    // Once the timer has opened its window, a page made now would serve no
-    // one.
-    if (!Timer1->isActive() || ShuttingDown)
+    // Only for the window the start timer opens.
+    if (!PlanStartWindow(Settings.StartMode, FirstStart, Settings.StartURL, MakerHomePage(),
+                         MakerStartPage())
+             .openWindow)
         return;
     try {
-        // The web profile, and the page of the window the timer opens,
-        // with its render process: the window's page then loads at once.
+        // The web profile with its settings (the engine starts), and the
+        // page of the window the timer opens, with its render process: the
+        // window's page then loads at once.
         services_.PrepareBrowserControl();
     } catch (const std::exception& e) {
         // The window makes its own control then.

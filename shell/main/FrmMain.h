@@ -278,7 +278,6 @@ public:
 protected:
     void FormClose(TCloseAction& action) override;
     void showEvent(QShowEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -307,7 +306,6 @@ private:
     TChildTabs childTabs_{WindowList, IM_List};
     TAlignLayout* layout_;
     bool shown_ = false;
-    bool prepareFirstPage_ = false; // at the first paint
     bool exitDialogOpen_ = false;
     QList<QAction*> windowMenuItems_; // the child windows' entries of M_N_Window
 };

@@ -62,6 +62,9 @@ void TMainServices::PrepareBrowserControl()
 {
     if (prepared_)
         return;
+    // The profile with its settings first (the engine starts), then the
+    // page; the control takes the profile.
+    BrowserProfile();
     auto control = std::make_unique<TEmbeddedWB>();
     control->PrepareDocument();
     prepared_ = std::move(control);

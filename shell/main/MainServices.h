@@ -29,10 +29,11 @@ public:
     // prepared one while there is one.
     virtual TWebBrowser* NewBrowserControl();
     // Starts the engine's work for the next browser window ahead of it: the
-    // web profile, and a control whose page and render process are made
-    // now, hidden, for NewBrowserControl to hand to the next window that
-    // asks. Nothing when one is prepared already. The main window calls it
-    // while its start timer runs when the timer will open a window.
+    // web profile (BrowserProfile, with its settings), and a control whose
+    // page and render process are made now, hidden, for NewBrowserControl
+    // to hand to the next window that asks. Nothing when one is prepared
+    // already. The main window calls it as it is shown, when its start
+    // timer will open a window.
     virtual void PrepareBrowserControl();
     // The prepared control while no window has taken it, else null.
     TWebBrowser* PreparedBrowserControl() const;

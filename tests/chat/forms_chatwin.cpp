@@ -3,6 +3,7 @@
 // line, the nick pop-up menu, the activity icon, copy on release, link
 // clicks, the colour button, the DCC chat prompt and both directions of a
 // DCC chat, and windows and prompts that go while they are in use.
+#include "DocumentParagraphs.h"
 #include "IrcPeers.h"
 #include "MdiMainForm.h"
 #include "ModalWindow.h"
@@ -429,6 +430,83 @@ private slots:
         QCOMPARE(w->R_Chat->Lines()->Strings(0), QStringLiteral("line 51"));
         QTRY_COMPARE(w->R_Chat->verticalScrollBar()->value(),
                      w->R_Chat->verticalScrollBar()->maximum());
+    }
+
+    void aBurstShowsWhatLinesOneByOneShow()
+    {
+        // Coloured, styled, in other faces, with links and Thai text: 400
+        // lines in one turn of the event loop, as a flood brings them, and
+        // the same lines one per turn, into two windows of the same size.
+        QList<QByteArray> lines;
+        for (int i = 0; i < 400; ++i)
+            lines << "<n" + QByteArray::number(i % 59) + "> line " + QByteArray::number(i) +
+                         " \x03"
+                         "04red\x03 \x02"
+                         "bold\x02 \x1f"
+                         "under\x16lined\x1f \x11"
+                         "fixed\x11 http://example.th/" +
+                         QByteArray::number(i) +
+                         " http:#chan \xCA\xC7\xD1\xCA\xB4\xD5 \x03"
+                         "12,8coloured\x03"
+                         "3 and the rest";
+        auto* burst = new TMDIChild(0, "#burst", TWindowKind::Channel);
+        auto* single = new TMDIChild(0, "#single", TWindowKind::Channel);
+        for (TMDIChild* w : {burst, single})
+            w->show();
+        QTRY_VERIFY(burst->isVisible() && single->isVisible());
+        for (const QByteArray& line : lines)
+            burst->AddLine(line);
+        for (const QByteArray& line : lines) {
+            single->AddLine(line);
+            QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(burst->R_Chat->Lines()->Count(), single->R_Chat->Lines()->Count());
+        QCOMPARE(DocumentParagraphs(*burst->R_Chat->document()),
+                 DocumentParagraphs(*single->R_Chat->document()));
+        QVERIFY(burst->R_Chat->Lines()->Count() <= 150);
+        QCOMPARE(burst->R_Chat->Lines()->Strings(burst->R_Chat->Lines()->Count() - 1),
+                 QString::fromUtf8("<n45> line 399 red bold underlined fixed "
+                                   "http://example.th/399 http:#chan สวัสดี coloured and the rest"));
+        // Each scrolled to its end, and looking the same there.
+        QImage looks[2];
+        for (int k = 0; k < 2; ++k) {
+            TMDIChild* w = k ? single : burst;
+            w->BringToFront();
+            QTRY_VERIFY(w->IsActive());
+            QScrollBar* bar = w->R_Chat->verticalScrollBar();
+            QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+            looks[k] = w->R_Chat->viewport()->grab().toImage();
+        }
+        QCOMPARE(looks[0], looks[1]);
+        delete burst;
+        delete single;
+        QTRY_VERIFY(channel());
+        channel()->BringToFront();
+        QTRY_VERIFY(channel()->IsActive());
+    }
+
+    void incomingLinesLeaveTheSelectionAlone()
+    {
+        TMDIChild* w = channel();
+        irc_.send(":bob!b@h PRIVMSG #chan :pick this word");
+        QTRY_VERIFY(conversation(w).contains(QStringLiteral("<bob> pick this word")));
+        // Selected, the mouse still down (its release copies and drops the
+        // selection).
+        const int line = w->R_Chat->Lines()->Count() - 1;
+        const int start = w->R_Chat->GetLineStart(line) + 11;
+        w->R_Chat->SetSelection(start, start + 4, false);
+        QCOMPARE(w->R_Chat->SelText(), QStringLiteral("this"));
+        for (int i = 0; i < 30; ++i)
+            irc_.send(":bob!b@h PRIVMSG #chan :\x03"
+                      "4more\x03 " +
+                      QByteArray::number(i));
+        QTRY_VERIFY(conversation(w).contains(QStringLiteral("<bob> more 29")));
+        QCOMPARE(w->R_Chat->SelText(), QStringLiteral("this"));
+        // The view still follows the newest line.
+        QScrollBar* bar = w->R_Chat->verticalScrollBar();
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        w->R_Chat->SetSelectionStart(w->R_Chat->GetTextLength());
     }
 
     void releasingTheMouseCopiesTheSelection()

@@ -3,6 +3,7 @@
 #include "richtext/RxRichEd.h"
 #include "richtext/RxTextAttributes.h"
 
+#include "DocumentParagraphs.h"
 #include "VersionScope.h"
 
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QtTest>
 
 #include <climits>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -38,6 +40,60 @@ QPoint charPoint(TRxCustomRichEdit& edit, int pos)
     c.setPosition(pos + 1);
     const QRect after = edit.cursorRect(c);
     return QPoint((before.left() + after.left()) / 2, before.center().y());
+}
+
+// Past 6 lines the first 2 go.
+int smallLimit(int lines)
+{
+    return lines > 6 ? 2 : 0;
+}
+
+// Lines with runs that overlap, nest, pass the line's end or have no
+// length, an empty line and a link.
+QList<TRichLine> colouredLines(int count)
+{
+    QList<TRichLine> lines;
+    const TColor colours[] = {clRed, clBlue, clGreen, clYellow};
+    for (int i = 0; i < count; ++i) {
+        TRichLine line;
+        if (i % 7 == 3) {
+            lines.append(line);
+            continue;
+        }
+        line.Text = QStringLiteral("<n%1> ข้อความ line %1 http://example.th/%1 end").arg(i);
+        const int n = int(line.Text.size());
+        line.Runs = {
+            {0, 5, TRxTextAttributes::ColorRecord(colours[i % 4])},
+            {0, 5, TRxTextAttributes::BackColorRecord(i % 2 ? clWindow : clAqua)},
+            {3, 10, TRxTextAttributes::StyleRecord(TFontStyles(fsBold))},
+            {6, 4, TRxTextAttributes::StyleRecord(TFontStyles(fsBold) | fsItalic)},
+            {8, 0, TRxTextAttributes::ColorRecord(clPurple)},
+            {12, 6, TRxTextAttributes::NameRecord(QStringLiteral("Courier New"))},
+            {12, 6, TRxTextAttributes::CharsetRecord(255)},
+            {n - 3, 10, TRxTextAttributes::ColorRecord(clWindowText)},
+        };
+        lines.append(line);
+    }
+    return lines;
+}
+
+// The lines written the way the chat window wrote them before: Lines.Add,
+// then each run selected and written through the selection's attributes,
+// then the limit's lines deleted one by one.
+void addThroughTheSelection(TRxRichEdit& edit, const QList<TRichLine>& lines,
+                            const std::function<int(int)>& limit)
+{
+    for (const TRichLine& line : lines) {
+        const int first = edit.GetLineStart(edit.Lines()->Add(line.Text));
+        for (const TRichRun& run : line.Runs) {
+            if (run.Length <= 0)
+                continue;
+            edit.SetSelection(first + run.Start, first + run.Start + run.Length, false);
+            edit.SelectionAttributes()->SetAttributes(run.Record);
+        }
+        for (int excess = limit ? limit(edit.Lines()->Count()) : 0; excess > 0; --excess)
+            edit.Lines()->Delete(0);
+    }
 }
 
 // Steps of the undo history, counted by undoing them all and doing them
@@ -748,6 +804,94 @@ private slots:
         QVERIFY(newest.layout()->lineCount() > 0);
         QCoreApplication::processEvents();
         QVERIFY(edit->viewport()->rect().contains(edit->cursorRect()));
+    }
+
+    void appendedLinesLeaveWhatAddingThemOneByOneLeaves_data()
+    {
+        QTest::addColumn<int>("oldLines");
+        QTest::addColumn<int>("newLines");
+        QTest::addColumn<bool>("plainText");
+        QTest::addColumn<QString>("breakInLine");
+        QTest::newRow("into an empty control") << 0 << 20 << false << QString();
+        QTest::newRow("old lines go too") << 5 << 9 << false << QString();
+        QTest::newRow("fewer than the limit") << 2 << 3 << false << QString();
+        QTest::newRow("a line with a break in it") << 3 << 12 << false << QStringLiteral("a\rb");
+        QTest::newRow("plain text") << 1 << 10 << true << QString();
+    }
+
+    void appendedLinesLeaveWhatAddingThemOneByOneLeaves()
+    {
+        QFETCH(int, oldLines);
+        QFETCH(int, newLines);
+        QFETCH(bool, plainText);
+        QFETCH(QString, breakInLine);
+        QList<TRichLine> lines = colouredLines(oldLines + newLines);
+        if (!breakInLine.isEmpty())
+            lines[oldLines + 1].Text.insert(2, breakInLine);
+        // The old lines went in the old way, the new ones each way.
+        auto make = [&] {
+            auto edit = shownEdit();
+            edit->SetReadOnly(true);
+            edit->SetPlainText(plainText);
+            addThroughTheSelection(*edit, lines.mid(0, oldLines), smallLimit);
+            edit->LineLimit = smallLimit;
+            return edit;
+        };
+        auto reference = make();
+        addThroughTheSelection(*reference, lines.mid(oldLines), smallLimit);
+        auto together = make();
+        int appended = 0;
+        together->OnLinesAppended = [&](QObject*) { ++appended; };
+        for (const TRichLine& line : lines.mid(oldLines))
+            together->AppendLine(line);
+        QCOMPARE(appended, 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(appended, 1);
+        auto single = make();
+        for (const TRichLine& line : lines.mid(oldLines)) {
+            single->AppendLine(line);
+            QCoreApplication::processEvents();
+        }
+        const QList<DocumentParagraph> expected = DocumentParagraphs(*reference->document());
+        QCOMPARE(DocumentParagraphs(*together->document()), expected);
+        QCOMPARE(DocumentParagraphs(*single->document()), expected);
+        QCOMPARE(together->Lines()->Count(), reference->Lines()->Count());
+    }
+
+    void appendedLinesLeaveTheSelectionAlone()
+    {
+        auto edit = shownEdit();
+        edit->SetReadOnly(true);
+        // Past 30 lines the first 10 go.
+        edit->LineLimit = [](int lines) { return lines > 30 ? 10 : 0; };
+        for (const TRichLine& line : colouredLines(25))
+            edit->AppendLine(line);
+        // The interface sees the waiting lines at once.
+        QCOMPARE(edit->Lines()->Count(), 25);
+        QCoreApplication::processEvents();
+        const int start = edit->GetLineStart(23) + 1;
+        edit->SetSelection(start, start + 3, false);
+        const QString selected = edit->SelText();
+        QScrollBar* bar = edit->verticalScrollBar();
+        edit->OnLinesAppended = [&](QObject*) { bar->setValue(bar->maximum()); };
+        // Lines after it, and the limit's lines before it: the selection
+        // moves with its text.
+        for (const TRichLine& line : colouredLines(12))
+            edit->AppendLine(line);
+        QCoreApplication::processEvents();
+        QCOMPARE(edit->Lines()->Count(), 27);
+        QCOMPARE(edit->SelText(), selected);
+        QCOMPARE(selected, QStringLiteral("n23"));
+        QCOMPARE(edit->GetLineFromChar(edit->SelStart()), 13);
+        QVERIFY(bar->value() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        // A caret without a selection stays where it is.
+        const int caret = edit->GetLineStart(20) + 2;
+        edit->SetSelectionStart(caret);
+        edit->AppendLine(colouredLines(1).first());
+        QCOMPARE(edit->Lines()->Count(), 28);
+        QCOMPARE(edit->SelStart(), caret);
+        QCOMPARE(edit->SelLength(), 0);
     }
 
     void protectChangeRefusesWithoutHandler()

@@ -34,9 +34,10 @@ public:
     }
 };
 
-// The engine starts while the main window's start timer runs: the page of
-// the window the timer opens is made ahead, and that window shows its start
-// page in it; a page that no window takes goes with the main window.
+// The engine starts as the main window is shown, while its start timer
+// runs: the page of the window the timer opens is made ahead, and that
+// window shows its start page in it; a page that no window takes goes with
+// the main window.
 class TestEngineStartup : public QObject
 {
     Q_OBJECT
@@ -168,6 +169,43 @@ private slots:
         QVERIFY(windowAt(*main, 1)->WB_Document != services.Prepared.data());
         QCOMPARE(services.Preparations, 1);
         main.reset();
+    }
+
+    void theEngineStartsAsTheMainWindowIsShown_data()
+    {
+        QTest::addColumn<QString>("startMode");
+        QTest::addColumn<bool>("firstStart");
+        QTest::addColumn<bool>("prepared");
+        QTest::newRow("a start page") << QStringLiteral("3") << false << true;
+        QTest::newRow("the engine's home page") << QStringLiteral("1") << false << true;
+        QTest::newRow("a first start opens the maker's page")
+            << QStringLiteral("0") << true << true;
+        QTest::newRow("no window") << QStringLiteral("0") << false << false;
+    }
+
+    void theEngineStartsAsTheMainWindowIsShown()
+    {
+        QFETCH(QString, startMode);
+        QFETCH(bool, firstStart);
+        QFETCH(bool, prepared);
+        setSetting(QStringLiteral("StartMode"), startMode);
+        if (firstStart)
+            setSetting(QStringLiteral("StartUp"), QStringLiteral("1"));
+        TRecordingServices services;
+        auto main = std::make_unique<TF_Main>(services);
+        QCOMPARE(services.Preparations, 0);
+        // Shown, as its timer starts, before the event loop has run: the
+        // profile and the first window's page are there, its render
+        // process on its way, while the timer runs.
+        main->show();
+        QVERIFY(main->Timer1->isActive());
+        QCOMPARE(services.Preparations, prepared ? 1 : 0);
+        QCOMPARE(bool(services.PreparedPage), prepared);
+        QCOMPARE(liveControls(), prepared ? 1 : 0);
+        if (prepared)
+            QVERIFY(services.PreparedPage->profile() == BrowserProfile());
+        main.reset();
+        QCOMPARE(liveControls(), 0);
     }
 
     void aPageNoWindowTakesGoesWithTheMainWindow_data()

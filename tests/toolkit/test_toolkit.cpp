@@ -5,6 +5,9 @@
 #include "ModalWindow.h"
 
 #include <QPointer>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QtTest>
 
 class TestToolkit : public QObject
@@ -110,6 +113,26 @@ private slots:
         QCOMPARE(strings.Text(), QStringLiteral("a\r\nb\r\nc\r\nd\r\n"));
         strings.SetText(QStringLiteral("x\r\n"));
         QCOMPARE(strings.lines(), QStringList({"x"}));
+    }
+
+    void aReadOnlyMemoKeepsNoUndoHistory()
+    {
+        TMemo memo(QStringLiteral("redShowRaw"));
+        memo.setReadOnly(true);
+        // A log: lines appended, the first ones cut.
+        for (int i = 0; i < 200; ++i) {
+            memo.appendPlainText(QStringLiteral("line %1").arg(i));
+            if (memo.document()->blockCount() > 150) {
+                QTextCursor c(memo.document());
+                c.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, 50);
+                c.removeSelectedText();
+            }
+        }
+        QCOMPARE(memo.document()->availableUndoSteps(), 0);
+        // Editable again, it undoes again.
+        memo.setReadOnly(false);
+        memo.appendPlainText(QStringLiteral("typed"));
+        QVERIFY(memo.document()->availableUndoSteps() > 0);
     }
 
     void tabWidthIsApplied()
