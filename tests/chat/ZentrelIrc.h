@@ -57,10 +57,15 @@ inline void selectNicks(TForm* channel, const QStringList& entries)
         found.first()->setSelected(true);
     }
 }
+// What the window shows: the lines of this turn, which the control takes
+// in when the turn ends (a call it has posted to itself), taken in first.
 inline QString conversation(TForm* window)
 {
     auto* edit = window ? window->findChild<QTextEdit*>(QStringLiteral("R_Chat")) : nullptr;
-    return edit ? edit->toPlainText() : QString();
+    if (!edit)
+        return {};
+    QCoreApplication::sendPostedEvents(edit, QEvent::MetaCall);
+    return edit->toPlainText();
 }
 inline void click(QWidget* form, const char* name)
 {

@@ -304,6 +304,10 @@ private slots:
         control->Printer()->setResolution(48);
         control->Printer()->setOutputFileName(pdf);
         QSignalSpy finished(control->View(), &QWebEngineView::printFinished);
+        // Whether the window was still there when the print ended.
+        bool formAtPrintEnd = false;
+        connect(control->View(), &QWebEngineView::printFinished, this,
+                [&] { formAtPrintEnd = !form.isNull(); });
         OnModal([](QWidget* modal) {
             auto* dialog = qobject_cast<QDialog*>(modal);
             QVERIFY(dialog);
@@ -313,11 +317,9 @@ private slots:
         QSignalSpy closeAsked(control, &TWebBrowser::CloseQuery);
         control->Page()->runJavaScript(QStringLiteral("window.close()"));
         QVERIFY(closeAsked.wait(timeout));
-        if (finished.isEmpty()) {
-            QTest::qWait(100);
-            QVERIFY(form);
+        if (finished.isEmpty())
             QVERIFY(finished.wait(60000));
-        }
+        QVERIFY(formAtPrintEnd);
         QCOMPARE(finished.first().first().toBool(), true);
         QTRY_VERIFY_WITH_TIMEOUT(form.isNull(), timeout);
         QVERIFY(QFileInfo(pdf).size() > 0);
