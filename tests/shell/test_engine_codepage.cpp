@@ -26,15 +26,7 @@ class TestEngineCodePage : public QObject
 
     static QVariant script(QWebEnginePage* page, const QString& source)
     {
-        QVariant result;
-        bool finished = false;
-        page->runJavaScript(source, [&](const QVariant& v) {
-            result = v;
-            finished = true;
-        });
-        if (!QTest::qWaitFor([&] { return finished; }, timeout))
-            qWarning("script did not finish");
-        return result;
+        return RunPageScript(page, source, timeout);
     }
 
 private slots:
