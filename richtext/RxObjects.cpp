@@ -4,6 +4,7 @@
 #include "platform/MessageBox.h"
 #include "richtext/RxQtFormat.h"
 #include "richtext/RxRichEd.h"
+#include "toolkit/StandardIcons.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -236,7 +237,7 @@ QSizeF TFileObject::Size() const
 
 void TFileObject::Draw(QPainter& painter, const QRectF& rect) const
 {
-    const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    const QIcon icon = StandardIcon(QStyle::SP_FileIcon);
     const QRectF iconRect(rect.center().x() - 16, rect.top() + 2, 32, 32);
     icon.paint(&painter, iconRect.toRect());
     painter.drawText(QRectF(rect.left(), rect.top() + 36, rect.width(), rect.height() - 36),

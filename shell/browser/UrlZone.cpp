@@ -1,4 +1,5 @@
 #include "shell/browser/UrlZone.h"
+#include "toolkit/StandardIcons.h"
 
 #include <QApplication>
 #include <QHostAddress>
@@ -66,17 +67,16 @@ QString ZoneDisplayName(TUrlZone zone)
 
 QIcon ZoneIcon(TUrlZone zone)
 {
-    QStyle* style = QApplication::style();
-    if (!style)
+    if (!QApplication::style())
         return {};
     switch (zone) {
     case TUrlZone::LocalMachine:
-        return style->standardIcon(QStyle::SP_ComputerIcon);
+        return StandardIcon(QStyle::SP_ComputerIcon);
     case TUrlZone::Intranet:
-        return style->standardIcon(QStyle::SP_DriveNetIcon);
+        return StandardIcon(QStyle::SP_DriveNetIcon);
     case TUrlZone::Internet:
         break;
     }
     return QIcon::fromTheme(QStringLiteral("applications-internet"),
-                            style->standardIcon(QStyle::SP_DirLinkIcon));
+                            StandardIcon(QStyle::SP_DirLinkIcon));
 }

@@ -8,6 +8,7 @@
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/navigation/U_Plugins.h"
 #include "toolkit/Controls.h"
+#include "toolkit/StandardIcons.h"
 
 #include <QFontDialog>
 #include <QGridLayout>
@@ -117,7 +118,6 @@ TF_Setup::TF_Setup(TBrowserHost& host, QWidget* parent)
     setObjectName(QStringLiteral("F_Setup"));
     SetCaption(QStringLiteral("ปรับแต่งค่าโปรแกรม"));
     setFixedSize(566, 381);
-    const QStyle* st = style();
 
     LV_Select = new QListWidget(this);
     LV_Select->setObjectName(QStringLiteral("LV_Select"));
@@ -133,7 +133,7 @@ TF_Setup::TF_Setup(TBrowserHost& host, QWidget* parent)
     const char* pageNames[] = {"Program Customization", "Banner Filter Manager", "Telnet",
                                "Plugins", "Internet Setting"};
     for (int i = 0; i < 5; ++i)
-        new QListWidgetItem(st->standardIcon(pageIcons[i]), QLatin1String(pageNames[i]), LV_Select);
+        new QListWidgetItem(StandardIcon(pageIcons[i]), QLatin1String(pageNames[i]), LV_Select);
     // There is no control panel of Internet options on this platform.
     LV_Select->item(4)->setHidden(true);
 

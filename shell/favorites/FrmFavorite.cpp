@@ -7,6 +7,7 @@
 #include "shell/favorites/FavoritesPanel.h"
 #include "shell/favorites/FrmEnterURLGroup.h"
 #include "toolkit/Controls.h"
+#include "toolkit/StandardIcons.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -112,8 +113,8 @@ QString TF_Favorite::SelectedGroup() const
 
 void TF_Favorite::SetTreeIcons()
 {
-    const QIcon withChildren = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon without = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon withChildren = StandardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon without = StandardIcon(QStyle::SP_DirIcon);
     for (QStandardItem* node : nodesInOrder(URLTree))
         node->setIcon(node->hasChildren() ? withChildren : without);
 }

@@ -21,6 +21,7 @@
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Controls.h"
 #include "toolkit/GraphicControl.h"
+#include "toolkit/StandardIcons.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -105,15 +106,14 @@ TF_Main::~TF_Main()
 void TF_Main::BuildComponents()
 {
     layout_ = new TAlignLayout(this);
-    const QStyle* st = style();
 
     // Images of the tabs and the favorites list.
     for (int i = 0; i < 12; ++i)
-        IM_List.append(st->standardIcon(QStyle::SP_FileIcon));
-    IM_List[1] = st->standardIcon(QStyle::SP_FileLinkIcon); // a link, a banner
-    IM_List[7] = st->standardIcon(QStyle::SP_BrowserReload);
-    IM_List[8] = st->standardIcon(QStyle::SP_DirHomeIcon);
-    IM_List[11] = st->standardIcon(QStyle::SP_BrowserReload);
+        IM_List.append(StandardIcon(QStyle::SP_FileIcon));
+    IM_List[1] = StandardIcon(QStyle::SP_FileLinkIcon); // a link, a banner
+    IM_List[7] = StandardIcon(QStyle::SP_BrowserReload);
+    IM_List[8] = StandardIcon(QStyle::SP_DirHomeIcon);
+    IM_List[11] = StandardIcon(QStyle::SP_BrowserReload);
 
     MainMenu1 = new TMainMenu(QStringLiteral("MainMenu1"), this);
     N1 = MainMenu1->AddItem(QStringLiteral("N1"));
@@ -267,7 +267,7 @@ void TF_Main::BuildComponents()
     TC_Pages->setContextMenuPolicy(Qt::CustomContextMenu);
     SB_HideMDITab = new TToolButton(QStringLiteral("SB_HideMDITab"), TB_Pages);
     SB_HideMDITab->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    SB_HideMDITab->setIcon(st->standardIcon(QStyle::SP_TitleBarCloseButton));
+    SB_HideMDITab->setIcon(StandardIcon(QStyle::SP_TitleBarCloseButton));
     S_Status = new TStatusBar(QStringLiteral("S_Status"), this);
 
     layout_->addWidget(S_Status, TAlign::alBottom);

@@ -8,6 +8,7 @@
 #include "shell/favorites/FrmEnterURLData.h"
 #include "shell/favorites/FrmFavorite.h"
 #include "toolkit/Controls.h"
+#include "toolkit/StandardIcons.h"
 
 #include <QGridLayout>
 #include <QHeaderView>
@@ -28,7 +29,6 @@ IBrowserWindow* activeBrowser(TF_Main& main)
 
 void TF_Main::BuildFavoritesPanel()
 {
-    const QStyle* st = style();
     const auto button = [this](const char* name, QWidget* parent) {
         auto* b = new TToolButton(QLatin1String(name), parent);
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -36,7 +36,7 @@ void TF_Main::BuildFavoritesPanel()
         return b;
     };
     SB_CloseFav = button("SB_CloseFav", P_WebURL);
-    SB_CloseFav->setIcon(st->standardIcon(QStyle::SP_TitleBarCloseButton));
+    SB_CloseFav->setIcon(StandardIcon(QStyle::SP_TitleBarCloseButton));
     SB_CloseFav->setToolButtonStyle(Qt::ToolButtonIconOnly);
     SB_AddFavorite = button("SB_AddFavorite", P_WebURL);
     SB_DelFavorite = button("SB_DelFavorite", P_WebURL);
@@ -115,22 +115,21 @@ void TF_Main::FillFavoriteList()
     const TFavoriteRows rows = FavoriteRows(FavoriteTree, Data.CurrentGroup, Data.Group);
     URLRowBase = rows.URLRowBase;
     LV_WebURL->clear();
-    const QStyle* st = style();
     for (const TFavoriteRow& row : rows.rows) {
         auto* item = new QTreeWidgetItem(LV_WebURL, {row.caption});
         item->setIcon(0, row.kind == TFavoriteRow::Link
                              ? IM_List.at(1)
-                             : st->standardIcon(row.kind == TFavoriteRow::Parent
-                                                    ? QStyle::SP_FileDialogToParent
-                                                    : QStyle::SP_DirIcon));
+                             : StandardIcon(row.kind == TFavoriteRow::Parent
+                                                ? QStyle::SP_FileDialogToParent
+                                                : QStyle::SP_DirIcon));
     }
     LV_WebURLSelectItem();
 }
 
 void TF_Main::SetTreeIcons()
 {
-    const QIcon withChildren = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon without = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon withChildren = StandardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon without = StandardIcon(QStyle::SP_DirIcon);
     std::function<void(QStandardItem*)> walk = [&](QStandardItem* parent) {
         for (int r = 0; r < parent->rowCount(); ++r) {
             QStandardItem* node = parent->child(r);

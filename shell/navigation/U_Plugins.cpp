@@ -3,6 +3,7 @@
 #include "platform/Cp874.h"
 #include "platform/ProgramFolder.h"
 #include "toolkit/Forms.h"
+#include "toolkit/StandardIcons.h"
 
 #include <QApplication>
 #include <QDir>
@@ -133,7 +134,7 @@ TPluginHost::~TPluginHost()
 
 QIcon TPluginHost::DefaultIcon()
 {
-    return QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    return StandardIcon(QStyle::SP_FileIcon);
 }
 
 void TPluginHost::LoadPlugins(const QString& folder)
