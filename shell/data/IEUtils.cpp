@@ -1,6 +1,7 @@
 #include "shell/data/IEUtils.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QRegularExpression>
 
@@ -21,6 +22,14 @@ QString GetIEVersionFromFolder(const QString& folder)
     // libQt6WebEngineCore.so.6.4.2.
     static const QRegularExpression pattern(
         QStringLiteral("^libQt6WebEngineCore\\.so\\.(\\d+\\.\\d+\\.\\d+)$"));
+    // The name the loader uses links to that file: one look, where the
+    // folder's listing reads the whole library folder.
+    const QString linked =
+        QFileInfo(QDir(folder).filePath(QStringLiteral("libQt6WebEngineCore.so.6")))
+            .canonicalFilePath();
+    if (const QRegularExpressionMatch match = pattern.match(QFileInfo(linked).fileName());
+        match.hasMatch())
+        return match.captured(1);
     const QStringList files = QDir(folder).entryList({QStringLiteral("libQt6WebEngineCore.so.*")},
                                                      QDir::Files | QDir::System, QDir::Name);
     for (const QString& file : files) {
@@ -33,7 +42,10 @@ QString GetIEVersionFromFolder(const QString& folder)
 
 QString GetIEVersion()
 {
-    return GetIEVersionFromFolder(QLibraryInfo::path(QLibraryInfo::LibrariesPath));
+    // The installed engine does not change while the program runs.
+    static const QString version =
+        GetIEVersionFromFolder(QLibraryInfo::path(QLibraryInfo::LibrariesPath));
+    return version;
 }
 
 double IEVersionFromText(const QString& version)

@@ -40,6 +40,20 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         QCOMPARE(GetIEVersionFromFolder(dir.path()), QStringLiteral("6.4.2"));
+        // The loader's name links to the library: its target names the
+        // version, whatever else the folder holds.
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("libQt6WebEngineCore.so.6"))));
+        QFile newer(dir.filePath(QStringLiteral("libQt6WebEngineCore.so.6.9.1")));
+        QVERIFY(newer.open(QIODevice::WriteOnly));
+        newer.close();
+        QVERIFY(QFile::link(QStringLiteral("libQt6WebEngineCore.so.6.9.1"),
+                            dir.filePath(QStringLiteral("libQt6WebEngineCore.so.6"))));
+        QCOMPARE(GetIEVersionFromFolder(dir.path()), QStringLiteral("6.9.1"));
+        // A link to a name that carries no version falls back on the files.
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("libQt6WebEngineCore.so.6"))));
+        QVERIFY(QFile::link(QStringLiteral("libQt6WebEngineCore.so"),
+                            dir.filePath(QStringLiteral("libQt6WebEngineCore.so.6"))));
+        QCOMPARE(GetIEVersionFromFolder(dir.path()), QStringLiteral("6.4.2"));
         // The engine this program is built with is found where it is
         // installed, with its own version.
         const QString installed = GetIEVersion();
