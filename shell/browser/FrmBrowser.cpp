@@ -73,7 +73,9 @@ TF_Browser::TF_Browser(TBrowserHost& host, TWebBrowser* control)
     LB_URL = new QListWidget(P_WB);
     LB_URL->setObjectName(QStringLiteral("LB_URL"));
     LB_URL->hide();
-    LB_URL->setStyleSheet(QStringLiteral("QListWidget { background: #e2e2e2; }"));
+    QPalette listColours = LB_URL->palette();
+    listColours.setColor(QPalette::Base, QColor(0xe2, 0xe2, 0xe2));
+    LB_URL->setPalette(listColours);
     if (!control)
         control = host_.NewBrowserControl();
     WB_Document = control;
@@ -203,8 +205,12 @@ void TF_Browser::FormCreate()
         else if (now == wsNormal && before == wsMaximized)
             HandleSysCommand(false);
     });
+    // The page appears once the window has its place and size: a web view
+    // shown on the way draws a frame at every size it passes through.
+    WB_Document->hide();
     SetWindowState(ChildMaximized ? wsMaximized : wsNormal);
     show();
+    WB_Document->show();
 }
 
 QWidget* TF_Browser::Browser()

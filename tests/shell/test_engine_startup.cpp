@@ -138,6 +138,9 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->WB_Document, services.Prepared.data());
         QCOMPARE(services.Prepared->Page(), services.PreparedPage.data());
+        // Shown once the window has its place: the control fills its panel.
+        QVERIFY(window->WB_Document->isVisible());
+        QCOMPARE(window->WB_Document->size(), window->P_WB->size() - QSize(2, 2));
         QVERIFY(!services.PreparedBrowserControl());
         QCOMPARE(main->ActiveWebBrowser(), services.Prepared.data());
 
