@@ -14,6 +14,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QGridLayout>
+#include <QPainter>
 #include <QTimer>
 #include <QUrl>
 
@@ -75,8 +76,16 @@ TF_About::TF_About(QWidget* parent)
 
 void TF_About::setFrameStyle()
 {
+    // A frameless window: its line is drawn by paintEvent.
     setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral("TF_About { border: 1px solid palette(dark); }"));
+}
+
+void TF_About::paintEvent(QPaintEvent* event)
+{
+    TForm::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 QString TF_About::MakerEmail()

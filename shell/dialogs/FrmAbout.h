@@ -45,4 +45,5 @@ private:
 
 protected:
     void FormClose(TCloseAction& action) override;
+    void paintEvent(QPaintEvent* event) override;
 };

@@ -179,7 +179,9 @@ TF_Setup::TF_Setup(TBrowserHost& host, QWidget* parent)
     E_MaxURL = new TEdit(QStringLiteral("E_MaxURL"), G_MaxURL);
     Label4 = new TLabel(QStringLiteral("Label4"), G_MaxURL);
     Label4->setWordWrap(true);
-    Label4->setStyleSheet(QStringLiteral("color: maroon"));
+    QPalette maroon = Label4->palette();
+    maroon.setColor(QPalette::WindowText, QColor(0x80, 0x00, 0x00));
+    Label4->setPalette(maroon);
     auto* maxBox = new QHBoxLayout(G_MaxURL);
     maxBox->addWidget(E_MaxURL);
     maxBox->addWidget(Label4, 1);
