@@ -55,6 +55,8 @@ void forEachItem(QStandardItem* parent, const std::function<void(QStandardItem*)
 
 TF_Main::TF_Main(TMainServices& services, QWidget* parent) : TForm(parent), services_(services)
 {
+    // The Thai dictionary loads while the components are built.
+    lineBreaks_.Start();
     setObjectName(QStringLiteral("F_Main"));
     SetCaption(QStringLiteral("Brevant++ "));
     resize(800, 600);
@@ -377,7 +379,9 @@ void TF_Main::FormCreate()
         setWindowState(Qt::WindowMaximized);
     SetCaption(QStringLiteral("1.00 Standard Edition.") + u' ' + Caption());
 
-    // 9. Splash.
+    // 9. Splash. The first text laid out comes now, in the splash or later
+    // in the window itself.
+    lineBreaks_.Finish();
     SplashWindow = nullptr;
     if (Settings.UseSpash) {
         SplashWindow = new TF_About;

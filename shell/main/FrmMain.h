@@ -6,6 +6,7 @@
 #include "shell/data/ShellData.h"
 #include "shell/favorites/FavoritesHost.h"
 #include "shell/main/ChildTabs.h"
+#include "shell/main/LineBreakWarmUp.h"
 #include "toolkit/AlignLayout.h"
 #include "toolkit/Forms.h"
 #include "toolkit/GraphicControl.h"
@@ -303,6 +304,7 @@ private:
     void OnApplicationFocusWindow();
 
     TMainServices& services_;
+    TLineBreakWarmUp lineBreaks_;
     TChildTabs childTabs_{WindowList, IM_List};
     TAlignLayout* layout_;
     bool shown_ = false;
