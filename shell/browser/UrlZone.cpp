@@ -1,4 +1,5 @@
 #include "shell/browser/UrlZone.h"
+
 #include "toolkit/StandardIcons.h"
 
 #include <QApplication>
